@@ -1,0 +1,24 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto parsed = pivorel::CommandLine::parse(args);
+    if (!parsed) {
+        std::cerr << "pivorel: " << parsed.error() << "\n" << pivorel::CommandLine::usage();
+        return 2;
+    }
+    if (parsed->help) {
+        std::cout << pivorel::CommandLine::usage();
+        return 0;
+    }
+    if (parsed->version) {
+        std::cout << "pivorel " << PIVOREL_VERSION << "\n";
+        return 0;
+    }
+    std::cout << "pivorel " << PIVOREL_VERSION << "\n";
+    return 0;
+}

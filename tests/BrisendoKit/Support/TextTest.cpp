@@ -1,0 +1,57 @@
+#include "Support/Text.h"
+
+#include <gtest/gtest.h>
+
+using namespace pivorel::text;
+
+TEST(Text, TrimUsesUnicodeWhiteSpace) {
+    EXPECT_EQ(trim("  \n\thello world\r\n "), "hello world");
+    // NO-BREAK SPACE, IDEOGRAPHIC SPACE, NEXT LINE and LINE SEPARATOR are White_Space.
+    EXPECT_EQ(trim("\u00A0\u3000x y\u0085\u2028"), "x y");
+    // ZERO WIDTH SPACE and BOM are not.
+    EXPECT_EQ(trim("\u200Bx\uFEFF"), "\u200Bx\uFEFF");
+    EXPECT_EQ(trim(" \n \u3000"), "");
+    EXPECT_EQ(trim(""), "");
+}
+
+TEST(Text, GraphemesCountWhatAPersonSees) {
+    EXPECT_EQ(graphemeCount(""), 0u);
+    EXPECT_EQ(graphemeCount("abc"), 3u);
+    EXPECT_EQ(graphemeCount("明天下午"), 4u);
+    EXPECT_EQ(graphemeCount("e\u0301"), 1u);                          // combining acute
+    EXPECT_EQ(graphemeCount("👍🏽"), 1u);                              // skin tone modifier
+    EXPECT_EQ(graphemeCount("👨‍👩‍👧"), 1u);                             // ZWJ family
+    EXPECT_EQ(graphemeCount("🇨🇳🇩🇪"), 2u);                            // two flags
+    EXPECT_EQ(graphemeCount("a\r\nb"), 3u);                           // CR LF is one
+    EXPECT_EQ(graphemePrefix("👨‍👩‍👧ab", 1), "👨‍👩‍👧");
+    EXPECT_EQ(graphemePrefix("e\u0301x", 1), "e\u0301");
+    EXPECT_EQ(graphemePrefix("ab", 5), "ab");
+    EXPECT_EQ(graphemePrefix("ab", 0), "");
+}
+
+TEST(Text, Utf16LengthCountsSurrogatePairs) {
+    EXPECT_EQ(utf16Length("abc"), 3u);
+    EXPECT_EQ(utf16Length("中文"), 2u);
+    EXPECT_EQ(utf16Length("😀"), 2u);
+}
+
+TEST(Text, RepairReplacesEachIllFormedSubpart) {
+    EXPECT_EQ(repairUtf8("plain ascii"), "plain ascii");
+    EXPECT_EQ(repairUtf8("中文"), "中文");
+    EXPECT_EQ(repairUtf8("a\xFF" "b"), "a\uFFFD" "b");
+    // A truncated three-byte sequence is one maximal subpart: one replacement.
+    EXPECT_EQ(repairUtf8("\xE4\xB8" "x"), "\uFFFD" "x");
+    // Overlong encodings and surrogates are ill-formed, byte by byte.
+    EXPECT_EQ(repairUtf8("\xC0\xAF"), "\uFFFD\uFFFD");
+    EXPECT_EQ(repairUtf8("\xED\xA0\x80"), "\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(repairUtf8("\xF4\x90\x80\x80"), "\uFFFD\uFFFD\uFFFD\uFFFD");  // above U+10FFFF
+    EXPECT_EQ(repairUtf8("end\xF0\x9F\x98"), "end\uFFFD");
+    EXPECT_TRUE(isValidUtf8(repairUtf8(std::string("\x80\x81\xC3\x28\xE2\x82", 6))));
+}
+
+TEST(Text, HelpersSurviveIllFormedInput) {
+    const std::string bad("\xFF \xE4\xB8 x \xC3", 8);
+    EXPECT_EQ(trim(bad), bad);
+    EXPECT_GE(graphemeCount(bad), 5u);
+    EXPECT_EQ(utf16Length(bad), 7u);
+}

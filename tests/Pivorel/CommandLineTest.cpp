@@ -1,0 +1,52 @@
+#include "CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+using pivorel::CommandLine;
+
+TEST(CommandLine, AcceptsKnownSwitchesAndOneLink) {
+    auto cl = CommandLine::parse({"--help"});
+    ASSERT_TRUE(cl);
+    EXPECT_TRUE(cl->help);
+    cl = CommandLine::parse({"pivorel://select?text=hi"});
+    ASSERT_TRUE(cl);
+    EXPECT_EQ(cl->link, "pivorel://select?text=hi");
+    EXPECT_TRUE(CommandLine::parse({"BRISENDO://close"}));
+}
+
+TEST(CommandLine, RejectsUnknownSwitchesAndStrayArguments) {
+    auto cl = CommandLine::parse({"--frobnicate"});
+    ASSERT_FALSE(cl);
+    EXPECT_NE(cl.error().find("--frobnicate"), std::string::npos);
+    EXPECT_FALSE(CommandLine::parse({"hello"}));
+    EXPECT_FALSE(CommandLine::parse({"https://example.com"}));
+    EXPECT_FALSE(CommandLine::parse({"pivorel://a", "pivorel://b"}));
+}
+
+namespace {
+struct Run {
+    int status;
+    std::string out;
+};
+Run run(const std::string& args) {
+    const std::string cmd = std::string(PIVOREL_BINARY) + " " + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    std::string out;
+    std::array<char, 256> buf{};
+    while (p && fgets(buf.data(), buf.size(), p)) out += buf.data();
+    const int status = p ? pclose(p) : -1;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+}  // namespace
+
+TEST(CommandLine, BinaryExitsTwoWithUsageOnUnknownSwitch) {
+    const auto r = run("--no-such-switch");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("usage: pivorel"), std::string::npos);
+    EXPECT_EQ(run("--help").status, 0);
+}
