@@ -16,13 +16,13 @@ double secondsBetween(TimePoint from, TimePoint to);
 // The source of "now". Code whose behaviour depends on time takes it (or `now`) as an
 // argument, so tests can fix it.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual TimePoint now() const = 0;
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     TimePoint now() const override { return std::chrono::system_clock::now(); }
 };
 

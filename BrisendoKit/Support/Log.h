@@ -12,7 +12,7 @@ namespace pivorel {
 // levels. By default they go to syslog (journald), and to stderr when it is a terminal or
 // PIVOREL_LOG_STDERR=1. Tests replace the sink to capture lines.
 class Log {
-public:
+  public:
     using Sink = std::function<void(std::string_view line)>;
 
     static void write(std::string_view line);
@@ -23,7 +23,7 @@ public:
 
 // Captures every log line while it lives (tests).
 class LogCapture {
-public:
+  public:
     LogCapture();
     ~LogCapture();
     LogCapture(const LogCapture&) = delete;
@@ -32,7 +32,7 @@ public:
     std::vector<std::string> lines() const;
     bool contains(std::string_view fragment) const;
 
-private:
+  private:
     struct State;
     std::shared_ptr<State> state_;
     Log::Sink previous_;

@@ -8,7 +8,7 @@ namespace pivorel {
 // back through `post`; timers are `postAfter`. The application implements it over the Qt
 // event loop; tests use a manual queue with a virtual clock.
 class MainQueue {
-public:
+  public:
     using Task = std::function<void()>;
     virtual ~MainQueue() = default;
 

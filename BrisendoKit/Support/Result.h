@@ -19,7 +19,7 @@ Failure<std::decay_t<E>> fail(E&& e) {
 // A value or an error, in the manner of std::expected (not in C++20).
 template <class T, class E>
 class Result {
-public:
+  public:
     Result(T value) : v_(std::in_place_index<0>, std::move(value)) {}
     template <class F>
     Result(Failure<F> f) : v_(std::in_place_index<1>, E(std::move(f.error))) {}
@@ -39,7 +39,7 @@ public:
 
     T valueOr(T fallback) const { return ok() ? value() : std::move(fallback); }
 
-private:
+  private:
     std::variant<T, E> v_;
 };
 

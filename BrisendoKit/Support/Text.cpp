@@ -59,7 +59,9 @@ std::unique_ptr<icu::BreakIterator> characterIterator(std::string_view s, UText*
 
 }  // namespace
 
-bool isWhiteSpace(char32_t c) { return u_isUWhiteSpace(static_cast<UChar32>(c)); }
+bool isWhiteSpace(char32_t c) {
+    return u_isUWhiteSpace(static_cast<UChar32>(c));
+}
 
 char32_t decodeNext(std::string_view s, std::size_t& i) {
     std::size_t bad = 1;
@@ -71,8 +73,12 @@ char32_t decodeNext(std::string_view s, std::size_t& i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
     char32_t c = 0;
     switch (len) {
-        case 1: c = byte(0); break;
-        case 2: c = (char32_t(byte(0) & 0x1F) << 6) | (byte(1) & 0x3F); break;
+        case 1:
+            c = byte(0);
+            break;
+        case 2:
+            c = (char32_t(byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
+            break;
         case 3:
             c = (char32_t(byte(0) & 0x0F) << 12) | (char32_t(byte(1) & 0x3F) << 6) |
                 (byte(2) & 0x3F);
@@ -133,19 +139,39 @@ std::string repairUtf8(std::string_view s) {
 }
 
 std::string trim(std::string_view s) {
-    // One forward pass: the first and the last code point that is not white space.
-    std::size_t begin = s.size(), end = 0;
-    for (std::size_t i = 0; i < s.size();) {
-        const std::size_t start = i;
-        if (isWhiteSpace(decodeNext(s, i))) continue;
-        if (begin == s.size()) begin = start;
-        end = i;
+    // Only the ends are looked at, so trimming a huge selection costs next to nothing.
+    std::size_t begin = 0;
+    while (begin < s.size()) {
+        std::size_t next = begin;
+        if (!isWhiteSpace(decodeNext(s, next))) break;
+        begin = next;
     }
-    return begin < end ? std::string(s.substr(begin, end - begin)) : std::string();
+    std::size_t end = s.size();
+    while (end > begin) {
+        std::size_t start = end - 1;
+        while (start > begin && end - start < 4 &&
+               (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) {
+            --start;
+        }
+        std::size_t probe = start;
+        const char32_t c = decodeNext(s, probe);
+        // An ill-formed tail is not white space: stop there.
+        if (probe != end || !isWhiteSpace(c)) break;
+        end = start;
+    }
+    return std::string(s.substr(begin, end - begin));
 }
 
 std::size_t graphemeCount(std::string_view s) {
     if (s.empty()) return 0;
+    // Plain ASCII needs no break iterator: every byte is a cluster except LF after CR.
+    bool ascii = true;
+    std::size_t crlf = 0;
+    for (std::size_t i = 0; i < s.size() && ascii; ++i) {
+        ascii = static_cast<unsigned char>(s[i]) < 0x80;
+        if (i > 0 && s[i] == '\n' && s[i - 1] == '\r') ++crlf;
+    }
+    if (ascii) return s.size() - crlf;
     UText* ut = nullptr;
     auto it = characterIterator(s, &ut);
     std::size_t count = 0;

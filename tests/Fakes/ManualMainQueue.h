@@ -13,7 +13,7 @@ namespace pivorel::test {
 
 // A clock that only moves when told to.
 class VirtualClock final : public Clock {
-public:
+  public:
     explicit VirtualClock(TimePoint start = fromUnixSeconds(1'750'000'000)) : now_(start) {}
     TimePoint now() const override {
         std::lock_guard lock(mutex_);
@@ -24,7 +24,7 @@ public:
         now_ = t;
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     TimePoint now_;
 };
@@ -32,7 +32,7 @@ private:
 // A main queue driven by the test: tasks run only in runReady()/advance(), on the calling
 // thread, in due-time order (posting order among equal times). Posting is thread-safe.
 class ManualMainQueue final : public MainQueue {
-public:
+  public:
     explicit ManualMainQueue(VirtualClock& clock) : clock_(clock) {}
 
     void post(Task task) override { postAfter(0, std::move(task)); }
@@ -67,7 +67,7 @@ public:
         return tasks_.size();
     }
 
-private:
+  private:
     struct Entry {
         TimePoint due;
         std::uint64_t seq;

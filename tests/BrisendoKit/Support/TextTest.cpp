@@ -12,17 +12,20 @@ TEST(Text, TrimUsesUnicodeWhiteSpace) {
     EXPECT_EQ(trim("\u200Bx\uFEFF"), "\u200Bx\uFEFF");
     EXPECT_EQ(trim(" \n \u3000"), "");
     EXPECT_EQ(trim(""), "");
+    EXPECT_EQ(trim("\u3000中\u3000"), "中");
+    EXPECT_EQ(trim("x\xE3\x80"), "x\xE3\x80");     // a cut-off ideographic space is not space
+    EXPECT_EQ(trim("\xE3\x80\x80\x80 "), "\x80");  // a stray continuation byte stays
 }
 
 TEST(Text, GraphemesCountWhatAPersonSees) {
     EXPECT_EQ(graphemeCount(""), 0u);
     EXPECT_EQ(graphemeCount("abc"), 3u);
     EXPECT_EQ(graphemeCount("明天下午"), 4u);
-    EXPECT_EQ(graphemeCount("e\u0301"), 1u);                          // combining acute
-    EXPECT_EQ(graphemeCount("👍🏽"), 1u);                              // skin tone modifier
-    EXPECT_EQ(graphemeCount("👨‍👩‍👧"), 1u);                             // ZWJ family
-    EXPECT_EQ(graphemeCount("🇨🇳🇩🇪"), 2u);                            // two flags
-    EXPECT_EQ(graphemeCount("a\r\nb"), 3u);                           // CR LF is one
+    EXPECT_EQ(graphemeCount("e\u0301"), 1u);             // combining acute
+    EXPECT_EQ(graphemeCount("👍🏽"), 1u);            // skin tone modifier
+    EXPECT_EQ(graphemeCount("👨‍👩‍👧"), 1u);  // ZWJ family
+    EXPECT_EQ(graphemeCount("🇨🇳🇩🇪"), 2u);                // two flags
+    EXPECT_EQ(graphemeCount("a\r\nb"), 3u);              // CR LF is one
     EXPECT_EQ(graphemePrefix("👨‍👩‍👧ab", 1), "👨‍👩‍👧");
     EXPECT_EQ(graphemePrefix("e\u0301x", 1), "e\u0301");
     EXPECT_EQ(graphemePrefix("ab", 5), "ab");
@@ -38,9 +41,15 @@ TEST(Text, Utf16LengthCountsSurrogatePairs) {
 TEST(Text, RepairReplacesEachIllFormedSubpart) {
     EXPECT_EQ(repairUtf8("plain ascii"), "plain ascii");
     EXPECT_EQ(repairUtf8("中文"), "中文");
-    EXPECT_EQ(repairUtf8("a\xFF" "b"), "a\uFFFD" "b");
+    EXPECT_EQ(repairUtf8("a\xFF"
+                         "b"),
+              "a\uFFFD"
+              "b");
     // A truncated three-byte sequence is one maximal subpart: one replacement.
-    EXPECT_EQ(repairUtf8("\xE4\xB8" "x"), "\uFFFD" "x");
+    EXPECT_EQ(repairUtf8("\xE4\xB8"
+                         "x"),
+              "\uFFFD"
+              "x");
     // Overlong encodings and surrogates are ill-formed, byte by byte.
     EXPECT_EQ(repairUtf8("\xC0\xAF"), "\uFFFD\uFFFD");
     EXPECT_EQ(repairUtf8("\xED\xA0\x80"), "\uFFFD\uFFFD\uFFFD");

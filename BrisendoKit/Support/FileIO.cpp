@@ -1,0 +1,83 @@
+#include "Support/FileIO.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+namespace pivorel::fileio {
+
+namespace fs = std::filesystem;
+
+std::optional<std::string> readFile(const fs::path& path, std::size_t maxBytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::size_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string data;
+    data.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        data.append(buf, static_cast<std::size_t>(n));
+        if (data.size() > maxBytes) {
+            ::close(fd);
+            return std::nullopt;
+        }
+    }
+    ::close(fd);
+    return data;
+}
+
+bool writeFileAtomically(const fs::path& path, std::string_view bytes) {
+    std::error_code ec;
+    const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    fs::create_directories(dir, ec);
+    if (ec && !fs::is_directory(dir)) return false;
+
+    static thread_local std::mt19937_64 rng{std::random_device{}()};
+    const fs::path tmp =
+        dir / ("." + path.filename().string() + ".tmp-" + std::to_string(rng() % 1000000000));
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    std::size_t written = 0;
+    bool ok = true;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+    if (!ok) ::unlink(tmp.c_str());
+    return ok;
+}
+
+std::optional<fs::path> moveAside(const fs::path& path, TimePoint now) {
+    const auto seconds = static_cast<long long>(std::trunc(toUnixSeconds(now)));
+    fs::path target = path;
+    target += ".corrupt-" + std::to_string(seconds);
+    if (::rename(path.c_str(), target.c_str()) != 0) return std::nullopt;
+    return target;
+}
+
+}  // namespace pivorel::fileio
