@@ -18,13 +18,30 @@ bool isLink(const std::string& arg) {
 
 }  // namespace
 
+const std::vector<std::string>& CommandLine::knownSwitches() {
+    static const std::vector<std::string> names = {"--help", "--version", "--l10n-probe"};
+    return names;
+}
+
+const std::vector<std::string>& CommandLine::toolSwitches() {
+    static const std::vector<std::string> names = {};
+    return names;
+}
+
 Result<CommandLine, std::string> CommandLine::parse(const std::vector<std::string>& args) {
     CommandLine cl;
+    const auto& tools = toolSwitches();
+    if (!args.empty() && std::find(tools.begin(), tools.end(), args[0]) != tools.end()) {
+        cl.switches.insert(args[0]);
+        cl.toolArgs.assign(args.begin() + 1, args.end());
+        return cl;
+    }
+    const auto& known = knownSwitches();
     for (const auto& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            cl.help = true;
-        } else if (arg == "--version") {
-            cl.version = true;
+        if (arg == "-h") {
+            cl.switches.insert("--help");
+        } else if (std::find(known.begin(), known.end(), arg) != known.end()) {
+            cl.switches.insert(arg);
         } else if (isLink(arg) && !cl.link) {
             cl.link = arg;
         } else if (arg.rfind("-", 0) == 0) {
@@ -37,7 +54,10 @@ Result<CommandLine, std::string> CommandLine::parse(const std::vector<std::strin
 }
 
 std::string CommandLine::usage() {
-    return "usage: pivorel [--help] [--version] [pivorel://LINK]\n";
+    std::string text = "usage: pivorel [pivorel://LINK]";
+    for (const auto& name : knownSwitches()) text += " [" + name + "]";
+    for (const auto& name : toolSwitches()) text += "\n       pivorel " + name + " ...";
+    return text + "\n";
 }
 
 }  // namespace pivorel

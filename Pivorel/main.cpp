@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "Probes.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -11,12 +12,12 @@ int main(int argc, char** argv) {
         std::cerr << "pivorel: " << parsed.error() << "\n" << pivorel::CommandLine::usage();
         return 2;
     }
-    if (parsed->help) {
+    if (parsed->has("--help")) {
         std::cout << pivorel::CommandLine::usage();
         return 0;
     }
-    if (parsed->version) {
-        std::cout << "pivorel " << PIVOREL_VERSION << "\n";
+    if (parsed->has("--l10n-probe")) {
+        std::cout << pivorel::l10nProbeLine() << "\n";
         return 0;
     }
     std::cout << "pivorel " << PIVOREL_VERSION << "\n";

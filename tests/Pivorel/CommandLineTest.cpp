@@ -2,17 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 using pivorel::CommandLine;
 
 TEST(CommandLine, AcceptsKnownSwitchesAndOneLink) {
     auto cl = CommandLine::parse({"--help"});
     ASSERT_TRUE(cl);
-    EXPECT_TRUE(cl->help);
+    EXPECT_TRUE(cl->has("--help"));
     cl = CommandLine::parse({"pivorel://select?text=hi"});
     ASSERT_TRUE(cl);
     EXPECT_EQ(cl->link, "pivorel://select?text=hi");
@@ -33,8 +34,9 @@ struct Run {
     int status;
     std::string out;
 };
-Run run(const std::string& args) {
-    const std::string cmd = std::string(PIVOREL_BINARY) + " " + args + " 2>&1";
+Run run(const std::string& args, const std::string& env = "") {
+    const std::string cmd =
+        "env -u PIVOREL_TEST_RUN " + env + " " + std::string(PIVOREL_BINARY) + " " + args + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     std::string out;
     std::array<char, 256> buf{};
@@ -49,4 +51,14 @@ TEST(CommandLine, BinaryExitsTwoWithUsageOnUnknownSwitch) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("usage: pivorel"), std::string::npos);
     EXPECT_EQ(run("--help").status, 0);
+}
+
+TEST(CommandLine, L10nProbePrintsOneLineInTheForcedLanguage) {
+    auto r = run("--l10n-probe");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("language=", 0), 0u);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+    r = run("--l10n-probe", "PIVOREL_FORCE_LANG=ja");
+    EXPECT_EQ(r.out.rfind("language=ja copy=コピー ask=", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find(" display=- reminders=-"), std::string::npos);
 }
