@@ -1,0 +1,278 @@
+#include "Content/Ranker.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace pivorel {
+
+void PrintTo(const RankedAction& r, std::ostream* os) {
+    *os << r.action.rawValue << " " << r.score;
+}
+
+namespace {
+
+using K = ContentKind;
+
+const ContentProfile shortEnglishWord{{K::english, K::shortPhrase}};
+const ContentProfile link{{K::url}};
+
+std::vector<RankedAction> rank(const ContentProfile& profile, const ActionConfig& config = {},
+                               std::optional<std::string_view> app = std::nullopt,
+                               const HistoryStats& history = HistoryStats::empty(),
+                               bool editable = false) {
+    return Ranker::rank(profile, app, history, config, editable);
+}
+
+std::vector<RankedAction> expected(std::initializer_list<std::pair<const char*, double>> entries) {
+    std::vector<RankedAction> list;
+    for (const auto& [action, score] : entries) list.push_back({ActionID(action), score});
+    return list;
+}
+
+std::map<std::string, double> scores(const std::vector<RankedAction>& ranked) {
+    std::map<std::string, double> map;
+    for (const RankedAction& r : ranked) map[r.action.rawValue] = r.score;
+    return map;
+}
+
+std::vector<ActionID> ids(std::initializer_list<const char*> raw) {
+    std::vector<ActionID> list;
+    for (const char* r : raw) list.emplace_back(r);
+    return list;
+}
+
+std::vector<ActionID> idsOf(const std::vector<RankedAction>& ranked) {
+    std::vector<ActionID> list;
+    for (const RankedAction& r : ranked) list.push_back(r.action);
+    return list;
+}
+
+TEST(RankingRules, BaselineSlotsComeFromTheBaseScores) {
+    EXPECT_EQ(RankingRules::baselineSlots,
+              (std::array<int, 13>{30, 30, 20, 20, 15, 15, 15, 10, 10, 5, 5, 5, 0}));
+    EXPECT_EQ(RankingRules::baseline(0), 30);
+    EXPECT_EQ(RankingRules::baseline(12), 0);
+    EXPECT_EQ(RankingRules::baseline(13), 0);
+    EXPECT_EQ(RankingRules::baseline(-1), 0);
+    EXPECT_TRUE(RankingRules::isEligible(ActionID::openURL(), link));
+    EXPECT_FALSE(RankingRules::isEligible(ActionID::openURL(), shortEnglishWord));
+    EXPECT_TRUE(RankingRules::isEligible(ActionID("custom:x"), shortEnglishWord));
+}
+
+TEST(Ranker, DefaultConfigurationRanksAShortEnglishWord) {
+    const auto ranked = rank(shortEnglishWord);
+    // Equal scores keep the user's order: dayOne before copy, calendar before todo.
+    EXPECT_EQ(ranked, expected({{"translate", 90},
+                                {"ask", 60},
+                                {"google", 45},
+                                {"lookup", 40},
+                                {"flomo", 30},
+                                {"kagi", 25},
+                                {"dayOne", 15},
+                                {"copy", 15},
+                                {"calendar", 10},
+                                {"todo", 10},
+                                {"cut", 5},
+                                {"paste", 5}}));
+    EXPECT_EQ(Ranker::barOrder(idsOf(ranked), 4, true),
+              ids({"translate", "ask", "google", "copy", "lookup", "flomo", "kagi", "dayOne",
+                   "calendar", "todo", "cut", "paste"}));
+}
+
+TEST(Ranker, SmartRankingOffKeepsTheUsersOrderAndIgnoresEverythingElse) {
+    ActionConfig config;
+    config.smartRanking = false;
+    HistoryStats history;
+    history.contextual[ActionID::lookup()] = 50;
+    history.global[ActionID::lookup()] = 50;
+    const auto ranked = rank(shortEnglishWord, config, "com.microsoft.VSCode", history, true);
+    EXPECT_EQ(ranked, expected({{"ask", 12},
+                                {"flomo", 11},
+                                {"translate", 10},
+                                {"google", 9},
+                                {"dayOne", 8},
+                                {"kagi", 7},
+                                {"copy", 6},
+                                {"calendar", 5},
+                                {"todo", 4},
+                                {"cut", 3},
+                                {"paste", 2},
+                                {"lookup", 1}}));
+    // The bar keeps it too, copy included.
+    EXPECT_EQ(Ranker::barOrder(idsOf(ranked), 4, false), idsOf(ranked));
+}
+
+TEST(Ranker, ALinkPutsOpenURLFirstUnlessHidden) {
+    const auto ranked = rank(link);
+    EXPECT_EQ(ranked, expected({{"openURL", 100},
+                                {"flomo", 45},
+                                {"ask", 30},
+                                {"copy", 30},
+                                {"dayOne", 25},
+                                {"google", 10},
+                                {"calendar", 10},
+                                {"todo", 10},
+                                {"kagi", 5},
+                                {"cut", 5},
+                                {"paste", 5},
+                                {"lookup", 5},
+                                {"translate", 0}}));
+
+    ActionConfig config;
+    config.hidden = {"openURL"};
+    EXPECT_EQ(scores(rank(link, config)).count("openURL"), 0u);
+    config.smartRanking = false;
+    EXPECT_EQ(scores(rank(link, config)).count("openURL"), 0u);
+}
+
+TEST(Ranker, HiddenActionsKeepTheirPositions) {
+    ActionConfig config;
+    config.hidden = {"flomo"};
+    auto s = scores(rank(shortEnglishWord, config));
+    EXPECT_EQ(s.count("flomo"), 0u);
+    // translate stays on the third slot (20), not the freed second one (30).
+    EXPECT_EQ(s["translate"], 90);
+    EXPECT_EQ(s["lookup"], 40);
+    EXPECT_EQ(s.size(), 11u);
+
+    config.smartRanking = false;
+    const auto off = rank(shortEnglishWord, config);
+    ASSERT_EQ(off.size(), 11u);
+    EXPECT_EQ(off.front(), (RankedAction{ActionID::ask(), 11}));
+    EXPECT_EQ(off[1], (RankedAction{ActionID::translate(), 10}));
+    EXPECT_EQ(off.back(), (RankedAction{ActionID::lookup(), 1}));
+}
+
+TEST(Ranker, CustomActionsGetTheirSlotAndHistoryOnly) {
+    ActionConfig config;
+    config.custom = {{"custom:aaaa", "A", "link", "https://a.example/?q={text}", std::nullopt},
+                     {"custom:bbbb", "B", "link", "https://b.example/?q={text}", std::nullopt}};
+    // Appended after the thirteen built-ins: positions 13 and 14, no baseline.
+    auto s = scores(rank(shortEnglishWord, config));
+    EXPECT_EQ(s["custom:aaaa"], 0);
+    EXPECT_EQ(s["custom:bbbb"], 0);
+
+    HistoryStats history;
+    history.contextual[ActionID("custom:bbbb")] = 3;
+    s = scores(rank(shortEnglishWord, config, "org.mozilla.firefox", history, true));
+    EXPECT_EQ(s["custom:aaaa"], 0);
+    EXPECT_EQ(s["custom:bbbb"], 40);
+
+    // Put first, a custom action takes the first slot and ask moves to the second.
+    config.order = {"custom:aaaa"};
+    s = scores(rank(shortEnglishWord, config));
+    EXPECT_EQ(s["custom:aaaa"], 30);
+    EXPECT_EQ(s["ask"], 60);
+    EXPECT_EQ(s["flomo"], 20);
+    EXPECT_EQ(s["lookup"], 35);  // position 12: the last slot is 0 + 20 + 15
+}
+
+TEST(Ranker, EditableSelectionInACodeEditor) {
+    const auto plain = scores(rank(shortEnglishWord));
+    for (const char* app : {"com.microsoft.VSCode", "code"}) {
+        auto s = scores(rank(shortEnglishWord, {}, app, {}, true));
+        EXPECT_EQ(s["cut"] - plain.at("cut"), 90) << app;
+        EXPECT_EQ(s["paste"] - plain.at("paste"), 70) << app;
+        EXPECT_EQ(s["copy"] - plain.at("copy"), 65) << app;  // 60 editable + 5 developer tools
+        EXPECT_EQ(s["ask"] - plain.at("ask"), 30) << app;
+        EXPECT_EQ(s["google"] - plain.at("google"), 10) << app;
+        EXPECT_EQ(s["translate"], plain.at("translate")) << app;
+    }
+    const auto ranked = rank(shortEnglishWord, {}, "com.microsoft.VSCode", {}, true);
+    EXPECT_EQ(ranked.front(), (RankedAction{ActionID::cut(), 95}));
+}
+
+TEST(Ranker, HistoryTermsWeighContextAboveAllApplications) {
+    const auto plain = scores(rank(shortEnglishWord));
+    HistoryStats history;
+    history.contextual[ActionID::kagi()] = 3;
+    EXPECT_EQ(scores(rank(shortEnglishWord, {}, std::nullopt, history))["kagi"],
+              plain.at("kagi") + 40);
+
+    history = {};
+    history.global[ActionID::kagi()] = 3;
+    EXPECT_DOUBLE_EQ(scores(rank(shortEnglishWord, {}, std::nullopt, history))["kagi"],
+                     plain.at("kagi") + 16);
+
+    // Both terms at once, with other actions in the totals: 1 of 4 and 2 of 7.
+    history = {};
+    history.contextual = {{ActionID::kagi(), 1}, {ActionID::ask(), 3}};
+    history.global = {{ActionID::kagi(), 2}, {ActionID::cut(), 5}};
+    const auto s = scores(rank(shortEnglishWord, {}, std::nullopt, history));
+    EXPECT_DOUBLE_EQ(s.at("kagi"), plain.at("kagi") + 80.0 / 7 + 64.0 / 10);
+    EXPECT_DOUBLE_EQ(s.at("ask"), plain.at("ask") + 240.0 / 7);
+
+    // Zero totals add nothing; a chosen hidden action stays hidden.
+    history = {};
+    history.contextual[ActionID::kagi()] = 0;
+    EXPECT_EQ(rank(shortEnglishWord, {}, std::nullopt, history), rank(shortEnglishWord));
+    ActionConfig config;
+    config.hidden = {"kagi"};
+    history.contextual[ActionID::kagi()] = 1000;
+    EXPECT_EQ(scores(rank(shortEnglishWord, config, std::nullopt, history)).count("kagi"), 0u);
+}
+
+TEST(Ranker, ApplicationBonusesMatchExactIdentifiers) {
+    EXPECT_TRUE(Ranker::appBonusTable(std::nullopt).empty());
+    EXPECT_TRUE(Ranker::appBonusTable("").empty());
+    EXPECT_TRUE(Ranker::appBonusTable("com.apple.safari").empty());
+    EXPECT_TRUE(Ranker::appBonusTable("Firefox").empty());
+    EXPECT_TRUE(Ranker::appBonusTable("org.example.unknown").empty());
+
+    const auto& groups = RankingRules::appGroups();
+    ASSERT_EQ(groups.size(), 6u);
+    EXPECT_EQ(&Ranker::appBonusTable("com.apple.Safari"), &groups[0].bonuses);
+    EXPECT_EQ(&Ranker::appBonusTable("firefox-esr"), &groups[0].bonuses);
+    EXPECT_EQ(&Ranker::appBonusTable("thunderbird"), &groups[1].bonuses);
+    EXPECT_EQ(&Ranker::appBonusTable("org.telegram.desktop"), &groups[2].bonuses);
+    EXPECT_EQ(&Ranker::appBonusTable("com.mitchellh.ghostty"), &groups[3].bonuses);
+    EXPECT_EQ(&Ranker::appBonusTable("org.gnome.Terminal"), &groups[3].bonuses);
+    EXPECT_EQ(&Ranker::appBonusTable("okular"), &groups[4].bonuses);
+    EXPECT_EQ(&Ranker::appBonusTable("obsidian"), &groups[5].bonuses);
+
+    // A Linux reader gets the readers' bonus in a ranking.
+    const auto plain = scores(rank(shortEnglishWord));
+    const auto s = scores(rank(shortEnglishWord, {}, "org.gnome.Evince"));
+    EXPECT_EQ(s.at("translate") - plain.at("translate"), 20);
+    EXPECT_EQ(s.at("dayOne") - plain.at("dayOne"), 15);
+    EXPECT_EQ(s.at("copy"), plain.at("copy"));
+
+    // No identifier may pull an application into two groups.
+    std::map<std::string, std::size_t> seen;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        for (const auto& app : groups[g].apps) EXPECT_TRUE(seen.emplace(app, g).second) << app;
+    }
+    ASSERT_EQ(RankingRules::linuxAppGroups().size(), groups.size());
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        std::set<std::string> inGroup;
+        for (const auto& app : RankingRules::linuxAppGroups()[g]) {
+            EXPECT_TRUE(inGroup.insert(app).second) << app;
+            const auto [it, fresh] = seen.emplace(app, g);
+            EXPECT_TRUE(fresh || it->second == g) << app;
+        }
+    }
+}
+
+TEST(Ranker, BarOrderMovesCopyOntoTheBarOnlyWhenNeeded) {
+    const auto list = ids({"a", "b", "c", "d", "copy", "e"});
+    EXPECT_EQ(Ranker::barOrder(list, 4, true), ids({"a", "b", "c", "copy", "d", "e"}));
+    EXPECT_EQ(Ranker::barOrder(list, 3, true), ids({"a", "b", "copy", "c", "d", "e"}));
+    EXPECT_EQ(Ranker::barOrder(list, 1, true), ids({"copy", "a", "b", "c", "d", "e"}));
+    // Already on the bar, absent, no bar, smart ranking off, or a bar longer than the list.
+    EXPECT_EQ(Ranker::barOrder(list, 5, true), list);
+    EXPECT_EQ(Ranker::barOrder(list, 100, true), list);
+    EXPECT_EQ(Ranker::barOrder(ids({"a", "b", "c", "d", "e"}), 3, true),
+              ids({"a", "b", "c", "d", "e"}));
+    EXPECT_EQ(Ranker::barOrder(list, 0, true), list);
+    EXPECT_EQ(Ranker::barOrder(list, -2, true), list);
+    EXPECT_EQ(Ranker::barOrder(list, 4, false), list);
+    EXPECT_TRUE(Ranker::barOrder({}, 4, true).empty());
+}
+
+}  // namespace
+}  // namespace pivorel

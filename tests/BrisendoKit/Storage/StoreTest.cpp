@@ -1,0 +1,591 @@
+#include "Storage/Store.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unicode/calendar.h>
+#include <unicode/timezone.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <numeric>
+#include <random>
+#include <thread>
+
+#include "TempDir.h"
+
+using namespace pivorel;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::unique_ptr<Store> openStore(const fs::path& path) {
+    auto store = Store::open(path);
+    EXPECT_TRUE(store.ok()) << (store.ok() ? "" : store.error().describe());
+    return store.ok() ? std::move(store.value()) : nullptr;
+}
+
+// A second connection, as another program (or a hand edit) would make.
+class RawConnection {
+  public:
+    explicit RawConnection(const fs::path& path) {
+        sqlite3_open(path.c_str(), &db_);
+        sqlite3_busy_timeout(db_, 3000);
+        sqlite3_exec(db_, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    }
+    ~RawConnection() { sqlite3_close(db_); }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    void exec(const std::string& sql) {
+        char* message = nullptr;
+        EXPECT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
+            << (message ? message : "") << " in " << sql;
+        sqlite3_free(message);
+    }
+
+    // The first column of the first row.
+    std::string text(const std::string& sql) {
+        sqlite3_stmt* statement = nullptr;
+        std::string out = "<no row>";
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW) {
+            const auto* bytes = sqlite3_column_text(statement, 0);
+            out = bytes ? reinterpret_cast<const char*>(bytes) : "<null>";
+        }
+        sqlite3_finalize(statement);
+        return out;
+    }
+
+  private:
+    sqlite3* db_ = nullptr;
+};
+
+SelectRequest request(std::string text, std::optional<std::string> app = std::nullopt,
+                      bool dry = false) {
+    SelectRequest r;
+    r.text = std::move(text);
+    r.app = std::move(app);
+    r.dry = dry;
+    return r;
+}
+
+std::unique_ptr<icu::Calendar> calendarIn(const char* zone) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Calendar> calendar(icu::Calendar::createInstance(
+        icu::TimeZone::createTimeZone(zone), icu::Locale::getRoot(), status));
+    EXPECT_TRUE(U_SUCCESS(status));
+    return calendar;
+}
+
+const TimePoint t0 = fromUnixSeconds(1'718'000'000.0);
+
+}  // namespace
+
+TEST(Store, OpeningBadPathsGivesClearErrors) {
+    test::TempDir dir;
+    auto missingDir = Store::open(dir.path() / "nowhere" / "h.sqlite");
+    ASSERT_FALSE(missingDir.ok());
+    EXPECT_EQ(missingDir.error().describe(), "open(unable to open database file)");
+
+    fs::create_directory(dir.path() / "adir");
+    auto directory = Store::open(dir.path() / "adir");
+    ASSERT_FALSE(directory.ok());
+    EXPECT_EQ(directory.error().kind, StoreError::Kind::open);
+
+    const fs::path junk = dir.path() / "junk.sqlite";
+    std::ofstream(junk) << std::string(4096, 'x');
+    auto notADatabase = Store::open(junk);
+    ASSERT_FALSE(notADatabase.ok());
+    EXPECT_EQ(notADatabase.error().describe(), "sql(file is not a database)");
+    auto notADatabaseToRead = Store::openReadOnly(junk);
+    ASSERT_FALSE(notADatabaseToRead.ok());
+    EXPECT_EQ(notADatabaseToRead.error().describe(), "sql(file is not a database)");
+
+    // Reading never creates the file.
+    auto absent = Store::openReadOnly(dir.path() / "absent.sqlite");
+    ASSERT_FALSE(absent.ok());
+    EXPECT_EQ(absent.error().kind, StoreError::Kind::open);
+    EXPECT_FALSE(fs::exists(dir.path() / "absent.sqlite"));
+}
+
+TEST(Store, AFileTheProcessMayNotWriteIsAnOpenError) {
+    test::TempDir dir;
+    const fs::path file = dir.path() / "h.sqlite";
+    { openStore(file)->insert(request("x"), {}, {}, t0); }
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_exec);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::others_read);
+
+    // Root writes anything, so the open runs as an unprivileged user where needed.
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        auto store = Store::open(file);
+        const std::string answer = store.ok() ? "opened" : store.error().describe();
+        ssize_t written = write(pipeFds[1], answer.data(), answer.size());
+        _exit(written == ssize_t(answer.size()) ? 0 : 3);
+    }
+    close(pipeFds[1]);
+    std::string answer;
+    char buffer[256];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) answer.append(buffer, n);
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(answer, "open(attempt to write a readonly database)");
+}
+
+TEST(Store, RecordsRoundTripWithTheirEncodings) {
+    test::TempDir dir;
+    const fs::path file = dir.path() / "h.sqlite";
+    auto store = openStore(file);
+
+    SelectRequest full = request(std::string("line one\0after nul", 18), "org.gnome.Terminal");
+    full.url = "https://example.com/a";
+    full.source = "bar";
+    full.editable = true;
+    ContentProfile profile;
+    for (ContentKind kind : {ContentKind::shortPhrase, ContentKind::chinese, ContentKind::dateTime})
+        profile.kinds.insert(kind);
+    const std::vector<ActionID> ranking = {ActionID::copy(), ActionID::google(),
+                                           ActionID("custom:a/b")};
+    const auto id = store->insert(full, profile, ranking, t0);
+    ASSERT_TRUE(id.ok());
+    EXPECT_EQ(RawConnection(file).text("SELECT kinds FROM selections"),
+              "dateTime,chinese,shortPhrase");
+    EXPECT_EQ(RawConnection(file).text("SELECT ranking FROM selections"),
+              R"(["copy","google","custom:a\/b"])");
+
+    auto record = store->record(*id);
+    ASSERT_TRUE(record.ok() && record->has_value());
+    const SelectionRecord& r = **record;
+    EXPECT_EQ(r.text, full.text);  // the part after the NUL survives
+    EXPECT_EQ(r.app, "org.gnome.Terminal");
+    EXPECT_EQ(r.url, "https://example.com/a");
+    EXPECT_EQ(r.source, "bar");
+    EXPECT_FALSE(r.dry);
+    EXPECT_EQ(r.kinds, (std::vector<ContentKind>{ContentKind::dateTime, ContentKind::chinese,
+                                                 ContentKind::shortPhrase}));
+    EXPECT_EQ(r.ranking, ranking);
+    EXPECT_NEAR(toUnixSeconds(r.timestamp), toUnixSeconds(t0), 1e-6);
+    EXPECT_EQ(r.chosen, std::nullopt);
+    EXPECT_EQ(r.chosenRank, std::nullopt);
+
+    ASSERT_TRUE(store->markChosen(*id, ActionID::copy(), 1).ok());
+    EXPECT_TRUE(store->markChosen(*id + 100, ActionID::copy(), 1).ok());  // unknown id
+    record = store->record(*id);
+    EXPECT_EQ((*record)->chosen, ActionID::copy());
+    EXPECT_EQ((*record)->chosenRank, 1);
+
+    // No kinds, no ranking, no application; an identifier that is not UTF-8 drops the list.
+    const auto bare = store->insert(request("", std::nullopt, true), {},
+                                    {ActionID::copy(), ActionID("\xff")}, t0);
+    EXPECT_EQ(
+        RawConnection(file).text("SELECT kinds || '|' || ranking FROM selections WHERE id = " +
+                                 std::to_string(*bare)),
+        "|[]");
+    record = store->record(*bare);
+    EXPECT_TRUE((*record)->kinds.empty() && (*record)->ranking.empty());
+    EXPECT_EQ((*record)->app, std::nullopt);
+    EXPECT_EQ((*record)->source, "popclip");
+    EXPECT_TRUE((*record)->dry);
+    EXPECT_EQ(store->record(*bare + 1)->has_value(), false);
+
+    EXPECT_EQ(*store->archiveCount(), 0);
+    EXPECT_TRUE(store->archive(*id, "ask", "Q: 什么?\nA: 这个。", t0).ok());
+    EXPECT_EQ(*store->archiveCount(), 1);
+
+    // Reopening (twice at once, even) keeps everything.
+    auto again = openStore(file);
+    EXPECT_EQ(**again->record(*id), **store->record(*id));
+    EXPECT_EQ(*again->archiveCount(), 1);
+}
+
+TEST(Store, MalformedStoredValuesReadWithoutError) {
+    test::TempDir dir;
+    const fs::path file = dir.path() / "h.sqlite";
+    auto store = openStore(file);
+    RawConnection(file).exec(
+        "INSERT INTO selections (id, ts, text, app, source, kinds, ranking, chosen) VALUES "
+        "(1, 5, 'a', NULL, 'x', 'english,,bogus,url,URL,', 'not json', NULL),"
+        "(2, 5, CAST(X'61FF62' AS TEXT), CAST(X'FE' AS TEXT), 'x', ',', '[\"a\",1]', 'copy'),"
+        "(3, 5, 'c', 'app', 'x', 'url', '[\"a\"] trailing', NULL),"
+        "(4, 5, 'd', 'app', 'x', 'url', '[[\"nested\"]]', NULL),"
+        "(5, 5, 'e', 'app', 'x', 'url', '[\"ok\",\"two\"]', NULL)");
+    auto one = store->record(1);
+    ASSERT_TRUE(one.ok());
+    EXPECT_EQ((*one)->kinds, (std::vector<ContentKind>{ContentKind::english, ContentKind::url}));
+    EXPECT_TRUE((*one)->ranking.empty());
+    auto two = store->record(2);
+    ASSERT_TRUE(two.ok());
+    EXPECT_EQ((*two)->text,
+              "a\xEF\xBF\xBD"
+              "b");  // repaired, not dropped
+    EXPECT_EQ((*two)->app, "\xEF\xBF\xBD");
+    EXPECT_TRUE((*two)->kinds.empty() && (*two)->ranking.empty());
+    EXPECT_TRUE((*store->record(3))->ranking.empty());
+    EXPECT_TRUE((*store->record(4))->ranking.empty());
+    EXPECT_EQ((*store->record(5))->ranking,
+              (std::vector<ActionID>{ActionID("ok"), ActionID("two")}));
+}
+
+TEST(Store, TodayCountsTheCalendarDayOfNow) {
+    test::TempDir dir;
+    auto store = openStore(dir.path() / "h.sqlite");
+    auto shanghai = calendarIn("Asia/Shanghai");
+    // 2024-06-10 00:00 in Shanghai.
+    const double start = 1'717'948'800.0;
+    const TimePoint now = fromUnixSeconds(start + 15 * 3600);
+
+    auto empty = store->todayStats(now, *shanghai);
+    ASSERT_TRUE(empty.ok());
+    EXPECT_EQ(*empty, (TodayStats{0, 0, 0}));
+    EXPECT_EQ(empty->hitRate(), std::nullopt);
+
+    auto add = [&](double ts, std::optional<std::int64_t> rank, bool dry = false) {
+        auto id = store->insert(request("t", "app", dry), {}, {}, fromUnixSeconds(ts));
+        if (rank) store->markChosen(*id, ActionID::copy(), *rank);
+    };
+    add(start, 1);          // the first moment counts
+    add(start + 86400, 1);  // the next day's does not
+    add(start - 0.001, 1);  // nor the previous day's
+    add(start + 3600, 1);
+    add(start + 7200, 2);
+    add(start + 7300, std::nullopt);
+    add(start + 7400, 1, true);  // dry rows never count
+    auto stats = store->todayStats(now, *shanghai);
+    ASSERT_TRUE(stats.ok());
+    EXPECT_EQ(*stats, (TodayStats{4, 3, 2}));
+    EXPECT_DOUBLE_EQ(*stats->hitRate(), 2.0 / 3.0);
+
+    // Seen from UTC, only the row at the next Shanghai midnight falls on the same day.
+    EXPECT_EQ(store->todayStats(now, *calendarIn("UTC"))->count, 1);
+}
+
+TEST(Store, TodayFollowsDaysThatAreNot24HoursLong) {
+    test::TempDir dir;
+    auto store = openStore(dir.path() / "h.sqlite");
+    auto berlin = calendarIn("Europe/Berlin");
+    // 2024-10-27 has 25 hours in Berlin: 00:00 is 22:00 UTC the day before.
+    const double start = 1'729'980'000.0;
+    const double lateEvening = start + 24.5 * 3600;  // 23:30 local
+    store->insert(request("early"), {}, {}, fromUnixSeconds(start + 60));
+    store->insert(request("late"), {}, {}, fromUnixSeconds(lateEvening));
+    store->insert(request("next day"), {}, {}, fromUnixSeconds(start + 25 * 3600));
+    EXPECT_EQ(store->todayStats(fromUnixSeconds(lateEvening), *berlin)->count, 2);
+    EXPECT_EQ(store->todayStats(fromUnixSeconds(start + 25 * 3600 + 60), *berlin)->count, 1);
+}
+
+TEST(Store, BarSummaryGroupsByApplication) {
+    test::TempDir dir;
+    auto store = openStore(dir.path() / "h.sqlite");
+    EXPECT_TRUE(store->barSummary()->empty());
+
+    const std::optional<std::string> none;
+    store->logBar("shown", "firefox", none, 10, false, t0);
+    store->logBar("shown", "firefox", none, 21, false, t0);
+    store->logBar("shown", "firefox", none, std::nullopt, false, t0);
+    store->logBar("miss", "firefox", "no-selection", 400, false, t0);
+    store->logBar("miss", "code", "timeout", 900, false, t0);
+    store->logBar("miss", "code", "probe", 0, false, t0);
+    store->logBar("miss", none, "probe", 5, false, t0);
+    store->logBar("shown", none, none, 30, false, t0);
+    store->logBar("shown", "kitty", none, 7, true, t0);  // dry: no row at all
+
+    EXPECT_EQ(*store->barSummary(), *store->barSummaryFromLog());
+    auto rows = store->barSummary();
+    ASSERT_TRUE(rows.ok());
+    ASSERT_EQ(rows->size(), 3u);
+    EXPECT_EQ((*rows)[0], (BarAppSummary{"code", 0, 2, std::nullopt}));
+    EXPECT_EQ((*rows)[0].popRate(), 0.0);
+    EXPECT_EQ((*rows)[1], (BarAppSummary{"firefox", 3, 1, 15.5}));
+    EXPECT_EQ((*rows)[1].popRate(), 0.75);
+    EXPECT_EQ((*rows)[2], (BarAppSummary{"(未知)", 1, 1, 30.0}));
+    EXPECT_EQ(BarAppSummary{}.popRate(), std::nullopt);
+}
+
+TEST(Store, HistoryCountsChoicesOfTheSamePrimaryKind) {
+    test::TempDir dir;
+    auto store = openStore(dir.path() / "h.sqlite");
+    auto choose = [&](std::optional<std::string> app, ContentKindSet kinds, ActionID action,
+                      bool dry = false) {
+        auto id = store->insert(request("t", std::move(app), dry), ContentProfile{kinds}, {}, t0);
+        store->markChosen(*id, action, 1);
+    };
+    const ContentKindSet phraseEn{ContentKind::english, ContentKind::shortPhrase};
+    const ContentKindSet phraseZh{ContentKind::chinese, ContentKind::shortPhrase};
+    choose("firefox", phraseEn, ActionID::translate());
+    choose("firefox", phraseZh, ActionID::translate());  // same primary: one entry
+    choose("firefox", {ContentKind::url}, ActionID::openURL());
+    choose("firefox", phraseEn, ActionID::google(), true);  // dry
+    choose(std::nullopt, phraseEn, ActionID::google());
+    choose("code", phraseEn, ActionID::copy());
+    store->insert(request("unchosen", "firefox"), ContentProfile{phraseEn}, {}, t0);
+
+    for (int pass = 0; pass < 2; ++pass) {
+        auto firefox = pass == 0
+                           ? store->history("firefox", ContentKind::shortPhrase)
+                           : store->historyFromSelections("firefox", ContentKind::shortPhrase);
+        ASSERT_TRUE(firefox.ok());
+        EXPECT_EQ(firefox->contextual, (std::map<ActionID, long long>{{ActionID::translate(), 2}}));
+        EXPECT_EQ(firefox->global,
+                  (std::map<ActionID, long long>{
+                      {ActionID::translate(), 2}, {ActionID::google(), 1}, {ActionID::copy(), 1}}));
+    }
+    auto unknownApp = store->history(std::nullopt, ContentKind::shortPhrase);
+    EXPECT_EQ(unknownApp->contextual, (std::map<ActionID, long long>{{ActionID::google(), 1}}));
+    EXPECT_EQ(unknownApp->global.size(), 3u);
+    EXPECT_EQ(store->history("nobody", ContentKind::sentence)->global.size(), 0u);
+}
+
+TEST(Store, CountTablesAgreeWithTheBaseTablesUnderRandomEdits) {
+    test::TempDir dir;
+    const fs::path file = dir.path() / "h.sqlite";
+    // Rows written before the count tables existed are counted when they are first built.
+    RawConnection(file).exec(
+        "CREATE TABLE selections (id INTEGER PRIMARY KEY AUTOINCREMENT, ts REAL NOT NULL, "
+        "text TEXT NOT NULL, app TEXT, url TEXT, source TEXT NOT NULL DEFAULT 'popclip', dry "
+        "INTEGER NOT NULL DEFAULT 0, kinds TEXT NOT NULL DEFAULT '', ranking TEXT NOT NULL "
+        "DEFAULT '[]', chosen TEXT, chosen_rank INTEGER);"
+        "INSERT INTO selections (ts, text, app, kinds, chosen) VALUES (1, 'a', 'code', 'url', "
+        "'openURL'), (1, 'b', NULL, 'english,shortPhrase', 'google'), (1, 'c', '', ',url,', "
+        "'copy')");
+
+    const std::vector<std::optional<std::string>> apps = {std::nullopt, "", "code", "firefox",
+                                                          "org.gnome.Terminal"};
+    const std::vector<std::string> actions = {"copy", "google", "translate", "custom:x", "ask"};
+    const std::vector<std::string> oddKinds = {
+        "url,,bogus", "english,url", ",", "URL", "todoLike,todoLike", "sentence,longParagraph"};
+    std::mt19937 random(20240611);
+    auto pick = [&](const auto& list) { return list[random() % std::size(list)]; };
+    auto quoted = [](const std::optional<std::string>& s) {
+        return s ? "'" + *s + "'" : std::string("NULL");
+    };
+
+    auto store = openStore(file);
+    RawConnection raw(file);
+    std::int64_t lastID = 3;
+    std::int64_t barEvents = 0;
+    const std::vector<std::optional<std::string>> barApps = {std::nullopt, "(未知)", "code",
+                                                             "firefox"};
+    const std::vector<std::string> events = {"shown", "miss", "other"};
+    auto latency = [&]() -> std::string {
+        return random() % 4 ? std::to_string(random() % 900) : "NULL";
+    };
+    auto compare = [&] {
+        for (const auto& app : apps) {
+            for (ContentKind primary : allContentKinds) {
+                auto fast = store->history(app, primary);
+                auto plain = store->historyFromSelections(app, primary);
+                ASSERT_TRUE(fast.ok() && plain.ok());
+                ASSERT_EQ(*fast, *plain)
+                    << "app " << app.value_or("<none>") << " primary " << toString(primary);
+            }
+        }
+        auto bars = store->barSummary();
+        auto barsFromLog = store->barSummaryFromLog();
+        ASSERT_TRUE(bars.ok() && barsFromLog.ok());
+        ASSERT_EQ(*bars, *barsFromLog);
+    };
+    compare();
+    for (int step = 0; step < 1200; ++step) {
+        const int op = random() % 14;
+        const std::string row = std::to_string(1 + random() % lastID);
+        if (op < 4) {
+            ContentProfile profile;
+            for (ContentKind kind : allContentKinds) {
+                if (random() % 3 == 0) profile.kinds.insert(kind);
+            }
+            lastID = *store->insert(request("t", pick(apps), random() % 10 == 0), profile, {}, t0);
+        } else if (op < 7) {
+            store->markChosen(std::stoll(row) + random() % 2, ActionID(pick(actions)), 1);
+        } else if (op == 7) {
+            raw.exec("INSERT INTO selections (ts, text, app, dry, kinds, chosen) VALUES (1, 'r', " +
+                     quoted(pick(apps)) + ", " + std::to_string(random() % 2) + ", '" +
+                     pick(oddKinds) + "', " + quoted(pick(actions)) + ")");
+            lastID += 1;
+        } else if (op == 8) {
+            // One column at a time, so each column's own trigger path is taken.
+            const std::string change[] = {"app = " + quoted(pick(apps)),
+                                          "kinds = '" + pick(oddKinds) + "'",
+                                          "dry = " + std::to_string(random() % 2),
+                                          "chosen = " + quoted(pick(actions)), "text = 'edited'"};
+            raw.exec("UPDATE selections SET " + pick(change) + " WHERE id = " + row);
+        } else if (op == 9) {
+            raw.exec(random() % 2 ? "DELETE FROM selections WHERE id = " + row
+                                  : "UPDATE selections SET chosen = NULL WHERE id = " + row);
+        } else if (op < 12) {
+            const bool hasLatency = random() % 4 != 0;
+            store->logBar(pick(events), pick(barApps), std::nullopt,
+                          hasLatency ? std::optional<std::int64_t>(random() % 900) : std::nullopt,
+                          random() % 5 == 0, t0);
+            ++barEvents;
+        } else {
+            const std::string barRow =
+                std::to_string(1 + random() % std::max<std::int64_t>(barEvents, 1));
+            const std::string change[] = {
+                "app = " + quoted(pick(barApps)), "event = '" + pick(events) + "'",
+                "latency_ms = " + latency(), "dry = " + std::to_string(random() % 2)};
+            raw.exec(op == 12 ? "UPDATE bar_log SET " + pick(change) + " WHERE id = " + barRow
+                              : "DELETE FROM bar_log WHERE id = " + barRow);
+        }
+        if (step % 100 == 99) compare();
+    }
+
+    // Without a trigger the tables cannot be trusted: the next opening rebuilds them.
+    RawConnection(file).exec(
+        "DROP TRIGGER choice_counts_on_delete; UPDATE choice_counts SET n = n + 7; "
+        "UPDATE bar_counts SET shown = shown + 7");
+    store = openStore(file);
+    compare();
+    // Complete tables are kept as they are, not rebuilt at every opening.
+    RawConnection(file).exec("UPDATE choice_counts SET n = n + 7");
+    store = openStore(file);
+    EXPECT_NE(*store->history(std::nullopt, ContentKind::url),
+              *store->historyFromSelections(std::nullopt, ContentKind::url));
+}
+
+TEST(Store, ReadOnlyStoreReadsAndRefusesWrites) {
+    test::TempDir dir;
+    const fs::path file = dir.path() / "h.sqlite";
+    {
+        auto store = openStore(file);
+        auto id = store->insert(request("x", "code"), ContentProfile{{ContentKind::url}}, {}, t0);
+        store->markChosen(*id, ActionID::openURL(), 1);
+    }
+    auto reader = Store::openReadOnly(file);
+    ASSERT_TRUE(reader.ok());
+    auto history = (*reader)->history("code", ContentKind::url);
+    ASSERT_TRUE(history.ok());
+    EXPECT_EQ(history->contextual.at(ActionID::openURL()), 1);
+    auto write = (*reader)->insert(request("y"), {}, {}, t0);
+    ASSERT_FALSE(write.ok());
+    EXPECT_EQ(write.error().kind, StoreError::Kind::sql);
+
+    // A database written elsewhere, without count tables, is counted from its selections.
+    RawConnection(file).exec("DROP TABLE choice_counts");
+    auto plain = Store::openReadOnly(file);
+    ASSERT_TRUE(plain.ok());
+    EXPECT_EQ((*plain)->history("code", ContentKind::url)->global.at(ActionID::openURL()), 1);
+}
+
+TEST(Store, EightThreadsShareOneStore) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    constexpr int operations = 1000;
+#else
+    constexpr int operations = 5000;
+#endif
+    constexpr int threads = 8;
+    test::TempDir dir;
+    auto store = openStore(dir.path() / "h.sqlite");
+    auto calendar = calendarIn("UTC");
+    std::atomic<int> failures{0};
+    std::vector<std::vector<std::pair<std::int64_t, std::string>>> inserted(threads);
+    std::vector<int> barEvents(threads), archives(threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            std::mt19937 random(t);
+            auto check = [&](bool ok) { failures += ok ? 0 : 1; };
+            for (int i = 0; i < operations; ++i) {
+                const int op = random() % 20;
+                auto& mine = inserted[t];
+                if (op < 8 || mine.empty()) {
+                    const std::string text = std::to_string(t) + "-" + std::to_string(i);
+                    auto id = store->insert(request(text, "app" + std::to_string(op)),
+                                            ContentProfile{{ContentKind::sentence}}, {}, t0);
+                    check(id.ok());
+                    if (id.ok()) mine.emplace_back(*id, text);
+                } else if (op < 12) {
+                    check(store->markChosen(mine[random() % mine.size()].first, ActionID::copy(), 1)
+                              .ok());
+                } else if (op < 15) {
+                    check(store->logBar("shown", "app", std::nullopt, 3, false, t0).ok());
+                    ++barEvents[t];
+                } else if (op < 16) {
+                    check(store->archive(mine.back().first, "ask", "transcript", t0).ok());
+                    ++archives[t];
+                } else if (op < 17) {
+                    auto r = store->record(mine.back().first);
+                    check(r.ok() && r->has_value() && (*r)->text == mine.back().second);
+                } else if (op < 18) {
+                    check(store->history("app1", ContentKind::sentence).ok());
+                } else if (op < 19) {
+                    // Another day, so the count stays small while rows pile up.
+                    check(store->todayStats(t0 - std::chrono::hours(48), *calendar).ok());
+                } else {
+                    check(store->barSummary().ok());
+                }
+            }
+        });
+    }
+    for (auto& worker : workers) worker.join();
+    EXPECT_EQ(failures, 0);
+
+    std::int64_t selections = 0;
+    for (const auto& mine : inserted) {
+        for (const auto& [id, text] : mine) {
+            auto r = store->record(id);
+            ASSERT_TRUE(r.ok() && r->has_value()) << id;
+            EXPECT_EQ((*r)->text, text);
+        }
+        selections += std::ssize(mine);
+    }
+    EXPECT_EQ(store->todayStats(t0, *calendar)->count, selections);
+    std::int64_t shown = 0;
+    const auto summary = store->barSummary();
+    for (const auto& row : *summary) shown += row.shown;
+    EXPECT_EQ(shown, std::accumulate(barEvents.begin(), barEvents.end(), 0));
+    EXPECT_EQ(*store->archiveCount(), std::accumulate(archives.begin(), archives.end(), 0));
+}
+
+TEST(Store, AWriterKilledMidStreamLosesNoReturnedInsert) {
+    test::TempDir dir;
+    const fs::path file = dir.path() / "h.sqlite";
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(pipeFds[0]);
+        auto store = Store::open(file);
+        if (!store.ok()) _exit(1);
+        for (int i = 0; i < 1'000'000; ++i) {
+            auto id =
+                (*store)->insert(request("row " + std::to_string(i)),
+                                 ContentProfile{{ContentKind::english}}, {ActionID::copy()}, t0);
+            if (!id.ok()) _exit(2);
+            const std::int64_t value = *id;
+            if (write(pipeFds[1], &value, sizeof value) != sizeof value) _exit(3);
+        }
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    std::vector<std::int64_t> returned;
+    std::int64_t value = 0;
+    bool killed = false;
+    while (read(pipeFds[0], &value, sizeof value) == sizeof value) {
+        returned.push_back(value);
+        if (returned.size() == 300 && !killed) killed = kill(child, SIGKILL) == 0;
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(killed);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    ASSERT_GE(returned.size(), 300u);
+
+    auto store = openStore(file);
+    for (std::int64_t id : returned) {
+        auto r = store->record(id);
+        ASSERT_TRUE(r.ok() && r->has_value()) << id;
+    }
+    EXPECT_EQ(RawConnection(file).text("PRAGMA integrity_check"), "ok");
+    EXPECT_TRUE(store->insert(request("after"), {}, {}, t0).ok());
+}
