@@ -1,0 +1,111 @@
+#include "Storage/Credentials.h"
+
+#include <mutex>
+
+#include <nlohmann/json.hpp>
+
+#include "Platform/SecretStore.h"
+#include "Storage/Endpoints.h"
+#include "Support/FileIO.h"
+
+namespace pivorel {
+
+namespace {
+
+std::mutex storeMutex;
+std::shared_ptr<SecretStore>& injected() {
+    static std::shared_ptr<SecretStore> store;
+    return store;
+}
+
+std::shared_ptr<SecretStore> current() {
+    std::lock_guard lock(storeMutex);
+    return injected();
+}
+
+class ForwardingStore final : public SecretStore {
+  public:
+    bool exists(std::string_view service, std::string_view account) override {
+        const auto s = current();
+        return s && s->exists(service, account);
+    }
+    std::optional<std::string> get(std::string_view service, std::string_view account) override {
+        const auto s = current();
+        return s ? s->get(service, account) : std::nullopt;
+    }
+    bool set(std::string_view value, std::string_view service, std::string_view account) override {
+        const auto s = current();
+        return s && s->set(value, service, account);
+    }
+};
+
+std::string envOr(const std::map<std::string, std::string>& env, const std::string& name,
+                  std::string fallback) {
+    const auto it = env.find(name);
+    // An exported but empty variable counts as not set.
+    return it != env.end() && !it->second.empty() ? it->second : fallback;
+}
+
+}  // namespace
+
+void Credentials::setStore(std::shared_ptr<SecretStore> store) {
+    std::lock_guard lock(storeMutex);
+    injected() = std::move(store);
+}
+
+std::shared_ptr<SecretStore> Credentials::store() {
+    static const auto forwarding = std::make_shared<ForwardingStore>();
+    return forwarding;
+}
+
+bool Credentials::exists(std::string_view account, std::string_view inService) {
+    return store()->exists(inService, account);
+}
+
+std::optional<std::string> Credentials::get(std::string_view account, std::string_view inService) {
+    return store()->get(inService, account);
+}
+
+bool Credentials::set(std::string_view value, std::string_view account,
+                      std::string_view inService) {
+    return store()->set(value, inService, account);
+}
+
+std::optional<std::string> Credentials::llmKey(std::string_view authJSON,
+                                               std::string_view provider) {
+    const auto doc = nlohmann::json::parse(authJSON, nullptr, false);
+    if (!doc.is_object()) return std::nullopt;
+    const auto entry = doc.find(provider);
+    if (entry == doc.end() || !entry->is_object()) return std::nullopt;
+    const auto key = entry->find("key");
+    if (key == entry->end() || !key->is_string()) return std::nullopt;
+    auto value = key->get<std::string>();
+    if (value.empty()) return std::nullopt;
+    return value;
+}
+
+std::vector<std::string> Credentials::seed(const std::filesystem::path& authJSONPath,
+                                           const std::map<std::string, std::string>& environment) {
+    std::vector<std::string> lines;
+    const std::string provider = envOr(environment, "PIVOREL_LLM_PROVIDER", "deepseek");
+
+    const auto bytes = fileio::readFile(authJSONPath, maxAuthFileBytes);
+    const auto key = bytes ? llmKey(*bytes, provider) : std::nullopt;
+    if (key) {
+        const bool ok = set(*key, llmAccount);
+        lines.push_back("llm-api-key(" + provider + "): " + (ok ? "ok" : "FAILED"));
+    } else {
+        lines.push_back("llm-api-key: FAILED (auth.json 里没有 " + provider + " 的 key)");
+    }
+
+    const std::string url = envOr(environment, "PIVOREL_FLOMO_URL", "");
+    if (url.starts_with(Endpoints::flomoWebhookOrigin)) {
+        const bool ok = set(url, flomoAccount);
+        lines.push_back(std::string("flomo-webhook: ") + (ok ? "ok" : "FAILED"));
+    } else {
+        lines.push_back("flomo-webhook: skipped (PIVOREL_FLOMO_URL 未设置)");
+    }
+    return lines;
+}
+
+}  // namespace pivorel

@@ -1,0 +1,132 @@
+#include "Storage/BarSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "Storage/UserDefaults.h"
+#include "TempDir.h"
+
+using namespace pivorel;
+
+namespace {
+struct Fixture {
+    test::TempDir dir;
+    std::filesystem::path file = dir.path() / "com.morvale.pivorel.json";
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(file);
+    BarSettings settings{defaults};
+};
+}  // namespace
+
+TEST(BarSettings, AnEmptyStoreReadsEveryDefault) {
+    Fixture f;
+    const auto& s = f.settings;
+    EXPECT_TRUE(s.enabled());
+    const auto excluded = s.excluded();
+    ASSERT_GE(excluded.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(excluded.begin(), excluded.begin() + 4),
+              (std::vector<std::string>{"com.1password.1password", "com.agilebits.onepassword7",
+                                        "com.apple.keychainaccess", "com.apple.Passwords"}));
+    EXPECT_NE(std::find(excluded.begin(), excluded.end(), "org.keepassxc.KeePassXC"),
+              excluded.end());
+    EXPECT_TRUE(s.copyFallbackApps().empty());
+    EXPECT_EQ(s.pausedUntil(), std::nullopt);
+    EXPECT_EQ(s.hotkey(), (HotKeySpec{45, 6144}));
+    EXPECT_EQ(s.hotkey().display(), "⌃⌥N");
+    EXPECT_EQ(s.llmBaseURL(), "https://api.deepseek.com/v1");
+    EXPECT_EQ(s.llmModel(), "deepseek-chat");
+    EXPECT_FALSE(s.flomoDry());
+    EXPECT_EQ(s.translateEngine(), "auto");
+
+    const auto config = s.detectorConfig();
+    EXPECT_TRUE(config.enabled);
+    EXPECT_EQ(config.excluded, std::set<std::string>(excluded.begin(), excluded.end()));
+    EXPECT_EQ(config.pausedUntil, std::nullopt);
+    EXPECT_EQ(config.ownBundleID, "com.morvale.pivorel");
+    EXPECT_FALSE(std::filesystem::exists(f.file));  // reading writes nothing
+}
+
+TEST(BarSettings, HandEditedValuesOfTheWrongTypeReadAsDefaults) {
+    test::TempDir dir;
+    const auto file = dir.path() / "d.json";
+    std::ofstream(file) << R"({"barEnabled": "no", "barExcludedApps": ["a", 1],
+        "barCopyFallbackApps": "code", "barPausedUntil": "1900000000", "hotkeyCode": "45",
+        "hotkeyMods": 256, "llmBaseURL": 5, "llmModel": null, "flomoDry": 1,
+        "translateEngine": "deepl"})";
+    BarSettings s(std::make_shared<UserDefaults>(file));
+    EXPECT_TRUE(s.enabled());
+    EXPECT_EQ(s.excluded(), BarSettings::defaultExcluded());
+    EXPECT_TRUE(s.copyFallbackApps().empty());
+    EXPECT_EQ(s.pausedUntil(), std::nullopt);
+    EXPECT_EQ(s.hotkey(), HotKeySpec::defaultSpec());
+    EXPECT_EQ(s.llmBaseURL(), "https://api.deepseek.com/v1");
+    EXPECT_EQ(s.llmModel(), "deepseek-chat");
+    EXPECT_FALSE(s.flomoDry());
+    EXPECT_EQ(s.translateEngine(), "auto");
+
+    // Hot key values outside the unsigned 32-bit range, or fractional ones.
+    for (const char* json : {R"({"hotkeyCode": -1, "hotkeyMods": 6144})",
+                             R"({"hotkeyCode": 4294967296, "hotkeyMods": 6144})",
+                             R"({"hotkeyCode": 46, "hotkeyMods": 18446744073709551615})",
+                             R"({"hotkeyCode": 46.5, "hotkeyMods": 6144})",
+                             R"({"hotkeyCode": 46, "hotkeyMods": -4096})"}) {
+        std::ofstream(file) << json;
+        EXPECT_EQ(BarSettings(std::make_shared<UserDefaults>(file)).hotkey(),
+                  HotKeySpec::defaultSpec())
+            << json;
+    }
+    for (const char* json : {R"({"barPausedUntil": 0})", R"({"barPausedUntil": -5})",
+                             R"({"barPausedUntil": false})"}) {
+        std::ofstream(file) << json;
+        EXPECT_EQ(BarSettings(std::make_shared<UserDefaults>(file)).pausedUntil(), std::nullopt);
+    }
+    // A stored empty address is used as stored; the two known engines pass through.
+    std::ofstream(file) << R"({"llmBaseURL": "", "translateEngine": "model"})";
+    BarSettings t(std::make_shared<UserDefaults>(file));
+    EXPECT_EQ(t.llmBaseURL(), "");
+    EXPECT_EQ(t.translateEngine(), "model");
+}
+
+TEST(BarSettings, WritesGoStraightToTheStoreAndReadBack) {
+    Fixture f;
+    auto& s = f.settings;
+    s.setExcluded({});
+    EXPECT_TRUE(s.excluded().empty());  // an empty list is not the default
+    s.setCopyFallbackApps({"code", "org.gnome.Terminal"});
+    s.setEnabled(false);
+    s.setHotkey({46, HotKeySpec::shift | HotKeySpec::cmd});
+
+    BarSettings again(std::make_shared<UserDefaults>(f.file));
+    EXPECT_FALSE(again.enabled());
+    EXPECT_TRUE(again.excluded().empty());
+    EXPECT_EQ(again.copyFallbackApps(), (std::vector<std::string>{"code", "org.gnome.Terminal"}));
+    EXPECT_EQ(again.hotkey(), (HotKeySpec{46, 768}));
+    EXPECT_EQ(f.defaults->integerValue("hotkeyMods"), 768);
+
+    // A key code stored without modifiers reads with none.
+    f.defaults->remove("hotkeyMods");
+    EXPECT_EQ(s.hotkey(), (HotKeySpec{46, 0}));
+}
+
+TEST(BarSettings, PausingStoresSecondsAndTogglesAroundNow) {
+    Fixture f;
+    auto& s = f.settings;
+    const TimePoint moment = fromUnixSeconds(1'900'000'000.25);
+    s.setPausedUntil(moment);
+    EXPECT_EQ(s.pausedUntil(), moment);
+    EXPECT_NEAR(f.defaults->doubleValue("barPausedUntil").value_or(0), 1.9e9 + 0.25, 1e-6);
+    s.setPausedUntil(std::nullopt);
+    EXPECT_EQ(s.pausedUntil(), std::nullopt);
+    EXPECT_EQ(f.defaults->value("barPausedUntil"), nlohmann::json(0));
+
+    const TimePoint now = fromUnixSeconds(1'800'000'000);
+    s.togglePause(now);
+    EXPECT_EQ(s.pausedUntil(), fromUnixSeconds(1'800'003'600));
+    EXPECT_EQ(s.detectorConfig().pausedUntil, fromUnixSeconds(1'800'003'600));
+    s.togglePause(now + std::chrono::minutes(10));  // still paused: lifts it
+    EXPECT_EQ(s.pausedUntil(), std::nullopt);
+    s.setPausedUntil(now - std::chrono::hours(1));  // a pause in the past: pauses again
+    s.togglePause(now);
+    EXPECT_EQ(s.pausedUntil(), fromUnixSeconds(1'800'003'600));
+}

@@ -1,0 +1,98 @@
+#include "Storage/Credentials.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "Fakes/InMemorySecretStore.h"
+#include "TempDir.h"
+
+using namespace pivorel;
+
+namespace {
+// Injects an in-memory store for one test and takes it away again.
+struct StoreScope {
+    std::shared_ptr<test::InMemorySecretStore> store =
+        std::make_shared<test::InMemorySecretStore>();
+    StoreScope() { Credentials::setStore(store); }
+    ~StoreScope() { Credentials::setStore(nullptr); }
+};
+const std::string noKeyLine = "llm-api-key: FAILED (auth.json 里没有 deepseek 的 key)";
+const std::string skippedLine = "flomo-webhook: skipped (PIVOREL_FLOMO_URL 未设置)";
+}  // namespace
+
+TEST(Credentials, LlmKeyAcceptsOnlyANonEmptyStringUnderTheProvider) {
+    EXPECT_EQ(Credentials::llmKey(R"({"deepseek": {"key": "sk-1", "type": "api"}})", "deepseek"),
+              "sk-1");
+    EXPECT_EQ(Credentials::llmKey(R"({"openai": {"key": "sk-2"}})", "openai"), "sk-2");
+    for (const char* bad : {R"({"deepseek": {"key": ""}})", R"({"deepseek": {"key": 5}})",
+                            R"({"deepseek": "sk-1"})", R"({"deepseek": {"token": "x"}})",
+                            R"([{"deepseek": {"key": "sk-1"}}])", R"({"openai": {"key": "x"}})",
+                            "{\"deepseek\": {\"key\": \"sk-\xff\"}}", "not json", "", "{"}) {
+        EXPECT_EQ(Credentials::llmKey(bad, "deepseek"), std::nullopt) << bad;
+    }
+}
+
+TEST(Credentials, WithoutAnInjectedStoreNothingIsReadOrWritten) {
+    Credentials::setStore(nullptr);
+    EXPECT_FALSE(Credentials::set("v", Credentials::llmAccount));
+    EXPECT_FALSE(Credentials::exists(Credentials::llmAccount));
+    EXPECT_EQ(Credentials::get(Credentials::llmAccount), std::nullopt);
+
+    // A store handed out earlier forwards to the one injected later.
+    const auto early = Credentials::store();
+    StoreScope scope;
+    EXPECT_TRUE(early->set("v1", "com.morvale.pivorel", "flomo-webhook"));
+    EXPECT_TRUE(Credentials::set("v2", "flomo-webhook"));  // replaces
+    EXPECT_EQ(Credentials::get("flomo-webhook"), "v2");
+    EXPECT_FALSE(Credentials::exists("flomo-webhook", "com.morvale.brisendo"));
+}
+
+TEST(Credentials, SeedWithNothingToSeedGivesTheTwoFallbackLines) {
+    StoreScope scope;
+    test::TempDir dir;
+    EXPECT_EQ(Credentials::seed(dir.path() / "missing.json", {}),
+              (std::vector<std::string>{noKeyLine, skippedLine}));
+    EXPECT_FALSE(scope.store->exists(Credentials::service, Credentials::llmAccount));
+
+    // Unreadable, wrong-shaped, huge or empty-keyed files all give the same line; a webhook
+    // of another origin is skipped.
+    const auto file = dir.path() / "auth.json";
+    const std::map<std::string, std::string> env = {
+        {"PIVOREL_FLOMO_URL", "http://flomoapp.com/iwh/abc"}};
+    std::ofstream(file) << R"({"deepseek": {"key": ""}})";
+    EXPECT_EQ(Credentials::seed(file, env), (std::vector<std::string>{noKeyLine, skippedLine}));
+    std::ofstream(file) << "\x89PNG";
+    EXPECT_EQ(Credentials::seed(file, env)[0], noKeyLine);
+    {
+        std::ofstream out(file);
+        out << R"({"deepseek": {"key": "sk-big"}, "pad": ")";
+        out << std::string(Credentials::maxAuthFileBytes, 'x') << "\"}";
+    }
+    EXPECT_EQ(Credentials::seed(file, env)[0], noKeyLine);
+    EXPECT_EQ(Credentials::seed(dir.path(), env)[0], noKeyLine);  // a directory
+    EXPECT_TRUE(std::filesystem::exists(file));
+}
+
+TEST(Credentials, SeedStoresTheKeyAndWebhookAndReportsTheStoresAnswer) {
+    StoreScope scope;
+    test::TempDir dir;
+    const auto file = dir.path() / "auth.json";
+    std::ofstream(file) << R"({"deepseek": {"key": "sk-d"}, "moonshot": {"key": "sk-m"}})";
+    const std::string url = "https://flomoapp.com/iwh/MTIz/abcdef/";
+    EXPECT_EQ(Credentials::seed(file, {{"PIVOREL_FLOMO_URL", url}}),
+              (std::vector<std::string>{"llm-api-key(deepseek): ok", "flomo-webhook: ok"}));
+    EXPECT_EQ(Credentials::get(Credentials::llmAccount), "sk-d");
+    EXPECT_EQ(Credentials::get(Credentials::flomoAccount), url);
+
+    EXPECT_EQ(Credentials::seed(file, {{"PIVOREL_LLM_PROVIDER", "moonshot"}}),
+              (std::vector<std::string>{"llm-api-key(moonshot): ok", skippedLine}));
+    EXPECT_EQ(Credentials::get(Credentials::llmAccount), "sk-m");
+    EXPECT_EQ(Credentials::seed(file, {{"PIVOREL_LLM_PROVIDER", "openai"}})[0],
+              "llm-api-key: FAILED (auth.json 里没有 openai 的 key)");
+
+    scope.store->failWrites = true;
+    EXPECT_EQ(Credentials::seed(file, {{"PIVOREL_FLOMO_URL", url}}),
+              (std::vector<std::string>{"llm-api-key(deepseek): FAILED", "flomo-webhook: FAILED"}));
+    EXPECT_EQ(Credentials::get(Credentials::llmAccount), "sk-m");
+}

@@ -1,0 +1,209 @@
+#include "Linux/SecretServiceStore.h"
+
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <libsecret/secret.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "TempDir.h"
+
+using namespace pivorel;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Only a keyring started for the tests (scripts/keyring-session) is written to: a
+// developer's own keyring may be locked, would prompt, and is not ours to fill.
+bool secretServiceAvailable(std::string& why) {
+    if (!std::getenv("PIVOREL_TEST_KEYRING")) {
+        why = "no test keyring: run the tests through scripts/keyring-session";
+        return false;
+    }
+    GError* error = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    if (!bus) {
+        why = std::string("no session bus: ") + error->message;
+        g_error_free(error);
+        return false;
+    }
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "NameHasOwner", g_variant_new("(s)", "org.freedesktop.secrets"), G_VARIANT_TYPE("(b)"),
+        G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, &error);
+    gboolean owned = FALSE;
+    if (reply) {
+        g_variant_get(reply, "(b)", &owned);
+        g_variant_unref(reply);
+    } else {
+        g_error_free(error);
+    }
+    g_object_unref(bus);
+    if (!owned) why = "no Secret Service on the session bus";
+    return owned;
+}
+
+#define REQUIRE_SECRET_SERVICE()                               \
+    do {                                                       \
+        std::string why;                                       \
+        if (!secretServiceAvailable(why)) GTEST_SKIP() << why; \
+    } while (0)
+
+// Labels of the items that carry exactly these attributes, read around our store.
+std::vector<std::string> itemLabels(const std::string& service, const std::string& account) {
+    GHashTable* attrs = g_hash_table_new(g_str_hash, g_str_equal);
+    g_hash_table_insert(attrs, const_cast<char*>("service"), const_cast<char*>(service.c_str()));
+    g_hash_table_insert(attrs, const_cast<char*>("account"), const_cast<char*>(account.c_str()));
+    GList* items =
+        secret_service_search_sync(nullptr, nullptr, attrs, SECRET_SEARCH_ALL, nullptr, nullptr);
+    std::vector<std::string> labels;
+    for (GList* l = items; l; l = l->next) {
+        gchar* label = secret_item_get_label(SECRET_ITEM(l->data));
+        labels.emplace_back(label ? label : "");
+        g_free(label);
+    }
+    g_list_free_full(items, g_object_unref);
+    g_hash_table_unref(attrs);
+    return labels;
+}
+
+struct Run {
+    int status = -1;
+    std::string out;
+    std::string err;
+    double seconds = 0;
+};
+
+Run runSeed(const std::string& env) {
+    test::TempDir scratch;
+    const auto errFile = scratch.path() / "stderr";
+    const std::string cmd =
+        "env -u PIVOREL_TEST_RUN -u PIVOREL_FLOMO_URL -u PIVOREL_LLM_PROVIDER " + env +
+        " PIVOREL_LOG_STDERR=1 " + PIVOREL_BINARY + " --seed-credentials 2>" + errFile.string();
+    const auto start = std::chrono::steady_clock::now();
+    FILE* p = popen(cmd.c_str(), "r");
+    Run r;
+    std::array<char, 256> buf{};
+    while (p && fgets(buf.data(), buf.size(), p)) r.out += buf.data();
+    const int status = p ? pclose(p) : -1;
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(errFile);
+    r.err.assign(std::istreambuf_iterator<char>(in), {});
+    return r;
+}
+
+std::size_t countLines(const std::string& text, const std::string& fragment) {
+    std::size_t n = 0;
+    for (auto pos = text.find(fragment); pos != std::string::npos;
+         pos = text.find(fragment, pos + 1))
+        ++n;
+    return n;
+}
+
+fs::path homeWithKey(const test::TempDir& dir, const std::string& key) {
+    const auto home = dir.path() / "home";
+    fs::create_directories(home / ".local/share/opencode");
+    std::ofstream(home / ".local/share/opencode/auth.json")
+        << R"({"deepseek": {"type": "api", "key": ")" << key << "\"}}";
+    return home;
+}
+
+}  // namespace
+
+TEST(SecretServiceStore, StoresReplacesAndReadsBackItemsInTheKeyring) {
+    REQUIRE_SECRET_SERVICE();
+    SecretServiceStore store;
+    const std::string service = "com.morvale.pivorel.test-" + std::to_string(getpid());
+    EXPECT_FALSE(store.exists(service, "llm-api-key"));
+    EXPECT_EQ(store.get(service, "llm-api-key"), std::nullopt);
+
+    EXPECT_TRUE(store.set("sk-first", service, "llm-api-key"));
+    EXPECT_TRUE(store.set("密钥 ✓ second", service, "llm-api-key"));
+    EXPECT_TRUE(store.exists(service, "llm-api-key"));
+    EXPECT_EQ(store.get(service, "llm-api-key"), "密钥 ✓ second");
+    EXPECT_EQ(itemLabels(service, "llm-api-key"),
+              (std::vector<std::string>{"Pivorel llm-api-key"}));
+
+    // Service and account both name the item.
+    EXPECT_FALSE(store.exists(service, "flomo-webhook"));
+    EXPECT_FALSE(store.exists(service + ".other", "llm-api-key"));
+    EXPECT_FALSE(store.set(std::string("a\0b", 3), service, "flomo-webhook"));
+    EXPECT_FALSE(store.set("\xff", service, "flomo-webhook"));
+    EXPECT_FALSE(store.exists(service, "flomo-webhook"));
+
+    // Calls from several threads at once are serialised, not mixed up.
+    std::vector<std::thread> threads;
+    std::atomic<int> good{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 5; ++i)
+                good += store.get(service, "llm-api-key") == "密钥 ✓ second";
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(good.load(), 20);
+}
+
+TEST(SecretServiceStore, SeedCredentialsFillsTheKeyring) {
+    REQUIRE_SECRET_SERVICE();
+    test::TempDir dir;
+    const auto home = homeWithKey(dir, "sk-seeded");
+    const auto r = runSeed("HOME=" + home.string() +
+                           " PIVOREL_FLOMO_URL=https://flomoapp.com/iwh/MTIz/seeded/");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "llm-api-key(deepseek): ok\nflomo-webhook: ok\n") << r.err;
+    SecretServiceStore store;
+    EXPECT_EQ(store.get("com.morvale.pivorel", "llm-api-key"), "sk-seeded");
+    EXPECT_EQ(store.get("com.morvale.pivorel", "flomo-webhook"),
+              "https://flomoapp.com/iwh/MTIz/seeded/");
+}
+
+// Runs without any Secret Service: a bus address where nothing listens, and one where a
+// socket accepts the connection but never answers (a hung service). Each gives up with
+// one log line, reports FAILED and exits normally, about a second later at most.
+TEST(SecretServiceStore, GivesUpWhenNoSecretServiceAnswers) {
+    test::TempDir dir;
+    const auto home = homeWithKey(dir, "sk-unused");
+    const auto silent = dir.path() / "silent.sock";
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", silent.c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(listen(listener, 8), 0);  // never accepted, never answered
+
+    for (const auto& socketPath : {dir.path() / "nobody.sock", silent}) {
+        const auto r = runSeed("HOME=" + home.string() +
+                               " DBUS_SESSION_BUS_ADDRESS=unix:path=" + socketPath.string());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out,
+                  "llm-api-key(deepseek): FAILED\n"
+                  "flomo-webhook: skipped (PIVOREL_FLOMO_URL 未设置)\n");
+        EXPECT_EQ(countLines(r.err, "Pivorel: 密钥服务不可用 op=set"), 1u) << r.err;
+        EXPECT_EQ(r.err.find("sk-unused"), std::string::npos);  // never a secret in a log line
+        // One second of patience plus process start-up; generous for a loaded machine.
+        EXPECT_LT(r.seconds, 5.0);
+        std::printf("[          ] %s: gave up after %.2f s\n", socketPath.filename().c_str(),
+                    r.seconds);
+    }
+    close(listener);
+}
+
+TEST(SeedCredentials, EmptyHomePrintsExactlyTheTwoFallbackLines) {
+    test::TempDir dir;
+    const auto r = runSeed("HOME=" + dir.path().string());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "llm-api-key: FAILED (auth.json 里没有 deepseek 的 key)\n"
+              "flomo-webhook: skipped (PIVOREL_FLOMO_URL 未设置)\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 0);
+}
