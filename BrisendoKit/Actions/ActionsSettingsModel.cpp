@@ -89,4 +89,15 @@ void ActionsSettingsModel::resetToDefaults() {
     commit();
 }
 
+bool ActionsSettingsModel::isAdded(const ExtensionPreset& preset) const {
+    return std::any_of(config_.custom.begin(), config_.custom.end(),
+                       [&](const CustomAction& action) { return preset.matches(action); });
+}
+
+bool ActionsSettingsModel::add(const ExtensionPreset& preset) {
+    if (isAdded(preset) || preset.validationError()) return false;
+    upsert(preset.makeAction());
+    return true;
+}
+
 }  // namespace pivorel

@@ -8,6 +8,7 @@
 #include "Actions/ActionConfig.h"
 #include "Actions/ActionConfigStore.h"
 #include "Actions/ActionID.h"
+#include "Actions/ExtensionPreset.h"
 #include "Support/Signal.h"
 
 namespace pivorel {
@@ -40,6 +41,12 @@ class ActionsSettingsModel {
     // Default order, nothing hidden, smart ranking on, default bar size; keeps the custom
     // actions (they follow the built-in ones).
     void resetToDefaults();
+
+    // Whether one of the custom actions was made from `preset` or has its template.
+    bool isAdded(const ExtensionPreset& preset) const;
+    // Appends the preset as a new custom action. False, and nothing changes, when it is
+    // already added or not usable.
+    bool add(const ExtensionPreset& preset);
 
     // Whether the last edit reached the file.
     bool lastSaveSucceeded() const { return lastSaveSucceeded_; }

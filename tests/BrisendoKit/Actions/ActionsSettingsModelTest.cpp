@@ -21,6 +21,16 @@ CustomAction custom(std::string id, std::string name = "名字") {
     return CustomAction{std::move(id), std::move(name), "link", "https://a.com/?q={text}", {}};
 }
 
+ExtensionPreset site(std::string id, std::string name, std::string symbol,
+                     std::string urlTemplate) {
+    ExtensionPreset p;
+    p.id = std::move(id);
+    p.name = std::move(name);
+    p.symbol = std::move(symbol);
+    p.urlTemplate = std::move(urlTemplate);
+    return p;
+}
+
 struct ActionsSettingsModelTest : ::testing::Test {
     test::TempDir dir;
     ActionConfigStore store{dir.path() / "actions.json"};
@@ -123,4 +133,27 @@ TEST_F(ActionsSettingsModelTest, RemovingAndResetting) {
     EXPECT_TRUE(reset.smartRanking);
     EXPECT_EQ(reset.barCount, 4);
     EXPECT_EQ(reset.custom.size(), 2u);
+}
+
+TEST_F(ActionsSettingsModelTest, AddingAPresetOnce) {
+    const ExtensionPreset bing =
+        site("bing", "Bing 搜索", "magnifyingglass", "https://www.bing.com/search?q={text}");
+    EXPECT_FALSE(model.isAdded(bing));
+    EXPECT_TRUE(model.add(bing));
+    EXPECT_TRUE(model.isAdded(bing));
+    EXPECT_FALSE(model.add(bing));
+    ASSERT_EQ(onDisk().custom.size(), 1u);
+    EXPECT_EQ(onDisk().custom[0].presetID, "bing");
+    EXPECT_EQ(order().back(), onDisk().custom[0].id);
+    EXPECT_EQ(published, 1);
+
+    // The same template typed in by hand counts as added; an unusable preset is refused.
+    const ExtensionPreset baidu =
+        site("baidu", "百度搜索", "magnifyingglass.circle", "https://www.baidu.com/s?wd={text}");
+    model.upsert(
+        {CustomAction::newID(), "百度", "link", " HTTPS://www.Baidu.com/s?wd={TEXT} ", {}});
+    EXPECT_TRUE(model.isAdded(baidu));
+    EXPECT_FALSE(model.add(baidu));
+    EXPECT_FALSE(model.add(site("broken", "坏的", "link", "https://x.com/")));
+    EXPECT_EQ(onDisk().custom.size(), 2u);
 }

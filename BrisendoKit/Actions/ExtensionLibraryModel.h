@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "Actions/ExtensionCatalog.h"
+#include "Actions/ExtensionCatalogStore.h"
+#include "Support/MainQueue.h"
+#include "Support/Signal.h"
+
+namespace pivorel {
+
+// The extension library page's model. Main thread only; the download runs on a worker
+// thread and its result comes back through the main queue.
+class ExtensionLibraryModel {
+  public:
+    // Shows `initial` if given, else what the store holds now. `queue` must outlive the
+    // model's refreshes.
+    ExtensionLibraryModel(ExtensionCatalogStore store, MainQueue& queue,
+                          std::optional<ExtensionCatalog> initial = std::nullopt);
+    ~ExtensionLibraryModel();
+    ExtensionLibraryModel(const ExtensionLibraryModel&) = delete;
+    ExtensionLibraryModel& operator=(const ExtensionLibraryModel&) = delete;
+
+    const ExtensionCatalog& catalog() const { return catalog_; }
+    bool refreshing() const { return refreshing_; }
+    // Whether a refresh has brought a catalog since the page was made.
+    bool refreshed() const { return refreshed_; }
+
+    // Downloads the remote catalog; only a good one replaces what is shown. A refresh asked
+    // for while one is running is folded into it.
+    void refresh();
+
+    // Emitted on the main thread after catalog, refreshing or refreshed changed.
+    Signal<> changed;
+
+  private:
+    void finish(std::optional<ExtensionCatalog> result);
+
+    ExtensionCatalogStore store_;
+    MainQueue& queue_;
+    ExtensionCatalog catalog_;
+    bool refreshing_ = false;
+    bool refreshed_ = false;
+    // Expires with the model, so a download that ends later finds no one to tell.
+    std::shared_ptr<ExtensionLibraryModel*> self_;
+};
+
+}  // namespace pivorel

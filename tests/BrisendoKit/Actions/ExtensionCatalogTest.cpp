@@ -1,0 +1,192 @@
+#include "Actions/ExtensionCatalog.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "Localization/Localizer.h"
+
+using namespace pivorel;
+
+namespace {
+
+ExtensionPreset site(std::string id, std::string name, std::string symbol,
+                     std::string urlTemplate) {
+    ExtensionPreset p;
+    p.id = std::move(id);
+    p.name = std::move(name);
+    p.symbol = std::move(symbol);
+    p.urlTemplate = std::move(urlTemplate);
+    return p;
+}
+
+std::string preset(const std::string& id, const std::string& more = "") {
+    return R"({"id": ")" + id + R"(", "name": "N )" + id + R"(", "urlTemplate": "https://)" + id +
+           R"(.example/?q={text}")" + more + "}";
+}
+
+std::string catalogJSON(const std::string& items, const std::string& top = R"("version": 1)") {
+    return "{" + top + R"(, "items": [)" + items + "]}";
+}
+
+std::vector<std::string> ids(const ExtensionCatalog& catalog) {
+    std::vector<std::string> out;
+    for (const auto& item : catalog.items) out.push_back(item.id);
+    return out;
+}
+
+bool hasHan(const std::string& s) {
+    for (unsigned char c : s) {
+        if (c >= 0xE4 && c <= 0xE9) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(ExtensionCatalog, BuiltinHasTheFortySixSitesGroupedInOrder) {
+    const ExtensionCatalog& builtin = ExtensionCatalog::builtin();
+    EXPECT_EQ(builtin.version, 1);
+    EXPECT_EQ(builtin.updated, "2026-10-20");
+    ASSERT_EQ(builtin.items.size(), 46u);  // none dropped by validation or as a duplicate
+    EXPECT_EQ(builtin.items.front().id, "aiqicha");
+    EXPECT_EQ(builtin.items.back().id, "smzdm");
+
+    std::vector<std::string> categories;
+    for (const auto& [category, items] : builtin.grouped()) categories.push_back(category);
+    EXPECT_EQ(categories, (std::vector<std::string>{"企业查询", "搜索引擎", "AI 搜索", "社区内容",
+                                                    "开发者", "百科学术", "翻译词典", "购物地图"}));
+
+    // Every Chinese text shown in the library has its translations.
+    const auto keys = Localizer::tableKeys("en");
+    const std::set<std::string> known(keys.begin(), keys.end());
+    for (const auto& item : builtin.items) {
+        EXPECT_TRUE(item.urlTemplate.starts_with("https://")) << item.id;
+        EXPECT_NE(item.urlTemplate.find("{text}"), std::string::npos) << item.id;
+        for (const std::string& text :
+             {item.name, item.category, item.summary, item.note.value_or("")}) {
+            if (hasHan(text)) {
+                EXPECT_TRUE(known.count(text)) << item.id << ": " << text;
+            }
+        }
+    }
+    const auto claude = std::find_if(builtin.items.begin(), builtin.items.end(),
+                                     [](const auto& p) { return p.id == "claude"; });
+    ASSERT_NE(claude, builtin.items.end());
+    EXPECT_EQ(claude->urlTemplate, "https://claude.ai/new?q={text}");
+    EXPECT_EQ(claude->note, "文字会预填在输入框，需要自己按发送；要先登录 claude.ai");
+}
+
+TEST(ExtensionCatalog, DecodeRejectsTheWholeOnlyForTopLevelFaults) {
+    EXPECT_FALSE(ExtensionCatalog::decode(catalogJSON(preset("a"), R"("version": 2)")));
+    EXPECT_FALSE(ExtensionCatalog::decode(catalogJSON(preset("a"), R"("version": "1")")));
+    EXPECT_FALSE(ExtensionCatalog::decode(catalogJSON(preset("a"), R"("updated": "x")")));
+    EXPECT_FALSE(ExtensionCatalog::decode(R"({"version": 1})"));
+    EXPECT_FALSE(ExtensionCatalog::decode(R"({"version": 1, "items": {}})"));
+    EXPECT_FALSE(
+        ExtensionCatalog::decode(catalogJSON(preset("a"), R"("version": 1, "updated": 20261020)")));
+    EXPECT_FALSE(ExtensionCatalog::decode("<html>502 Bad Gateway</html>"));
+    EXPECT_FALSE(ExtensionCatalog::decode("[1]"));
+    EXPECT_FALSE(ExtensionCatalog::decode(""));
+
+    const auto empty = ExtensionCatalog::decode(R"({"version": 1, "items": [1, "x"]})");
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->items.empty());
+    EXPECT_EQ(empty->updated, "");
+}
+
+TEST(ExtensionCatalog, DecodeDropsBadItemsOneByOne) {
+    const auto catalog = ExtensionCatalog::decode(catalogJSON(
+        "7, "
+        R"({"id": "noTemplate", "name": "x"}, )" +
+            preset("typed", R"(, "symbol": 3)") + ", " + preset("ok") + ", " +
+            preset("ok", R"(, "category": "second")") + ", " + preset("  ") + ", " +
+            R"({"id": "badTemplate", "name": "x", "urlTemplate": "https://x.com/"}, )" +
+            preset("full",
+                   R"(, "symbol": "s", "category": "c", "summary": "m", "note": "n", "x": 1)"),
+        R"("version": 1, "updated": "2027-01-01")"));
+    ASSERT_TRUE(catalog);
+    EXPECT_EQ(catalog->updated, "2027-01-01");
+    EXPECT_EQ(ids(*catalog), (std::vector<std::string>{"ok", "full"}));
+
+    // Missing optional members take their defaults; the first of equal ids is kept.
+    const ExtensionPreset& ok = catalog->items[0];
+    EXPECT_EQ(ok.symbol, "link");
+    EXPECT_EQ(ok.category, "其他");
+    EXPECT_EQ(ok.summary, "");
+    EXPECT_EQ(ok.note, std::nullopt);
+    const ExtensionPreset& full = catalog->items[1];
+    EXPECT_EQ(full.symbol, "s");
+    EXPECT_EQ(full.category, "c");
+    EXPECT_EQ(full.summary, "m");
+    EXPECT_EQ(full.note, "n");
+}
+
+TEST(ExtensionCatalog, PresetValidation) {
+    ExtensionPreset p = site("x", "名字", "link", "https://x.com/?q={text}");
+    EXPECT_EQ(p.validationError(), std::nullopt);
+    p.id = " \t\u3000 ";
+    EXPECT_EQ(p.validationError(), "缺少 id");
+    p.id = "x";
+    p.name = "\n\r\n ";
+    EXPECT_EQ(p.validationError(), "缺少名称");
+    p.name = "名字";
+    p.urlTemplate = "javascript://alert({text})";
+    EXPECT_EQ(p.validationError(), "不支持 javascript:// 协议");
+}
+
+TEST(ExtensionCatalog, MergeReplacesInPlaceAndAppendsNewOnes) {
+    const ExtensionCatalog& builtin = ExtensionCatalog::builtin();
+    EXPECT_EQ(ExtensionCatalog::merged(builtin, std::nullopt), builtin);
+
+    const auto remote = ExtensionCatalog::decode(catalogJSON(
+        preset("example") + ", " + preset("bing"), R"("version": 1, "updated": "2027-03-01")"));
+    ASSERT_TRUE(remote);
+    const ExtensionCatalog merged = ExtensionCatalog::merged(builtin, remote);
+    ASSERT_EQ(merged.items.size(), 47u);
+    EXPECT_EQ(merged.updated, "2027-03-01");
+    const std::size_t bingAt = 3;
+    EXPECT_EQ(builtin.items[bingAt].id, "bing");
+    EXPECT_EQ(merged.items[bingAt], remote->items[1]);
+    EXPECT_EQ(merged.items.back().id, "example");
+    for (std::size_t i = 0; i < 46; ++i) {
+        if (i != bingAt) {
+            EXPECT_EQ(merged.items[i], builtin.items[i]);
+        }
+    }
+
+    ExtensionCatalog older = *remote;
+    older.updated = "2020-01-01";
+    EXPECT_EQ(ExtensionCatalog::merged(builtin, older).updated, "2026-10-20");
+}
+
+TEST(ExtensionCatalog, MatchesByPresetOrByTheSameTemplate) {
+    const ExtensionPreset p =
+        site("bing", "Bing 搜索", "magnifyingglass", "https://www.bing.com/search?q={text}");
+    EXPECT_TRUE(p.matches({"custom:1", "x", "link", "https://other.com/{text}", "bing"}));
+    EXPECT_TRUE(
+        p.matches({"custom:1", "x", "link", "  HTTPS://WWW.Bing.com/search?q={TEXT}\n", {}}));
+    EXPECT_FALSE(p.matches({"custom:1", "x", "link", "https://www.bing.com/search?q={url}", {}}));
+    EXPECT_FALSE(
+        p.matches({"custom:1", "x", "link", "https://other.com/{text}", std::string("baidu")}));
+}
+
+TEST(ExtensionCatalog, MakeActionGivesAFreshLocalizedAction) {
+    const ExtensionPreset p =
+        site("bing", "Bing 搜索", "magnifyingglass", "https://www.bing.com/search?q={text}");
+    const CustomAction first = p.makeAction();
+    const CustomAction second = p.makeAction();
+    EXPECT_TRUE(first.id.starts_with("custom:"));
+    EXPECT_EQ(first.id.size(), 7u + 36u);
+    EXPECT_NE(first.id, second.id);
+    EXPECT_EQ(first.name, "Bing 搜索");
+    EXPECT_EQ(first.symbol, "magnifyingglass");
+    EXPECT_EQ(first.urlTemplate, p.urlTemplate);
+    EXPECT_EQ(first.presetID, "bing");
+    EXPECT_EQ(first.validationError(), std::nullopt);
+
+    Localizer::setLanguageOverride("en");
+    EXPECT_EQ(p.makeAction().name, "Bing Search");
+    EXPECT_EQ(site("x", "Made Up", "link", "https://x.com/{text}").makeAction().name, "Made Up");
+    Localizer::setLanguageOverride("zh-Hans");
+}
