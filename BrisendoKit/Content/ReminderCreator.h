@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "Content/ReminderDraft.h"
+#include "Content/ReminderError.h"
+#include "Support/MainQueue.h"
+#include "Support/Result.h"
+
+namespace pivorel {
+
+class RemindersService;
+
+// Saves a draft into the user's default reminders list, with an alert at the due time when
+// the draft has a time of day.
+class ReminderCreator {
+  public:
+    using ServiceFactory = std::function<std::unique_ptr<RemindersService>()>;
+    using Completion = std::function<void(Result<Done, ReminderError>)>;
+
+    // `open` gives a freshly opened service for each reminder.
+    ReminderCreator(MainQueue& queue, ServiceFactory open);
+
+    // Works on a worker thread and hands the outcome to `done` on the main queue.
+    void add(ReminderDraft draft, Completion done) const;
+
+    // The same, blocking the calling thread; never on the main thread.
+    Result<Done, ReminderError> addNow(const ReminderDraft& draft) const;
+
+  private:
+    MainQueue* queue_;
+    ServiceFactory open_;
+};
+
+}  // namespace pivorel

@@ -1,0 +1,233 @@
+#include "Content/DateExtractor.h"
+
+#include <gtest/gtest.h>
+#include <unicode/gregocal.h>
+#include <unicode/timezone.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "Localization/Localizer.h"
+
+using namespace pivorel;
+
+namespace {
+
+std::unique_ptr<icu::Calendar> calendarIn(const char* zone) {
+    UErrorCode status = U_ZERO_ERROR;
+    auto cal = std::make_unique<icu::GregorianCalendar>(
+        icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zone)), status);
+    EXPECT_TRUE(U_SUCCESS(status));
+    return cal;
+}
+
+// The wall-clock time in the calendar's zone (the first one when a clock change repeats it).
+TimePoint at(const icu::Calendar& calendar, int y, int mo, int d, int h, int mi) {
+    std::unique_ptr<icu::Calendar> cal(calendar.clone());
+    cal->setRepeatedWallTimeOption(UCAL_WALLTIME_FIRST);
+    cal->clear();
+    cal->set(y, mo - 1, d, h, mi, 0);
+    UErrorCode status = U_ZERO_ERROR;
+    const UDate ms = cal->getTime(status);
+    return TimePoint(std::chrono::milliseconds(static_cast<long long>(ms)));
+}
+
+// "2024-05-02 15:00", "2024-05-10" without a time, "none".
+std::string show(const std::optional<DateComponents>& c) {
+    if (!c) return "none";
+    char buf[64];
+    if (c->hour) {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", c->year, c->month, c->day,
+                      *c->hour, c->minute.value_or(-1));
+    } else {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", c->year, c->month, c->day);
+    }
+    return buf;
+}
+
+class DateExtractorTest : public ::testing::Test {
+  protected:
+    std::string read(std::string_view text, int y, int mo, int d, int h, int mi) const {
+        return show(DateExtractor::extract(text, at(*cal_, y, mo, d, h, mi), *cal_));
+    }
+    // Wednesday 1 May 2024, 10:00.
+    std::string onWednesday(std::string_view text) const { return read(text, 2024, 5, 1, 10, 0); }
+
+    std::unique_ptr<icu::Calendar> cal_ = calendarIn("Asia/Shanghai");
+};
+
+}  // namespace
+
+TEST_F(DateExtractorTest, WeekdaysCountInWeeksThatStartOnMonday) {
+    EXPECT_EQ(onWednesday("下周五开会"), "2024-05-10");
+    EXPECT_EQ(onWednesday("周五"), "2024-05-03");
+    EXPECT_EQ(onWednesday("这周一"), "2024-04-29");  // past days of this week stay past
+    EXPECT_EQ(onWednesday("周三"), "2024-05-01");
+    EXPECT_EQ(onWednesday("下下周一"), "2024-05-13");
+    EXPECT_EQ(onWednesday("下个星期7"), "2024-05-12");
+    EXPECT_EQ(onWednesday("礼拜天"), "2024-05-05");
+    EXPECT_EQ(onWednesday("本周日"), "2024-05-05");
+    // From a Sunday, "this week" is the week that ends today.
+    EXPECT_EQ(read("这周一", 2024, 5, 5, 10, 0), "2024-04-29");
+    EXPECT_EQ(read("下周一", 2024, 5, 5, 10, 0), "2024-05-06");
+    EXPECT_EQ(read("周日", 2024, 5, 5, 10, 0), "2024-05-05");
+}
+
+TEST_F(DateExtractorTest, RelativeDaysWithChineseHours) {
+    EXPECT_EQ(onWednesday("明天"), "2024-05-02");
+    EXPECT_EQ(onWednesday("明天下午3点"), "2024-05-02 15:00");
+    EXPECT_EQ(onWednesday("明天晚上十点半"), "2024-05-02 22:30");
+    EXPECT_EQ(onWednesday("后天中午12点"), "2024-05-03 12:00");
+    EXPECT_EQ(onWednesday("大后天上午9点20分"), "2024-05-04 09:20");
+    EXPECT_EQ(onWednesday("中午1点"), "2024-05-01 13:00");
+    EXPECT_EQ(onWednesday("凌晨12点"), "2024-05-02 00:00");
+    EXPECT_EQ(onWednesday("两点"), "2024-05-02 02:00");
+    EXPECT_EQ(onWednesday("二十点"), "2024-05-01 20:00");
+    EXPECT_EQ(onWednesday("十一点"), "2024-05-01 11:00");
+    EXPECT_EQ(onWednesday("十五点"), "2024-05-01 15:00");
+    // Year and month ends roll over.
+    EXPECT_EQ(read("明天", 2024, 12, 31, 10, 0), "2025-01-01");
+    EXPECT_EQ(read("后天", 2024, 2, 28, 10, 0), "2024-03-01");
+}
+
+TEST_F(DateExtractorTest, ATimeAloneMeansItsNextOccurrence) {
+    EXPECT_EQ(read("下午3点", 2024, 5, 1, 10, 0), "2024-05-01 15:00");
+    EXPECT_EQ(read("下午3点", 2024, 5, 1, 16, 0), "2024-05-02 15:00");
+    EXPECT_EQ(read("下午3点", 2024, 5, 1, 15, 0), "2024-05-02 15:00");
+    EXPECT_EQ(read("下午3点", 2024, 12, 31, 16, 0), "2025-01-01 15:00");
+    // Once a day is named, a past time stays.
+    EXPECT_EQ(read("今天 9:00", 2024, 5, 1, 10, 0), "2024-05-01 09:00");
+}
+
+TEST_F(DateExtractorTest, MonthAndDayWithAndWithoutYear) {
+    EXPECT_EQ(read("12月3日", 2024, 12, 4, 10, 0), "2025-12-03");
+    EXPECT_EQ(read("12月3号", 2024, 12, 3, 23, 0), "2024-12-03");  // today is not past
+    EXPECT_EQ(read("2024年12月3日", 2025, 1, 1, 10, 0), "2024-12-03");
+    EXPECT_EQ(onWednesday("2024-06-01 14:30"), "2024-06-01 14:30");
+    EXPECT_EQ(onWednesday("13月5日"), "none");
+    EXPECT_EQ(onWednesday("3月32日"), "none");
+    EXPECT_EQ(onWednesday("0000年3月1日"), "none");
+    EXPECT_EQ(onWednesday("3.14"), "2025-03-14");
+    // Days past a month's end roll into the next month.
+    EXPECT_EQ(onWednesday("4月31日"), "2024-05-01");
+    EXPECT_EQ(onWednesday("2月30日"), "2025-03-02");
+    EXPECT_EQ(onWednesday("2024年2月30日"), "2024-03-01");
+}
+
+TEST_F(DateExtractorTest, ClockTimesAndPeriods) {
+    EXPECT_EQ(onWednesday("下午 14:30"), "2024-05-01 14:30");
+    EXPECT_EQ(onWednesday("晚上8:15"), "2024-05-01 20:15");
+    EXPECT_EQ(onWednesday("凌晨12:30"), "2024-05-01 12:30");  // 12 → 0 is for "点" only
+    EXPECT_EQ(onWednesday("10：45"), "2024-05-01 10:45");
+    EXPECT_EQ(onWednesday("9pm"), "2024-05-01 21:00");
+    EXPECT_EQ(onWednesday("meet at 12am"), "2024-05-02 00:00");
+    EXPECT_EQ(onWednesday("12PM"), "2024-05-01 12:00");
+    EXPECT_EQ(onWednesday("7:05am"), "2024-05-02 07:05");
+    // A clock time's own am/pm counts.
+    EXPECT_EQ(onWednesday("9:45 pm"), "2024-05-01 21:45");
+    EXPECT_EQ(onWednesday("12:10 am"), "2024-05-02 00:10");
+    // Minutes past 59 are no clock time; the other forms still get their turn.
+    EXPECT_EQ(onWednesday("14:75"), "none");
+    EXPECT_EQ(onWednesday("14:75 下午4点"), "2024-05-01 16:00");
+    EXPECT_EQ(onWednesday("24:10 9pm"), "2024-05-01 21:00");
+}
+
+TEST_F(DateExtractorTest, HoursAndMinutesNoClockShows) {
+    // 24点 is the end of the day: midnight starting the next one.
+    EXPECT_EQ(onWednesday("24点"), "2024-05-02 00:00");
+    EXPECT_EQ(onWednesday("明天24点"), "2024-05-03 00:00");
+    EXPECT_EQ(read("今天二十四点半", 2024, 12, 31, 10, 0), "2025-01-01 00:30");
+    // Minutes past 59 and hours past 24 name no time; a named day still stands.
+    EXPECT_EQ(onWednesday("3点75分"), "none");
+    EXPECT_EQ(onWednesday("明天3点75分"), "2024-05-02");
+    EXPECT_EQ(onWednesday("明天25点"), "2024-05-02");
+    EXPECT_EQ(onWednesday("25pm"), "none");
+    EXPECT_EQ(onWednesday("3点75分 8pm"), "2024-05-01 20:00");
+    EXPECT_EQ(onWednesday("9:99pm"), "none");
+}
+
+TEST_F(DateExtractorTest, NumbersInDigitsAndChinese) {
+    EXPECT_EQ(DateExtractor::number("15"), 15);
+    EXPECT_EQ(DateExtractor::number("-3"), -3);
+    EXPECT_EQ(DateExtractor::number("１２"), 12);
+    EXPECT_EQ(DateExtractor::number("十"), 10);
+    EXPECT_EQ(DateExtractor::number("十二"), 12);
+    EXPECT_EQ(DateExtractor::number("二十"), 20);
+    EXPECT_EQ(DateExtractor::number("两十三"), 23);
+    EXPECT_EQ(DateExtractor::number("两"), 2);
+    EXPECT_EQ(DateExtractor::number("九"), 9);
+    EXPECT_EQ(DateExtractor::number("十十"), std::nullopt);
+    EXPECT_EQ(DateExtractor::number("一二三"), std::nullopt);
+    EXPECT_EQ(DateExtractor::number("十二三"), std::nullopt);
+    EXPECT_EQ(DateExtractor::number(""), std::nullopt);
+    EXPECT_EQ(DateExtractor::number("-"), std::nullopt);
+    EXPECT_EQ(DateExtractor::number("99999999999"), std::nullopt);
+}
+
+TEST_F(DateExtractorTest, TextWithoutDatesAndBrokenText) {
+    EXPECT_EQ(onWednesday("hello"), "none");
+    EXPECT_EQ(onWednesday(""), "none");
+    EXPECT_EQ(onWednesday("tomorrow"), "none");  // the platform detector's words; none here
+    EXPECT_EQ(onWednesday("\xff\xfe明天\x80"), "2024-05-02");
+    EXPECT_EQ(onWednesday(std::string("明天\0下午3点", 17)), "2024-05-02 15:00");
+}
+
+TEST_F(DateExtractorTest, ClockChangesInTheUsersZone) {
+    const auto ny = calendarIn("America/New_York");
+    const auto readNY = [&](std::string_view text, int y, int mo, int d, int h, int mi) {
+        return show(DateExtractor::extract(text, at(*ny, y, mo, d, h, mi), *ny));
+    };
+    // 10 March 2024: 2:00 jumps to 3:00. 2:30 does not exist; the time after the gap
+    // (3:00) decides whether it is still ahead.
+    EXPECT_EQ(readNY("2:30", 2024, 3, 10, 0, 30), "2024-03-10 02:30");
+    EXPECT_EQ(readNY("2:30", 2024, 3, 10, 3, 10), "2024-03-11 02:30");
+    // 3 November 2024: 1:00-2:00 happens twice; its first occurrence counts.
+    EXPECT_EQ(readNY("1:30", 2024, 11, 3, 1, 45), "2024-11-04 01:30");
+    EXPECT_EQ(readNY("1:30", 2024, 11, 3, 1, 15), "2024-11-03 01:30");
+    // The same instant is another day in another zone.
+    const TimePoint instant = at(*cal_, 2024, 5, 1, 9, 0);  // 1 May 09:00 in Shanghai
+    EXPECT_EQ(show(DateExtractor::extract("今天", instant, *ny)), "2024-04-30");
+}
+
+TEST_F(DateExtractorTest, ResultCarriesAMondayFirstCopyOfTheCalendar) {
+    cal_->setFirstDayOfWeek(UCAL_SUNDAY);
+    const auto result = DateExtractor::extract("明天下午3点", at(*cal_, 2024, 5, 1, 10, 0), *cal_);
+    ASSERT_TRUE(result && result->calendar);
+    EXPECT_EQ(result->calendar->getFirstDayOfWeek(), UCAL_MONDAY);
+    EXPECT_EQ(cal_->getFirstDayOfWeek(), UCAL_SUNDAY);
+    icu::UnicodeString zone;
+    EXPECT_EQ(result->calendar->getTimeZone().getID(zone), icu::UnicodeString(u"Asia/Shanghai"));
+    // The instant it names is 07:00 UTC.
+    EXPECT_EQ(result->instant(),
+              TimePoint(std::chrono::sys_days(std::chrono::year(2024) / std::chrono::May / 2) +
+                        std::chrono::hours(7)));
+    // Equal components with an equivalent calendar are equal.
+    auto same = DateExtractor::extract("5月2日15:00", at(*cal_, 2024, 5, 1, 10, 0), *cal_);
+    EXPECT_EQ(result, same);
+    same->minute = 1;
+    EXPECT_NE(result, same);
+}
+
+TEST_F(DateExtractorTest, DescribeUsesTheInterfaceLanguage) {
+    const auto previous = Localizer::languageOverride();
+    DateComponents c;
+    c.year = 2024;
+    c.month = 12;
+    c.day = 3;
+    c.calendar = std::shared_ptr<const icu::Calendar>(cal_->clone());
+    Localizer::setLanguageOverride("zh-Hans");
+    EXPECT_EQ(DateExtractor::describe(c), "12月3日");
+    c.hour = 14;
+    c.minute = 30;
+    EXPECT_EQ(DateExtractor::describe(c), "12月3日 14:30");
+    Localizer::setLanguageOverride("en");
+    EXPECT_EQ(DateExtractor::describe(c), "Dec 3 14:30");
+    c.hour = 9;
+    c.minute.reset();
+    c.calendar.reset();  // the current calendar stands in
+    EXPECT_EQ(DateExtractor::describe(c), "Dec 3 09:00");
+    // Fields that make no date leave only the time.
+    c.month = 2'000'000'000;
+    EXPECT_EQ(DateExtractor::describe(c), " 09:00");
+    Localizer::setLanguageOverride(previous);
+}

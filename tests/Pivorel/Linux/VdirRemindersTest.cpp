@@ -1,0 +1,296 @@
+#include "Linux/VdirReminders.h"
+
+#include <gtest/gtest.h>
+#include <libical/ical.h>
+#include <unicode/gregocal.h>
+#include <unicode/timezone.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "Content/DateExtractor.h"
+#include "Content/ReminderCreator.h"
+#include "Content/ReminderDraft.h"
+#include "Fakes/ManualMainQueue.h"
+#include "Support/FileIO.h"
+#include "Support/Text.h"
+#include "TempDir.h"
+
+using namespace pivorel;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+
+std::shared_ptr<icu::Calendar> calendarIn(const char* zone) {
+    UErrorCode status = U_ZERO_ERROR;
+    return std::make_shared<icu::GregorianCalendar>(
+        icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zone)), status);
+}
+
+TimePoint utc(int y, unsigned mo, unsigned d, int h, int mi) {
+    return sys_days(year(y) / mo / d) + hours(h) + minutes(mi);
+}
+
+std::vector<fs::path> icsFiles(const fs::path& dir) {
+    std::vector<fs::path> out;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().extension() == ".ics") out.push_back(entry.path());
+    }
+    return out;
+}
+
+using Component = std::unique_ptr<icalcomponent, decltype(&icalcomponent_free)>;
+
+Component parse(const std::string& ics) {
+    return Component(icalparser_parse_string(ics.c_str()), &icalcomponent_free);
+}
+
+// The parser's complaints: it keeps going on bad input and leaves X-LIC-ERROR behind.
+int errorsIn(icalcomponent* c) {
+    return icalcomponent_count_errors(c);
+}
+
+std::string findTodoman() {
+    for (const char* name : {"todo", "todoman"}) {
+        const std::string probe = std::string("command -v ") + name + " >/dev/null 2>&1";
+        if (std::system(probe.c_str()) == 0) return name;
+    }
+    return {};
+}
+
+// Runs a shell command and returns what it printed, or nothing when it failed.
+std::optional<std::string> capture(const std::string& command) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return std::nullopt;
+    std::string out;
+    char buf[4096];
+    while (const std::size_t n = std::fread(buf, 1, sizeof buf, pipe)) out.append(buf, n);
+    const int status = ::pclose(pipe);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    return out;
+}
+
+class VdirRemindersTest : public ::testing::Test {
+  protected:
+    fs::path collection() const { return dir_.path() / "Reminders"; }
+
+    Result<Done, ReminderError> add(std::string_view text, TimePoint now,
+                                    const icu::Calendar& calendar,
+                                    std::optional<fs::path> where = std::nullopt) {
+        const fs::path target = where.value_or(collection());
+        ReminderCreator creator(queue_,
+                                [target] { return std::make_unique<VdirReminders>(target); });
+        return creator.addNow(
+            ReminderDraftBuilder::make(text, std::nullopt, std::nullopt, now, calendar));
+    }
+
+    // todoman's view of the collection, listed in `zone`: porcelain JSON, or the plain
+    // listing with `porcelain` false.
+    std::optional<std::string> todoman(const std::string& binary, const char* zone,
+                                       bool porcelain) const {
+        const fs::path config = dir_.path() / "todoman.py";
+        std::ofstream(config) << "path = \"" << dir_.path().string() << "/*\"\n"
+                              << "date_format = \"%Y-%m-%d\"\n"
+                              << "time_format = \"%H:%M\"\n"
+                              << "default_list = \"Reminders\"\n"
+                              << "cache_path = \"" << (dir_.path() / "cache.sqlite3").string()
+                              << "\"\n";
+        return capture("HOME='" + dir_.path().string() + "' TZ=" + zone + " " + binary +
+                       " --config '" + config.string() + "' --color never " +
+                       (porcelain ? "--porcelain " : "") + "list 2>&1");
+    }
+
+    test::TempDir dir_;
+    test::VirtualClock clock_;
+    test::ManualMainQueue queue_{clock_};
+};
+
+}  // namespace
+
+TEST_F(VdirRemindersTest, TodomanListsTheReminderWithItsDueTime) {
+    const std::string binary = findTodoman();
+    if (binary.empty()) GTEST_SKIP() << "todoman is not installed (Debian package todoman)";
+
+    const auto shanghai = calendarIn("Asia/Shanghai");
+    const TimePoint now = system_clock::now();
+    ASSERT_TRUE(add("明天下午3点开会", now, *shanghai).ok());
+    ASSERT_TRUE(add("交周报\n记得附上数据", now, *shanghai).ok());
+    ASSERT_EQ(icsFiles(collection()).size(), 2u);
+
+    // Tomorrow 15:00 in Shanghai, as the extractor reads it.
+    const auto due = DateExtractor::extract("明天下午3点", now, *shanghai);
+    ASSERT_TRUE(due && due->hour == 15);
+    const auto dueSeconds = duration_cast<seconds>(due->instant()->time_since_epoch()).count();
+
+    const auto porcelain = todoman(binary, "Asia/Shanghai", true);
+    ASSERT_TRUE(porcelain);
+    const auto tasks = nlohmann::json::parse(*porcelain, nullptr, false);
+    ASSERT_TRUE(tasks.is_array()) << *porcelain;
+    ASSERT_EQ(tasks.size(), 2u) << *porcelain;
+    bool sawMeeting = false, sawReport = false;
+    for (const auto& task : tasks) {
+        if (task["summary"] == "明天下午3点开会") {
+            sawMeeting = true;
+            EXPECT_EQ(task["due"], dueSeconds);
+            EXPECT_EQ(task["description"], "");
+        } else if (task["summary"] == "交周报") {
+            sawReport = true;
+            EXPECT_TRUE(task["due"].is_null());
+            EXPECT_EQ(task["description"], "交周报\n记得附上数据");
+        }
+    }
+    EXPECT_TRUE(sawMeeting && sawReport) << *porcelain;
+
+    // The plain listing shows the wall-clock time in the user's zone.
+    char day[16];
+    std::snprintf(day, sizeof day, "%04d-%02d-%02d", due->year, due->month, due->day);
+    const auto listing = todoman(binary, "Asia/Shanghai", false);
+    ASSERT_TRUE(listing);
+    EXPECT_NE(listing->find(std::string(day) + " 15:00 明天下午3点开会"), std::string::npos)
+        << *listing;
+}
+
+TEST_F(VdirRemindersTest, FileCarriesTheZoneAndAnAlarmAtTheDueInstant) {
+    const auto berlin = calendarIn("Europe/Berlin");
+    // Saturday 30 March 2024 in Berlin; the clocks go forward the next night.
+    ASSERT_TRUE(add("明天晚上8点 吃饭", utc(2024, 3, 30, 9, 0), *berlin).ok());
+    const auto files = icsFiles(collection());
+    ASSERT_EQ(files.size(), 1u);
+    const auto ics = fileio::readFile(files[0]);
+    ASSERT_TRUE(ics);
+    EXPECT_EQ(files[0].stem().string().size(), 36u);  // "<uuid>.ics"
+
+    const Component calendar = parse(*ics);
+    ASSERT_TRUE(calendar);
+    EXPECT_EQ(errorsIn(calendar.get()), 0) << *ics;
+    icalcomponent* zone =
+        icalcomponent_get_first_component(calendar.get(), ICAL_VTIMEZONE_COMPONENT);
+    ASSERT_TRUE(zone);
+    EXPECT_STREQ(icalproperty_get_tzid(icalcomponent_get_first_property(zone, ICAL_TZID_PROPERTY)),
+                 "Europe/Berlin");
+    icalcomponent* todo = icalcomponent_get_first_component(calendar.get(), ICAL_VTODO_COMPONENT);
+    ASSERT_TRUE(todo);
+    EXPECT_EQ(std::string(icalcomponent_get_uid(todo)), files[0].stem().string());
+    EXPECT_STREQ(icalcomponent_get_summary(todo), "明天晚上8点 吃饭");
+
+    icalproperty* dueProp = icalcomponent_get_first_property(todo, ICAL_DUE_PROPERTY);
+    ASSERT_TRUE(dueProp);
+    icalparameter* tzid = icalproperty_get_first_parameter(dueProp, ICAL_TZID_PARAMETER);
+    ASSERT_TRUE(tzid);
+    EXPECT_STREQ(icalparameter_get_tzid(tzid), "Europe/Berlin");
+    const icaltimetype due = icalproperty_get_due(dueProp);
+    EXPECT_EQ((std::vector<int>{due.year, due.month, due.day, due.hour, due.minute}),
+              (std::vector<int>{2024, 3, 31, 20, 0}));
+
+    icalcomponent* alarm = icalcomponent_get_first_component(todo, ICAL_VALARM_COMPONENT);
+    ASSERT_TRUE(alarm);
+    EXPECT_EQ(
+        icalproperty_get_action(icalcomponent_get_first_property(alarm, ICAL_ACTION_PROPERTY)),
+        ICAL_ACTION_DISPLAY);
+    const icaltriggertype trigger =
+        icalproperty_get_trigger(icalcomponent_get_first_property(alarm, ICAL_TRIGGER_PROPERTY));
+    ASSERT_FALSE(icaltime_is_null_time(trigger.time));
+    EXPECT_TRUE(icaltime_is_utc(trigger.time));
+    // 20:00 summer time in Berlin is 18:00 UTC.
+    EXPECT_EQ(icaltime_as_timet(trigger.time),
+              duration_cast<seconds>(utc(2024, 3, 31, 18, 0).time_since_epoch()).count());
+}
+
+TEST_F(VdirRemindersTest, DatesAloneAndUnknownZones) {
+    NewReminder dated{"周报", std::nullopt, std::nullopt, std::nullopt};
+    dated.due = DateComponents{2024, 5, 10, std::nullopt, std::nullopt, calendarIn("Asia/Tokyo")};
+    Component parsed = parse(VdirReminders::render(dated, "u1", utc(2024, 5, 1, 0, 0)));
+    icalcomponent* todo = icalcomponent_get_first_component(parsed.get(), ICAL_VTODO_COMPONENT);
+    ASSERT_TRUE(todo);
+    icaltimetype due = icalcomponent_get_due(todo);
+    EXPECT_TRUE(due.is_date);
+    EXPECT_EQ((std::vector<int>{due.year, due.month, due.day}), (std::vector<int>{2024, 5, 10}));
+    EXPECT_FALSE(icalcomponent_get_first_component(todo, ICAL_VALARM_COMPONENT));
+    EXPECT_FALSE(icalcomponent_get_first_component(parsed.get(), ICAL_VTIMEZONE_COMPONENT));
+
+    // A zone the library has no definition for is written as the same instant in UTC.
+    NewReminder timed = dated;
+    timed.due = DateComponents{2024, 5, 10, 9, 30, calendarIn("GMT+05:00")};
+    timed.alarm = timed.due->instant();
+    parsed = parse(VdirReminders::render(timed, "u2", utc(2024, 5, 1, 0, 0)));
+    todo = icalcomponent_get_first_component(parsed.get(), ICAL_VTODO_COMPONENT);
+    ASSERT_TRUE(todo);
+    due = icalcomponent_get_due(todo);
+    EXPECT_TRUE(icaltime_is_utc(due));
+    EXPECT_EQ((std::vector<int>{due.day, due.hour, due.minute}), (std::vector<int>{10, 4, 30}));
+
+    // A due date no iCalendar year can hold is left out rather than written wrong.
+    timed.due->year = 12000;
+    timed.alarm.reset();
+    parsed = parse(VdirReminders::render(timed, "u3", utc(2024, 5, 1, 0, 0)));
+    todo = icalcomponent_get_first_component(parsed.get(), ICAL_VTODO_COMPONENT);
+    ASSERT_TRUE(todo);
+    EXPECT_FALSE(icalcomponent_get_first_property(todo, ICAL_DUE_PROPERTY));
+}
+
+TEST_F(VdirRemindersTest, HostileTextStillMakesAValidFile) {
+    std::string hostile = "a,b;c\\d\r\ne\rf";
+    for (int c = 0; c < 0x20; ++c) hostile += static_cast<char>(c);
+    hostile += "\x7f\xff\xc3(";
+    for (int i = 0; i < 5000; ++i) hostile += "长文本,";  // 20000 characters more
+    const NewReminder reminder{hostile, hostile, std::nullopt, std::nullopt};
+    const std::string ics = VdirReminders::render(reminder, "u\n1", utc(2024, 5, 1, 0, 0));
+    EXPECT_TRUE(text::isValidUtf8(ics));
+    const auto control = std::find_if(ics.begin(), ics.end(), [](unsigned char c) {
+        return c < 0x20 && c != '\r' && c != '\n' && c != '\t';
+    });
+    EXPECT_EQ(control, ics.end()) << "control character " << int(*control);
+    const Component parsed = parse(ics);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(errorsIn(parsed.get()), 0);
+    icalcomponent* todo = icalcomponent_get_first_component(parsed.get(), ICAL_VTODO_COMPONENT);
+    ASSERT_TRUE(todo);
+    const std::string summary = icalcomponent_get_summary(todo);
+    // Escaped characters survive; line breaks become one line feed; controls are gone.
+    const std::string start = "a,b;c\\d\ne\nf\t\n\n\uFFFD\uFFFD(";
+    EXPECT_EQ(summary.substr(0, start.size()), start);
+    EXPECT_STREQ(icalcomponent_get_description(todo), summary.c_str());
+    EXPECT_GE(text::graphemeCount(summary), 19000u);
+
+    // The file on disk reads back through todoman too.
+    ASSERT_TRUE(fileio::writeFileAtomically(collection() / "hostile.ics", ics));
+    const std::string binary = findTodoman();
+    if (binary.empty()) GTEST_SKIP() << "todoman is not installed (Debian package todoman)";
+    const auto porcelain = todoman(binary, "UTC", true);
+    ASSERT_TRUE(porcelain);
+    const auto tasks = nlohmann::json::parse(*porcelain, nullptr, false);
+    ASSERT_TRUE(tasks.is_array() && tasks.size() == 1u) << porcelain->substr(0, 2000);
+    EXPECT_EQ(tasks[0]["summary"], summary);
+}
+
+TEST_F(VdirRemindersTest, CollectionsThatCannotBeUsed) {
+    const auto shanghai = calendarIn("Asia/Shanghai");
+    const TimePoint now = utc(2024, 5, 1, 2, 0);
+    // A missing collection is created, parents and all.
+    const fs::path nested = dir_.path() / "a" / "b" / "Reminders";
+    ASSERT_TRUE(add("x", now, *shanghai, nested).ok());
+    EXPECT_EQ(icsFiles(nested).size(), 1u);
+
+    // One that cannot be created: there is a file in the way.
+    std::ofstream(dir_.path() / "blocker") << "x";
+    const auto blocked = add("x", now, *shanghai, dir_.path() / "blocker" / "Reminders");
+    ASSERT_FALSE(blocked.ok());
+    EXPECT_EQ(blocked.error(), ReminderError::noList());
+    const auto isFile = add("x", now, *shanghai, dir_.path() / "blocker");
+    ASSERT_FALSE(isFile.ok());
+    EXPECT_EQ(isFile.error(), ReminderError::noList());
+
+    // One that exists but cannot be written (even by root): access is denied.
+    const auto denied = add("x", now, *shanghai, fs::path("/proc/self"));
+    ASSERT_FALSE(denied.ok());
+    EXPECT_EQ(denied.error(), ReminderError::denied());
+}
