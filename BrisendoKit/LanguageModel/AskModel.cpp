@@ -1,0 +1,112 @@
+#include "LanguageModel/AskModel.h"
+
+#include <atomic>
+
+#include "Localization/L.h"
+#include "Support/Text.h"
+
+namespace pivorel {
+
+namespace {
+
+std::uint64_t nextTurnID() {
+    static std::atomic<std::uint64_t> next{1};
+    return next++;
+}
+
+}  // namespace
+
+AskModel::AskModel(AskKind kind, std::shared_ptr<ChatStreaming> client,
+                   std::vector<ChatMessage> initialMessages)
+    : kind_(kind), client_(std::move(client)), history_(std::move(initialMessages)) {}
+
+AskModel::~AskModel() {
+    if (task_) task_->cancel();
+}
+
+void AskModel::setFollowUp(std::string text) {
+    if (text == followUp_) return;
+    followUp_ = std::move(text);
+    changed.emit();
+}
+
+void AskModel::start() {
+    stream();
+}
+
+void AskModel::stream() {
+    errorText_.reset();
+    isStreaming_ = true;
+    answer_.clear();
+    turns_.push_back({nextTurnID(), "assistant", {}});
+    // The callbacks need no guard for `this`: the model owns the task, and a cancelled
+    // or destroyed task calls nothing.
+    auto previous = std::move(task_);
+    if (previous) previous->cancel();
+    changed.emit();
+    task_ = client_->stream(
+        history_, [this](const std::string& text) { piece(text); },
+        [this](const std::optional<StreamError>& error) { finished(error); });
+}
+
+void AskModel::piece(const std::string& text) {
+    answer_ += text;
+    if (!turns_.empty()) turns_.back().text += text;
+    changed.emit();
+}
+
+void AskModel::finished(const std::optional<StreamError>& error) {
+    if (error) errorText_ = description(*error);
+    isStreaming_ = false;
+    if (!answer_.empty()) {
+        history_.push_back({"assistant", answer_});
+    } else if (errorText_ && !turns_.empty()) {
+        turns_.pop_back();  // only the error shows
+    }
+    answer_.clear();
+    changed.emit();
+}
+
+void AskModel::sendFollowUp() {
+    if (isStreaming_) return;
+    std::string question = text::trim(followUp_);
+    if (question.empty()) return;
+    followUp_.clear();
+    history_.push_back({"user", question});
+    turns_.push_back({nextTurnID(), "user", std::move(question)});
+    stream();
+}
+
+void AskModel::cancel() {
+    if (task_) task_->cancel();
+    answer_.clear();
+    if (!isStreaming_) return;
+    isStreaming_ = false;
+    changed.emit();
+}
+
+void AskModel::archive() {
+    if (turns_.empty()) return;
+    if (onArchive) onArchive(transcript());
+    archived_ = true;
+    changed.emit();
+}
+
+std::string AskModel::lastAnswer() const {
+    for (auto it = turns_.rbegin(); it != turns_.rend(); ++it) {
+        if (it->role == "assistant") return it->text;
+    }
+    return {};
+}
+
+std::string AskModel::transcript() const {
+    std::string out;
+    for (const auto& turn : turns_) {
+        if (!out.empty()) out += "\n\n";
+        out += turn.role == "user" ? L("问：") : L("答：");
+        out += turn.text;
+    }
+    return out;
+}
+
+}  // namespace pivorel

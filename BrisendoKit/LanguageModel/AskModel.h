@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "LanguageModel/AskKind.h"
+#include "LanguageModel/ChatStreaming.h"
+#include "Support/Signal.h"
+
+namespace pivorel {
+
+// One conversation with the model (an ask or a translation) as the panel shows it: the
+// visible turns, the message history sent with every request, the streaming state and
+// the error text. Main thread only; `changed` is emitted after every change of state.
+class AskModel {
+  public:
+    struct Turn {
+        std::uint64_t id;  // unique within the process, made with the turn
+        std::string role;  // "user" or "assistant"
+        std::string text;  // grows while the answer streams
+
+        friend bool operator==(const Turn&, const Turn&) = default;
+    };
+
+    AskModel(AskKind kind, std::shared_ptr<ChatStreaming> client,
+             std::vector<ChatMessage> initialMessages);
+    // Cancels a running answer.
+    ~AskModel();
+    AskModel(const AskModel&) = delete;
+    AskModel& operator=(const AskModel&) = delete;
+
+    AskKind kind() const { return kind_; }
+    const std::vector<Turn>& turns() const { return turns_; }
+    bool isStreaming() const { return isStreaming_; }
+    const std::optional<std::string>& errorText() const { return errorText_; }
+    const std::string& followUp() const { return followUp_; }
+    void setFollowUp(std::string text);
+    bool archived() const { return archived_; }
+    const std::vector<ChatMessage>& history() const { return history_; }
+
+    // Receives the transcript when the conversation is archived.
+    std::function<void(const std::string& transcript)> onArchive;
+
+    // Streams the first answer.
+    void start();
+    // Sends the trimmed follow-up text as the next question with the whole history.
+    // Blank text, or a question while an answer streams, is ignored (the field keeps it).
+    void sendFollowUp();
+    // Stops the running answer. Its text so far stays visible but is not added to history.
+    void cancel();
+    // Hands the transcript to onArchive and marks the conversation archived; nothing
+    // happens without turns.
+    void archive();
+
+    // The text of the last assistant turn, so far while it streams; empty without one.
+    std::string lastAnswer() const;
+    // "问：…" and "答：…" turns in order, separated by blank lines.
+    std::string transcript() const;
+
+    Signal<> changed;
+
+  private:
+    void stream();
+    void piece(const std::string& text);
+    void finished(const std::optional<StreamError>& error);
+
+    AskKind kind_;
+    std::shared_ptr<ChatStreaming> client_;
+    std::vector<ChatMessage> history_;
+    std::vector<Turn> turns_;
+    bool isStreaming_ = false;
+    std::optional<std::string> errorText_;
+    std::string followUp_;
+    bool archived_ = false;
+    std::string answer_;  // the answer being streamed
+    std::unique_ptr<Cancellable> task_;
+};
+
+}  // namespace pivorel

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "LanguageModel/TranslationChannel.h"
+
+namespace pivorel {
+
+// The user's own model as a translation engine: it gets the whole conversation, so it
+// takes follow-up questions too.
+class ModelTranslationChannel final : public TranslationChannel {
+  public:
+    // `hasKey` answers whether a model key is stored; called on the main thread, so it
+    // should answer from a lookup already made.
+    ModelTranslationChannel(std::shared_ptr<ChatStreaming> client, std::function<bool()> hasKey)
+        : client_(std::move(client)), hasKey_(std::move(hasKey)) {}
+
+    std::string id() const override { return "model"; }
+    bool supportsFollowUp() const override { return true; }
+    bool canHandle(const std::string&) override { return hasKey_ && hasKey_(); }
+    std::unique_ptr<Cancellable> translate(const std::string&,
+                                           const std::vector<ChatMessage>& messages,
+                                           ChatStreaming::OnPiece onPiece,
+                                           ChatStreaming::OnFinish onFinish) override {
+        return client_->stream(messages, std::move(onPiece), std::move(onFinish));
+    }
+
+  private:
+    std::shared_ptr<ChatStreaming> client_;
+    std::function<bool()> hasKey_;
+};
+
+}  // namespace pivorel

@@ -1,0 +1,12 @@
+#include "Platform/OnDeviceTranslator.h"
+
+#include "Platform/NoOnDeviceTranslator.h"
+
+namespace pivorel {
+
+std::shared_ptr<OnDeviceTranslator> OnDeviceTranslator::platformDefault() {
+    static const auto engine = std::make_shared<NoOnDeviceTranslator>();
+    return engine;
+}
+
+}  // namespace pivorel

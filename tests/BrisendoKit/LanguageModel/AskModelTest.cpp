@@ -1,0 +1,167 @@
+#include "LanguageModel/AskModel.h"
+
+#include <gtest/gtest.h>
+
+using namespace pivorel;
+
+namespace {
+
+// A chat client the test drives by hand: it records each request and lets the test send
+// pieces and the end of the latest one.
+class ScriptedChat final : public ChatStreaming {
+  public:
+    struct Call {
+        std::vector<ChatMessage> messages;
+        OnPiece onPiece;
+        OnFinish onFinish;
+        bool cancelled = false;
+    };
+
+    std::unique_ptr<Cancellable> stream(std::vector<ChatMessage> messages, OnPiece onPiece,
+                                        OnFinish onFinish) override {
+        calls.push_back(std::make_shared<Call>(
+            Call{std::move(messages), std::move(onPiece), std::move(onFinish)}));
+        return std::make_unique<Handle>(calls.back());
+    }
+
+    void piece(const std::string& text) {
+        if (!calls.back()->cancelled) calls.back()->onPiece(text);
+    }
+    void finish(std::optional<StreamError> error = std::nullopt) {
+        if (!calls.back()->cancelled) calls.back()->onFinish(error);
+    }
+
+    std::vector<std::shared_ptr<Call>> calls;
+
+  private:
+    struct Handle final : Cancellable {
+        explicit Handle(std::shared_ptr<Call> c) : call(std::move(c)) {}
+        ~Handle() override { cancel(); }
+        void cancel() override { call->cancelled = true; }
+        std::shared_ptr<Call> call;
+    };
+};
+
+const std::vector<ChatMessage> initial = {{"system", "sys"}, {"user", "选中的文字：\nx"}};
+
+std::vector<std::string> roles(const std::vector<ChatMessage>& messages) {
+    std::vector<std::string> out;
+    for (const auto& m : messages) out.push_back(m.role);
+    return out;
+}
+
+}  // namespace
+
+TEST(AskModel, StreamsAnAnswerAndCarriesTheWholeHistoryIntoFollowUps) {
+    auto chat = std::make_shared<ScriptedChat>();
+    AskModel model(AskKind::ask, chat, initial);
+    int changes = 0;
+    auto connection = model.changed.connect([&] { ++changes; });
+    EXPECT_TRUE(model.turns().empty());
+    EXPECT_FALSE(model.isStreaming());
+
+    model.start();
+    EXPECT_TRUE(model.isStreaming());
+    ASSERT_EQ(model.turns().size(), 1u);
+    EXPECT_EQ(model.turns()[0].role, "assistant");
+    chat->piece("Hel");
+    chat->piece("lo");
+    EXPECT_EQ(model.lastAnswer(), "Hello");  // while still streaming
+    EXPECT_EQ(model.history().size(), 2u);
+    chat->finish();
+    EXPECT_FALSE(model.isStreaming());
+    EXPECT_EQ(model.history().back(), (ChatMessage{"assistant", "Hello"}));
+    EXPECT_GT(changes, 3);
+
+    model.setFollowUp("  why?\n");
+    model.sendFollowUp();
+    EXPECT_EQ(model.followUp(), "");
+    ASSERT_EQ(chat->calls.size(), 2u);
+    EXPECT_EQ(roles(chat->calls[1]->messages),
+              (std::vector<std::string>{"system", "user", "assistant", "user"}));
+    EXPECT_EQ(chat->calls[1]->messages.back().content, "why?");
+    chat->piece("Because.");
+    chat->finish();
+
+    EXPECT_EQ(model.transcript(), "答：Hello\n\n问：why?\n\n答：Because.");
+    EXPECT_EQ(model.lastAnswer(), "Because.");
+    EXPECT_NE(model.turns()[0].id, model.turns()[1].id);
+}
+
+TEST(AskModel, IgnoresBlankFollowUpsAndFollowUpsWhileStreaming) {
+    auto chat = std::make_shared<ScriptedChat>();
+    AskModel model(AskKind::ask, chat, initial);
+    model.start();
+    model.setFollowUp("next");
+    model.sendFollowUp();  // the first answer is still streaming
+    EXPECT_EQ(model.followUp(), "next");
+    EXPECT_EQ(chat->calls.size(), 1u);
+    chat->finish();
+
+    model.setFollowUp(" \n\t\u3000");
+    model.sendFollowUp();
+    EXPECT_EQ(model.followUp(), " \n\t\u3000");
+    EXPECT_EQ(chat->calls.size(), 1u);
+    EXPECT_EQ(model.turns().size(), 1u);
+}
+
+TEST(AskModel, ShowsFailuresAndKeepsTextThatArrivedBeforeThem) {
+    auto chat = std::make_shared<ScriptedChat>();
+    AskModel model(AskKind::translate, chat, initial);
+    model.start();
+    chat->finish(LLMError::noAPIKey());
+    EXPECT_EQ(model.errorText(), "还没有模型密钥：菜单栏 → 设置… 里填入 API Key");
+    EXPECT_TRUE(model.turns().empty());  // only the error shows
+    EXPECT_FALSE(model.isStreaming());
+    model.archive();  // nothing to archive
+    EXPECT_FALSE(model.archived());
+
+    // A new attempt clears the error; a failure after text keeps the text.
+    model.start();
+    EXPECT_EQ(model.errorText(), std::nullopt);
+    chat->piece("half");
+    chat->finish(LLMError::transport("reset"));
+    EXPECT_EQ(model.errorText(), "网络出错：reset");
+    ASSERT_EQ(model.turns().size(), 1u);
+    EXPECT_EQ(model.turns()[0].text, "half");
+    EXPECT_EQ(model.history().back(), (ChatMessage{"assistant", "half"}));
+}
+
+TEST(AskModel, CancelKeepsPartialTextOutOfTheHistory) {
+    auto chat = std::make_shared<ScriptedChat>();
+    AskModel model(AskKind::ask, chat, initial);
+    model.start();
+    chat->piece("partial");
+    model.cancel();
+    EXPECT_FALSE(model.isStreaming());
+    EXPECT_EQ(model.errorText(), std::nullopt);
+    EXPECT_EQ(model.turns().back().text, "partial");
+    EXPECT_EQ(model.history(), initial);
+    EXPECT_TRUE(chat->calls[0]->cancelled);
+
+    // The next question goes without the cut-off answer.
+    model.setFollowUp("again");
+    model.sendFollowUp();
+    EXPECT_EQ(roles(chat->calls[1]->messages),
+              (std::vector<std::string>{"system", "user", "user"}));
+
+    // Destroying the model stops its answer too.
+    {
+        AskModel other(AskKind::ask, chat, initial);
+        other.start();
+    }
+    EXPECT_TRUE(chat->calls.back()->cancelled);
+}
+
+TEST(AskModel, ArchivesTheTranscriptOnce) {
+    auto chat = std::make_shared<ScriptedChat>();
+    AskModel model(AskKind::ask, chat, initial);
+    std::vector<std::string> archived;
+    model.onArchive = [&](const std::string& t) { archived.push_back(t); };
+    model.start();
+    chat->piece("答案");
+    chat->finish();
+    model.archive();
+    EXPECT_TRUE(model.archived());
+    EXPECT_EQ(archived, (std::vector<std::string>{"答：答案"}));
+}

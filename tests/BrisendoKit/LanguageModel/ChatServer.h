@@ -1,0 +1,203 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "Fakes/ManualMainQueue.h"
+#include "LanguageModel/ChatStreaming.h"
+#include "LocalHttpServer.h"
+
+namespace pivorel::test {
+
+// A chat-completions endpoint on 127.0.0.1 that answers as real services do: chunked
+// transfer, pauses between events, CR LF line ends, keep-alive comments, a role-only first
+// chunk, a usage chunk with empty choices and "[DONE]". Each request takes the next
+// scripted reply; with none left, the last one repeats.
+class ChatServer {
+  public:
+    struct Step {
+        int pauseMs = 0;
+        std::string bytes;
+    };
+    struct Reply {
+        int status = 200;
+        std::string contentType = "text/event-stream";
+        std::vector<Step> steps;  // written as chunks (one body when not chunked)
+        bool chunked = true;
+        bool dropConnection = false;  // close before the chunked body ends
+        bool stall = false;           // after the steps, send nothing until the test ends
+    };
+    struct Received {
+        std::string method;
+        std::string path;
+        std::string authorization;
+        std::string contentType;
+        std::string body;
+    };
+
+    ChatServer() {
+        http_.server.Post(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
+            handle(req, res);
+        });
+        http_.start();
+    }
+    ~ChatServer() { stopping_ = true; }
+
+    std::string baseURL() const { return http_.url("/v1"); }
+    void reply(Reply r) {
+        std::lock_guard lock(mutex_);
+        replies_.push_back(std::move(r));
+    }
+    std::vector<Received> requests() const {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+
+    // Event-stream pieces.
+    static std::string event(const nlohmann::json& payload) {
+        return "data: " + payload.dump() + "\r\n\r\n";
+    }
+    static std::string delta(const std::string& text) {
+        return event({{"id", "chatcmpl-1"},
+                      {"object", "chat.completion.chunk"},
+                      {"choices", {{{"index", 0}, {"delta", {{"content", text}}}}}}});
+    }
+    static std::string role() {
+        return event({{"id", "chatcmpl-1"},
+                      {"choices", {{{"index", 0}, {"delta", {{"role", "assistant"}}}}}}});
+    }
+    static std::string usage() {
+        return event({{"id", "chatcmpl-1"},
+                      {"choices", nlohmann::json::array()},
+                      {"usage", {{"prompt_tokens", 9}, {"completion_tokens", 3}}}});
+    }
+    static std::string keepAlive() { return ": keep-alive\r\n\r\n"; }
+    static std::string done() { return "data: [DONE]\r\n\r\n"; }
+
+    // A whole answer as a service streams it, one piece per chunk.
+    static Reply answer(const std::vector<std::string>& pieces, int pauseMs = 2) {
+        Reply r;
+        r.steps.push_back({0, role()});
+        r.steps.push_back({pauseMs, keepAlive()});
+        for (const auto& piece : pieces) r.steps.push_back({pauseMs, delta(piece)});
+        r.steps.push_back({pauseMs, usage()});
+        r.steps.push_back({0, done()});
+        return r;
+    }
+    static Reply error(int status, std::string body, std::string contentType = "application/json") {
+        Reply r;
+        r.status = status;
+        r.contentType = std::move(contentType);
+        r.chunked = false;
+        r.steps.push_back({0, std::move(body)});
+        return r;
+    }
+
+  private:
+    void handle(const httplib::Request& req, httplib::Response& res) {
+        Reply r;
+        {
+            std::lock_guard lock(mutex_);
+            received_.push_back({req.method, req.path, req.get_header_value("Authorization"),
+                                 req.get_header_value("Content-Type"), req.body});
+            if (!replies_.empty()) {
+                last_ = replies_.front();
+                replies_.pop_front();
+            }
+            r = last_;
+        }
+        res.status = r.status;
+        if (!r.chunked) {
+            std::string body;
+            for (const auto& step : r.steps) body += step.bytes;
+            res.set_content(body, r.contentType.c_str());
+            return;
+        }
+        res.set_chunked_content_provider(
+            r.contentType.c_str(), [this, r](std::size_t, httplib::DataSink& sink) {
+                for (const auto& step : r.steps) {
+                    if (!pause(step.pauseMs)) return false;
+                    if (!sink.write(step.bytes.data(), step.bytes.size())) return false;
+                }
+                if (r.stall) {
+                    // Keep the connection open and silent until the test ends.
+                    while (pause(20)) {
+                    }
+                    return false;
+                }
+                if (r.dropConnection) return false;
+                sink.done();
+                return true;
+            });
+    }
+
+    bool pause(int ms) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < until) {
+            if (stopping_) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 5)));
+        }
+        return true;
+    }
+
+    mutable std::mutex mutex_;
+    std::deque<Reply> replies_;
+    Reply last_;
+    std::vector<Received> received_;
+    std::atomic<bool> stopping_{false};
+    // Last, so it stops (and its handlers finish) before anything they use goes away.
+    LocalHttpServer http_;
+};
+
+// What one stream delivered through the main queue.
+struct Collected {
+    std::vector<std::string> pieces;
+    bool finished = false;
+    std::optional<StreamError> error;
+
+    ChatStreaming::OnPiece onPiece() {
+        return [this](const std::string& piece) { pieces.push_back(piece); };
+    }
+    ChatStreaming::OnFinish onFinish() {
+        return [this](const std::optional<StreamError>& e) {
+            EXPECT_FALSE(finished) << "finished twice";
+            finished = true;
+            error = e;
+        };
+    }
+    std::string text() const {
+        std::string all;
+        for (const auto& p : pieces) all += p;
+        return all;
+    }
+    // The LLMError it ended with, if any.
+    std::optional<LLMError> llmError() const {
+        if (error)
+            if (const auto* e = std::get_if<LLMError>(&*error)) return *e;
+        return std::nullopt;
+    }
+};
+
+// Runs the main queue until `done` holds or the real-time limit passes.
+inline bool pumpUntil(ManualMainQueue& queue, const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        queue.waitForPost(std::chrono::milliseconds(20));
+        queue.runReady();
+    }
+    return true;
+}
+
+}  // namespace pivorel::test

@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+
+#include "ChatServer.h"
+#include "Fakes/ManualMainQueue.h"
+#include "LanguageModel/LLMClient.h"
+#include "LanguageModel/ModelTranslationChannel.h"
+#include "LanguageModel/PackStatusMonitor.h"
+#include "LanguageModel/Prompts.h"
+#include "LanguageModel/RoutedTranslator.h"
+#include "LanguageModel/SystemTranslationChannel.h"
+#include "LanguageModel/TranslateEngine.h"
+#include "Platform/NoOnDeviceTranslator.h"
+#include "Storage/UserDefaults.h"
+#include "TempDir.h"
+
+using namespace pivorel;
+using test::ChatServer;
+using test::Collected;
+
+namespace {
+
+// An offline translator with chosen packs; it writes "[source>target] text".
+class FakeOnDeviceTranslator final : public OnDeviceTranslator {
+  public:
+    std::set<std::pair<std::string, std::string>> installed;
+
+    bool isInstalled(std::string_view source, std::string_view target) override {
+        return installed.count({std::string(source), std::string(target)}) > 0;
+    }
+    std::optional<std::string> translate(std::string_view text, std::string_view source,
+                                         std::string_view target) override {
+        std::lock_guard lock(mutex_);
+        ++translations;
+        return "[" + std::string(source) + ">" + std::string(target) + "] " + std::string(text);
+    }
+    int count() {
+        std::lock_guard lock(mutex_);
+        return translations;
+    }
+
+  private:
+    std::mutex mutex_;
+    int translations = 0;
+};
+
+class Routing : public ::testing::Test {
+  protected:
+    Routing() { device->installed = {{"en", "zh-Hans"}, {"zh-Hans", "en"}, {"ja", "zh-Hans"}}; }
+
+    // The translator the action starter builds: channels read afresh at each stream.
+    std::shared_ptr<RoutedTranslator> translator(TranslateEngine engine, bool hasKey) {
+        auto client = std::make_shared<LLMClient>(
+            server.baseURL(), "deepseek-chat", queue, [hasKey]() -> std::optional<std::string> {
+                return hasKey ? std::optional<std::string>("sk") : std::nullopt;
+            });
+        return std::make_shared<RoutedTranslator>(queue, [=, this] {
+            auto system = std::make_shared<SystemTranslationChannel>(queue, device);
+            auto model =
+                std::make_shared<ModelTranslationChannel>(client, [hasKey] { return hasKey; });
+            return RoutedTranslator::order(engine, system, model, hasKey);
+        });
+    }
+    Collected run(const std::shared_ptr<RoutedTranslator>& t,
+                  const std::vector<ChatMessage>& messages) {
+        Collected got;
+        auto handle = t->stream(messages, got.onPiece(), got.onFinish());
+        EXPECT_TRUE(test::pumpUntil(queue, [&] { return got.finished; }));
+        return got;
+    }
+    static bool nothingAvailable(const Collected& got) {
+        return got.error && std::holds_alternative<TranslationError>(*got.error);
+    }
+
+    test::VirtualClock clock;
+    test::ManualMainQueue queue{clock};
+    ChatServer server;
+    std::shared_ptr<FakeOnDeviceTranslator> device = std::make_shared<FakeOnDeviceTranslator>();
+};
+
+}  // namespace
+
+TEST(TranslationOrder, FollowsTheEngineAndTheKey) {
+    test::VirtualClock clock;
+    test::ManualMainQueue queue(clock);
+    auto system =
+        std::make_shared<SystemTranslationChannel>(queue, std::make_shared<NoOnDeviceTranslator>());
+    auto model = std::make_shared<ModelTranslationChannel>(nullptr, [] { return true; });
+    auto ids = [](const RoutedTranslator::Channels& channels) {
+        std::vector<std::string> out;
+        for (const auto& c : channels) out.push_back(c->id());
+        return out;
+    };
+    using Ids = std::vector<std::string>;
+    EXPECT_EQ(ids(RoutedTranslator::order(TranslateEngine::automatic, system, model, true)),
+              (Ids{"model", "system"}));
+    EXPECT_EQ(ids(RoutedTranslator::order(TranslateEngine::automatic, system, model, false)),
+              (Ids{"system", "model"}));
+    EXPECT_EQ(ids(RoutedTranslator::order(TranslateEngine::system, system, model, true)),
+              (Ids{"system"}));
+    EXPECT_EQ(ids(RoutedTranslator::order(TranslateEngine::model, system, model, false)),
+              (Ids{"model"}));
+    EXPECT_FALSE(system->supportsFollowUp());
+    EXPECT_TRUE(model->supportsFollowUp());
+    // This platform has no offline packs.
+    EXPECT_FALSE(system->canHandle("Hello, how are you today?"));
+}
+
+TEST(TranslationPlan, FollowsTheRecognisedLanguage) {
+    using Plan = SystemTranslationChannel::Plan;
+    EXPECT_EQ(SystemTranslationChannel::plan("こんにちは、元気ですか"), (Plan{"ja", "zh-Hans"}));
+    EXPECT_EQ(SystemTranslationChannel::plan("The quick brown fox jumps over the lazy dog"),
+              (Plan{"en", "zh-Hans"}));
+    const auto chinese = SystemTranslationChannel::plan("这是一个用来测试的中文句子");
+    ASSERT_TRUE(chinese);
+    EXPECT_EQ(chinese->source.substr(0, 2), "zh");
+    EXPECT_EQ(chinese->target, "en");
+    EXPECT_EQ(SystemTranslationChannel::plan("12345 !! 3.14"), std::nullopt);
+    EXPECT_EQ(SystemTranslationChannel::plan(""), std::nullopt);
+    EXPECT_EQ(SystemTranslationChannel::plan("\xFF\xFE\x80"), std::nullopt);
+}
+
+TEST_F(Routing, AutomaticWithAKeyFallsBackToTheDeviceWhenTheModelFailsFirst) {
+    server.reply(ChatServer::answer({"你好，", "世界"}));
+    auto got = run(translator(TranslateEngine::automatic, true),
+                   Prompts::translateMessages("Hello, world"));
+    EXPECT_EQ(got.text(), "你好，世界");
+    EXPECT_EQ(got.error, std::nullopt);
+    EXPECT_EQ(device->count(), 0);
+
+    server.reply(ChatServer::error(401, R"({"error":{"message":"bad key"}})"));
+    got = run(translator(TranslateEngine::automatic, true),
+              Prompts::translateMessages("The weather is lovely today"));
+    EXPECT_EQ(got.text(), "[en>zh-Hans] The weather is lovely today");
+    EXPECT_EQ(got.error, std::nullopt);
+
+    // When the device cannot take it either, the model's error is what shows.
+    device->installed.clear();
+    got = run(translator(TranslateEngine::automatic, true),
+              Prompts::translateMessages("The weather is lovely today"));
+    EXPECT_EQ(got.llmError(), LLMError::http(401, "bad key"));
+}
+
+TEST_F(Routing, AutomaticWithoutAKeyTranslatesOnTheDevice) {
+    auto t = translator(TranslateEngine::automatic, false);
+    EXPECT_EQ(run(t, Prompts::translateMessages("こんにちは、元気ですか")).text(),
+              "[ja>zh-Hans] こんにちは、元気ですか");
+    device->installed.insert({"zh-Hant", "en"});
+    const auto chinese = run(t, Prompts::translateMessages("这是一个用来测试的中文句子"));
+    EXPECT_NE(chinese.text().find(">en] 这是"), std::string::npos) << chinese.text();
+    EXPECT_TRUE(server.requests().empty());
+
+    // Without packs and without a key no channel even tries.
+    device->installed.clear();
+    EXPECT_TRUE(nothingAvailable(run(t, Prompts::translateMessages("Hello there my friend"))));
+}
+
+TEST_F(Routing, SystemEngineNeedsPacksAndAPlan) {
+    device->installed.clear();
+    EXPECT_TRUE(nothingAvailable(run(translator(TranslateEngine::system, true),
+                                     Prompts::translateMessages("Good morning everyone"))));
+    device->installed = {{"en", "zh-Hans"}};
+    EXPECT_TRUE(nothingAvailable(
+        run(translator(TranslateEngine::system, true), Prompts::translateMessages("42 / 7 = 6"))));
+    EXPECT_EQ(description(TranslationError::nothingAvailable).substr(0, 18), "还不能翻译：");
+}
+
+TEST_F(Routing, FollowUpsNeverGoToTheDevice) {
+    auto messages = Prompts::translateMessages("Good morning everyone");
+    messages.push_back({"assistant", "大家早上好"});
+    messages.push_back({"user", "Why is it plural?"});
+
+    EXPECT_TRUE(nothingAvailable(run(translator(TranslateEngine::system, true), messages)));
+
+    server.reply(ChatServer::answer({"Because ", "everyone."}));
+    EXPECT_EQ(run(translator(TranslateEngine::automatic, true), messages).text(),
+              "Because everyone.");
+    const auto body = nlohmann::json::parse(server.requests().back().body);
+    EXPECT_EQ(body["messages"].size(), 4u);
+    EXPECT_EQ(device->count(), 0);
+}
+
+TEST_F(Routing, AFailureAfterTextIsNotRetriedAndCancelStopsTheRoute) {
+    ChatServer::Reply drop;
+    drop.steps = {{0, ChatServer::delta("半句")}};
+    drop.dropConnection = true;
+    server.reply(drop);
+    const auto got = run(translator(TranslateEngine::automatic, true),
+                         Prompts::translateMessages("Half a sentence here"));
+    EXPECT_EQ(got.text(), "半句");
+    ASSERT_TRUE(got.llmError());
+    EXPECT_EQ(got.llmError()->kind(), LLMError::Kind::transport);
+    EXPECT_EQ(device->count(), 0);
+
+    ChatServer::Reply stall;
+    stall.steps = {{0, ChatServer::delta("慢")}};
+    stall.stall = true;
+    server.reply(stall);
+    Collected cancelled;
+    auto t = translator(TranslateEngine::automatic, true);
+    auto handle = t->stream(Prompts::translateMessages("Slow one"), cancelled.onPiece(),
+                            cancelled.onFinish());
+    ASSERT_TRUE(test::pumpUntil(queue, [&] { return !cancelled.pieces.empty(); }));
+    handle.reset();
+    queue.runReady();
+    EXPECT_FALSE(cancelled.finished);
+    EXPECT_EQ(device->count(), 0);
+}
+
+TEST(TranslateEngine, ReadsTheStoredChoiceAndDescribesIt) {
+    test::TempDir dir;
+    UserDefaults defaults(dir.path() / "d.json");
+    EXPECT_EQ(currentTranslateEngine(defaults), TranslateEngine::automatic);
+    for (const auto& [raw, engine] : std::vector<std::pair<std::string, TranslateEngine>>{
+             {"system", TranslateEngine::system},
+             {"model", TranslateEngine::model},
+             {"deepl", TranslateEngine::automatic}}) {
+        defaults.set(translateEngineDefaultsKey, raw);
+        EXPECT_EQ(currentTranslateEngine(defaults), engine) << raw;
+    }
+    defaults.set(translateEngineDefaultsKey, 3);
+    EXPECT_EQ(currentTranslateEngine(defaults), TranslateEngine::automatic);
+
+    using S = TranslateEngineStatus;
+    EXPECT_EQ(
+        translateEngineStatus(TranslateEngine::model, true, std::nullopt, "  deepseek-chat\n"),
+        (S{"现在用你的模型翻译（deepseek-chat）", true}));
+    EXPECT_EQ(translateEngineStatus(TranslateEngine::automatic, true, false, "m"),
+              (S{"现在用你的模型翻译（m）", true}));
+    EXPECT_EQ(translateEngineStatus(TranslateEngine::model, false, true, "m"),
+              (S{"还没填 API Key，翻译不会成功：请在下面填写", false}));
+    EXPECT_EQ(translateEngineStatus(TranslateEngine::automatic, false, std::nullopt, "m"),
+              (S{"正在检查语言包…", true}));
+    EXPECT_EQ(translateEngineStatus(TranslateEngine::system, true, true, "m"),
+              (S{"现在用系统翻译（本机离线，语言包已就绪）", true}));
+    EXPECT_EQ(translateEngineStatus(TranslateEngine::system, true, false, "m"),
+              (S{"语言包还没装，翻译不会成功：请先下载，或填入自己的模型", false}));
+}
+
+TEST(PackStatusMonitor, ChecksOnlyWhileActiveOnceTheStateIsKnown) {
+    test::VirtualClock clock;
+    test::ManualMainQueue queue(clock);
+    bool active = false;
+    bool installed = false;
+    int checks = 0;
+    auto monitor = std::make_unique<PackStatusMonitor>(
+        queue, std::nullopt, 2.0, [&] { return active; },
+        [&] {
+            ++checks;
+            return installed;
+        });
+    std::vector<std::optional<bool>> seen;
+    auto connection =
+        monitor->readyChanged.connect([&](std::optional<bool> r) { seen.push_back(r); });
+
+    monitor->start();
+    monitor->start();      // already running
+    EXPECT_EQ(checks, 1);  // unknown: checked even in the background
+    EXPECT_EQ(monitor->ready(), false);
+    queue.advance(10);
+    EXPECT_EQ(checks, 1);  // in the background and known: no checks
+
+    installed = true;
+    active = true;
+    queue.advance(2.0);
+    EXPECT_EQ(checks, 2);
+    EXPECT_EQ(monitor->ready(), true);
+    queue.advance(4.0);
+    EXPECT_EQ(checks, 4);
+    EXPECT_EQ(seen, (std::vector<std::optional<bool>>{false, true}));  // only changes
+
+    monitor->stop();
+    queue.advance(10);
+    EXPECT_EQ(checks, 4);
+    monitor->start();
+    EXPECT_EQ(checks, 5);
+    monitor.reset();  // its pending timer must find it gone
+    queue.advance(10);
+    EXPECT_EQ(checks, 5);
+}
