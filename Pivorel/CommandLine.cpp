@@ -19,12 +19,13 @@ bool isLink(const std::string& arg) {
 }  // namespace
 
 const std::vector<std::string>& CommandLine::knownSwitches() {
-    static const std::vector<std::string> names = {"--help", "--version", "--l10n-probe"};
+    static const std::vector<std::string> names = {"--help", "--version", "--l10n-probe",
+                                                   "--seed-credentials", "--ask-selftest"};
     return names;
 }
 
 const std::vector<std::string>& CommandLine::toolSwitches() {
-    static const std::vector<std::string> names = {};
+    static const std::vector<std::string> names = {"--explain"};
     return names;
 }
 
