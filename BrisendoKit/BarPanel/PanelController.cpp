@@ -1,0 +1,193 @@
+#include "BarPanel/PanelController.h"
+
+#include "BarPanel/PanelPlacement.h"
+#include "LanguageModel/AskModel.h"
+#include "Platform/InputMonitor.h"
+#include "Platform/Workspace.h"
+#include "Support/MainQueue.h"
+
+namespace pivorel {
+
+namespace {
+
+constexpr std::uint16_t escapeKey = 53;
+constexpr std::uint16_t returnKey = 36;
+constexpr std::uint16_t keypadEnterKey = 76;
+constexpr std::uint16_t downArrowKey = 125;
+constexpr std::uint16_t upArrowKey = 126;
+
+// Timers take a finite, non-negative delay; a day is far beyond any notice.
+constexpr double longestNotice = 24 * 60 * 60;
+
+PanelController* alive(const std::weak_ptr<PanelController*>& weak) {
+    const auto self = weak.lock();
+    return self ? *self : nullptr;
+}
+
+}  // namespace
+
+PanelController::PanelController(PanelWindow& window, Workspace& workspace, InputMonitor& input,
+                                 MainQueue& queue)
+    : window_(window),
+      workspace_(workspace),
+      input_(input),
+      queue_(queue),
+      self_(std::make_shared<PanelController*>(this)) {
+    window_.setKeyHandler([weak = std::weak_ptr(self_)](const KeyEvent& event) {
+        auto* self = alive(weak);
+        return self != nullptr && self->handleKey(event);
+    });
+}
+
+PanelController::~PanelController() {
+    *self_ = nullptr;
+    self_.reset();
+}
+
+void PanelController::show(std::shared_ptr<PanelModel> model, Point near) {
+    close("replaced");
+    if (!model) return;
+
+    model_ = std::move(model);
+    const std::weak_ptr<PanelController*> weak = self_;
+    const PanelModel* shown = model_.get();
+    // A model outlives its turn on screen (the coordinator keeps it); its close button must
+    // then not close whatever panel came after it.
+    model_->onClose = [weak, shown] {
+        if (auto* self = alive(weak); self && self->model_.get() == shown)
+            self->close("model-close");
+    };
+    window_.setContent(model_);
+    modeSub_ = model_->modeChanged.connect([weak, shown](const PanelMode&) {
+        auto* self = alive(weak);
+        if (!self) return;
+        self->queue_.post([weak, shown] {
+            if (auto* later = alive(weak); later && later->model_.get() == shown)
+                later->modeDidChange();
+        });
+    });
+
+    const Size size = window_.fittingSize();
+    const auto screen = screenContaining(workspace_, near);
+    // With no screen there is nothing to keep the panel inside: it goes where it was asked.
+    const Point origin = PanelPlacement::origin(size, near, screen ? screen->visibleFrame : Rect{},
+                                                clampsToScreen && screen.has_value());
+    window_.setFrame({origin.x, origin.y, size.width, size.height});
+    window_.orderFrontAndMakeKey();
+
+    // The monitor may call from outside the main thread: the queue outlives the controller,
+    // the controller is looked up only once on the main queue.
+    outsideMonitor_ = input_.monitorMouseDowns([weak, &queue = queue_] {
+        queue.post([weak] {
+            if (auto* self = alive(weak)) self->outsideClick();
+        });
+    });
+}
+
+void PanelController::close(const std::string& reason) {
+    const bool wasVisible = window_.isVisible();
+    if (wasVisible) lastCloseReason_ = reason;
+    ++noticeToken_;
+
+    std::shared_ptr<PanelModel> closing = std::move(model_);
+    model_.reset();
+    if (closing && closing->ask) closing->ask->cancel();
+    window_.hide();
+    modeSub_.reset();
+    outsideMonitor_.reset();
+    window_.setContent(nullptr);
+    // The model may be running the very callback that closed the panel (a chosen row, the
+    // close button): let it go only once that call has returned.
+    if (closing) queue_.post([released = std::move(closing)] {});
+
+    // Reported last, so a listener sees the panel already closed and may show another.
+    if (wasVisible && onCloseLogged) onCloseLogged(reason);
+}
+
+void PanelController::notice(const std::string& text, double seconds) {
+    if (!model_) return;
+    model_->setMode(PanelMode::notice(text));
+    const std::int64_t token = ++noticeToken_;
+    if (!(seconds >= 0)) seconds = 0;  // also NaN
+    if (seconds > longestNotice) seconds = longestNotice;
+    queue_.postAfter(seconds, [weak = std::weak_ptr(self_), token] {
+        if (auto* self = alive(weak); self && self->noticeToken_ == token)
+            self->close("notice-timeout");
+    });
+}
+
+bool PanelController::handleKey(const KeyEvent& event) {
+    if (event.keyCode == escapeKey) {
+        close("esc");
+        return true;
+    }
+    // Held here so a choice that closes or replaces the panel cannot free the model under it.
+    const std::shared_ptr<PanelModel> model = model_;
+    if (!model || !model->mode().isList()) return false;
+    if ((event.modifierFlags & KeyEvent::modifierMask) != 0) return false;
+
+    switch (event.keyCode) {
+        case returnKey:
+        case keypadEnterKey:
+            model->chooseHighlighted();
+            return true;
+        case downArrowKey:
+            model->moveHighlight(+1);
+            return true;
+        case upArrowKey:
+            model->moveHighlight(-1);
+            return true;
+        default:
+            break;
+    }
+
+    const std::string& chars = event.charactersIgnoringModifiers;
+    if (chars.size() != 1 || chars[0] < '1' || chars[0] > '9') return false;
+    const std::int64_t digit = chars[0] - '0';
+    // A digit beyond the rows is swallowed, so it never types into the application behind.
+    if (digit <= static_cast<std::int64_t>(model->rows().size())) model->choose(digit - 1);
+    return true;
+}
+
+bool PanelController::isVisible() const {
+    return window_.isVisible();
+}
+
+bool PanelController::isKeyWindow() const {
+    return window_.isKeyWindow();
+}
+
+Rect PanelController::frame() const {
+    return window_.frame();
+}
+
+void PanelController::modeDidChange() {
+    if (!model_ || !window_.isVisible()) return;
+    const Size size = window_.fittingSize();
+    const Rect old = window_.frame();
+    // The top-left corner stays put: the panel grows to the right and downwards.
+    const Rect resized{old.minX(), old.maxY() - size.height, size.width, size.height};
+    const Screen* screen = nullptr;
+    const auto screens = workspace_.screens();
+    if (clampsToScreen) {
+        const Point topLeft{resized.minX(), resized.maxY()};
+        for (const auto& candidate : screens) {
+            if (candidate.frame.contains(topLeft)) {
+                screen = &candidate;
+                break;
+            }
+        }
+        if (const auto main = workspace_.mainScreen(); !screen && main && *main < screens.size())
+            screen = &screens[*main];
+    }
+    // Without a screen to keep it on, the panel only changes its size.
+    window_.setFrame(screen ? PanelPlacement::clamped(resized, screen->visibleFrame) : resized);
+}
+
+void PanelController::outsideClick() {
+    if (!model_ || model_->mode().isAsk()) return;
+    if (window_.frame().contains(workspace_.pointerLocation())) return;
+    close("outside-click");
+}
+
+}  // namespace pivorel

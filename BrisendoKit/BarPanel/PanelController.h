@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "BarPanel/PanelModel.h"
+#include "Platform/PanelWindow.h"
+#include "Support/Geometry.h"
+#include "Support/Signal.h"
+
+namespace pivorel {
+
+class InputMonitor;
+class MainQueue;
+class Workspace;
+
+// Owns the one panel window: shows it for a model near a point, routes keys, shows notices
+// that close by themselves, and closes for a named reason. Main thread.
+class PanelController {
+  public:
+    PanelController(PanelWindow& window, Workspace& workspace, InputMonitor& input,
+                    MainQueue& queue);
+    ~PanelController();
+    PanelController(const PanelController&) = delete;
+    PanelController& operator=(const PanelController&) = delete;
+
+    // Shows `model` with its content's top-left corner near `near` and takes the keyboard;
+    // a panel already up closes first ("replaced").
+    void show(std::shared_ptr<PanelModel> model, Point near);
+    // Reasons: "esc", "replaced", "model-close", "notice-timeout", "outside-click",
+    // "bar-shown", "action-opened", "url-close". Closing a closed panel reports nothing.
+    void close(const std::string& reason);
+    // Switches the model to the notice and closes after `seconds`, unless another notice,
+    // a close or a new show comes first. Nothing without a model.
+    void notice(const std::string& text, double seconds);
+    // The key handler of the window.
+    bool handleKey(const KeyEvent& event);
+
+    bool isVisible() const;
+    bool isKeyWindow() const;
+    Rect frame() const;
+    const std::shared_ptr<PanelModel>& model() const { return model_; }
+    const std::optional<std::string>& lastCloseReason() const { return lastCloseReason_; }
+    std::int64_t noticeToken() const { return noticeToken_; }
+
+    std::function<void(const std::string& reason)> onCloseLogged;
+    bool clampsToScreen = true;
+
+  private:
+    void modeDidChange();
+    void outsideClick();
+
+    PanelWindow& window_;
+    Workspace& workspace_;
+    InputMonitor& input_;
+    MainQueue& queue_;
+    std::shared_ptr<PanelModel> model_;
+    Connection modeSub_;
+    Connection outsideMonitor_;
+    std::int64_t noticeToken_ = 0;
+    std::optional<std::string> lastCloseReason_;
+    // Callbacks handed out hold this weakly and do nothing once the controller is gone.
+    std::shared_ptr<PanelController*> self_;
+};
+
+}  // namespace pivorel

@@ -1,0 +1,253 @@
+#include "Coordinator/ActionPerformer.h"
+
+#include <utility>
+#include <vector>
+
+#include "Actions/ActionCatalog.h"
+#include "Actions/ActionConfig.h"
+#include "Actions/ActionLinks.h"
+#include "Actions/FlomoClient.h"
+#include "BarPanel/PanelModel.h"
+#include "Content/DateExtractor.h"
+#include "Content/ReminderDraft.h"
+#include "Coordinator/AppController.h"
+#include "LanguageModel/AskModel.h"
+#include "LanguageModel/LLMClient.h"
+#include "LanguageModel/ModelTranslationChannel.h"
+#include "LanguageModel/Prompts.h"
+#include "LanguageModel/RoutedTranslator.h"
+#include "LanguageModel/SystemTranslationChannel.h"
+#include "LanguageModel/TranslateEngine.h"
+#include "Localization/L.h"
+#include "Platform/NoOnDeviceTranslator.h"
+#include "Platform/PasteboardLike.h"
+#include "Platform/Workspace.h"
+#include "Storage/BarSettings.h"
+#include "Storage/Credentials.h"
+#include "Storage/Store.h"
+#include "Support/Clock.h"
+#include "Support/MainQueue.h"
+#include "Support/Text.h"
+
+namespace pivorel {
+
+namespace {
+
+constexpr std::size_t dictionaryTextLimit = 200;
+
+std::optional<std::string_view> view(const std::optional<std::string>& s) {
+    if (!s) return std::nullopt;
+    return std::string_view(*s);
+}
+
+}  // namespace
+
+ActionPerformer::ActionPerformer(Services services)
+    : s_(std::move(services)), self_(std::make_shared<ActionPerformer*>(this)) {
+    if (!s_.onDeviceTranslator) s_.onDeviceTranslator = std::make_shared<NoOnDeviceTranslator>();
+}
+
+ActionPerformer::~ActionPerformer() {
+    self_.reset();
+}
+
+void ActionPerformer::perform(const ActionID& action, const SelectRequest& request,
+                              std::int64_t recordID, const std::shared_ptr<PanelModel>& model) {
+    AppController& controller = s_.controller;
+    if (action == ActionID::ask()) {
+        startAsk(AskKind::ask, request, recordID, model);
+    } else if (action == ActionID::translate()) {
+        startAsk(AskKind::translate, request, recordID, model);
+    } else if (action == ActionID::flomo()) {
+        sendToFlomo(request);
+    } else if (action == ActionID::calendar()) {
+        const auto app = displayName(request.app);
+        const auto notes = ActionLinks::sourceLine(view(app), view(request.url));
+        open(ActionLinks::fantastical(request.text, view(notes)), L("没有找到 Fantastical"));
+    } else if (action == ActionID::todo()) {
+        addReminder(request);
+    } else if (action == ActionID::dayOne()) {
+        std::string entry = request.text;
+        const auto app = displayName(request.app);
+        if (auto line = ActionLinks::sourceLine(view(app), view(request.url))) {
+            entry += "\n\n" + *line;
+        }
+        open(ActionLinks::dayOne(entry), L("没有找到 Day One"));
+    } else if (action == ActionID::google()) {
+        open(ActionLinks::google(request.text), L("打不开浏览器"));
+    } else if (action == ActionID::kagi()) {
+        open(ActionLinks::kagi(request.text), L("打不开浏览器"));
+    } else if (action == ActionID::openURL()) {
+        open(ActionLinks::openable(request.text), L("打不开这个链接"));
+    } else if (action == ActionID::copy()) {
+        // The text as selected, untrimmed: what a copy in the application would have given.
+        s_.pasteboard.setString(request.text);
+        controller.notice(L("已复制"), 1.4);
+    } else if (action == ActionID::cut()) {
+        edit(SelectionReader::EditCommand::cut, request);
+    } else if (action == ActionID::paste()) {
+        edit(SelectionReader::EditCommand::paste, request);
+    } else if (action == ActionID::lookup()) {
+        open(dictionaryURL(request.text), L("没有找到「词典」"));
+    } else {
+        performCustom(action, request);
+    }
+}
+
+std::string ActionPerformer::dictionaryURL(const std::string& text) {
+    const std::string head = text::graphemePrefix(text::trim(text), dictionaryTextLimit);
+    return "dict://" + URLTemplate::percentEncode(head);
+}
+
+void ActionPerformer::performCustom(const ActionID& action, const SelectRequest& request) {
+    AppController& controller = s_.controller;
+    const auto custom = controller.currentConfig().customAction(action);
+    if (!custom) {
+        controller.notice(L("这个自定义动作已被删除"), 3.0);
+        return;
+    }
+    std::optional<std::string> url;
+    if (!custom->validationError()) {
+        url = URLTemplate::expand(custom->urlTemplate, request.text, view(request.url));
+    }
+    if (!url) {
+        controller.notice(L("「%@」的 URL 模板无效，请到设置 → 动作里修改", custom->name), 4.0);
+        return;
+    }
+    open(url, L("没有能打开这个链接的 App"));
+}
+
+void ActionPerformer::open(const std::optional<std::string>& url, const std::string& missing) {
+    if (!url || !s_.workspace.canOpen(*url)) {
+        s_.controller.notice(missing, 3.0);
+        return;
+    }
+    s_.workspace.open(*url);
+    s_.controller.panel().close("action-opened");
+}
+
+void ActionPerformer::edit(SelectionReader::EditCommand command, const SelectRequest& request) {
+    AppController& controller = s_.controller;
+    // The source application must be in front again before its Edit menu is pressed.
+    controller.panel().close("action-opened");
+    const auto result = s_.reader.performEdit(command, request.app);
+    const bool cut = command == SelectionReader::EditCommand::cut;
+    std::string message;
+    switch (result) {
+        case SelectionReader::EditResult::pressed:
+            message = cut ? L("已剪切") : L("已粘贴");
+            break;
+        case SelectionReader::EditResult::disabled:
+            message = cut ? L("这里不能剪切（只读内容）") : L("这里不能粘贴（只读内容）");
+            break;
+        case SelectionReader::EditResult::noMenu:
+            message = L("没有找到这个 App 的「编辑」菜单");
+            break;
+    }
+    const bool pressed = result == SelectionReader::EditResult::pressed;
+    if (controller.barFlow()) {
+        controller.notice(message, pressed ? 1.2 : 2.5);
+        return;
+    }
+    // From the panel, which is closed by now: success speaks for itself, a failure gets a
+    // small panel at the pointer.
+    if (pressed) return;
+    auto notice =
+        std::make_shared<PanelModel>(std::string(), std::nullopt, std::vector<ActionID>{},
+                                     std::nullopt, ActionCatalog::builtin(), true, s_.clock.now());
+    notice->setMode(PanelMode::notice(message));
+    controller.panel().show(std::move(notice), s_.workspace.pointerLocation());
+    controller.panel().notice(message, 4.5);
+}
+
+void ActionPerformer::addReminder(const SelectRequest& request) {
+    const auto calendar = DateExtractor::currentCalendar();
+    const auto app = displayName(request.app);
+    ReminderDraft draft = ReminderDraftBuilder::make(request.text, view(app), view(request.url),
+                                                     s_.clock.now(), *calendar);
+    s_.controller.notice(L("正在加到提醒事项…"), 60);
+    const auto due = draft.due;
+    ReminderCreator(s_.queue, s_.reminders)
+        .add(std::move(draft), [weak = std::weak_ptr<ActionPerformer*>(self_),
+                                due](const Result<Done, ReminderError>& result) {
+            const auto self = weak.lock();
+            if (!self) return;
+            AppController& controller = (*self)->s_.controller;
+            if (!result) {
+                controller.notice(result.error().description(), 6.0);
+            } else if (due) {
+                controller.notice(L("已加到提醒事项，截止 %@", DateExtractor::describe(*due)), 2.0);
+            } else {
+                controller.notice(L("已加到提醒事项"), 2.0);
+            }
+        });
+}
+
+void ActionPerformer::sendToFlomo(const SelectRequest& request) {
+    const bool dry = s_.settings.flomoDry();
+    s_.controller.notice(dry ? L("flomo（dry-run，未发送）…") : L("正在记到 flomo…"), 30);
+    const FlomoClient client(dry, s_.queue, FlomoClient::storedWebhook(*Credentials::store()));
+    client.send(request.text, displayName(request.app), request.url,
+                [weak = std::weak_ptr<ActionPerformer*>(self_)](const FlomoResult& result) {
+                    const auto self = weak.lock();
+                    if (!self) return;
+                    AppController& controller = (*self)->s_.controller;
+                    switch (result.kind) {
+                        case FlomoResult::Kind::dryRun:
+                            controller.notice(L("dry-run：已构造 flomo 内容，没有发送"), 1.4);
+                            break;
+                        case FlomoResult::Kind::failed:
+                            controller.notice(L("flomo 失败：%@", result.text), 4.0);
+                            break;
+                        case FlomoResult::Kind::sent:
+                            controller.notice(L("已记到 flomo"), 1.4);
+                            break;
+                    }
+                });
+}
+
+void ActionPerformer::startAsk(AskKind kind, const SelectRequest& request, std::int64_t recordID,
+                               const std::shared_ptr<PanelModel>& model) {
+    if (!model) return;
+    auto messages = kind == AskKind::ask
+                        ? Prompts::askMessages(request.text, displayName(request.app))
+                        : Prompts::translateMessages(request.text);
+    auto client =
+        std::make_shared<LLMClient>(s_.settings.llmBaseURL(), s_.settings.llmModel(), s_.queue,
+                                    [] { return Credentials::get(Credentials::llmAccount); });
+
+    std::shared_ptr<ChatStreaming> source = client;
+    if (kind == AskKind::translate) {
+        // Runs on a worker thread for every stream, so it takes only shared copies.
+        auto channels = [queue = &s_.queue, defaults = s_.settings.defaults(),
+                         translator = s_.onDeviceTranslator, client] {
+            const bool hasKey = Credentials::exists(Credentials::llmAccount);
+            return RoutedTranslator::order(
+                currentTranslateEngine(*defaults),
+                std::make_shared<SystemTranslationChannel>(*queue, translator),
+                std::make_shared<ModelTranslationChannel>(client, [hasKey] { return hasKey; }),
+                hasKey);
+        };
+        source = std::make_shared<RoutedTranslator>(s_.queue, std::move(channels));
+    }
+
+    auto ask = std::make_shared<AskModel>(kind, std::move(source), std::move(messages));
+    ask->onArchive = [weak = std::weak_ptr<ActionPerformer*>(self_), recordID,
+                      kindName = std::string(toString(kind))](const std::string& transcript) {
+        const auto self = weak.lock();
+        if (!self) return;
+        const Services& s = (*self)->s_;
+        (void)s.controller.store().archive(recordID, kindName, transcript, s.clock.now());
+    };
+    model->ask = ask;
+    model->setMode(PanelMode::ask(kind));
+    ask->start();
+}
+
+std::optional<std::string> ActionPerformer::displayName(
+    const std::optional<std::string>& app) const {
+    if (!app) return std::nullopt;
+    return s_.workspace.displayName(*app);
+}
+
+}  // namespace pivorel

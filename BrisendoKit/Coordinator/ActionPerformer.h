@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Actions/ActionID.h"
+#include "Content/ReminderCreator.h"
+#include "LanguageModel/AskKind.h"
+#include "Selection/SelectRequest.h"
+#include "Selection/SelectionReader.h"
+
+namespace pivorel {
+
+class AppController;
+class BarSettings;
+class MainQueue;
+class OnDeviceTranslator;
+class PanelModel;
+class PasteboardLike;
+class Workspace;
+class Clock;
+
+// Carries out a chosen action: writes to the clipboard, presses the source application's
+// Edit command, opens links built from the text, adds a reminder, posts a flomo note, or
+// starts a streamed conversation in the panel; every outcome ends in a notice through the
+// coordinator. Main thread; the reminder and the note are sent on worker threads and report
+// back through the main queue.
+class ActionPerformer {
+  public:
+    struct Services {
+        AppController& controller;
+        const SelectionReader& reader;
+        PasteboardLike& pasteboard;
+        Workspace& workspace;
+        const BarSettings& settings;
+        MainQueue& queue;
+        const Clock& clock;
+        // A freshly opened reminders service for each reminder.
+        ReminderCreator::ServiceFactory reminders;
+        std::shared_ptr<OnDeviceTranslator> onDeviceTranslator;
+    };
+
+    explicit ActionPerformer(Services services);
+    ~ActionPerformer();
+    ActionPerformer(const ActionPerformer&) = delete;
+    ActionPerformer& operator=(const ActionPerformer&) = delete;
+
+    void perform(const ActionID& action, const SelectRequest& request, std::int64_t recordID,
+                 const std::shared_ptr<PanelModel>& model);
+
+    // "dict://" and the first 200 characters of the trimmed text, percent-encoded.
+    static std::string dictionaryURL(const std::string& text);
+
+  private:
+    void performCustom(const ActionID& action, const SelectRequest& request);
+    // Opens `url`, or tells `missing` when nothing can.
+    void open(const std::optional<std::string>& url, const std::string& missing);
+    void startAsk(AskKind kind, const SelectRequest& request, std::int64_t recordID,
+                  const std::shared_ptr<PanelModel>& model);
+    void edit(SelectionReader::EditCommand command, const SelectRequest& request);
+    void addReminder(const SelectRequest& request);
+    void sendToFlomo(const SelectRequest& request);
+    std::optional<std::string> displayName(const std::optional<std::string>& app) const;
+
+    Services s_;
+    // Work handed out holds this weakly and reports nothing once the performer is gone.
+    std::shared_ptr<ActionPerformer*> self_;
+};
+
+}  // namespace pivorel

@@ -1,0 +1,214 @@
+#include "Coordinator/AppController.h"
+
+#include <algorithm>
+
+#include "Actions/ActionCatalog.h"
+#include "BarPanel/BarModel.h"
+#include "Content/ContentClassifier.h"
+#include "Content/HistoryStats.h"
+#include "Content/Ranker.h"
+#include "Coordinator/ActionPerformer.h"
+#include "Localization/Format.h"
+#include "Platform/Workspace.h"
+#include "Storage/Store.h"
+#include "Support/Log.h"
+
+namespace pivorel {
+
+AppController::AppController(Store& store, ActionConfigStore actionStore, BarController& bar,
+                             PanelController& panel, Workspace& workspace, const Clock& clock)
+    : store_(store),
+      actionStore_(std::move(actionStore)),
+      bar_(bar),
+      panel_(panel),
+      workspace_(workspace),
+      clock_(clock),
+      currentConfig_(ActionConfig::defaultConfig()),
+      self_(std::make_shared<AppController*>(this)) {
+    panel_.onCloseLogged = [](const std::string& reason) {
+        Log::write(formatString("Pivorel: 面板关闭 reason=%@", {reason}));
+    };
+}
+
+AppController::~AppController() {
+    // Models may outlive the coordinator; their callbacks find it gone.
+    self_.reset();
+}
+
+std::optional<std::pair<std::int64_t, std::vector<ActionID>>> AppController::record(
+    const SelectRequest& request, const ActionConfig& config) {
+    const ContentProfile profile = ContentClassifier::classify(request.text);
+    const HistoryStats history =
+        store_.history(request.app, profile.primary()).valueOr(HistoryStats::empty());
+    std::optional<std::string_view> app;
+    if (request.app) app = *request.app;
+    const auto ranked = Ranker::rank(profile, app, history, config, request.editable);
+    std::vector<ActionID> ranking;
+    ranking.reserve(ranked.size());
+    for (const auto& entry : ranked) ranking.push_back(entry.action);
+
+    const auto id = store_.insert(request, profile, ranking, clock_.now());
+    statsChanged();
+    if (!id) {
+        Log::write("Pivorel: 选区没有记下 (" + id.error().describe() + ")");
+        return std::nullopt;
+    }
+    return std::make_pair(*id, std::move(ranking));
+}
+
+bool AppController::showBar(const SelectRequest& request, Point down, Point up) {
+    const ActionConfig config = actionStore_.load(clock_.now());
+    // A conversation on screen keeps the panel: the new selection is neither recorded nor shown.
+    if (panel_.isVisible() && panel_.model() && panel_.model()->mode().isAsk()) return false;
+
+    auto recorded = record(request, config);
+    if (!recorded) return false;
+    auto& [id, ranking] = *recorded;
+
+    panel_.close("bar-shown");
+    auto barOrder = Ranker::barOrder(ranking, config.barCount, config.smartRanking);
+    auto model = std::make_shared<BarModel>(barOrder, config.barCount, ActionCatalog(config));
+    barContext_ = BarContext{request, std::move(ranking), std::move(barOrder), id, config};
+
+    const std::weak_ptr<AppController*> weak = self_;
+    model->onChoose = [weak](std::int64_t index) {
+        if (auto self = weak.lock()) (*self)->barChose(index);
+    };
+    model->onMore = [weak] {
+        if (auto self = weak.lock()) (*self)->barMore();
+    };
+    bar_.show(std::move(model), down, up);
+    // Without a screen to put it on, the bar stays away: that is no bar shown.
+    if (!bar_.isVisible()) {
+        barContext_.reset();
+        return false;
+    }
+    return true;
+}
+
+void AppController::handle(const SelectRequest& request, Point mouse) {
+    hideBar();
+    const ActionConfig config = actionStore_.load(clock_.now());
+    auto recorded = record(request, config);
+    if (!recorded) return;
+    barFlow_ = false;
+    if (request.dry) return;
+
+    currentRecordID_ = recorded->first;
+    currentRequest_ = request;
+    currentConfig_ = config;
+    panel_.show(makeModel(request, recorded->second, recorded->first, config), mouse);
+}
+
+std::shared_ptr<PanelModel> AppController::makeModel(const SelectRequest& request,
+                                                     const std::vector<ActionID>& ranking,
+                                                     std::int64_t /*id*/,
+                                                     const ActionConfig& config) {
+    std::optional<std::string> sourceApp;
+    if (request.app) sourceApp = workspace_.displayName(*request.app);
+    auto model =
+        std::make_shared<PanelModel>(request.text, std::move(sourceApp), ranking, request.url,
+                                     ActionCatalog(config), config.smartRanking, clock_.now());
+    // Weak on both sides: the model must not keep itself or the coordinator alive.
+    model->onChoose = [weak = std::weak_ptr<AppController*>(self_),
+                       weakModel = std::weak_ptr<PanelModel>(model)](std::int64_t index) {
+        const auto self = weak.lock();
+        const auto chosenIn = weakModel.lock();
+        if (self && chosenIn) (*self)->choose(index, chosenIn);
+    };
+    return model;
+}
+
+void AppController::barChose(std::int64_t index) {
+    if (!barContext_ || index < 0 ||
+        index >= static_cast<std::int64_t>(barContext_->barOrder.size())) {
+        return;
+    }
+    // The click came from the bar's model, which hiding the bar lets go of.
+    const auto clicked = bar_.model();
+    const Point origin = bar_.contentOrigin();
+    BarContext context = std::move(*barContext_);
+    const ActionID action = context.barOrder[static_cast<std::size_t>(index)];
+    bar_.hide();
+    barContext_.reset();
+    if (onBarGone) onBarGone();
+
+    currentRecordID_ = context.id;
+    currentRequest_ = context.request;
+    currentConfig_ = context.config;
+    auto model = makeModel(context.request, context.ranking, context.id, context.config);
+
+    const auto found = std::find(context.ranking.begin(), context.ranking.end(), action);
+    const std::int64_t rank = found != context.ranking.end()
+                                  ? static_cast<std::int64_t>(found - context.ranking.begin()) + 1
+                                  : index + 1;
+    (void)store_.markChosen(context.id, action, rank);
+    statsChanged();
+
+    barAnchor_ = origin;
+    barFlow_ = true;
+    perform(action, context.request, context.id, model);
+    if (action == ActionID::ask() || action == ActionID::translate()) panel_.show(model, origin);
+}
+
+void AppController::barMore() {
+    if (!barContext_) return;
+    const auto clicked = bar_.model();
+    const Point origin = bar_.contentOrigin();
+    BarContext context = std::move(*barContext_);
+    bar_.hide();
+    barContext_.reset();
+    if (onBarGone) onBarGone();
+    barFlow_ = false;
+
+    currentRecordID_ = context.id;
+    currentRequest_ = context.request;
+    currentConfig_ = context.config;
+    panel_.show(makeModel(context.request, context.ranking, context.id, context.config), origin);
+}
+
+void AppController::choose(std::int64_t index, const std::shared_ptr<PanelModel>& model) {
+    if (!model || index < 0 || index >= static_cast<std::int64_t>(model->rows().size()) ||
+        !currentRecordID_ || !currentRequest_) {
+        return;
+    }
+    const ActionID action = model->rows()[static_cast<std::size_t>(index)].action;
+    const std::int64_t id = *currentRecordID_;
+    const SelectRequest request = *currentRequest_;
+    (void)store_.markChosen(id, action, index + 1);
+    statsChanged();
+    perform(action, request, id, model);
+}
+
+void AppController::notice(const std::string& text, double seconds) {
+    if (panel_.model() && panel_.isVisible()) {
+        panel_.notice(text, seconds);
+        return;
+    }
+    // An action chosen in the panel that has since closed has nowhere to report.
+    if (!barFlow_) return;
+    auto model =
+        std::make_shared<PanelModel>(std::string(), std::nullopt, std::vector<ActionID>{},
+                                     std::nullopt, ActionCatalog::builtin(), true, clock_.now());
+    model->setMode(PanelMode::notice(text));
+    const Point near = barAnchor_ == Point{} ? workspace_.pointerLocation() : barAnchor_;
+    panel_.show(std::move(model), near);
+    panel_.notice(text, seconds);
+}
+
+void AppController::hideBar() {
+    if (!bar_.isVisible()) return;
+    bar_.hide();
+    barContext_.reset();
+}
+
+void AppController::perform(const ActionID& action, const SelectRequest& request,
+                            std::int64_t recordID, const std::shared_ptr<PanelModel>& model) {
+    if (performer_) performer_->perform(action, request, recordID, model);
+}
+
+void AppController::statsChanged() {
+    if (onStatsChanged) onStatsChanged();
+}
+
+}  // namespace pivorel

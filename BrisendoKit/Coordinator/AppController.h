@@ -1,0 +1,113 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Actions/ActionConfig.h"
+#include "Actions/ActionConfigStore.h"
+#include "Actions/ActionID.h"
+#include "BarPanel/BarController.h"
+#include "BarPanel/PanelController.h"
+#include "BarPanel/PanelModel.h"
+#include "Selection/SelectRequest.h"
+#include "Support/Clock.h"
+#include "Support/Geometry.h"
+
+namespace pivorel {
+
+class ActionPerformer;
+class Store;
+class Workspace;
+
+// Turns a selection into a recorded, ranked bar or panel, and a click into a recorded,
+// performed action. Owns the bar and panel controllers; reads the action configuration
+// afresh for every selection. Main thread.
+class AppController {
+  public:
+    // What the bar on screen was made from.
+    struct BarContext {
+        SelectRequest request;
+        std::vector<ActionID> ranking;   // the full ranked list
+        std::vector<ActionID> barOrder;  // what the bar shows
+        std::int64_t id = 0;             // the selection's record id
+        ActionConfig config;
+    };
+
+    AppController(Store& store, ActionConfigStore actionStore, BarController& bar,
+                  PanelController& panel, Workspace& workspace, const Clock& clock);
+    ~AppController();
+    AppController(const AppController&) = delete;
+    AppController& operator=(const AppController&) = delete;
+
+    // Action execution; set once at start-up, before the first selection.
+    void setPerformer(ActionPerformer* performer) { performer_ = performer; }
+
+    // A selection gesture's request: records it and shows the bar. False when no bar is on
+    // screen for it (a conversation is open, or the store refused the record).
+    bool showBar(const SelectRequest& request, Point down, Point up);
+    // The hot key's and inbound links' request: records it and opens the panel near
+    // `mouse`; a dry request is only recorded.
+    void handle(const SelectRequest& request, Point mouse);
+    // Clicks on the bar.
+    void barChose(std::int64_t index);
+    void barMore();
+    // A row of the panel was chosen.
+    void choose(std::int64_t index, const std::shared_ptr<PanelModel>& model);
+    // A short outcome: into the panel when it is up, else at the bar's place when the
+    // action came from the bar, else dropped.
+    void notice(const std::string& text, double seconds);
+    // Hides a visible bar and forgets what it was made from.
+    void hideBar();
+
+    BarController& bar() { return bar_; }
+    PanelController& panel() { return panel_; }
+    Store& store() { return store_; }
+
+    const std::optional<BarContext>& barContext() const { return barContext_; }
+    const ActionConfig& currentConfig() const { return currentConfig_; }
+    const std::optional<std::int64_t>& currentRecordID() const { return currentRecordID_; }
+    const std::optional<SelectRequest>& currentRequest() const { return currentRequest_; }
+    Point barAnchor() const { return barAnchor_; }
+    bool barFlow() const { return barFlow_; }
+
+    // Called when a click takes the bar away (not when handle() hides it).
+    std::function<void()> onBarGone;
+    // Called after every store write that changes the statistics.
+    std::function<void()> onStatsChanged;
+
+    // Records `request` with its ranking: the record id and the ranking, or nothing when
+    // the store refused it.
+    std::optional<std::pair<std::int64_t, std::vector<ActionID>>> record(
+        const SelectRequest& request, const ActionConfig& config);
+    std::shared_ptr<PanelModel> makeModel(const SelectRequest& request,
+                                          const std::vector<ActionID>& ranking, std::int64_t id,
+                                          const ActionConfig& config);
+
+  private:
+    void perform(const ActionID& action, const SelectRequest& request, std::int64_t recordID,
+                 const std::shared_ptr<PanelModel>& model);
+    void statsChanged();
+
+    Store& store_;
+    ActionConfigStore actionStore_;
+    BarController& bar_;
+    PanelController& panel_;
+    Workspace& workspace_;
+    const Clock& clock_;
+    ActionPerformer* performer_ = nullptr;
+    std::optional<BarContext> barContext_;
+    ActionConfig currentConfig_;
+    std::optional<std::int64_t> currentRecordID_;
+    std::optional<SelectRequest> currentRequest_;
+    Point barAnchor_;
+    bool barFlow_ = false;
+    // Callbacks handed to models hold this weakly.
+    std::shared_ptr<AppController*> self_;
+};
+
+}  // namespace pivorel

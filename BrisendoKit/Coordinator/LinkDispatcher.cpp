@@ -1,0 +1,60 @@
+#include "Coordinator/LinkDispatcher.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "Coordinator/AppController.h"
+#include "Platform/Workspace.h"
+#include "Selection/SelectionURL.h"
+#include "Storage/AppIdentity.h"
+#include "Storage/Store.h"
+#include "Support/Log.h"
+
+namespace pivorel {
+
+namespace {
+
+// A query item's value; an empty one counts as absent.
+std::optional<std::string> itemValue(std::string_view query, std::string_view name) {
+    auto value = SelectionURL::queryValue(query, name);
+    if (value && value->empty()) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+LinkDispatcher::LinkDispatcher(AppController& controller, Store& store, Workspace& workspace,
+                               const Clock& clock)
+    : controller_(controller), store_(store), workspace_(workspace), clock_(clock) {}
+
+void LinkDispatcher::dispatch(std::string_view link) {
+    const SelectionURL::Parts parts = SelectionURL::split(link).value_or(SelectionURL::Parts{});
+    const auto& schemes = AppIdentity::urlSchemes;
+    const bool ours = std::find(schemes.begin(), schemes.end(), parts.scheme) != schemes.end();
+
+    if (ours && parts.host == "close") {
+        controller_.panel().close("url-close");
+        controller_.hideBar();
+        return;
+    }
+    if (ours && parts.host == "miss") {
+        const auto dry = itemValue(parts.query, "dry");
+        (void)store_.logBar("miss", itemValue(parts.query, "app"),
+                            itemValue(parts.query, "reason").value_or("probe"), std::nullopt,
+                            dry != "0", clock_.now());
+        if (controller_.onStatsChanged) controller_.onStatsChanged();
+        return;
+    }
+
+    auto request = SelectionURL::parse(link);
+    if (!request) {
+        Log::write("Pivorel: 忽略无效链接 " + SelectionURL::loggable(parts.scheme) + "://" +
+                   SelectionURL::loggable(parts.host) + " (" + request.error().description() + ")");
+        return;
+    }
+    // The panel opens at the pointer; what happens next is the user's choice.
+    controller_.handle(*request, workspace_.pointerLocation());
+}
+
+}  // namespace pivorel

@@ -1,0 +1,178 @@
+#include "Selection/SelectionReader.h"
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <thread>
+#include <utility>
+
+#include "Platform/Accessibility.h"
+#include "Platform/PasteboardLike.h"
+#include "Platform/Workspace.h"
+#include "Selection/CopyFallback.h"
+#include "Support/Text.h"
+
+namespace pivorel {
+
+const std::array<std::string_view, 18> SelectionReader::nonTextRoles{
+    "AXButton",      "AXScrollBar", "AXToolbar",  "AXMenuBar",  "AXMenuBarItem",    "AXMenuItem",
+    "AXMenuButton",  "AXMenu",      "AXSlider",   "AXCheckBox", "AXRadioButton",    "AXPopUpButton",
+    "AXIncrementor", "AXSplitter",  "AXDockItem", "AXGrowArea", "AXValueIndicator", "AXTabGroup"};
+
+const std::array<std::string_view, 3> SelectionReader::editableRoles{"AXTextField", "AXTextArea",
+                                                                     "AXComboBox"};
+
+namespace {
+
+using ReadResult = SelectionDetector::ReadResult;
+
+constexpr std::string_view secureSubrole = "AXSecureTextField";
+constexpr char copyKey = 'C';
+
+template <std::size_t N>
+bool contains(const std::array<std::string_view, N>& list, std::string_view value) {
+    return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+std::optional<std::string> repaired(std::optional<std::string> s) {
+    if (s) *s = text::repairUtf8(*s);
+    return s;
+}
+
+// The trimmed selected text, from the desktop-wide selection first, then the frontmost
+// application's focused element; the first that is not blank wins.
+std::optional<std::string> accessibilityText(Accessibility& accessibility,
+                                             const std::optional<std::string>& app,
+                                             std::size_t limit) {
+    const Accessibility::Scope scopes[] = {Accessibility::Scope::systemWide,
+                                           Accessibility::Scope::application};
+    for (const auto scope : scopes) {
+        if (scope == Accessibility::Scope::application && !app) break;
+        const auto raw = accessibility.selectedText(scope, app, limit);
+        if (!raw) continue;
+        std::string trimmed = text::trim(text::repairUtf8(*raw));
+        if (!trimmed.empty()) return trimmed;
+    }
+    return std::nullopt;
+}
+
+// More than `limit` characters, counting no further than needed.
+bool longerThan(std::string_view s, std::size_t limit) {
+    // A character takes at least one byte.
+    if (s.size() <= limit) return false;
+    return text::graphemePrefix(s, limit).size() < s.size();
+}
+
+}  // namespace
+
+SelectionReader::SelectionReader(Accessibility& accessibility, Workspace& workspace,
+                                 PasteboardLike& pasteboard, std::function<void()> pause)
+    : accessibility_(accessibility),
+      workspace_(workspace),
+      pasteboard_(pasteboard),
+      pause_(std::move(pause)) {
+    if (!pause_) {
+        pause_ = [] {
+            std::this_thread::sleep_for(std::chrono::duration<double>(CopyFallback::defaultPause));
+        };
+    }
+}
+
+SelectionReader::BarRead SelectionReader::readForBar(Point downPoint,
+                                                     const std::set<std::string>& copyFallbackApps,
+                                                     bool allowCopy) const {
+    if (!accessibility_.isTrusted()) {
+        return {ReadResult::Unavailable{"not-trusted"}, std::nullopt, std::nullopt, false};
+    }
+    const std::optional<std::string> app = repaired(workspace_.frontmostApp());
+    const std::optional<std::string> url = documentURL(app);
+    const auto answer = [&](ReadResult result, bool editable = false) {
+        return BarRead{std::move(result), app, url, editable};
+    };
+
+    // A press that started on a button or a scroll bar selected nothing, even when some text
+    // elsewhere in the window still is.
+    if (const auto role = accessibility_.roleAt(downPoint); role && contains(nonTextRoles, *role)) {
+        return answer(ReadResult::Ignored{"non-text-target"});
+    }
+    // Asked even when the frontmost application is unknown: a password must never be read.
+    if (accessibility_.focusedSubrole(app) == secureSubrole) {
+        return answer(ReadResult::Ignored{"secure-field"});
+    }
+
+    if (auto selected = selectedText(app)) {
+        if (longerThan(*selected, maxTextLength)) return answer(ReadResult::Ignored{"too-long"});
+        const bool editable = focusedIsEditable(app);
+        return answer(ReadResult::Text{std::move(*selected)}, editable);
+    }
+
+    if (allowCopy && app && copyFallbackApps.contains(*app)) {
+        const auto trigger = [&] { return accessibility_.pressMenu(*app, copyKey) == true; };
+        auto copied =
+            CopyFallback::read(pasteboard_, trigger, pause_, CopyFallback::defaultMaxChecks);
+        if (copied) return answer(ReadResult::Text{std::move(copied).value()});
+        return answer(ReadResult::Empty{"copy-" + std::string(toString(copied.error()))});
+    }
+    return answer(ReadResult::Empty{"no-selection"});
+}
+
+std::variant<SelectionReader::Selection, SelectionReader::Failure> SelectionReader::read() const {
+    if (!accessibility_.isTrusted()) return Failure::notTrusted;
+    const std::optional<std::string> app = repaired(workspace_.frontmostApp());
+    // The hot key reads whatever is selected, however long.
+    auto selected = accessibilityText(accessibility_, app, std::numeric_limits<std::size_t>::max());
+    if (!selected) return Failure::noSelection;
+    return Selection{std::move(*selected), app, documentURL(app)};
+}
+
+SelectionReader::EditResult SelectionReader::performEdit(
+    EditCommand command, const std::optional<std::string>& bundleID) const {
+    if (!accessibility_.isTrusted()) return EditResult::noMenu;
+    std::optional<std::string> target;
+    if (bundleID) {
+        for (const auto& running : workspace_.runningApps()) {
+            if (running.bundleID == *bundleID) {
+                target = running.bundleID;
+                break;
+            }
+        }
+    }
+    if (!target) target = workspace_.frontmostApp();
+    if (!target) return EditResult::noMenu;
+    const std::optional<bool> pressed = accessibility_.pressMenu(*target, menuKey(command));
+    if (!pressed) return EditResult::noMenu;
+    return *pressed ? EditResult::pressed : EditResult::disabled;
+}
+
+char SelectionReader::menuKey(EditCommand command) {
+    switch (command) {
+        case EditCommand::copy:
+            return 'C';
+        case EditCommand::cut:
+            return 'X';
+        case EditCommand::paste:
+            return 'V';
+    }
+    return 'C';
+}
+
+std::optional<std::string> SelectionReader::selectedText(
+    const std::optional<std::string>& app) const {
+    return accessibilityText(accessibility_, app, maxTextLength);
+}
+
+std::optional<std::string> SelectionReader::documentURL(
+    const std::optional<std::string>& app) const {
+    auto url = repaired(accessibility_.documentURL(app));
+    if (!url || !url->starts_with("http")) return std::nullopt;
+    return url;
+}
+
+bool SelectionReader::focusedIsEditable(const std::optional<std::string>& app) const {
+    if (const auto role = accessibility_.focusedRole(app); role && contains(editableRoles, *role)) {
+        return true;
+    }
+    return accessibility_.isSelectedTextSettable(app);
+}
+
+}  // namespace pivorel

@@ -1,0 +1,214 @@
+#include "Selection/SelectionWatcher.h"
+
+#include <chrono>
+#include <set>
+#include <thread>
+#include <type_traits>
+#include <utility>
+
+#include "Coordinator/AppController.h"
+#include "Localization/Format.h"
+#include "Platform/InputMonitor.h"
+#include "Platform/Workspace.h"
+#include "Selection/SelectRequest.h"
+#include "Selection/SelectionReader.h"
+#include "Storage/BarSettings.h"
+#include "Storage/Store.h"
+#include "Support/Log.h"
+#include "Support/MainQueue.h"
+#include "Support/Text.h"
+
+namespace pivorel {
+
+namespace {
+
+using Detector = SelectionDetector;
+
+std::string appOrQuestionMark(const std::optional<std::string>& app) {
+    return app.value_or("?");
+}
+
+}  // namespace
+
+SelectionWatcher::SelectionWatcher(AppController& controller, Store& store,
+                                   const BarSettings& settings, const SelectionReader& reader,
+                                   InputMonitor& input, Workspace& workspace, MainQueue& queue,
+                                   const Clock& clock, Worker worker)
+    : detector_(settings.detectorConfig()),
+      controller_(controller),
+      store_(store),
+      settings_(settings),
+      reader_(reader),
+      input_(input),
+      workspace_(workspace),
+      queue_(queue),
+      clock_(clock),
+      worker_(std::move(worker)),
+      upAt_(clock.now()),
+      self_(std::make_shared<SelectionWatcher*>(this)) {
+    if (!worker_) {
+        worker_ = [](std::function<void()> work) { std::thread(std::move(work)).detach(); };
+    }
+    controller_.onBarGone = [weak = std::weak_ptr<SelectionWatcher*>(self_)] {
+        if (auto self = weak.lock()) (*self)->barGone();
+    };
+}
+
+SelectionWatcher::~SelectionWatcher() {
+    // Reads still in flight find the watcher gone and drop their results.
+    self_.reset();
+}
+
+void SelectionWatcher::start() {
+    if (!monitors_.empty()) return;
+    monitors_.push_back(
+        input_.monitorGestures([this](const GestureEvent& event) { handle(event); }));
+    activationObserver_ = input_.observeActivations(
+        [this](const std::optional<std::string>& bundleID) { appActivated(bundleID); });
+}
+
+void SelectionWatcher::reloadSettings() {
+    detector_.setConfig(settings_.detectorConfig());
+    if (detector_.config().enabled) return;
+    controller_.hideBar();
+    detector_.barDismissed();
+    removeMoveMonitor();
+}
+
+void SelectionWatcher::hotkeyPressed() {
+    const TimePoint now = clock_.now();
+    const auto miss = detector_.hotkeyPressed(now);
+    if (!miss) return;
+    (void)store_.logBar("miss", miss->app, miss->reason, miss->ageMs, false, now);
+    Log::write(formatString("Pivorel: 漏弹 app=%@ reason=%@ age=%dms",
+                            {appOrQuestionMark(miss->app), miss->reason, miss->ageMs}));
+}
+
+void SelectionWatcher::handle(const GestureEvent& event) {
+    const TimePoint now = clock_.now();
+    if (event.isLeftMouseUp()) upAt_ = now;
+    if (event.isLeftMouseDown()) lastDown_ = event.location;
+    const auto ev = event.detector();
+    if (!ev) return;
+    run(detector_.handle(*ev, workspace_.frontmostApp(), now));
+}
+
+void SelectionWatcher::appActivated(const std::optional<std::string>& bundleID) {
+    run(detector_.handle(Detector::Event::AppActivated{bundleID}, bundleID, clock_.now()));
+}
+
+void SelectionWatcher::mouseMoved(Point location) {
+    const double distance = controller_.bar().distance(location);
+    run(detector_.handle(Detector::Event::MouseMoved{distance}, workspace_.frontmostApp(),
+                         clock_.now()));
+}
+
+void SelectionWatcher::run(const Detector::Commands& commands) {
+    for (const auto& command : commands) {
+        std::visit(
+            [this](const auto& c) {
+                using C = std::decay_t<decltype(c)>;
+                if constexpr (std::is_same_v<C, Detector::Command::Read>) {
+                    Log::write(
+                        formatString("Pivorel: 选择手势 → %.0fms 后读选区", {c.after * 1000}));
+                    scheduleRead(c.token, c.after);
+                } else if constexpr (std::is_same_v<C, Detector::Command::Show>) {
+                    show(c);
+                } else {
+                    hideBar();
+                }
+            },
+            command.value);
+    }
+}
+
+void SelectionWatcher::scheduleRead(std::int64_t token, double after) {
+    // Everything the read needs is copied now: it runs on another thread and must not
+    // touch the watcher.
+    const Point down = lastDown_;
+    const auto appList = settings_.copyFallbackApps();
+    const std::set<std::string> copyApps(appList.begin(), appList.end());
+    const bool allowCopy = after >= Detector::retryDelay;
+    const std::weak_ptr<SelectionWatcher*> weak = self_;
+
+    queue_.postAfter(after, [weak, token, down, copyApps, allowCopy] {
+        const auto self = weak.lock();
+        if (!self) return;
+        SelectionWatcher& watcher = **self;
+        const SelectionReader* reader = &watcher.reader_;
+        MainQueue* queue = &watcher.queue_;
+        watcher.worker_([weak, token, down, copyApps, allowCopy, reader, queue] {
+            auto read = reader->readForBar(down, copyApps, allowCopy);
+            queue->post([weak, token, read = std::move(read)] {
+                const auto alive = weak.lock();
+                if (!alive) return;
+                SelectionWatcher& w = **alive;
+                w.pendingURL_ = read.url;
+                w.pendingEditable_ = read.editable;
+                Log::write(formatString("Pivorel: 小条读选区 app=%@ 结果=%@",
+                                        {appOrQuestionMark(read.app), describe(read.result)}));
+                const auto frontApp = read.app ? read.app : w.workspace_.frontmostApp();
+                w.run(w.detector_.readFinished(token, read.result, frontApp, w.clock_.now()));
+            });
+        });
+    });
+}
+
+void SelectionWatcher::show(const Detector::Command::Show& command) {
+    SelectRequest request;
+    request.text = command.text;
+    request.app = command.app;
+    request.url = pendingURL_;
+    request.dry = false;
+    request.source = "bar";
+    request.editable = pendingEditable_;
+    if (!controller_.showBar(request, command.down, command.up)) {
+        // No bar came: the detector must not believe one is on screen.
+        detector_.barDismissed();
+        return;
+    }
+    const TimePoint now = clock_.now();
+    const std::int64_t latency =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - upAt_).count();
+    Log::write(formatString("Pivorel: 小条已弹出 app=%@ 延迟=%dms",
+                            {appOrQuestionMark(command.app), latency}));
+    (void)store_.logBar("shown", command.app, std::nullopt, latency, false, now);
+    if (!moveMonitor_.connected()) installMoveMonitor();
+}
+
+void SelectionWatcher::hideBar() {
+    controller_.hideBar();
+    removeMoveMonitor();
+}
+
+void SelectionWatcher::installMoveMonitor() {
+    moveMonitor_ = input_.monitorMouseMoves([this](Point location) { mouseMoved(location); });
+}
+
+void SelectionWatcher::removeMoveMonitor() {
+    moveMonitor_.reset();
+}
+
+void SelectionWatcher::barGone() {
+    detector_.barDismissed();
+    removeMoveMonitor();
+}
+
+std::string SelectionWatcher::describe(const Detector::ReadResult& result) {
+    return std::visit(
+        [](const auto& r) -> std::string {
+            using R = std::decay_t<decltype(r)>;
+            if constexpr (std::is_same_v<R, Detector::ReadResult::Text>) {
+                return "text(" + std::to_string(text::graphemeCount(r.text)) + " chars)";
+            } else if constexpr (std::is_same_v<R, Detector::ReadResult::Empty>) {
+                return "empty(" + r.reason + ")";
+            } else if constexpr (std::is_same_v<R, Detector::ReadResult::Ignored>) {
+                return "ignored(" + r.reason + ")";
+            } else {
+                return "unavailable(" + r.reason + ")";
+            }
+        },
+        result.value);
+}
+
+}  // namespace pivorel

@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BarPanel/PanelController.h"
+#include "BarPanel/PanelModel.h"
+#include "BarPanel/PanelPlacement.h"
+#include "Fakes/FakeDesktop.h"
+#include "Fakes/ManualMainQueue.h"
+#include "LanguageModel/AskModel.h"
+
+using namespace pivorel;
+using namespace pivorel::test;
+
+namespace {
+
+std::vector<ActionID> firstBuiltins(std::size_t n) {
+    const auto& all = ActionID::builtins();
+    return {all.begin(), all.begin() + static_cast<std::ptrdiff_t>(n)};
+}
+
+std::shared_ptr<PanelModel> listOf(std::size_t n) {
+    return std::make_shared<PanelModel>("hello", "Safari", firstBuiltins(n), std::nullopt,
+                                        ActionCatalog::builtin(), true);
+}
+
+std::string hintOf(const ActionID& id, const std::string& selection) {
+    return PanelModel::hint(id, selection, std::nullopt);
+}
+
+// Answers nothing; tells whether its one stream was stopped.
+struct SilentChat final : ChatStreaming, Cancellable {
+    std::unique_ptr<Cancellable> stream(std::vector<ChatMessage>, OnPiece, OnFinish) override {
+        return std::make_unique<Stop>(this);
+    }
+    void cancel() override { cancelled = true; }
+    struct Stop final : Cancellable {
+        explicit Stop(SilentChat* c) : chat(c) {}
+        void cancel() override { chat->cancel(); }
+        SilentChat* chat;
+    };
+    bool cancelled = false;
+};
+
+class PanelControllerTest : public ::testing::Test {
+  protected:
+    PanelControllerTest() {
+        panel.onCloseLogged = [this](const std::string& reason) { reasons.push_back(reason); };
+    }
+
+    VirtualClock clock;
+    ManualMainQueue queue{clock};
+    FakePanelWindow window;
+    FakeWorkspace workspace;
+    FakeInputMonitor input;
+    PanelController panel{window, workspace, input, queue};
+    std::vector<std::string> reasons;
+};
+
+}  // namespace
+
+TEST(PanelModel, BuildsAtMostFourteenRowsWithTitlesSymbolsAndHints) {
+    ActionConfig config;
+    config.custom = {{"custom:0", "动作0", "star", "https://s0.example/?q={text}", {}},
+                     {"custom:1", "动作1", "star", "myapp:///search?q={url}", {}}};
+    std::vector<ActionID> ranking = {ActionID("custom:0"), ActionID("custom:1")};
+    for (int round = 0; round < 2; ++round)
+        ranking.insert(ranking.end(), ActionID::builtins().begin(), ActionID::builtins().end());
+
+    const PanelModel model("选中", std::nullopt, ranking, std::nullopt, ActionCatalog(config),
+                           false);
+    ASSERT_EQ(model.rows().size(), 14u);
+    EXPECT_EQ(model.rows()[0],
+              (PanelRow{ActionID("custom:0"), "动作0", "star", "自定义 · s0.example"}));
+    EXPECT_EQ(model.rows()[1].hint, "自定义");  // no host
+    EXPECT_EQ(model.rows()[2], (PanelRow{ActionID::ask(), ActionID::ask().title(),
+                                         ActionID::ask().symbol(), "解释它是什么"}));
+    EXPECT_EQ(model.rows()[13].action, ActionID::paste());
+    EXPECT_TRUE(model.mode().isList());
+
+    EXPECT_EQ(hintOf(ActionID::translate(), "你好世界"), "译成英文");
+    EXPECT_EQ(hintOf(ActionID::translate(), "你好 world"), "译成中文");
+    EXPECT_EQ(hintOf(ActionID::translate(), "hello world"), "译成中文");
+    EXPECT_EQ(hintOf(ActionID::kagi(), "x"), "在浏览器搜");
+    EXPECT_EQ(hintOf(ActionID("future"), "x"), "自定义");
+    EXPECT_EQ(hintOf(ActionID::todo(), "买牛奶"), "提醒事项");
+    const std::string due = hintOf(ActionID::todo(), "明天下午3点交报告");
+    EXPECT_EQ(due.rfind("提醒事项 · ", 0), 0u) << due;
+    EXPECT_NE(due.find("15:00"), std::string::npos) << due;
+}
+
+TEST(PanelModel, HighlightWrapsAndChoicesStayInsideTheRows) {
+    auto model = listOf(5), empty = listOf(0);
+    std::vector<std::int64_t> chosen;
+    model->choose(0);  // no callback yet: nothing
+    model->onChoose = [&](std::int64_t i) { chosen.push_back(i); };
+    model->moveHighlight(-11);  // any delta lands on a row
+    model->chooseHighlighted();
+    model->choose(5);
+    model->choose(-1);
+    EXPECT_EQ(chosen, (std::vector<std::int64_t>{4}));
+    empty->moveHighlight(1);
+    EXPECT_EQ(empty->highlighted(), 0);
+}
+
+TEST(PanelPlacement, OpensBelowRightOfThePointAndStaysInside) {
+    const Rect v{0, 0, 1440, 875};
+    const Size size{376, 206};
+    EXPECT_EQ(PanelPlacement::origin(size, {100, 500}, v, false), (Point{88, 500 - 6 + 18 - 206}));
+    EXPECT_EQ(PanelPlacement::origin(size, {1430, 20}, v, false), (Point{1418, -174}));
+    EXPECT_EQ(PanelPlacement::origin(size, {1430, 20}, v, true), (Point{1440 - 376 + 14, -14}));
+    EXPECT_EQ(PanelPlacement::clamped({-100, 800, 376, 206}, v),
+              (Rect{-14, 875 - 206 + 14, 376, 206}));
+}
+
+TEST_F(PanelControllerTest, KeysChooseMoveAndCloseOnlyWhereTheyShould) {
+    EXPECT_FALSE(window.press(36));  // no model
+    auto model = listOf(5);
+    std::vector<std::int64_t> chosen;
+    model->onChoose = [&](std::int64_t i) { chosen.push_back(i); };
+    panel.show(model, {500, 600});
+    EXPECT_TRUE(panel.isKeyWindow());
+
+    EXPECT_TRUE(window.press(126));
+    EXPECT_TRUE(window.press(125));
+    EXPECT_TRUE(window.press(125));
+    EXPECT_EQ(model->highlighted(), 1);
+    EXPECT_TRUE(window.press(36));
+    EXPECT_TRUE(window.press(76));
+    EXPECT_TRUE(window.press(20, "3"));  // direct choice, highlight untouched
+    EXPECT_TRUE(window.press(26, "7"));  // beyond the rows: swallowed
+    EXPECT_EQ(chosen, (std::vector<std::int64_t>{1, 1, 2}));
+    EXPECT_EQ(model->highlighted(), 1);
+    EXPECT_FALSE(window.press(29, "0"));
+    EXPECT_FALSE(window.press(0, "a"));
+    EXPECT_FALSE(window.press(36, "\r", KeyEvent::shiftFlag));
+    EXPECT_FALSE(window.press(18, "1", KeyEvent::commandFlag));
+    EXPECT_FALSE(window.press(125, "", KeyEvent::optionFlag));
+    EXPECT_EQ(chosen.size(), 3u);
+
+    model->setMode(PanelMode::ask(AskKind::ask));
+    EXPECT_FALSE(window.press(36));  // reaches the follow-up field
+    EXPECT_FALSE(window.press(18, "1"));
+    EXPECT_TRUE(window.press(53));
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(reasons, (std::vector<std::string>{"esc"}));
+    EXPECT_TRUE(window.press(53));  // handled, but nothing more to report
+    EXPECT_EQ(reasons.size(), 1u);
+}
+
+TEST_F(PanelControllerTest, NoticesCloseAfterTheirDelayUnlessSomethingCameFirst) {
+    panel.notice("无模型", 1);
+    EXPECT_EQ(queue.pending(), 0u);
+
+    panel.show(listOf(3), {500, 600});
+    panel.notice("已复制", 2);
+    EXPECT_TRUE(panel.model()->mode() == PanelMode::notice("已复制"));
+    queue.advance(1);
+    panel.notice("已发送", 2);  // keeps the panel two more seconds
+    queue.advance(1.9);
+    EXPECT_TRUE(panel.isVisible());
+    queue.advance(0.2);
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(panel.lastCloseReason(), "notice-timeout");
+
+    // A pending notice never closes the panel shown after it.
+    panel.show(listOf(3), {500, 600});
+    panel.notice("旧的", 1);
+    panel.show(listOf(4), {500, 600});
+    queue.advance(5);
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_EQ(reasons, (std::vector<std::string>{"notice-timeout", "replaced"}));
+}
+
+TEST_F(PanelControllerTest, ClosesOnceForEachShowAndTearsEverythingDown) {
+    auto first = listOf(3);
+    panel.show(first, {500, 600});
+    auto chat = std::make_shared<SilentChat>();
+    auto second = listOf(3);
+    second->ask = std::make_shared<AskModel>(AskKind::ask, chat, std::vector<ChatMessage>{});
+    second->ask->start();
+    panel.show(second, {500, 600});
+    first->onClose();  // an old model's close button leaves the new panel alone
+    EXPECT_TRUE(panel.isVisible());
+    second->onClose();
+    EXPECT_TRUE(chat->cancelled);
+    EXPECT_FALSE(second->ask->isStreaming());
+    panel.close("url-close");
+    EXPECT_EQ(reasons, (std::vector<std::string>{"replaced", "model-close"}));
+    EXPECT_EQ(panel.lastCloseReason(), "model-close");
+    EXPECT_EQ(panel.model(), nullptr);
+    EXPECT_EQ(window.content, nullptr);
+    EXPECT_EQ(input.downs.size(), 0u);
+    EXPECT_EQ(second->modeChanged.size(), 0u);
+}
+
+TEST_F(PanelControllerTest, ARowThatClosesThePanelOutlivesItsOwnCall) {
+    std::vector<std::string> seen;
+    auto model = listOf(3);
+    PanelModel* raw = model.get();
+    model->onChoose = [this, &seen, note = std::string(64, 'n')](std::int64_t) {
+        panel.close("action-opened");
+        seen.push_back(note);  // the callback's own state, after the close
+    };
+    panel.show(std::move(model), {500, 600});  // the controller is now the only owner
+    raw->choose(0);
+    queue.runReady();
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_EQ(reasons, (std::vector<std::string>{"action-opened"}));
+}
+
+TEST_F(PanelControllerTest, OutsideClicksCloseListsAndNoticesButNotConversations) {
+    auto model = listOf(3);
+    panel.show(model, {1000, 600});
+    workspace.pointer = {panel.frame().minX() + 30, panel.frame().minY() + 30};
+    input.downs.emit();
+    queue.runReady();
+    EXPECT_TRUE(panel.isVisible());  // the press was on the panel itself
+
+    workspace.pointer = {100, 100};
+    model->setMode(PanelMode::ask(AskKind::translate));
+    input.downs.emit();
+    queue.runReady();
+    EXPECT_TRUE(panel.isVisible());
+    model->setMode(PanelMode::notice("好"));
+    input.downs.emit();
+    EXPECT_TRUE(panel.isVisible());  // handled on the main queue, not in the monitor
+    queue.runReady();
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(reasons, (std::vector<std::string>{"outside-click"}));
+}
+
+TEST_F(PanelControllerTest, ModeChangesKeepTheTopLeftCornerThenStayOnScreen) {
+    auto model = listOf(5);  // 376 x 306 with its margins
+    panel.show(model, {200, 600});
+    EXPECT_EQ(panel.frame(), (Rect{188, 306, 376, 306}));
+    model->setMode(PanelMode::ask(AskKind::ask));
+    queue.runReady();
+    EXPECT_EQ(panel.frame(), (Rect{188, 612 - 436, 496, 436}));
+
+    panel.show(model = listOf(5), {1000, 600});
+    model->setMode(PanelMode::ask(AskKind::ask));
+    queue.runReady();
+    EXPECT_EQ(panel.frame(), (Rect{1440 - 496 + 14, 612 - 436, 496, 436}));  // pulled back left
+
+    panel.clampsToScreen = false;
+    panel.show(model = listOf(5), {1000, 600});
+    model->setMode(PanelMode::ask(AskKind::ask));
+    queue.runReady();
+    EXPECT_EQ(panel.frame(), (Rect{988, 612 - 436, 496, 436}));
+}
+
+TEST_F(PanelControllerTest, CallbacksDoNothingOnceTheControllerIsGone) {
+    auto model = listOf(3);
+    auto other = std::make_unique<PanelController>(window, workspace, input, queue);
+    other->show(model, {500, 600});
+    other->notice("稍后", 1);
+    other.reset();
+    EXPECT_FALSE(window.press(53));
+    model->onClose();
+    model->setMode(PanelMode::list());
+    queue.advance(2);
+    EXPECT_EQ(input.downs.size(), 0u);
+}

@@ -1,0 +1,106 @@
+#include "Coordinator/AppController.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "BrisendoKit/Coordinator/Harness.h"
+#include "Localization/L.h"
+
+using namespace pivorel;
+
+namespace {
+
+struct AppControllerTest : ::testing::Test {
+    test::Harness h;
+};
+
+}  // namespace
+
+TEST_F(AppControllerTest, ABarClickRecordsItsRankInTheFullRankingAndCopyNoticesAtTheBar) {
+    h.useActions(ActionConfig::defaultOrderStrings(), /*smart=*/true, /*barCount=*/3);
+    h.select("今天 的会议\n改到下午");
+    ASSERT_TRUE(h.barWindow.visible);
+    const auto context = *h.controller.barContext();
+    const auto copyAt = std::find(context.ranking.begin(), context.ranking.end(), ActionID::copy());
+    ASSERT_GT(copyAt - context.ranking.begin(), 2) << "copy must rank below the bar for this case";
+    // Copy is kept on the bar, in its last place.
+    EXPECT_EQ(h.barActions().at(2), "copy");
+    const auto stats = h.statsChanges;
+
+    const Point anchor = h.bar.contentOrigin();
+    auto barModel = h.bar.model();
+    barModel->onChoose(2);
+    EXPECT_FALSE(h.barWindow.visible);
+    EXPECT_FALSE(h.controller.barContext());
+    EXPECT_FALSE(h.watcher.detector().isBarVisible());
+    EXPECT_FALSE(h.watcher.hasMoveMonitor());
+    const auto record = h.store->record(context.id).value();
+    EXPECT_EQ(record->chosen, ActionID::copy());
+    EXPECT_EQ(record->chosenRank, copyAt - context.ranking.begin() + 1);
+    EXPECT_EQ(h.statsChanges, stats + 1);
+
+    // The text as the request has it, inner line break and all; the notice comes up where
+    // the bar was and goes away by itself.
+    EXPECT_EQ(h.pasteboard.string(), "今天 的会议\n改到下午");
+    EXPECT_EQ(h.notice(), L("已复制"));
+    EXPECT_EQ(h.panelWindow.frame().origin(), h.panelOriginNear(anchor));
+    h.queue.advance(1.39);
+    EXPECT_TRUE(h.panelWindow.visible);
+    h.queue.advance(0.02);
+    EXPECT_FALSE(h.panelWindow.visible);
+    EXPECT_TRUE(h.log.contains("Pivorel: 面板关闭 reason=notice-timeout"));
+
+    // A late click on the old bar does nothing.
+    barModel->onChoose(0);
+    EXPECT_EQ(h.store->record(context.id).value()->chosen, ActionID::copy());
+}
+
+TEST_F(AppControllerTest, MoreOpensTheListWhereTheBarWasAndANewSelectionClosesIt) {
+    h.useActions({"google", "lookup", "copy", "kagi"});
+    h.select("serendipity");
+    ASSERT_TRUE(h.barWindow.visible);
+    const auto context = *h.controller.barContext();
+    const Point anchor = h.bar.contentOrigin();
+    h.bar.model()->onMore();
+
+    EXPECT_FALSE(h.barWindow.visible);
+    EXPECT_FALSE(h.watcher.detector().isBarVisible());
+    ASSERT_TRUE(h.panelWindow.visible);
+    const auto& rows = h.panel.model()->rows();
+    ASSERT_EQ(rows.size(), std::min(context.ranking.size(), PanelModel::maxRows));
+    for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].action, context.ranking[i]);
+    EXPECT_EQ(h.panel.model()->sourceApp(), "Text Editor");
+    EXPECT_EQ(h.panelWindow.frame().origin(), h.panelOriginNear(anchor));
+    EXPECT_FALSE(h.store->record(context.id).value()->chosen);
+    EXPECT_FALSE(h.controller.barFlow());
+
+    // Row 3 of the panel is recorded as rank 3, whatever the bar showed.
+    h.panel.model()->choose(2);
+    EXPECT_EQ(h.store->record(context.id).value()->chosen, ActionID::copy());
+    EXPECT_EQ(h.store->record(context.id).value()->chosenRank, 3);
+    EXPECT_EQ(h.notice(), L("已复制"));
+
+    h.controller.handle(test::request("another text", test::Harness::app), {100, 700});
+    ASSERT_TRUE(h.panelWindow.visible);
+    h.select("next one");
+    EXPECT_TRUE(h.barWindow.visible);
+    EXPECT_FALSE(h.panelWindow.visible);
+    EXPECT_TRUE(h.log.contains("Pivorel: 面板关闭 reason=bar-shown"));
+}
+
+TEST_F(AppControllerTest, NoBarOrPanelForASelectionTheStoreRefuses) {
+    h.rows("SELECT 1");  // the database file exists
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(h.store->path().c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "DROP TABLE selections", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+
+    h.select("hello");
+    EXPECT_FALSE(h.barWindow.visible);
+    EXPECT_FALSE(h.watcher.detector().isBarVisible());
+    EXPECT_TRUE(h.rows("SELECT * FROM bar_log").empty());
+    EXPECT_EQ(h.statsChanges, 1);  // told anyway: the statistics may have moved
+    h.controller.handle(test::request("hello"), {10, 10});
+    EXPECT_FALSE(h.panelWindow.visible);
+}

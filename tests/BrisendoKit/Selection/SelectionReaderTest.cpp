@@ -1,0 +1,135 @@
+#include "Selection/SelectionReader.h"
+
+#include <gtest/gtest.h>
+
+#include "Fakes/FakeDesktop.h"
+
+using namespace pivorel;
+
+namespace {
+
+using R = SelectionDetector::ReadResult;
+const std::string code = "code";
+
+class SelectionReaderTest : public ::testing::Test {
+  protected:
+    test::FakeAccessibility ax;
+    test::FakeWorkspace desktop;
+    test::FakePasteboard board;
+    int pauses = 0;
+    SelectionReader reader{ax, desktop, board, [this] { ++pauses; }};
+
+    void SetUp() override {
+        desktop.front = code;
+        ax.document = "https://example.com/a";
+    }
+    SelectionReader::BarRead bar(bool allowCopy = false, std::set<std::string> apps = {code}) {
+        return reader.readForBar({10, 20}, apps, allowCopy);
+    }
+    // A Copy in `code` that puts `text` on the pasteboard.
+    void copyGives(std::string text) {
+        ax.menus[{code, 'C'}] = true;
+        ax.onPress = [this, text](const std::string&, char) { board.setString(text); };
+    }
+};
+
+TEST_F(SelectionReaderTest, TextIsTrimmedAndCarriesAppAddressAndEditability) {
+    ax.systemText = "  \n";
+    ax.appText = "\thello\xC3 ";
+    ax.focusRole = "AXTextArea";
+    EXPECT_EQ(bar(), (SelectionReader::BarRead{R::Text{"hello\xEF\xBF\xBD"}, code,
+                                               "https://example.com/a", true}));
+    EXPECT_EQ(ax.roleQueries, (std::vector<Point>{Point{10, 20}}));
+
+    ax.systemText = "first";
+    ax.focusRole = "AXStaticText";
+    ax.document = "file:///home/me/notes.txt";
+    EXPECT_EQ(bar(), (SelectionReader::BarRead{R::Text{"first"}, code, std::nullopt, false}));
+    ax.settable = true;
+    EXPECT_TRUE(bar().editable);
+
+    // Without a frontmost application only the desktop-wide selection is asked.
+    desktop.front.reset();
+    ax.systemText.reset();
+    EXPECT_EQ(bar().result, R(R::Empty{"no-selection"}));
+}
+
+TEST_F(SelectionReaderTest, TargetsThatMustNotBeReadAreIgnored) {
+    ax.systemText = "selected elsewhere";
+    ax.role = "AXButton";
+    EXPECT_EQ(bar(), (SelectionReader::BarRead{R::Ignored{"non-text-target"}, code,
+                                               "https://example.com/a", false}));
+    ax.role = "AXTextField";
+    ax.focusSubrole = "AXSecureTextField";
+    EXPECT_EQ(bar().result, R(R::Ignored{"secure-field"}));
+
+    ax.focusSubrole.reset();
+    std::string limit;
+    for (int i = 0; i < 20000; ++i) limit += i % 2 ? "a" : "\xE4\xB8\xAD";
+    ax.systemText = limit;
+    EXPECT_EQ(bar().result, R(R::Text{limit}));
+    ax.systemText = limit + "a";
+    EXPECT_EQ(bar().result, R(R::Ignored{"too-long"}));
+
+    ax.trusted = false;
+    EXPECT_EQ(bar(), (SelectionReader::BarRead{R::Unavailable{"not-trusted"}, std::nullopt,
+                                               std::nullopt}));
+}
+
+TEST_F(SelectionReaderTest, CopyFallbackRunsOnlyWhenAllowedForTheApp) {
+    copyGives(" copied ");
+    board.items = {{{"UTF8_STRING", "user's"}}};
+    EXPECT_EQ(bar(false).result, R(R::Empty{"no-selection"}));
+    EXPECT_EQ(bar(true, {"firefox"}).result, R(R::Empty{"no-selection"}));
+    EXPECT_TRUE(ax.presses.empty());
+
+    ax.focusRole = "AXTextArea";
+    EXPECT_EQ(bar(true), (SelectionReader::BarRead{R::Text{" copied "}, code,
+                                                   "https://example.com/a", false}));
+    EXPECT_EQ(ax.presses, (std::vector<std::pair<std::string, char>>{{code, 'C'}}));
+    EXPECT_EQ(board.string(), "user's");
+
+    ax.onPress = nullptr;
+    EXPECT_EQ(bar(true).result, R(R::Empty{"copy-clipboardUnchanged"}));
+    ax.menus[{code, 'C'}] = false;
+    EXPECT_EQ(bar(true).result, R(R::Empty{"copy-triggerFailed"}));
+    EXPECT_EQ(pauses, 10);
+}
+
+TEST_F(SelectionReaderTest, HotKeyReadSkipsTheBarTestsAndTheFallback) {
+    ax.role = "AXButton";
+    ax.focusSubrole = "AXSecureTextField";
+    ax.appText = std::string(25000, 'x') + "\n";
+    EXPECT_EQ(std::get<SelectionReader::Selection>(reader.read()),
+              (SelectionReader::Selection{std::string(25000, 'x'), code, "https://example.com/a"}));
+
+    ax.appText.reset();
+    copyGives("copied");
+    EXPECT_EQ(std::get<SelectionReader::Failure>(reader.read()),
+              SelectionReader::Failure::noSelection);
+    EXPECT_TRUE(ax.presses.empty());
+    ax.trusted = false;
+    EXPECT_EQ(std::get<SelectionReader::Failure>(reader.read()),
+              SelectionReader::Failure::notTrusted);
+}
+
+TEST_F(SelectionReaderTest, EditsPressTheMenuOfTheNamedOrFrontmostApp) {
+    using E = SelectionReader::EditResult;
+    using C = SelectionReader::EditCommand;
+    desktop.running = {{"gedit", "Text Editor"}};
+    ax.menus[{"gedit", 'X'}] = true;
+    ax.menus[{"gedit", 'C'}] = false;
+    ax.menus[{code, 'V'}] = true;
+    EXPECT_EQ(reader.performEdit(C::cut, "gedit"), E::pressed);
+    EXPECT_EQ(reader.performEdit(C::copy, "gedit"), E::disabled);
+    EXPECT_EQ(reader.performEdit(C::paste, "gedit"), E::noMenu);
+    EXPECT_EQ(reader.performEdit(C::paste, "not-running"), E::pressed);
+    EXPECT_EQ(ax.presses.back(), (std::pair<std::string, char>{code, 'V'}));
+
+    desktop.front.reset();
+    EXPECT_EQ(reader.performEdit(C::paste, std::nullopt), E::noMenu);
+    ax.trusted = false;
+    EXPECT_EQ(reader.performEdit(C::cut, "gedit"), E::noMenu);
+}
+
+}  // namespace
