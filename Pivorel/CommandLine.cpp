@@ -19,8 +19,15 @@ bool isLink(const std::string& arg) {
 }  // namespace
 
 const std::vector<std::string>& CommandLine::knownSwitches() {
-    static const std::vector<std::string> names = {"--help", "--version", "--l10n-probe",
-                                                   "--seed-credentials", "--ask-selftest"};
+    static const std::vector<std::string> names = {"--help",
+                                                   "--version",
+                                                   "--l10n-probe",
+                                                   "--seed-credentials",
+                                                   "--ask-selftest",
+                                                   "--bar-selftest",
+                                                   "--panel-selftest",
+                                                   "--no-keychain-migration",
+                                                   "--no-permission-guide"};
     return names;
 }
 

@@ -1,15 +1,28 @@
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "AppDelegate.h"
 #include "AskSelftest.h"
 #include "CommandLine.h"
 #include "Explain.h"
+#include "Linux/SingleInstance.h"
+#include "PermissionProbe.h"
 #include "Probes.h"
 #include "SeedCredentials.h"
+#include "SelfTests.h"
+
+// Sanitizer builds: Qt's D-Bus thread and fontconfig's caches are left behind at exit. Those
+// leaks are not ours, and must not turn a passing run (a self test's status) into a failure.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libdbus-1.so\nleak:libfontconfig.so\n";
+}
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    // Asked by a guide waiting for a permission: answer before anything else starts.
+    if (pivorel::isPermissionProbe(args)) return pivorel::runPermissionProbe(args);
     const auto parsed = pivorel::CommandLine::parse(args);
     if (!parsed) {
         std::cerr << "pivorel: " << parsed.error() << "\n" << pivorel::CommandLine::usage();
@@ -26,6 +39,25 @@ int main(int argc, char** argv) {
         std::cout << pivorel::l10nProbeLine() << "\n";
         return 0;
     }
-    std::cout << "pivorel " << PIVOREL_VERSION << "\n";
-    return 0;
+    if (parsed->has("--bar-selftest")) return pivorel::runBarSelftest(argc, argv, std::cout);
+    if (parsed->has("--panel-selftest")) return pivorel::runPanelSelftest(argc, argv, std::cout);
+    if (parsed->has("--version")) {
+        std::cout << "pivorel " << PIVOREL_VERSION << "\n";
+        return 0;
+    }
+    pivorel::AppDelegate::Options options;
+    options.keychainMigration = !parsed->has("--no-keychain-migration");
+    options.permissionGuide = !parsed->has("--no-permission-guide");
+    options.link = parsed->link;
+    if (options.link) {
+        // A running instance takes the link; otherwise this process becomes the instance.
+        const auto handed = pivorel::SingleInstance::forward(*options.link);
+        if (handed.outcome == pivorel::SingleInstance::Forward::forwarded) return 0;
+        if (handed.outcome == pivorel::SingleInstance::Forward::refused ||
+            handed.outcome == pivorel::SingleInstance::Forward::unsafe) {
+            std::cerr << "pivorel: " << handed.detail << "\n";
+            return 1;
+        }
+    }
+    return pivorel::runApplication(argc, argv, std::move(options));
 }

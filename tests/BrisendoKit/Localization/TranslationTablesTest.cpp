@@ -44,7 +44,9 @@ std::map<std::string, std::string> keysUsedInCode() {
     std::map<std::string, std::string> keys;
     const char* root = std::getenv("PIVOREL_TEST_SOURCE_DIR");
     if (!root) return keys;
-    static const std::regex call(R"(\bL\(\s*"((?:[^"\\]|\\.)*)\")");
+    // A key may be split into adjacent literals across lines.
+    static const std::regex call(R"re(\bL\(\s*((?:"(?:[^"\\]|\\.)*"\s*)+))re");
+    static const std::regex piece(R"re("((?:[^"\\]|\\.)*)")re");
     for (const char* dir : {"BrisendoKit", "Pivorel"}) {
         if (!fs::exists(fs::path(root) / dir)) continue;
         for (const auto& entry : fs::recursive_directory_iterator(fs::path(root) / dir)) {
@@ -54,7 +56,13 @@ std::map<std::string, std::string> keysUsedInCode() {
             if (!source) continue;
             for (auto it = std::sregex_iterator(source->begin(), source->end(), call);
                  it != std::sregex_iterator(); ++it) {
-                keys.emplace(unescape((*it)[1].str()), entry.path().filename().string());
+                const std::string literals = (*it)[1].str();
+                std::string key;
+                for (auto p = std::sregex_iterator(literals.begin(), literals.end(), piece);
+                     p != std::sregex_iterator(); ++p) {
+                    key += (*p)[1].str();
+                }
+                keys.emplace(unescape(key), entry.path().filename().string());
             }
         }
     }

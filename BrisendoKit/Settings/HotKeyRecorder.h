@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Platform/PanelWindow.h"
+#include "Storage/BarSettings.h"
+#include "Storage/HotKeySpec.h"
+#include "Support/Signal.h"
+
+namespace pivorel {
+
+// The hot-key button of the general page: a press starts recording, the next key
+// combination with command, option or control becomes the global hot key and is stored at
+// once; Escape gives up. The application re-registers the hot key when the stored keys
+// change. Main thread.
+class HotKeyRecorder {
+  public:
+    enum class Outcome {
+        notRecording,  // the key was not for us
+        cancelled,     // Escape: recording stopped, nothing stored
+        ignored,       // no command, option or control held: still recording
+        recorded,      // stored, recording stopped
+    };
+
+    static constexpr std::uint16_t escapeKeyCode = 53;
+
+    explicit HotKeyRecorder(BarSettings settings);
+
+    bool isRecording() const { return recording_; }
+    HotKeySpec hotkey() const { return settings_.hotkey(); }
+    // The stored hot key's display form, or the recording prompt.
+    std::string buttonTitle() const;
+
+    // The button: starts recording, or stops it when already recording.
+    void toggle();
+    // Stops recording without storing anything (the window went away).
+    void stop();
+
+    // One key press while the settings window has the keyboard. While recording every
+    // press is consumed (the answer is anything but notRecording).
+    Outcome handle(const KeyEvent& event);
+
+    // The hot-key modifier mask (HotKeySpec bits) for a key event's modifier flags.
+    static std::uint32_t modifierMask(std::uint64_t flags);
+
+    // Emitted when recording starts or stops, and after a new hot key was stored.
+    Signal<> changed;
+
+  private:
+    BarSettings settings_;
+    bool recording_ = false;
+};
+
+}  // namespace pivorel

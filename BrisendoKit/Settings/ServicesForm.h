@@ -1,0 +1,81 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "LanguageModel/TranslateEngine.h"
+#include "Storage/BarSettings.h"
+#include "Support/Signal.h"
+
+namespace pivorel {
+
+// The services page without its widgets: the translation engine, and the two forms that
+// end in a save button, the model form (base address, model, API key) and the flomo form
+// (webhook, dry run). Secrets go to the secret store through Credentials and are never read
+// back into a field: the forms only know whether one is stored. Main thread.
+class ServicesForm {
+  public:
+    // The line beside a save button.
+    enum class Note { none, saved, keychainFailed };
+
+    explicit ServicesForm(BarSettings settings);
+
+    // Stored the moment it changes.
+    TranslateEngine engine() const;
+    void setEngine(TranslateEngine engine);
+    // What translation will use now, for the banner; `packReady` absent while unknown.
+    TranslateEngineStatus status(std::optional<bool> packReady) const;
+
+    // The model form.
+    const std::string& baseURL() const { return baseURL_; }
+    const std::string& model() const { return model_; }
+    const std::string& apiKey() const { return apiKey_; }
+    void setBaseURL(std::string value);
+    void setModel(std::string value);
+    void setAPIKey(std::string value);
+    bool hasKey() const { return hasKey_; }
+    // The key field's prompt: says a key is stored, or asks for one.
+    std::string apiKeyPrompt() const;
+    // A trimmed address or model that differs from the stored one, or a key typed in.
+    bool modelDirty() const;
+    // Stores the trimmed address and model, and a typed key in the secret store. A key the
+    // store refused stays in its field.
+    void saveModel();
+    Note modelNote() const { return modelNote_; }
+
+    // The flomo form.
+    const std::string& webhook() const { return webhook_; }
+    bool flomoDry() const { return flomoDry_; }
+    void setWebhook(std::string value);
+    void setFlomoDry(bool on);
+    bool hasFlomo() const { return hasFlomo_; }
+    std::string webhookPrompt() const;
+    // A webhook typed in, or a dry-run switch that differs from the stored one.
+    bool flomoDirty() const;
+    void saveFlomo();
+    Note flomoNote() const { return flomoNote_; }
+
+    // The text of a note in the interface language (empty for none).
+    static std::string noteText(Note note);
+
+    // Fills the fields from the stores again and forgets what was typed and the notes.
+    void reload();
+
+    // Emitted after any field, flag or note changed.
+    Signal<> changed;
+
+  private:
+    BarSettings settings_;
+    std::string baseURL_;
+    std::string model_;
+    std::string apiKey_;
+    bool hasKey_ = false;
+    Note modelNote_ = Note::none;
+    std::string webhook_;
+    bool flomoDry_ = false;
+    bool hasFlomo_ = false;
+    Note flomoNote_ = Note::none;
+};
+
+}  // namespace pivorel

@@ -1,0 +1,15 @@
+#pragma once
+
+namespace pivorel {
+
+// What the guide window's status line says.
+enum class GuideStatus {
+    waiting,
+    granted,
+    // The icon was dropped somewhere that accepted it.
+    dropped,
+    // The drag ended without any target accepting the drop.
+    dropMissed,
+};
+
+}  // namespace pivorel

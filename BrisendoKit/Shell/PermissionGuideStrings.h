@@ -1,0 +1,48 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "Shell/GuideStatus.h"
+#include "Shell/PermissionKind.h"
+
+namespace pivorel {
+
+// Every text of the guide window. "{product}", "{permission}" and "{reason}" are filled
+// in by fill(); the stored texts are the Simplified Chinese source texts.
+struct PermissionGuideStrings {
+    std::string title;
+    std::string reasonFormat;
+    std::string step1Drag;
+    std::string step1Find;
+    std::string step2;
+    std::string step3;
+    std::string noteStale;
+    std::string noteRestart;
+    std::string statusWaiting;
+    std::string statusGranted;
+    std::string statusDropped;
+    std::string statusDropMissed;
+    std::string buttonReveal;
+    std::string buttonSkip;
+    std::string buttonReopen;
+    std::string dragTooltip;
+    std::map<PermissionKind, std::string> permissionNames;
+
+    static PermissionGuideStrings zhHans();
+
+    // Every text looked up in the interface language.
+    PermissionGuideStrings localized() const;
+
+    // The display name of `kind`, or its raw value when the table has none.
+    std::string permissionName(PermissionKind kind) const;
+    const std::string& statusText(GuideStatus status) const;
+
+    // `text` with its placeholders replaced. Replacement values are inserted verbatim and
+    // never scanned again, so a product name or reason containing "{reason}" stays as is.
+    std::string fill(std::string_view text, std::string_view product, PermissionKind kind,
+                     std::string_view reason = {}) const;
+};
+
+}  // namespace pivorel

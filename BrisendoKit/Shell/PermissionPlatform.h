@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "Shell/PermissionKind.h"
+#include "Support/Geometry.h"
+
+namespace pivorel {
+
+// What the permission guide needs from the desktop.
+class PermissionPlatform {
+  public:
+    virtual ~PermissionPlatform() = default;
+
+    // This process's own view of the permission. Main thread; quick.
+    virtual bool checkInProcess(PermissionKind kind) = 0;
+
+    // The answer of a fresh copy of the program started in probe mode, which sees the
+    // permission as it is now; nothing when it could not answer within `timeoutSeconds`
+    // or answered something unusable. Blocks; called on a background thread.
+    virtual std::optional<bool> checkLive(PermissionKind kind, double timeoutSeconds) = 0;
+
+    // Asks the desktop to prompt the user, where it has such a prompt.
+    virtual void request(PermissionKind kind) = 0;
+
+    // Opens the place where the user grants `kind`; the method that worked, empty when
+    // nothing did. Logs what it did.
+    virtual std::string openSettingsPane(PermissionKind kind) = 0;
+
+    // The frame of the desktop's settings window, when one is on screen.
+    virtual std::optional<Rect> settingsWindowFrame() = 0;
+
+    // The path of the running program, offered for dragging.
+    virtual std::string programPath() = 0;
+
+    // Shows `path` selected in the file manager; whether that worked.
+    virtual bool reveal(const std::string& path) = 0;
+};
+
+}  // namespace pivorel

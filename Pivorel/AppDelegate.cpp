@@ -1,0 +1,432 @@
+#include "AppDelegate.h"
+#include "Linux/SingleInstance.h"
+
+#include <iostream>
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QUrl>
+#include <algorithm>
+
+#include "Actions/ActionConfigStore.h"
+#include "BarPanel.h"
+#include "BarPanel/BarController.h"
+#include "BarPanel/PanelController.h"
+#include "Content/DateExtractor.h"
+#include "Coordinator/ActionPerformer.h"
+#include "Coordinator/AppController.h"
+#include "Coordinator/LinkDispatcher.h"
+#include "FloatingPanel.h"
+#include "Linux/LinuxDesktop.h"
+#include "Linux/SecretServiceStore.h"
+#include "Linux/VdirReminders.h"
+#include "Localization/Localizer.h"
+#include "Platform/OnDeviceTranslator.h"
+#include "QtMainQueue.h"
+#include "Selection/SelectionReader.h"
+#include "Selection/SelectionWatcher.h"
+#include "Shell/HotKeyResponder.h"
+#include "ShellServices.h"
+#include "Storage/Credentials.h"
+#include "Storage/LegacyMigration.h"
+#include "Storage/Store.h"
+#include "Storage/UserDefaults.h"
+#include "Support/Log.h"
+#include "Support/NotificationCenter.h"
+#include "Tray.h"
+#include "WindowServer.h"
+
+namespace pivorel {
+
+namespace {
+
+// What the permission guide tells the user the permission is for.
+constexpr const char* accessibilityReason = "选中文字后在旁边弹出下一步小条";
+
+}  // namespace
+
+AppDelegate::AppDelegate(Options options, std::unique_ptr<ShellServices> services)
+    : options_(std::move(options)),
+      services_(services ? std::move(services) : ShellServices::placeholder()),
+      settings_(UserDefaults::standard()),
+      queue_(std::make_unique<QtMainQueue>()),
+      self_(std::make_shared<AppDelegate*>(this)) {
+    workers_.setMaxThreadCount(1);
+}
+
+AppDelegate::~AppDelegate() {
+    *self_ = nullptr;
+    observers_.clear();
+    workers_.waitForDone();
+    if (desktop_) desktop_->unregisterHotKey();
+}
+
+int AppDelegate::start() {
+    std::weak_ptr<AppDelegate*> weak = self_;
+    auto& queue = *queue_;
+    observers_.push_back(services_->pendingUpdateChanged.connect([weak, &queue] {
+        queue.post([weak] {
+            if (auto self = weak.lock(); self && *self) (*self)->refreshStats();
+        });
+    }));
+
+    Credentials::setStore(std::make_shared<SecretServiceStore>());
+
+    {
+        auto migration = LegacyMigration::production();
+        Log::write("Pivorel: 旧版数据迁移 " + migration.runFast().summary());
+    }
+
+    auto opened = Store::open(Store::defaultPath());
+    if (!opened) {
+        Log::write("Pivorel: 打不开数据库 " + opened.error().describe());
+        return 1;
+    }
+    store_ = std::move(*opened);
+
+    auto desktop = LinuxDesktop::connect(*queue_);
+    if (!desktop) {
+        Log::write("Pivorel: 连不上桌面 " + desktop.error());
+        return 1;
+    }
+    desktop_ = std::move(*desktop);
+    auto& workspace = desktop_->workspace();
+
+    barWindow_ = std::make_unique<BarPanel>();
+    panelWindow_ = std::make_unique<FloatingPanel>(&desktop_->pasteboard());
+    bar_ = std::make_unique<BarController>(*barWindow_, workspace);
+    panel_ =
+        std::make_unique<PanelController>(*panelWindow_, workspace, desktop_->input(), *queue_);
+    controller_ = std::make_unique<AppController>(*store_, ActionConfigStore{}, *bar_, *panel_,
+                                                  workspace, clock_);
+    reader_ = std::make_unique<SelectionReader>(desktop_->accessibility(), workspace,
+                                                desktop_->pasteboard());
+    performer_ = std::make_unique<ActionPerformer>(ActionPerformer::Services{
+        *controller_, *reader_, desktop_->pasteboard(), workspace, settings_, *queue_, clock_,
+        [] { return std::make_unique<VdirReminders>(); }, OnDeviceTranslator::platformDefault()});
+    controller_->setPerformer(performer_.get());
+    watcher_ = std::make_unique<SelectionWatcher>(*controller_, *store_, settings_, *reader_,
+                                                  desktop_->input(), workspace, *queue_, clock_);
+    links_ = std::make_unique<LinkDispatcher>(*controller_, *store_, workspace, clock_);
+    controller_->onStatsChanged = [this] { refreshStats(); };
+
+    hotKey_ = std::make_unique<HotKeyResponder>(
+        *watcher_, *reader_, *controller_, workspace, *queue_,
+        [desktop = desktop_.get()](std::uint32_t code, std::uint32_t mods,
+                                   std::function<void()> pressed) {
+            return desktop->registerHotKey(code, mods, std::move(pressed));
+        });
+
+    tray_ = std::make_unique<Tray>();
+    tray_->onChoose = [this](StatusMenuModel::ItemID id) { choose(id); };
+    tray_->onAboutToShow = [this] {
+        refreshMenu();
+        checkLegacySecrets();
+    };
+    populateMenu();
+    const bool inTray = tray_->install();
+
+    registerHotKey();
+    watcher_->start();
+    refreshStats();
+    refreshConflict();
+    installObservers();
+    ensureAccessibility();
+    startSecretsMigration();
+
+    Log::write(std::string("Pivorel: 启动完成 托盘=") + (inTray ? "有" : "无") +
+               " 快捷键=" + (hotKey_->isRegistered() ? hotKey_->spec()->display() : "无"));
+    if (options_.link) open(*options_.link);
+    return 0;
+}
+
+void AppDelegate::open(const std::string& link) {
+    if (links_) links_->dispatch(link);
+}
+
+// ---- the menu
+
+StatusMenuModel::Inputs AppDelegate::menuInputs() {
+    StatusMenuModel::Inputs in;
+    in.today = today_;
+    in.barSummary = barSummary_;
+    in.barEnabled = settings_.enabled();
+    in.pausedUntil = settings_.pausedUntil();
+    in.pendingUpdate = services_->pendingUpdateVersion();
+    in.trusted = desktop_ ? desktop_->accessibility().isTrusted() : false;
+    in.popclipRunning = popclipRunning_;
+    in.legacySecretsPending = legacySecretsPending_;
+    in.hotkeyDisplay =
+        (hotKey_ && hotKey_->spec() ? *hotKey_->spec() : settings_.hotkey()).display();
+    in.now = clock_.now();
+    return in;
+}
+
+void AppDelegate::populateMenu() {
+    if (!tray_) return;
+    const auto in = menuInputs();
+    tray_->populate(StatusMenuModel::items(in));
+    tray_->update(StatusMenuModel::items(in), StatusMenuModel::statusTitle(in));
+}
+
+void AppDelegate::refreshStats() {
+    if (!store_) return;
+    // A failed count shows as none.
+    today_ = TodayStats{};
+    if (const auto calendar = DateExtractor::currentCalendar()) {
+        today_ = store_->todayStats(clock_.now(), *calendar).valueOr(TodayStats{});
+    }
+    if (!tray_) return;
+    const auto in = menuInputs();
+    tray_->update(StatusMenuModel::items(in), StatusMenuModel::statusTitle(in));
+}
+
+void AppDelegate::refreshMenu() {
+    if (!tray_ || !store_) return;
+    refreshConflict();
+    barSummary_ = store_->barSummary().valueOr({});
+    const auto in = menuInputs();
+    tray_->update(StatusMenuModel::items(in), StatusMenuModel::statusTitle(in));
+}
+
+void AppDelegate::refreshConflict() {
+    if (!desktop_) return;
+    const auto apps = desktop_->workspace().runningApps();
+    const bool running = std::any_of(apps.begin(), apps.end(), [](const RunningApp& app) {
+        return app.bundleID == StatusMenuModel::popclipBundleID;
+    });
+    if (running == popclipRunning_) return;
+    popclipRunning_ = running;
+    refreshStats();
+}
+
+void AppDelegate::choose(StatusMenuModel::ItemID id) {
+    using ID = StatusMenuModel::ItemID;
+    switch (id) {
+        case ID::updateAvailable:
+            services_->updateNow();
+            break;
+        case ID::toggleBar:
+            toggleBar();
+            break;
+        case ID::togglePause:
+            togglePause();
+            break;
+        case ID::accessibility:
+            services_->openAccessibilitySettings();
+            break;
+        case ID::settings:
+            services_->openSettings();
+            break;
+        case ID::translationPack:
+            services_->openTranslationPack();
+            break;
+        case ID::checkForUpdates:
+            services_->checkForUpdates();
+            break;
+        case ID::importLegacySecrets:
+            importLegacySecrets();
+            break;
+        case ID::revealDatabase:
+            revealDatabase();
+            break;
+        case ID::quit:
+            QCoreApplication::quit();
+            break;
+        default:
+            break;
+    }
+}
+
+void AppDelegate::toggleBar() {
+    settings_.setEnabled(!settings_.enabled());
+    afterToggle();
+}
+
+void AppDelegate::togglePause() {
+    settings_.togglePause(clock_.now());
+    afterToggle();
+}
+
+void AppDelegate::afterToggle() {
+    if (watcher_) watcher_->reloadSettings();
+    registerHotKey();
+    refreshConflict();
+    refreshStats();
+}
+
+void AppDelegate::registerHotKey() {
+    if (!hotKey_) return;
+    if (hotKey_->update(settings_.hotkey())) refreshStats();
+}
+
+// ---- observers
+
+void AppDelegate::installObservers() {
+    std::weak_ptr<AppDelegate*> weak = self_;
+    auto& queue = *queue_;
+    // Settings may change on any thread; they are applied on the main one.
+    observers_.push_back(
+        settings_.defaults()->changed.connect([weak, &queue](const std::string& key) {
+            queue.post([weak, key] {
+                if (auto self = weak.lock(); self && *self) (*self)->defaultsChanged(key);
+            });
+        }));
+    observers_.push_back(
+        NotificationCenter::defaultCenter().observe(Localizer::languageDidChange, [weak, &queue] {
+            queue.post([weak] {
+                if (auto self = weak.lock(); self && *self) (*self)->languageChanged();
+            });
+        }));
+    // The settings file edited by another process: it is replaced, not written in place, so
+    // the folder is watched.
+    defaultsWatch_ = std::make_unique<QFileSystemWatcher>();
+    const auto file = settings_.defaults()->file();
+    defaultsWatch_->addPath(QString::fromStdString(file.parent_path().string()));
+    connect(defaultsWatch_.get(), &QFileSystemWatcher::directoryChanged, this,
+            [this] { settings_.defaults()->reloadIfChanged(); });
+    if (desktop_) {
+        observers_.push_back(desktop_->input().observeActivations(
+            [this](const std::optional<std::string>&) { refreshConflict(); }));
+    }
+}
+
+void AppDelegate::defaultsChanged(const std::string& key) {
+    if (watcher_) watcher_->reloadSettings();
+    registerHotKey();
+    refreshConflict();
+    // A language chosen in another process arrives as a plain settings change.
+    if (key == Localizer::preferenceKey) languageChanged();
+}
+
+void AppDelegate::languageChanged() {
+    services_->languageChanged();
+    populateMenu();
+    refreshMenu();
+}
+
+// ---- permission and secrets
+
+void AppDelegate::ensureAccessibility() {
+    if (!desktop_ || desktop_->accessibility().isTrusted()) return;
+    if (!options_.permissionGuide) {
+        Log::write("Pivorel: 辅助功能未授权，引导窗已跳过（--no-permission-guide）");
+        return;
+    }
+    Log::write("Pivorel: 辅助功能未授权，拉起权限引导");
+    services_->openPermissionGuide(accessibilityReason);
+}
+
+void AppDelegate::startSecretsMigration() {
+    if (!options_.keychainMigration) {
+        Log::write("Pivorel: 钥匙串迁移已跳过（--no-keychain-migration）");
+        checkLegacySecrets();
+        return;
+    }
+    if (settings_.defaults()->boolValue(LegacyMigration::secretsMarker).value_or(false)) {
+        checkLegacySecrets();
+        return;
+    }
+    importLegacySecrets();
+}
+
+void AppDelegate::importLegacySecrets() {
+    std::weak_ptr<AppDelegate*> weak = self_;
+    auto& queue = *queue_;
+    // The keyring may take its time (or wait for an unlock): never on the main thread.
+    workers_.start([weak, &queue] {
+        const auto report = LegacyMigration::production().runSecrets();
+        Log::write("Pivorel: 钥匙串迁移 " + report.summary());
+        const bool pending = !report.secretsPending.empty();
+        queue.post([weak, pending] {
+            if (auto self = weak.lock(); self && *self) {
+                (*self)->legacySecretsPending_ = pending;
+                (*self)->refreshStats();
+            }
+        });
+    });
+}
+
+void AppDelegate::checkLegacySecrets() {
+    if (checkingLegacy_.exchange(true)) return;
+    std::weak_ptr<AppDelegate*> weak = self_;
+    auto& queue = *queue_;
+    workers_.start([weak, &queue] {
+        const bool pending = !LegacyMigration::production().pendingSecretAccounts().empty();
+        queue.post([weak, pending] {
+            if (auto self = weak.lock(); self && *self) {
+                (*self)->checkingLegacy_ = false;
+                if ((*self)->legacySecretsPending_ == pending) return;
+                (*self)->legacySecretsPending_ = pending;
+                (*self)->refreshStats();
+            }
+        });
+    });
+}
+
+// ---- the database file
+
+void AppDelegate::revealDatabase() {
+    const auto path = Store::defaultPath();
+    const QString file = QUrl::fromLocalFile(QString::fromStdString(path.string())).toString();
+    const QString folder =
+        QUrl::fromLocalFile(QString::fromStdString(path.parent_path().string())).toString();
+    auto message = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+                                                  QStringLiteral("/org/freedesktop/FileManager1"),
+                                                  QStringLiteral("org.freedesktop.FileManager1"),
+                                                  QStringLiteral("ShowItems"));
+    message << QStringList{file} << QString();
+    // A file manager that must first be started may take a while: the answer comes later.
+    auto* call =
+        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message, 5000), this);
+    std::weak_ptr<AppDelegate*> weak = self_;
+    connect(call, &QDBusPendingCallWatcher::finished, this,
+            [weak, folder](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                if (!w->isError()) return;
+                auto self = weak.lock();
+                if (!self || !*self || !(*self)->desktop_) return;
+                Log::write("Pivorel: 文件管理器没有回应，改为打开目录 (" +
+                           w->error().message().toStdString() + ")");
+                (*self)->desktop_->workspace().open(folder.toStdString());
+            });
+}
+
+int runApplication(int argc, char** argv, AppDelegate::Options options) {
+    if (!WindowServer::displayReachable()) {
+        Log::write("Pivorel: 连不上 X 显示，DISPLAY=" +
+                   qEnvironmentVariable("DISPLAY").toStdString());
+        return 1;
+    }
+    // The desktop side speaks X11, also inside a Wayland session (through Xwayland).
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pivorel"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    const auto link = options.link;
+    // One instance per user: a later `pivorel <link>` hands its link to this one.
+    QtMainQueue instanceQueue;
+    auto listening = SingleInstance::listen(instanceQueue);
+    if (!listening) {
+        if (listening.error().kind == SingleInstance::ListenError::Kind::alreadyRunning) {
+            if (link &&
+                SingleInstance::forward(*link).outcome == SingleInstance::Forward::forwarded) {
+                return 0;
+            }
+            std::cerr << "pivorel: already running\n";
+            return 0;
+        }
+        Log::write("Pivorel: 单实例监听失败 " + listening.error().detail);
+    }
+    AppDelegate delegate(std::move(options));
+    if (const int status = delegate.start(); status != 0) return status;
+    if (listening) {
+        (*listening)->setLinkHandler([&delegate](const std::string& l) { delegate.open(l); });
+    }
+    return QApplication::exec();
+}
+
+}  // namespace pivorel

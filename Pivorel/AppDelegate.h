@@ -1,0 +1,134 @@
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QThreadPool>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Shell/StatusMenuModel.h"
+#include "ShellServices.h"
+#include "Storage/BarSettings.h"
+#include "Support/Clock.h"
+#include "Support/Signal.h"
+
+namespace pivorel {
+
+class ActionPerformer;
+class AppController;
+class BarController;
+class BarPanel;
+class FloatingPanel;
+class HotKeyResponder;
+class LinkDispatcher;
+class LinuxDesktop;
+class PanelController;
+class QtMainQueue;
+class SelectionReader;
+class SelectionWatcher;
+class Store;
+class Tray;
+
+// The running program: opens the history store, builds the desktop, the windows, the
+// coordinator and the selection watcher, installs the tray menu, the global hot key and the
+// observers that apply changed settings, and owns all of it until the program quits.
+// Needs a QApplication on the xcb platform. Main thread.
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+  public:
+    struct Options {
+        // Copy the former product's secrets into the keyring in the background.
+        bool keychainMigration = true;
+        // Open the permission guide when selections cannot be read.
+        bool permissionGuide = true;
+        // An inbound link to carry out once the program is up.
+        std::optional<std::string> link;
+    };
+
+    explicit AppDelegate(Options options, std::unique_ptr<ShellServices> services = {});
+    ~AppDelegate() override;
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
+
+    // Starts everything, in order. 0 when the program is up; otherwise the exit status,
+    // after a log line that says why.
+    int start();
+
+    // Carries out an inbound link.
+    void open(const std::string& link);
+
+    // The menu's commands.
+    void toggleBar();
+    void togglePause();
+    void importLegacySecrets();
+    void revealDatabase();
+
+    // Brings the menu's statistics, conflict line, titles and states up to date.
+    void refreshMenu();
+    // The statistics line and the status item's title.
+    void refreshStats();
+
+    // Parts, for the window tests (null before start()).
+    Tray* tray() { return tray_.get(); }
+    AppController* controller() { return controller_.get(); }
+    SelectionWatcher* watcher() { return watcher_.get(); }
+    HotKeyResponder* hotKey() { return hotKey_.get(); }
+    LinuxDesktop* desktop() { return desktop_.get(); }
+    Store* store() { return store_.get(); }
+    const BarSettings& settings() const { return settings_; }
+
+  private:
+    void choose(StatusMenuModel::ItemID id);
+    void populateMenu();
+    StatusMenuModel::Inputs menuInputs();
+    void registerHotKey();
+    void refreshConflict();
+    void installObservers();
+    void defaultsChanged(const std::string& key);
+    void languageChanged();
+    void ensureAccessibility();
+    void startSecretsMigration();
+    void checkLegacySecrets();
+    void afterToggle();
+
+    Options options_;
+    std::unique_ptr<ShellServices> services_;
+    BarSettings settings_;
+    SystemClock clock_;
+    std::unique_ptr<QtMainQueue> queue_;
+    std::unique_ptr<Store> store_;
+    std::unique_ptr<LinuxDesktop> desktop_;
+    std::unique_ptr<BarPanel> barWindow_;
+    std::unique_ptr<FloatingPanel> panelWindow_;
+    std::unique_ptr<BarController> bar_;
+    std::unique_ptr<PanelController> panel_;
+    std::unique_ptr<AppController> controller_;
+    std::unique_ptr<SelectionReader> reader_;
+    std::unique_ptr<ActionPerformer> performer_;
+    std::unique_ptr<SelectionWatcher> watcher_;
+    std::unique_ptr<LinkDispatcher> links_;
+    std::unique_ptr<HotKeyResponder> hotKey_;
+    std::unique_ptr<Tray> tray_;
+    std::unique_ptr<QFileSystemWatcher> defaultsWatch_;
+
+    std::optional<TodayStats> today_;
+    std::optional<std::vector<BarAppSummary>> barSummary_;
+    bool popclipRunning_ = false;
+    bool legacySecretsPending_ = false;
+    std::atomic<bool> checkingLegacy_{false};
+
+    // Keyring work; quitting waits for it.
+    QThreadPool workers_;
+    std::vector<Connection> observers_;
+    // Work handed to other threads and queues holds this weakly.
+    std::shared_ptr<AppDelegate*> self_;
+};
+
+// pivorel without a one-shot switch: the tray program, until the user quits from the menu.
+int runApplication(int argc, char** argv, AppDelegate::Options options);
+
+}  // namespace pivorel

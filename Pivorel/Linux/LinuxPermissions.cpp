@@ -1,0 +1,151 @@
+#include "Linux/LinuxPermissions.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+
+#include "Linux/ChildProcess.h"
+#include "Linux/DisplayProbe.h"
+#include "Shell/PermissionGuide.h"
+
+namespace pivorel {
+
+namespace {
+
+bool seenByDisplay(PermissionKind kind) {
+    return kind == PermissionKind::accessibility || kind == PermissionKind::screenRecording ||
+           kind == PermissionKind::inputMonitoring;
+}
+
+std::string upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return s;
+}
+
+std::string joined(const std::vector<std::string>& command) {
+    std::string out;
+    for (const auto& part : command) out += (out.empty() ? "" : " ") + part;
+    return out;
+}
+
+}  // namespace
+
+LinuxPermissions::LinuxPermissions(std::string executable) : executable_(std::move(executable)) {}
+
+bool LinuxPermissions::checkInProcess(PermissionKind kind) {
+    return seenByDisplay(kind) && x11InputReachable();
+}
+
+std::optional<bool> LinuxPermissions::checkLive(PermissionKind kind, double timeoutSeconds) {
+    if (!seenByDisplay(kind) || std::getenv("APP_SANDBOX_CONTAINER_ID")) return std::nullopt;
+    const std::string name(toString(kind));
+    const auto outcome = ChildProcess::run(
+        {executable_.empty() ? programPath() : executable_, "--permission-probe", name},
+        timeoutSeconds);
+    if (!outcome.started) {
+        PermissionGuide::log("live permission check " + name +
+                             " failed to start: " + outcome.startError);
+        return std::nullopt;
+    }
+    if (outcome.timedOut) {
+        PermissionGuide::log("live permission check " + name +
+                             " timed out (宿主 main 第一行是否调了 handleProbeIfNeeded?)");
+        return std::nullopt;
+    }
+    auto answer = PermissionGuide::interpretProbe(outcome.exitStatus, outcome.output);
+    if (!answer) {
+        PermissionGuide::log("live permission check " + name + " unusable: rc=" +
+                             std::to_string(outcome.exitStatus) + " out=" + outcome.output);
+    }
+    return answer;
+}
+
+void LinuxPermissions::request(PermissionKind) {
+    // X11 has no permission prompt: the display is reachable or it is not.
+}
+
+std::vector<std::vector<std::string>> LinuxPermissions::settingsCommands(
+    PermissionKind kind, const std::string& currentDesktop) {
+    const bool sound =
+        kind == PermissionKind::microphone || kind == PermissionKind::systemAudioCapture;
+    const bool access = seenByDisplay(kind);
+    struct Desktop {
+        const char* name;  // as $XDG_CURRENT_DESKTOP spells it, upper-cased
+        std::vector<std::string> command;
+    };
+    std::vector<Desktop> desktops = {
+        {"GNOME",
+         {"gnome-control-center", access  ? "universal-access"
+                                  : sound ? "sound"
+                                          : "privacy"}},
+        {"KDE",
+         {"systemsettings", access  ? "kcm_access"
+                            : sound ? "kcm_pulseaudio"
+                                    : "kcm_users"}},
+        {"X-CINNAMON",
+         {"cinnamon-settings", access  ? "universal-access"
+                               : sound ? "sound"
+                                       : "privacy"}},
+        {"XFCE", {access ? "xfce4-accessibility-settings" : "xfce4-settings-manager"}},
+        {"MATE", {access ? "mate-at-properties" : "mate-control-center"}},
+    };
+    std::vector<std::vector<std::string>> preferred, others;
+    const std::string current = ":" + upper(currentDesktop) + ":";
+    for (auto& d : desktops) {
+        const bool mine = current.find(":" + std::string(d.name) + ":") != std::string::npos;
+        (mine ? preferred : others).push_back(std::move(d.command));
+    }
+    preferred.insert(preferred.end(), others.begin(), others.end());
+    return preferred;
+}
+
+std::string LinuxPermissions::openSettingsPane(PermissionKind kind) {
+    const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
+    std::string method;
+    for (auto command : settingsCommands(kind, desktop ? desktop : "")) {
+        const std::string program = ChildProcess::findInPath(command[0]);
+        if (program.empty()) continue;
+        const std::string shown = joined(command);
+        command[0] = program;
+        if (ChildProcess::spawnDetached(command)) {
+            method = "exec:" + shown;
+            break;
+        }
+    }
+    // A freshly started settings program is raised by the window manager; one that was
+    // already running is not, and there is no reliable way to tell which happened.
+    PermissionGuide::log("open settings pane " + std::string(toString(kind)) + " -> " +
+                         (method.empty() ? "FAILED" : method) + " (front=false)");
+    return method;
+}
+
+std::optional<Rect> LinuxPermissions::settingsWindowFrame() {
+    return std::nullopt;
+}
+
+std::string LinuxPermissions::programPath() {
+    std::error_code ec;
+    const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : path.string();
+}
+
+bool LinuxPermissions::reveal(const std::string& path) {
+    if (path.empty()) return false;
+    if (!ChildProcess::findInPath("dbus-send").empty()) {
+        const auto outcome = ChildProcess::run(
+            {"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.FileManager1",
+             "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1.ShowItems",
+             "array:string:file://" + path, "string:"},
+            3.0);
+        if (outcome.exitStatus == 0) return true;
+    }
+    const auto folder = std::filesystem::path(path).parent_path();
+    return !ChildProcess::findInPath("xdg-open").empty() &&
+           ChildProcess::spawnDetached({"xdg-open", folder.string()}).ok();
+}
+
+}  // namespace pivorel

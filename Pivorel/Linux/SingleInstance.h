@@ -1,0 +1,99 @@
+#pragma once
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "Support/Result.h"
+
+namespace pivorel {
+
+class MainQueue;
+
+// One Pivorel per user. The running instance listens on a local socket in a private
+// directory of $XDG_RUNTIME_DIR; a second `pivorel <link>` hands its link over and exits.
+// Only the same user can connect (the directory is 0700 and the peer's uid is checked on
+// both ends), and only a link of the program's schemes is accepted.
+class SingleInstance {
+  public:
+    enum class Forward {
+        forwarded,   // the running instance took the link
+        notRunning,  // nobody listens: become the instance
+        refused,     // the running instance (or this side) rejected the message
+        unsafe,      // the socket or its directory belongs to someone else
+        failed,      // a listener that does not answer
+    };
+    struct ForwardResult {
+        Forward outcome = Forward::notRunning;
+        std::string detail;
+    };
+
+    struct ListenError {
+        enum class Kind { alreadyRunning, unsafe, failed };
+        Kind kind = Kind::failed;
+        std::string detail;
+    };
+
+    using LinkHandler = std::function<void(const std::string& link)>;
+
+    // Longest message accepted: a 20000-character text percent-encoded fits many times.
+    static constexpr std::size_t maxMessageBytes = 1u << 20;
+    static constexpr double ioTimeoutSeconds = 3.0;
+
+    // $XDG_RUNTIME_DIR/pivorel/instance.sock, or /tmp/pivorel-<uid>/instance.sock without
+    // a runtime directory.
+    static std::filesystem::path defaultSocketPath();
+
+    // Whether `message` is something the instance carries out: one line, valid UTF-8, no
+    // control characters, a "pivorel://" or "brisendo://" link (scheme in any case).
+    static bool isLink(std::string_view message);
+
+    // Hands `link` to the instance listening at `socket`.
+    static ForwardResult forward(const std::string& link,
+                                 const std::filesystem::path& socket = defaultSocketPath());
+
+    // Becomes the instance: listens at `socket` on a thread of its own and hands each
+    // accepted link to the handler on `queue`. Fails with alreadyRunning when another
+    // instance answers there; a socket left behind by a crashed instance is replaced.
+    // `expectedUid` is whom to accept (this user; tests pass another).
+    static Result<std::unique_ptr<SingleInstance>, ListenError> listen(
+        MainQueue& queue, const std::filesystem::path& socket = defaultSocketPath(),
+        uid_t expectedUid = ::getuid());
+
+    ~SingleInstance();
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    // Links that arrived before a handler was set are handed over in order when it is.
+    void setLinkHandler(LinkHandler handler);
+
+    const std::filesystem::path& socketPath() const { return socket_; }
+
+    // The private directory's safety: it must be a real directory of `uid` with no access
+    // for others; one of ours that is too open is tightened. An error text otherwise.
+    static Result<Done, std::string> checkDirectory(const std::filesystem::path& dir, uid_t uid);
+
+  private:
+    struct Shared;
+    SingleInstance(std::filesystem::path socket, int listenFd, int wakeFd[2], ino_t inode,
+                   uid_t expectedUid, MainQueue& queue);
+    void serve();
+    void handle(int fd);
+
+    std::filesystem::path socket_;
+    int listenFd_;
+    int wakeRead_;
+    int wakeWrite_;
+    ino_t inode_;
+    uid_t expectedUid_;
+    std::shared_ptr<Shared> shared_;
+    std::thread thread_;
+};
+
+}  // namespace pivorel

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Linux/AtSpiClient.h"
+#include "Linux/ScreenCoordinates.h"
+#include "Platform/Accessibility.h"
+
+namespace pivorel {
+
+class X11Connection;
+class X11Keyboard;
+class X11Selections;
+class X11Workspace;
+
+// What the selection reader asks of the desktop, on X11: the selected text is the PRIMARY
+// selection, taken only when it was set at or after the gesture's press (an owner keeps
+// serving a selection the user has long clicked away from); roles, password fields, the
+// editable state, the focused text and document addresses come from AT-SPI where the
+// program under the pointer exposes them. Menu presses go through AT-SPI, else as a
+// synthetic keystroke, never into a terminal. Any thread.
+class X11Accessibility final : public Accessibility {
+  public:
+    static constexpr auto readLimit = std::chrono::milliseconds(300);
+    static constexpr auto menuLimit = std::chrono::milliseconds(500);
+    // How long a synthetic keystroke waits for the user to let go of every key.
+    static constexpr auto keysUpLimit = std::chrono::seconds(1);
+
+    struct Environment {
+        // Server time of the last left press that began a gesture.
+        std::function<std::optional<std::uint32_t>()> lastPressTime;
+        // Safe to call from any thread.
+        std::function<ScreenCoordinates()> coordinates;
+        // Tells the input monitor that these keys are ours.
+        std::function<void(const std::vector<xcb_keycode_t>&)> expectSyntheticKeys;
+    };
+
+    X11Accessibility(X11Connection& x, X11Selections& selections, X11Workspace& workspace,
+                     X11Keyboard& keyboard, AtSpiClient& atspi, Environment environment);
+
+    bool isTrusted() override;
+    std::optional<std::string> roleAt(Point point) override;
+    std::optional<std::string> selectedText(Scope scope, const std::optional<std::string>& app,
+                                            std::size_t limit) override;
+    std::optional<std::string> focusedRole(const std::optional<std::string>& app) override;
+    std::optional<std::string> focusedSubrole(const std::optional<std::string>& app) override;
+    bool isSelectedTextSettable(const std::optional<std::string>& app) override;
+    std::optional<std::string> documentURL(const std::optional<std::string>& app) override;
+    std::optional<bool> pressMenu(const std::string& app, char key) override;
+
+    // The PRIMARY selection under the rules above.
+    std::optional<std::string> primaryText(std::size_t limit);
+
+  private:
+    struct Focus {
+        std::uint32_t pid = 0;
+        std::optional<AtSpiClient::Ref> app;
+        std::optional<AtSpiClient::Ref> element;
+        std::uint32_t role = 0;
+        std::uint64_t states = 0;
+        std::chrono::steady_clock::time_point at;
+    };
+
+    std::optional<Focus> focusOf(const std::optional<std::string>& app);
+    bool sendControlKey(char key);
+
+    X11Connection& x_;
+    X11Selections& selections_;
+    X11Workspace& workspace_;
+    X11Keyboard& keyboard_;
+    AtSpiClient& atspi_;
+    Environment environment_;
+    std::mutex mutex_;
+    // One read asks several questions about the same focus within milliseconds.
+    std::optional<Focus> focus_;
+    // The element the last gesture began on, which is usually the focused one.
+    std::optional<std::pair<std::uint32_t, AtSpiClient::Ref>> pressed_;
+};
+
+}  // namespace pivorel

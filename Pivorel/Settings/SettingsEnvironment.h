@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "Actions/ActionConfigStore.h"
+#include "Actions/ExtensionCatalogStore.h"
+
+namespace pivorel {
+
+class LoginItemHook;
+class MainQueue;
+class OnDeviceTranslator;
+class UpdateHook;
+class UserDefaults;
+class Workspace;
+
+// Everything the settings pages read and write, handed in by whoever opens the window.
+struct SettingsEnvironment {
+    std::shared_ptr<UserDefaults> defaults;
+    // Results of downloads and checks come back through it; must outlive the window.
+    MainQueue* queue = nullptr;
+    // The running applications for the applications page; may be null (the menu is empty).
+    Workspace* workspace = nullptr;
+    std::shared_ptr<LoginItemHook> login;
+    std::shared_ptr<UpdateHook> update;
+    ActionConfigStore actions;
+    ExtensionCatalogStore extensions;
+    std::shared_ptr<OnDeviceTranslator> translator;
+    // Whether the program is the active application (language packs are polled only then).
+    std::function<bool()> isActive;
+};
+
+}  // namespace pivorel

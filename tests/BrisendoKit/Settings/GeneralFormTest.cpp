@@ -1,0 +1,105 @@
+#include "Settings/GeneralForm.h"
+
+#include <gtest/gtest.h>
+
+#include "Platform/LoginItemHook.h"
+#include "Platform/UpdateHook.h"
+#include "Storage/UserDefaults.h"
+#include "TempDir.h"
+
+using namespace pivorel;
+
+namespace {
+
+struct FakeLogin final : LoginItemHook {
+    bool enabled = false;
+    bool accept = true;
+    bool isEnabled() override { return enabled; }
+    bool set(bool on) override {
+        if (accept) enabled = on;
+        return accept;
+    }
+};
+
+struct FakeUpdate final : UpdateHook {
+    bool automatic = true;
+    std::optional<TimePoint> last;
+    int checks = 0;
+    Signal<> signal;
+    bool autoCheck() override { return automatic; }
+    void setAutoCheck(bool on) override { automatic = on; }
+    std::optional<TimePoint> lastCheck() override { return last; }
+    void checkNow() override { ++checks; }
+    std::string version() override { return "0.1.0"; }
+    Connection observe(std::function<void()> handler) override {
+        return signal.connect(std::move(handler));
+    }
+};
+
+struct Fixture {
+    test::TempDir dir;
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(dir.path() / "d.json");
+    std::shared_ptr<FakeLogin> login = std::make_shared<FakeLogin>();
+    std::shared_ptr<FakeUpdate> update = std::make_shared<FakeUpdate>();
+    GeneralForm form{BarSettings(defaults), login, update};
+};
+
+}  // namespace
+
+TEST(GeneralForm, ARefusedLoginChangeSpringsBackWithANote) {
+    Fixture f;
+    f.form.setLoginOn(true);
+    EXPECT_TRUE(f.form.loginOn());
+    EXPECT_EQ(f.form.loginNote(), "");
+
+    f.login->accept = false;
+    f.form.setLoginOn(false);
+    EXPECT_TRUE(f.form.loginOn());
+    EXPECT_EQ(f.form.loginNote(), "系统没有接受，请在系统设置 → 通用 → 登录项里手动设置");
+
+    f.login->accept = true;
+    f.form.setLoginOn(false);
+    EXPECT_FALSE(f.form.loginOn());
+    EXPECT_EQ(f.form.loginNote(), "");
+
+    // Without a hook the switch stays off and says it was refused.
+    GeneralForm bare{BarSettings(f.defaults), nullptr, nullptr};
+    bare.setLoginOn(true);
+    EXPECT_FALSE(bare.loginOn());
+    EXPECT_FALSE(bare.loginNote().empty());
+    EXPECT_FALSE(bare.autoCheck());
+    EXPECT_EQ(bare.versionLine(), "当前版本 　还没检查过");
+}
+
+TEST(GeneralForm, StoresTheBarSwitchAndDrivesTheUpdateChecker) {
+    Fixture f;
+    EXPECT_TRUE(f.form.barEnabled());
+    f.form.setBarEnabled(false);
+    EXPECT_EQ(f.defaults->boolValue("barEnabled"), false);
+
+    int changes = 0;
+    auto watch = f.form.changed.connect([&] { ++changes; });
+    f.form.setAutoCheck(false);
+    EXPECT_FALSE(f.update->automatic);
+    f.form.checkNow();
+    EXPECT_EQ(f.update->checks, 1);
+    EXPECT_EQ(f.form.versionLine(), "当前版本 0.1.0　还没检查过");
+    f.update->last = fromUnixSeconds(1'750'000'000);
+    f.update->signal.emit();  // the checker finished on its own
+    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(f.form.versionLine().rfind("当前版本 0.1.0　上次检查 ", 0), 0u);
+
+    const auto choices = GeneralForm::languageChoices();
+    ASSERT_EQ(choices.size(), 9u);
+    EXPECT_EQ(choices[0], (std::pair<std::string, std::string>{"system", "跟随系统"}));
+    EXPECT_EQ(choices[3].first, "en");
+    EXPECT_EQ(GeneralForm::links()[2].url, "mailto:support@pivorel.app");
+}
+
+TEST(GeneralForm, TheLastCheckIsWrittenInTheInterfaceLanguagesMonthDayTimeForm) {
+    // 2025-06-15 15:06:40 UTC.
+    const TimePoint t = fromUnixSeconds(1'750'000'000);
+    EXPECT_EQ(GeneralForm::formatCheckTime(t, "zh-Hans", "UTC"), "6月15日 15:06");
+    EXPECT_EQ(GeneralForm::formatCheckTime(t, "en", "UTC"), "Jun 15, 15:06");
+    EXPECT_EQ(GeneralForm::formatCheckTime(t, "de", "Asia/Shanghai"), "15. Juni, 23:06");
+}

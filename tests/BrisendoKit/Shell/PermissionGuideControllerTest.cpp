@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+
+#include "Fakes/FakeDesktop.h"
+#include "Fakes/ManualMainQueue.h"
+#include "Shell/PermissionGuideController.h"
+#include "Shell/PermissionPlatform.h"
+#include "Support/Log.h"
+
+using namespace pivorel;
+using namespace pivorel::test;
+
+namespace {
+
+struct FakePermissions final : PermissionPlatform {
+    std::map<PermissionKind, bool> inProcess;
+    std::deque<std::optional<bool>> liveAnswers;  // in order; none left answers "nothing"
+    std::vector<int> liveAtTick;
+    const int* tick = nullptr;
+    int paneOpens = 0;
+    std::optional<Rect> settingsFrame;
+
+    bool checkInProcess(PermissionKind kind) override { return inProcess[kind]; }
+    std::optional<bool> checkLive(PermissionKind, double) override {
+        liveAtTick.push_back(*tick);
+        if (liveAnswers.empty()) return std::nullopt;
+        auto answer = liveAnswers.front();
+        liveAnswers.pop_front();
+        return answer;
+    }
+    void request(PermissionKind) override {}
+    std::string openSettingsPane(PermissionKind) override { return ++paneOpens, "exec:test"; }
+    std::optional<Rect> settingsWindowFrame() override { return settingsFrame; }
+    std::string programPath() override { return "/usr/bin/pivorel"; }
+    bool reveal(const std::string&) override { return true; }
+};
+
+struct FakeGuideWindow final : GuideWindow {
+    struct Record {
+        GuideContent content;
+        Callbacks callbacks;
+        GuideStatus status = GuideStatus::waiting;
+        std::string statusText;
+        Point origin;
+        bool shown = false;
+        int raised = 0;
+    };
+    explicit FakeGuideWindow(std::shared_ptr<Record> r) : record(std::move(r)) {}
+    void setStatus(GuideStatus status, const std::string& text) override {
+        record->status = status;
+        record->statusText = text;
+    }
+    Size size() override { return {300, 400}; }
+    void moveTo(Point origin) override { record->origin = origin; }
+    void show() override { record->shown = true; }
+    void hide() override { record->shown = false; }
+    void bringToFront() override { ++record->raised; }
+    std::shared_ptr<Record> record;
+};
+
+class GuideControllerTest : public ::testing::Test {
+  protected:
+    GuideControllerTest() {
+        platform->tick = &tick;
+        controller.runInBackground = [](std::function<void()> work) { work(); };
+        controller.checkProvider = [this](PermissionKind k) { return platform->inProcess[k]; };
+    }
+
+    // One second of guide time, with whatever the live checks post.
+    void second() {
+        ++tick;
+        queue.advance(1.0);
+    }
+    bool granted(PermissionKind kind) { return controller.session(kind)->granted; }
+
+    std::shared_ptr<FakePermissions> platform = std::make_shared<FakePermissions>();
+    std::vector<std::shared_ptr<FakeGuideWindow::Record>> windows;
+    FakeWorkspace workspace;
+    VirtualClock clock;
+    ManualMainQueue queue{clock};
+    int tick = 0;
+    PermissionGuideController controller{
+        platform,
+        [this](const GuideContent& content, GuideWindow::Callbacks callbacks) {
+            windows.push_back(std::make_shared<FakeGuideWindow::Record>());
+            windows.back()->content = content;
+            windows.back()->callbacks = std::move(callbacks);
+            return std::make_unique<FakeGuideWindow>(windows.back());
+        },
+        workspace, queue};
+    LogCapture log;
+    static constexpr auto ax = PermissionKind::accessibility;
+};
+
+}  // namespace
+
+TEST_F(GuideControllerTest, SecondRequestJoinsTheOpenGuideAndHandlersRunInOrderAfterGrant) {
+    std::vector<std::string> ran;
+    controller.ensure(ax, "读选区", [&] { ran.push_back("first"); });
+    controller.ensure(ax, "读选区", [&] { ran.push_back("second"); });
+    ASSERT_EQ(windows.size(), 1u);
+    auto& w = *windows[0];
+    EXPECT_EQ(platform->paneOpens, 1);
+    EXPECT_TRUE(w.shown);
+    EXPECT_EQ(w.raised, 1);
+    EXPECT_EQ(w.content.title, "把 Pivorel 加进「辅助功能」");
+    EXPECT_EQ(w.content.reason, "用于：读选区");
+    EXPECT_EQ(w.statusText, "等待授权中…");
+    EXPECT_EQ(w.origin, (Point{1124, 16})) << "no settings window: the screen's corner";
+    EXPECT_TRUE(log.contains("[Pivorel] permission guide shown: accessibility"));
+    EXPECT_TRUE(log.contains("permission guide already open: accessibility (brought to front)"));
+
+    platform->inProcess[ax] = true;
+    platform->liveAnswers = {true};
+    second();
+    EXPECT_TRUE(granted(ax));
+    EXPECT_EQ(w.status, GuideStatus::granted);
+    EXPECT_TRUE(ran.empty()) << "handlers wait for the close delay";
+    queue.advance(controller.closeDelay);
+    EXPECT_EQ(ran, (std::vector<std::string>{"first", "second"}));
+    EXPECT_EQ(controller.session(ax), nullptr);
+    EXPECT_FALSE(w.shown);
+    EXPECT_TRUE(log.contains("permission guide closed(granted): accessibility"));
+    queue.advance(10);
+    EXPECT_EQ(ran.size(), 2u) << "no ticks after closing";
+
+    // Granted by now: a new request runs its continuation at once and opens nothing.
+    controller.ensure(ax, "r", [&] { ran.push_back("third"); });
+    EXPECT_EQ(ran.back(), "third");
+    EXPECT_EQ(windows.size(), 1u);
+}
+
+TEST_F(GuideControllerTest, LiveChecksRunEveryThirdTickUntilTheInProcessAnswerTurns) {
+    controller.ensure(ax, "r", [] {});
+    for (int i = 0; i < 9; ++i) second();
+    EXPECT_EQ(platform->liveAtTick, (std::vector<int>{3, 6, 9}));
+
+    // A positive in-process answer is checked live on the very next tick: a "no" there
+    // wins, a live check with no answer trusts it.
+    platform->inProcess[ax] = true;
+    platform->liveAnswers = {false};
+    second();
+    EXPECT_EQ(platform->liveAtTick.back(), 10);
+    EXPECT_FALSE(granted(ax));
+    second();
+    EXPECT_EQ(platform->liveAtTick.back(), 11);
+    EXPECT_TRUE(granted(ax));
+}
+
+TEST_F(GuideControllerTest, OnlyOneLiveCheckAtATime) {
+    std::vector<std::function<void()>> parked;
+    controller.runInBackground = [&](std::function<void()> work) { parked.push_back(work); };
+    controller.ensure(ax, "r", [] {});
+    platform->inProcess[ax] = true;
+    for (int i = 0; i < 4; ++i) second();
+    ASSERT_EQ(parked.size(), 1u);
+    platform->liveAnswers = {true};
+    parked[0]();
+    queue.runReady();
+    EXPECT_TRUE(granted(ax));
+}
+
+TEST_F(GuideControllerTest, SkipEndsTheGuideAndOnlyTheSkipHandlersRun) {
+    int grantedRuns = 0, skipped = 0;
+    controller.ensure(
+        PermissionKind::screenRecording, "r", [&] { ++grantedRuns; }, [&] { ++skipped; });
+    windows[0]->callbacks.onSkip();
+    EXPECT_EQ(skipped, 1);
+    EXPECT_EQ(controller.session(PermissionKind::screenRecording), nullptr);
+    EXPECT_TRUE(log.contains("permission guide closed(skipped): screenRecording"));
+    platform->inProcess[PermissionKind::screenRecording] = true;
+    queue.advance(5);
+    EXPECT_EQ(grantedRuns, 0);
+    EXPECT_TRUE(platform->liveAtTick.empty());
+
+    // Nothing but "skip" ends a system-audio guide; a microphone one needs no live check.
+    controller.ensure(PermissionKind::systemAudioCapture, "r", [] {});
+    platform->inProcess[PermissionKind::systemAudioCapture] = true;
+    controller.ensure(PermissionKind::microphone, "r", [&] { ++grantedRuns; });
+    platform->inProcess[PermissionKind::microphone] = true;
+    queue.advance(10);
+    EXPECT_FALSE(granted(PermissionKind::systemAudioCapture));
+    EXPECT_EQ(grantedRuns, 1);
+    EXPECT_TRUE(platform->liveAtTick.empty());
+}
+
+TEST_F(GuideControllerTest, DragsSetTheStatusAndTheGuideFollowsTheSettingsWindow) {
+    platform->settingsFrame = Rect{100, 200, 600, 500};
+    controller.ensure(ax, "r", [] {});
+    auto& w = *windows[0];
+    EXPECT_EQ(w.origin, (Point{716, 300}));
+    w.callbacks.onDragEnded("none");
+    EXPECT_EQ(w.status, GuideStatus::dropMissed);
+    w.callbacks.onDragEnded("copy");
+    EXPECT_EQ(w.status, GuideStatus::dropped);
+    w.callbacks.onReopen();
+    EXPECT_EQ(platform->paneOpens, 2);
+
+    platform->settingsFrame = Rect{100, 100, 600, 500};
+    second();
+    EXPECT_EQ(w.origin, (Point{716, 200}));
+    EXPECT_TRUE(log.contains("permission guide follows settings: {100, 100, 600, 500}"));
+}
+
+TEST_F(GuideControllerTest, StartUpStepHonoursTheSkipSwitch) {
+    controller.ensureAccessibility(true, [] {});
+    EXPECT_TRUE(windows.empty());
+    EXPECT_TRUE(log.contains("Pivorel: 辅助功能未授权，引导窗已跳过（--no-permission-guide）"));
+    controller.ensureAccessibility(false, [] {});
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_EQ(windows[0]->content.reason, "用于：选中文字后在旁边弹出下一步小条");
+}

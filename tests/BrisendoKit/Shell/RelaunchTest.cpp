@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Fakes/ManualMainQueue.h"
+#include "Shell/RelaunchContinuation.h"
+#include "Shell/Relauncher.h"
+#include "Storage/UserDefaults.h"
+#include "Support/FileIO.h"
+#include "Support/Log.h"
+#include "TempDir.h"
+
+using namespace pivorel;
+using namespace pivorel::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Pending = RelaunchContinuation::Pending;
+
+Pending pendingAt(double savedAt) {
+    return Pending{"accessibility", "barReady", {}, savedAt};
+}
+
+class FakeRelaunch final : public RelaunchPlatform {
+  public:
+    bool installed = true;
+    bool spawnFails = false;
+    std::vector<fs::path> spawned;
+    int terminated = 0;
+
+    fs::path executablePath() override { return "/usr/bin/pivorel"; }
+    bool isInstalledExecutable(const fs::path&) override { return installed; }
+    Result<Done, std::string> spawnRelaunch(const fs::path& path) override {
+        if (spawnFails) return fail(std::string("no shell"));
+        spawned.push_back(path);
+        return Done{};
+    }
+    void terminate() override { ++terminated; }
+};
+
+}  // namespace
+
+TEST(RelaunchContinuation, TakenOnceWithinItsAgeWindow) {
+    TempDir dir;
+    const auto file = dir.path() / "pending_permission.json";
+    const auto now = fromUnixSeconds(1'750'000'000);
+    LogCapture log;
+
+    Pending p = pendingAt(toUnixSeconds(now) - 3);
+    p.payload = {{"a", "b"}};
+    ASSERT_TRUE(RelaunchContinuation::save(p, file));
+    EXPECT_EQ(RelaunchContinuation::resumeAtStartup(now, file), p);
+    EXPECT_TRUE(log.contains("Pivorel: 授权后重启续接 accessibility"));
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now));
+
+    // 130 s old: dropped as expired. 10 s in the future: dropped. 3 s ahead: accepted.
+    RelaunchContinuation::save(pendingAt(toUnixSeconds(now) - 130), file);
+    EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now));
+    EXPECT_TRUE(log.contains("pending permission expired (age 130s), dropped"));
+    EXPECT_FALSE(fs::exists(file));
+    RelaunchContinuation::save(pendingAt(toUnixSeconds(now) + 10), file);
+    EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now));
+    EXPECT_TRUE(log.contains("pending permission expired (age -10s), dropped"));
+    RelaunchContinuation::save(pendingAt(toUnixSeconds(now) + 3), file);
+    EXPECT_TRUE(RelaunchContinuation::takePending(120, file, now));
+
+    // Absurd times do not overflow the log line.
+    RelaunchContinuation::save(pendingAt(1e300), file);
+    EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now));
+}
+
+TEST(RelaunchContinuation, BadFilesGiveNothingAndAreRemoved) {
+    TempDir dir;
+    const auto file = dir.path() / "pending_permission.json";
+    const auto now = fromUnixSeconds(1'750'000'000);
+    const std::string fresh = std::to_string(toUnixSeconds(now));
+    LogCapture log;
+
+    const std::vector<std::string> bad = {
+        "not json",
+        "[]",
+        "{\"kind\":\"accessibility\",\"action\":\"barReady\",\"payload\":{}}",
+        "{\"kind\":\"accessibility\",\"action\":\"barReady\",\"payload\":{\"n\":1},\"savedAt\":" +
+            fresh + "}",
+        "{\"kind\":\"camera\",\"action\":\"barReady\",\"payload\":{},\"savedAt\":" + fresh + "}",
+        "{\"kind\":\"accessibility\",\"action\":\"barReady\",\"payload\":{},\"savedAt\":\"" +
+            fresh + "\"}",
+        std::string(RelaunchContinuation::maxFileBytes + 1, ' '),
+        "{\"kind\":\"accessibility\",\"action\":\"barReady\",\"payload\":{},\"savedAt\":1e999}",
+    };
+    for (const auto& bytes : bad) {
+        ASSERT_TRUE(fileio::writeFileAtomically(file, bytes));
+        EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now)) << bytes.substr(0, 80);
+        EXPECT_FALSE(fs::exists(file)) << bytes.substr(0, 80);
+    }
+    EXPECT_TRUE(log.contains("pending permission unreadable, dropped"));
+
+    // A FIFO must not hang start-up; a link is removed, never its target.
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(file)));
+    const auto target = dir.path() / "target.json";
+    RelaunchContinuation::save(pendingAt(toUnixSeconds(now)), target);
+    fs::create_symlink(target, file);
+    EXPECT_TRUE(RelaunchContinuation::takePending(120, file, now));
+    EXPECT_TRUE(fs::exists(target));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(file)));
+
+    // A directory in the way is left alone and yields nothing.
+    fs::create_directory(file);
+    fs::create_directory(file / "child");
+    EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now));
+    EXPECT_TRUE(fs::is_directory(file));
+}
+
+TEST(Relauncher, RefusesLoopsNonInstalledProgramsAndFailedSpawns) {
+    TempDir dir;
+    UserDefaults defaults(dir.path() / "defaults.json");
+    VirtualClock clock;
+    ManualMainQueue queue(clock);
+    FakeRelaunch platform;
+    Relauncher relauncher(platform, defaults, clock, queue);
+    LogCapture log;
+
+    ASSERT_TRUE(relauncher.relaunch("accessibility granted", 300));
+    EXPECT_EQ(platform.spawned, (std::vector<fs::path>{"/usr/bin/pivorel"}));
+    EXPECT_EQ(defaults.doubleValue(Relauncher::lastRelaunchKey), toUnixSeconds(clock.now()));
+    EXPECT_EQ(platform.terminated, 0);
+    queue.advance(Relauncher::terminateDelay);
+    EXPECT_EQ(platform.terminated, 1);
+
+    queue.advance(100);
+    EXPECT_FALSE(relauncher.relaunch("again", 300));
+    EXPECT_TRUE(log.contains("relaunch skipped (already relaunched 100s ago): again"));
+    queue.advance(201);
+    EXPECT_TRUE(relauncher.relaunch("later", 300));
+
+    // A stamp from a clock that ran far ahead does not block for ever.
+    defaults.set(Relauncher::lastRelaunchKey, toUnixSeconds(clock.now()) + 86400);
+    EXPECT_TRUE(relauncher.relaunch("clock", 300));
+
+    queue.advance(1000);
+    platform.spawnFails = true;
+    const double before = *defaults.doubleValue(Relauncher::lastRelaunchKey);
+    EXPECT_FALSE(relauncher.relaunch("x", 300));
+    EXPECT_TRUE(log.contains("relaunch failed to spawn: no shell"));
+    EXPECT_EQ(defaults.doubleValue(Relauncher::lastRelaunchKey), before);
+
+    platform.installed = false;
+    EXPECT_FALSE(relauncher.relaunch("x", 300));
+    EXPECT_TRUE(log.contains("relaunch skipped (not an installed executable): /usr/bin/pivorel"));
+}
+
+TEST(Relauncher, GrantWritesTheContinuationAndTakesItBackWhenRefused) {
+    TempDir dir;
+    UserDefaults defaults(dir.path() / "defaults.json");
+    VirtualClock clock;
+    ManualMainQueue queue(clock);
+    FakeRelaunch platform;
+    Relauncher relauncher(platform, defaults, clock, queue);
+    relauncher.continuationPath = dir.path() / "pending_permission.json";
+    LogCapture log;
+
+    relauncher.continueAfterGrant(PermissionKind::accessibility);
+    EXPECT_TRUE(log.contains("relaunching: accessibility granted"));
+    auto taken = RelaunchContinuation::takePending(120, relauncher.continuationPath, clock.now());
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->action, "barReady");
+
+    relauncher.continueAfterGrant(PermissionKind::accessibility);  // within the loop window
+    EXPECT_FALSE(fs::exists(*relauncher.continuationPath));
+    EXPECT_TRUE(log.contains("Pivorel: 辅助功能已授权，请退出再打开一次 Pivorel"));
+}

@@ -1,0 +1,182 @@
+#include "Shell/StatusMenuModel.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "Localization/Localizer.h"
+
+using namespace pivorel;
+using ID = StatusMenuModel::ItemID;
+
+namespace {
+
+// 2025-06-15 06:00 UTC: 14:00 in Shanghai.
+const TimePoint now = fromUnixSeconds(1'749'967'200);
+
+StatusMenuModel::Inputs inputs() {
+    StatusMenuModel::Inputs in;
+    in.now = now;
+    in.hotkeyDisplay = "⌃⌥N";
+    in.timeZone = "Asia/Shanghai";
+    return in;
+}
+
+const StatusMenuModel::Item& item(const std::vector<StatusMenuModel::Item>& items, ID id) {
+    const auto* found = StatusMenuModel::find(items, id);
+    EXPECT_NE(found, nullptr);
+    static const StatusMenuModel::Item none;
+    return found ? *found : none;
+}
+
+struct Language {
+    explicit Language(const char* code) { Localizer::setLanguageOverride(code); }
+    ~Language() { Localizer::setLanguageOverride("zh-Hans"); }
+};
+
+}  // namespace
+
+TEST(StatusMenuModel, TitleAndStatisticsLineFollowTodaysCounts) {
+    auto in = inputs();
+    // Before the first refresh, and with nothing selected today: only the icon.
+    EXPECT_EQ(StatusMenuModel::statusTitle(in), "");
+    EXPECT_EQ(item(StatusMenuModel::items(in), ID::stats).title, "今天 0 条");
+    in.today = TodayStats{};
+    EXPECT_EQ(StatusMenuModel::statusTitle(in), "");
+    EXPECT_EQ(item(StatusMenuModel::items(in), ID::stats).title,
+              "今天 0 条 · 排第一就是所选 —（0/0）");
+
+    in.today = TodayStats{4, 2, 1};
+    EXPECT_EQ(StatusMenuModel::statusTitle(in), " 4 · 50%");
+    const auto stats = item(StatusMenuModel::items(in), ID::stats);
+    EXPECT_EQ(stats.title, "今天 4 条 · 排第一就是所选 50%（1/2）");
+    EXPECT_FALSE(stats.enabled);
+
+    // Selections without a choice have no hit rate yet.
+    in.today = TodayStats{3, 0, 0};
+    EXPECT_EQ(StatusMenuModel::statusTitle(in), " 3 · —");
+
+    // Whole percentages, halves away from zero.
+    EXPECT_EQ(StatusMenuModel::hitPercentage({9, 3, 2}), "67%");
+    EXPECT_EQ(StatusMenuModel::hitPercentage({9, 8, 1}), "13%");
+    EXPECT_EQ(StatusMenuModel::hitPercentage({9, 3, 3}), "100%");
+
+    // Warnings lead the title: PopClip only matters while the bar is on.
+    in.today = TodayStats{4, 2, 1};
+    in.popclipRunning = true;
+    in.pendingUpdate = "1.4.0";
+    EXPECT_EQ(StatusMenuModel::statusTitle(in), " ⚠︎ ⬆︎ 4 · 50%");
+    in.barEnabled = false;
+    EXPECT_EQ(StatusMenuModel::statusTitle(in), " ⬆︎ 4 · 50%");
+}
+
+TEST(StatusMenuModel, ItemsComeInMenuOrderWithTheirRules) {
+    auto in = inputs();
+    auto items = StatusMenuModel::items(in);
+    std::vector<ID> order;
+    for (const auto& i : items) order.push_back(i.id);
+    EXPECT_EQ(order, (std::vector<ID>{
+                         ID::updateAvailable, ID::popclipWarning, ID::separator, ID::stats,
+                         ID::barLog, ID::separator, ID::toggleBar, ID::togglePause, ID::hotkey,
+                         ID::accessibility, ID::settings, ID::translationPack, ID::checkForUpdates,
+                         ID::importLegacySecrets, ID::revealDatabase, ID::separator, ID::quit}));
+
+    // Quiet defaults: nothing to update, no conflict, no old secrets.
+    EXPECT_TRUE(item(items, ID::updateAvailable).hidden);
+    EXPECT_TRUE(item(items, ID::popclipWarning).hidden);
+    EXPECT_TRUE(item(items, ID::importLegacySecrets).hidden);
+    EXPECT_TRUE(item(items, ID::toggleBar).checkable);
+    EXPECT_TRUE(item(items, ID::toggleBar).checked);
+    EXPECT_EQ(item(items, ID::hotkey).title, "快捷键 ⌃⌥N：对选中文字弹出面板");
+    EXPECT_FALSE(item(items, ID::hotkey).enabled);
+    EXPECT_EQ(item(items, ID::accessibility).title, "辅助功能：已授权");
+    EXPECT_FALSE(item(items, ID::accessibility).enabled);
+    EXPECT_EQ(item(items, ID::settings).shortcut, ",");
+    EXPECT_EQ(item(items, ID::quit).shortcut, "q");
+    EXPECT_EQ(item(items, ID::quit).title, "退出 Pivorel");
+    EXPECT_EQ(item(items, ID::revealDatabase).title, "在 Finder 里显示记录文件");
+
+    in.pendingUpdate = "2.0.1";
+    in.popclipRunning = true;
+    in.legacySecretsPending = true;
+    in.trusted = false;
+    items = StatusMenuModel::items(in);
+    EXPECT_FALSE(item(items, ID::updateAvailable).hidden);
+    EXPECT_EQ(item(items, ID::updateAvailable).title, "⬆︎ 有新版本 2.0.1，点此更新");
+    const auto warning = item(items, ID::popclipWarning);
+    EXPECT_FALSE(warning.hidden);
+    EXPECT_FALSE(warning.enabled);
+    EXPECT_TRUE(warning.warning);
+    EXPECT_FALSE(item(items, ID::importLegacySecrets).hidden);
+    EXPECT_EQ(item(items, ID::accessibility).title, "辅助功能：未授权，点此打开设置");
+    EXPECT_TRUE(item(items, ID::accessibility).enabled);
+
+    // With the bar off, PopClip popping up too is no conflict.
+    in.barEnabled = false;
+    items = StatusMenuModel::items(in);
+    EXPECT_TRUE(item(items, ID::popclipWarning).hidden);
+    EXPECT_FALSE(item(items, ID::toggleBar).checked);
+}
+
+TEST(StatusMenuModel, BarLogTotalsEveryApplicationAndListsTheFirstTen) {
+    auto in = inputs();
+    EXPECT_EQ(item(StatusMenuModel::items(in), ID::barLog).title, "小条记录");
+
+    in.barSummary = std::vector<BarAppSummary>{};
+    auto log = item(StatusMenuModel::items(in), ID::barLog);
+    EXPECT_EQ(log.title, "小条：累计弹出 0 次 · 漏弹 0 次");
+    EXPECT_EQ(log.submenu, std::vector<std::string>{"还没有记录"});
+
+    std::vector<BarAppSummary> rows = {{"org.gnome.Terminal", 1, 3, 95.5},
+                                       {"(未知)", 2, 0, std::nullopt},
+                                       {"firefox-esr", 1, 2, 80.4}};
+    for (int i = 0; i < 9; ++i) rows.push_back({"app" + std::to_string(i), 10, 0, 40.0});
+    in.barSummary = rows;
+    log = item(StatusMenuModel::items(in), ID::barLog);
+    // The totals count all twelve applications; the submenu only the first ten.
+    EXPECT_EQ(log.title, "小条：累计弹出 94 次 · 漏弹 5 次");
+    ASSERT_EQ(log.submenu.size(), 10u);
+    EXPECT_EQ(log.submenu[0], "org.gnome.Terminal：弹 1 · 漏 3 · 弹出率 25% · 延迟 96 ms");
+    EXPECT_EQ(log.submenu[1], "(未知)：弹 2 · 漏 0 · 弹出率 100% · 延迟 —");
+    EXPECT_EQ(log.submenu[2], "firefox-esr：弹 1 · 漏 2 · 弹出率 33% · 延迟 80 ms");
+    EXPECT_EQ(log.submenu[9], "app6：弹 10 · 漏 0 · 弹出率 100% · 延迟 40 ms");
+
+    Language en("en");
+    const auto lines = StatusMenuModel::barLogLines(rows);
+    EXPECT_EQ(lines[1], "(unknown): shown 2 · missed 0 · rate 100% · latency —");
+    EXPECT_EQ(StatusMenuModel::barLogLines({}), std::vector<std::string>{"No records yet"});
+}
+
+TEST(StatusMenuModel, PauseShowsItsEndInTheInterfaceLanguage) {
+    auto in = inputs();
+    EXPECT_EQ(item(StatusMenuModel::items(in), ID::togglePause).title, "暂停小条 1 小时");
+
+    in.pausedUntil = now + std::chrono::minutes(30);  // 14:30 in Shanghai
+    EXPECT_EQ(item(StatusMenuModel::items(in), ID::togglePause).title, "已暂停到 14:30，点此恢复");
+    // The same moment in another zone.
+    in.timeZone = "Europe/Berlin";
+    EXPECT_EQ(item(StatusMenuModel::items(in), ID::togglePause).title, "已暂停到 08:30，点此恢复");
+
+    // A pause that ended offers a new one.
+    in.pausedUntil = now - std::chrono::seconds(1);
+    EXPECT_EQ(item(StatusMenuModel::items(in), ID::togglePause).title, "暂停小条 1 小时");
+    in.pausedUntil = now;
+    EXPECT_EQ(item(StatusMenuModel::items(in), ID::togglePause).title, "暂停小条 1 小时");
+
+    in.timeZone = "Asia/Shanghai";
+    in.pausedUntil = now + std::chrono::hours(1) + std::chrono::minutes(5);
+    {
+        Language en("en");
+        EXPECT_EQ(item(StatusMenuModel::items(in), ID::togglePause).title,
+                  "Paused until 15:05, click to resume");
+        EXPECT_EQ(item(StatusMenuModel::items(in), ID::quit).title, "Quit Pivorel");
+    }
+    {
+        // 24-hour forms, whatever the language's habit for "h:mm a".
+        Language de("de");
+        EXPECT_EQ(StatusMenuModel::pauseEnd(in.pausedUntil.value(), "Asia/Shanghai"), "15:05");
+        Language ko("ko");
+        EXPECT_NE(StatusMenuModel::pauseEnd(in.pausedUntil.value(), "Asia/Shanghai").find("15"),
+                  std::string::npos);
+    }
+}

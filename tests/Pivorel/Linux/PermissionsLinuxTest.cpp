@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "Linux/ChildProcess.h"
+#include "Linux/LinuxPermissions.h"
+#include "Linux/LinuxRelaunch.h"
+#include "Support/Log.h"
+#include "TempDir.h"
+
+using namespace pivorel;
+using namespace pivorel::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path script(const TempDir& dir, const std::string& name, const std::string& body) {
+    const auto path = dir.path() / name;
+    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+    fs::permissions(path, fs::perms::owner_all);
+    return path;
+}
+
+}  // namespace
+
+TEST(ChildProcess, RunsCollectsOutputAndEnforcesTheDeadline) {
+    auto echo = ChildProcess::run({"sh", "-c", "echo hi; exit 3"}, 5);
+    EXPECT_TRUE(echo.started);
+    EXPECT_FALSE(echo.timedOut);
+    EXPECT_EQ(echo.exitStatus, 3);
+    EXPECT_EQ(echo.output, "hi\n");
+
+    const auto start = std::chrono::steady_clock::now();
+    auto hang = ChildProcess::run({"sleep", "30"}, 0.3);
+    EXPECT_TRUE(hang.timedOut);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    // A child that ignores SIGTERM is killed.
+    auto stubborn = ChildProcess::run({"sh", "-c", "trap '' TERM; while :; do sleep 1; done"}, 0.3);
+    EXPECT_TRUE(stubborn.timedOut);
+
+    auto missing = ChildProcess::run({"/nonexistent/program"}, 1);
+    EXPECT_FALSE(missing.started);
+    EXPECT_FALSE(missing.startError.empty());
+
+    EXPECT_FALSE(ChildProcess::findInPath("sh").empty());
+    EXPECT_TRUE(ChildProcess::findInPath("no-such-program-here").empty());
+}
+
+TEST(LinuxPermissions, LiveChecksReadTheProbeChildAndGiveUpOnAHangingOne) {
+    TempDir dir;
+    LogCapture log;
+    EXPECT_EQ(LinuxPermissions(script(dir, "yes1", "echo 1").string())
+                  .checkLive(PermissionKind::accessibility, 2),
+              true);
+    EXPECT_EQ(LinuxPermissions(script(dir, "no", "echo 0").string())
+                  .checkLive(PermissionKind::inputMonitoring, 2),
+              false);
+    EXPECT_EQ(LinuxPermissions(script(dir, "word", "echo yes").string())
+                  .checkLive(PermissionKind::accessibility, 2),
+              std::nullopt);
+    EXPECT_TRUE(log.contains("live permission check accessibility unusable: rc=0 out=yes"));
+    EXPECT_EQ(LinuxPermissions(script(dir, "fails", "echo 1; exit 2").string())
+                  .checkLive(PermissionKind::accessibility, 2),
+              std::nullopt);
+
+    // A program whose main does not answer the probe first: cut off at the time-out.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(LinuxPermissions(script(dir, "hangs", "sleep 30").string())
+                  .checkLive(PermissionKind::accessibility, 0.5),
+              std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(log.contains("live permission check accessibility timed out"));
+
+    EXPECT_EQ(LinuxPermissions("/nonexistent").checkLive(PermissionKind::accessibility, 1),
+              std::nullopt);
+    EXPECT_TRUE(log.contains("live permission check accessibility failed to start: "));
+    // Kinds a fresh process sees no differently are not probed at all.
+    EXPECT_EQ(LinuxPermissions(script(dir, "never", "echo 1").string())
+                  .checkLive(PermissionKind::microphone, 2),
+              std::nullopt);
+}
+
+TEST(LinuxPermissions, SettingsProgramsOfTheCurrentDesktopComeFirst) {
+    EXPECT_EQ(LinuxPermissions::settingsCommands(PermissionKind::accessibility, "KDE")[0],
+              (std::vector<std::string>{"systemsettings", "kcm_access"}));
+    EXPECT_EQ(LinuxPermissions::settingsCommands(PermissionKind::accessibility, "ubuntu:GNOME")[0],
+              (std::vector<std::string>{"gnome-control-center", "universal-access"}));
+
+    // Without any settings program installed, the method is empty and the log says so.
+    const std::string saved = std::getenv("PATH") ? std::getenv("PATH") : "";
+    TempDir empty;
+    ::setenv("PATH", empty.path().c_str(), 1);
+    LogCapture log;
+    EXPECT_EQ(LinuxPermissions().openSettingsPane(PermissionKind::accessibility), "");
+    ::setenv("PATH", saved.c_str(), 1);
+    EXPECT_TRUE(log.contains("open settings pane accessibility -> FAILED (front=false)"));
+}
+
+TEST(LinuxRelaunch, StartsTheSameExecutableAgainAfterAPause) {
+    TempDir dir;
+    LinuxRelaunch relaunch([] {});
+    EXPECT_TRUE(relaunch.isInstalledExecutable(relaunch.executablePath()));
+    EXPECT_FALSE(relaunch.isInstalledExecutable("relative/pivorel"));
+    EXPECT_FALSE(relaunch.isInstalledExecutable(dir.path()));
+    EXPECT_FALSE(relaunch.isInstalledExecutable(relaunch.executablePath().string() + " (deleted)"));
+    const auto plain = dir.path() / "plain";
+    std::ofstream(plain) << "x";
+    fs::permissions(plain, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(relaunch.isInstalledExecutable(plain));
+
+    const auto marker = dir.path() / "started";
+    const auto program = script(dir, "program", "touch '" + marker.string() + "'");
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(relaunch.spawnRelaunch(program));
+    while (!fs::exists(marker) &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(10)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(fs::exists(marker));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1100));
+}

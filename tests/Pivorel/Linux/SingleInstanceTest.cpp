@@ -1,0 +1,187 @@
+#include "Linux/SingleInstance.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "Fakes/ManualMainQueue.h"
+#include "Support/Log.h"
+#include "TempDir.h"
+
+using namespace pivorel;
+using namespace pivorel::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SingleInstanceTest : public ::testing::Test {
+  protected:
+    // Delivers what the listener thread posted.
+    void deliver() {
+        queue.waitForPost(std::chrono::seconds(5));
+        queue.runReady();
+    }
+
+    // Sends raw bytes as a client would and returns the reply.
+    std::string sendRaw(const std::string& bytes) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strcpy(addr.sun_path, socket.c_str());
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+            ::close(fd);
+            return "connect failed";
+        }
+        (void)!::write(fd, bytes.data(), bytes.size());
+        ::shutdown(fd, SHUT_WR);
+        std::string reply;
+        char buf[64];
+        ssize_t n;
+        while ((n = ::read(fd, buf, sizeof buf)) > 0) reply.append(buf, static_cast<size_t>(n));
+        ::close(fd);
+        return reply;
+    }
+
+    TempDir runtime;
+    fs::path socket = runtime.path() / "pivorel" / "instance.sock";
+    VirtualClock clock;
+    ManualMainQueue queue{clock};
+    std::vector<std::string> received;
+    LogCapture log;
+};
+
+}  // namespace
+
+TEST_F(SingleInstanceTest, TheSecondProcessForwardsItsLinkToTheFirst) {
+    EXPECT_EQ(SingleInstance::forward("pivorel://close", socket).outcome,
+              SingleInstance::Forward::notRunning);
+    auto server = SingleInstance::listen(queue, socket);
+    ASSERT_TRUE(server) << server.error().detail;
+    struct stat st {};
+    ASSERT_EQ(::stat(socket.parent_path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    // Links that come before the handler wait for it, in order.
+    EXPECT_EQ(SingleInstance::forward("pivorel://miss?app=x", socket).outcome,
+              SingleInstance::Forward::forwarded);
+    const std::string big =
+        "pivorel://select?dry=1&text=" + std::string(25000 * 3, 'a') + "%E4%B8%AD%ZZ%";
+    EXPECT_EQ(SingleInstance::forward(big, socket).outcome, SingleInstance::Forward::forwarded);
+    deliver();
+    EXPECT_TRUE(received.empty());
+    (*server)->setLinkHandler([&](const std::string& link) { received.push_back(link); });
+    queue.runReady();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0], "pivorel://miss?app=x");
+    EXPECT_EQ(received[1], big);
+
+    // A second instance does not take over; a plain liveness probe is not a message.
+    auto second = SingleInstance::listen(queue, socket);
+    ASSERT_FALSE(second);
+    EXPECT_EQ(second.error().kind, SingleInstance::ListenError::Kind::alreadyRunning);
+
+    server.value().reset();
+    EXPECT_FALSE(fs::exists(socket));
+    EXPECT_EQ(SingleInstance::forward("BRISENDO://close", socket).outcome,
+              SingleInstance::Forward::notRunning);
+    EXPECT_FALSE(log.contains("拒绝"));
+}
+
+TEST_F(SingleInstanceTest, ASocketLeftByACrashedInstanceIsReplaced) {
+    fs::create_directory(socket.parent_path());
+    fs::permissions(socket.parent_path(), fs::perms::owner_all);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strcpy(addr.sun_path, socket.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::close(fd);  // bound, never listening: what a crash leaves
+
+    EXPECT_EQ(SingleInstance::forward("pivorel://close", socket).outcome,
+              SingleInstance::Forward::notRunning);
+    auto server = SingleInstance::listen(queue, socket);
+    ASSERT_TRUE(server) << server.error().detail;
+    EXPECT_EQ(SingleInstance::forward("pivorel://close", socket).outcome,
+              SingleInstance::Forward::forwarded);
+}
+
+TEST_F(SingleInstanceTest, MessagesThatAreNotLinksAreRefused) {
+    EXPECT_TRUE(SingleInstance::isLink("PIVOREL://select?text=%00%ZZ"));
+    EXPECT_TRUE(SingleInstance::isLink("brisendo://close"));
+    EXPECT_FALSE(SingleInstance::isLink(""));
+    EXPECT_FALSE(SingleInstance::isLink("https://example.com"));
+    EXPECT_FALSE(SingleInstance::isLink("pivorel:close"));
+    EXPECT_FALSE(SingleInstance::isLink("pivorel://select?text=a\x07"));
+    EXPECT_FALSE(SingleInstance::isLink("pivorel://select?text=a\nb"));
+    EXPECT_FALSE(SingleInstance::isLink("pivorel://select?text=\xff"));
+
+    auto server = SingleInstance::listen(queue, socket);
+    ASSERT_TRUE(server);
+    (*server)->setLinkHandler([&](const std::string& link) { received.push_back(link); });
+    EXPECT_EQ(SingleInstance::forward("hello", socket).outcome, SingleInstance::Forward::refused);
+    EXPECT_EQ(sendRaw("hello\n"), "refused\n");
+    EXPECT_EQ(sendRaw("pivorel://select?text=\x01\n"), "refused\n");
+    EXPECT_EQ(sendRaw(std::string(SingleInstance::maxMessageBytes + 10, 'x')), "refused\n");
+    EXPECT_EQ(sendRaw(""), "");
+    EXPECT_EQ(sendRaw("pivorel://close"), "ok\n");  // no line break at the end is fine
+    deliver();
+    EXPECT_EQ(received, (std::vector<std::string>{"pivorel://close"}));
+    EXPECT_TRUE(log.contains("Pivorel: 单实例 拒绝不是链接的消息"));
+}
+
+TEST_F(SingleInstanceTest, OnlyTheSameUserIsServedAndTrusted) {
+    // A listener that expects someone else treats us as a stranger: no answer, no link.
+    auto server = SingleInstance::listen(queue, socket, ::getuid() + 1);
+    ASSERT_TRUE(server);
+    (*server)->setLinkHandler([&](const std::string& link) { received.push_back(link); });
+    const auto result = SingleInstance::forward("pivorel://close", socket);
+    EXPECT_EQ(result.outcome, SingleInstance::Forward::failed);
+    queue.runReady();
+    EXPECT_TRUE(received.empty());
+    EXPECT_TRUE(
+        log.contains("Pivorel: 单实例 拒绝其他用户的连接 uid=" + std::to_string(::getuid())));
+}
+
+TEST_F(SingleInstanceTest, PathsOwnedByAnotherUserAreRefused) {
+    // Another user's directory: a chowned one when we may chown, else the root directory.
+    fs::path foreign = "/";
+    if (::getuid() == 0) {
+        foreign = runtime.path() / "foreign";
+        fs::create_directory(foreign);
+        fs::permissions(foreign, fs::perms::owner_all);
+        ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+    }
+    EXPECT_FALSE(SingleInstance::checkDirectory(foreign, ::getuid()));
+    EXPECT_EQ(SingleInstance::forward("pivorel://close", foreign / "instance.sock").outcome,
+              SingleInstance::Forward::unsafe);
+    auto server = SingleInstance::listen(queue, foreign / "instance.sock");
+    ASSERT_FALSE(server);
+    EXPECT_EQ(server.error().kind, SingleInstance::ListenError::Kind::unsafe);
+
+    // Our own directory, too open: closed before use. A file in place of the socket: refused.
+    const fs::path open = runtime.path() / "open";
+    fs::create_directory(open);
+    fs::permissions(open, fs::perms::all);
+    EXPECT_TRUE(SingleInstance::checkDirectory(open, ::getuid()));
+    EXPECT_EQ(fs::status(open).permissions(), fs::perms::owner_all);
+    { std::ofstream(open / "instance.sock") << "x"; }
+    EXPECT_EQ(SingleInstance::forward("pivorel://close", open / "instance.sock").outcome,
+              SingleInstance::Forward::unsafe);
+    EXPECT_FALSE(SingleInstance::listen(queue, open / "instance.sock"));
+
+    // A socket of another user in our directory.
+    if (::getuid() == 0) {
+        auto ours = SingleInstance::listen(queue, socket);
+        ASSERT_TRUE(ours);
+        ASSERT_EQ(::lchown(socket.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(SingleInstance::forward("pivorel://close", socket).outcome,
+                  SingleInstance::Forward::unsafe);
+    }
+}

@@ -1,0 +1,274 @@
+#include "Settings/SettingsWindow.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QWindow>
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "Actions/ActionsSettingsModel.h"
+#include "Linux/AutostartLoginItem.h"
+#include "Localization/L.h"
+#include "Localization/LanguageStore.h"
+#include "Localization/Localizer.h"
+#include "Pivorel/WindowTest.h"
+#include "PivorelStyle.h"
+#include "Platform/NoOnDeviceTranslator.h"
+#include "QtApp.h"
+#include "QtMainQueue.h"
+#include "Settings/ActionRow.h"
+#include "Settings/ActionsSettingsView.h"
+#include "Settings/CustomActionEditor.h"
+#include "Settings/ExtensionLibraryView.h"
+#include "Settings/GeneralSettingsView.h"
+#include "Settings/TranslationPackView.h"
+#include "Storage/UserDefaults.h"
+#include "TempDir.h"
+#include "XSession.h"
+
+using namespace pivorel;
+using namespace pivorel::test;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using Page = SettingsRootView::Page;
+
+namespace {
+
+// A window over files in a temporary directory, with no network for the catalog.
+struct Files {
+    TempDir dir;
+    fs::path defaultsFile = dir.path() / "com.morvale.pivorel.json";
+    fs::path actionsFile = dir.path() / "actions.json";
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(defaultsFile);
+
+    SettingsEnvironment environment() {
+        SettingsEnvironment env;
+        env.defaults = defaults;
+        env.actions.url = actionsFile;
+        env.extensions.cacheURL = dir.path() / "extensions-cache.json";
+        env.extensions.fetch = [](const std::string&) -> Result<std::string, std::string> {
+            return fail(std::string("offline"));
+        };
+        env.login = std::make_shared<AutostartLoginItem>(
+            dir.path() / "autostart", std::vector<fs::path>{}, "/usr/bin/pivorel");
+        env.translator = std::make_shared<NoOnDeviceTranslator>();
+        return env;
+    }
+};
+
+// Scrolls the page to `widget` (as a person would) and clicks its middle.
+bool clickAt(XSession& x, QWidget* widget) {
+    for (QWidget* w = widget->parentWidget(); w; w = w->parentWidget()) {
+        if (auto* scroll = qobject_cast<QScrollArea*>(w)) {
+            scroll->ensureWidgetVisible(widget);
+            break;
+        }
+    }
+    settle(std::chrono::milliseconds(100));
+    const QPoint p = widget->mapToGlobal(widget->rect().center());
+    return x.xdotool(
+        {"mousemove", "--sync", std::to_string(p.x()), std::to_string(p.y()), "click", "1"});
+}
+
+std::string lastRowTitle(QListWidget* list) {
+    if (list->count() == 0) return {};
+    QWidget* row = list->itemWidget(list->item(list->count() - 1));
+    auto* title = row ? row->findChild<QLabel*>(QStringLiteral("title")) : nullptr;
+    return title ? title->text().toStdString() : std::string();
+}
+
+void save(QWidget& widget, const std::string& name) {
+    const fs::path dir = "/tmp/pivorel-shots/settings";
+    fs::create_directories(dir);
+    widget.grab().save(QString::fromStdString((dir / (name + ".png")).string()), "PNG");
+}
+
+void setLanguage(const std::string& code) {
+    Localizer::setLanguageOverride(code);
+    LanguageStore::shared().bump();
+    QCoreApplication::processEvents();
+}
+
+}  // namespace
+
+TEST(SettingsWindowOnX, RecordsControlOptionMAndAddsAnExtensionAtTheEndOfTheList) {
+    auto& x = XSession::shared();
+    if (!x.ok()) GTEST_SKIP() << x.error();
+    if (x.run({"xdotool", "version"}).status != 0) GTEST_SKIP() << "xdotool is not installed";
+    qtApp("xcb");
+    Files files;
+    SettingsWindow window(files.environment());
+    window.show();
+    window.raise();
+    window.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return window.windowHandle()->isExposed(); }, 5s));
+    settle(200ms);
+
+    // Record the hot key by clicking the button and pressing the keys on the X server.
+    GeneralSettingsView& general = window.root().general();
+    ASSERT_TRUE(clickAt(x, general.hotKeyButton()));
+    ASSERT_TRUE(waitUntil([&] { return general.recorder().isRecording(); }, 5s));
+    EXPECT_EQ(general.hotKeyButton()->text().toStdString(), "按下新的组合键…（Esc 取消）");
+    ASSERT_TRUE(waitUntil([&] { return window.isActiveWindow(); }, 5s));
+    ASSERT_TRUE(x.xdotool({"key", "shift+n"}));  // not enough: still recording
+    ASSERT_TRUE(x.xdotool({"key", "ctrl+alt+m"}));
+    ASSERT_TRUE(waitUntil([&] { return !general.recorder().isRecording(); }, 5s));
+    UserDefaults stored(files.defaultsFile);
+    EXPECT_EQ(stored.integerValue("hotkeyCode"), 46);
+    EXPECT_EQ(stored.integerValue("hotkeyMods"), 6144);
+    EXPECT_EQ(general.hotKeyButton()->text().toStdString(), "⌃⌥M");
+    settle(200ms);
+    fs::create_directories("/tmp/pivorel-shots/settings");
+    keepScreenshot("settings/x11-hotkey-recorded");
+
+    // Add an extension from the library.
+    ASSERT_TRUE(clickAt(x, window.root().tabButton(Page::actions)));
+    ASSERT_TRUE(waitUntil([&] { return window.root().page() == Page::actions; }, 5s));
+    ActionsSettingsView& actions = window.root().actions();
+    settle(100ms);
+    ASSERT_TRUE(clickAt(x, actions.addExtensionButton()));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return actions.library() && actions.library()->windowHandle() &&
+                   actions.library()->windowHandle()->isExposed();
+        },
+        5s));
+    settle(300ms);
+    QPushButton* add = actions.library()->addButton("aiqicha");
+    ASSERT_NE(add, nullptr);
+    ASSERT_TRUE(clickAt(x, add));
+    ASSERT_TRUE(waitUntil([&] { return actions.model().config().custom.size() == 1; }, 5s));
+    EXPECT_EQ(add->text().toStdString(), "已添加");
+    EXPECT_FALSE(add->isEnabled());
+    settle(300ms);
+    keepScreenshot("settings/x11-extension-added");
+    actions.library()->accept();
+
+    ASSERT_TRUE(waitUntil([&] { return lastRowTitle(actions.list()) == "爱企查"; }, 5s));
+    EXPECT_EQ(actions.list()->count(), 14);
+    std::ifstream in(files.actionsFile);
+    const auto json = nlohmann::json::parse(in, nullptr, false);
+    ASSERT_TRUE(json.is_object());
+    ASSERT_EQ(json["custom"].size(), 1u);
+    EXPECT_EQ(json["custom"][0]["presetID"], "aiqicha");
+    EXPECT_EQ(json["order"].back(), json["custom"][0]["id"]);
+
+    // Drag the first action below the third.
+    QListWidget* list = actions.list();
+    const auto rowCenter = [&](int row) {
+        return list->viewport()->mapToGlobal(list->visualItemRect(list->item(row)).center());
+    };
+    ASSERT_TRUE(clickAt(x, list));  // scrolls the list into view
+    const QPoint from = rowCenter(0);
+    const QPoint to = rowCenter(2) + QPoint(0, list->visualItemRect(list->item(2)).height() / 3);
+    const auto move = [&](QPoint p) {
+        return x.xdotool({"mousemove", "--sync", std::to_string(p.x()), std::to_string(p.y())});
+    };
+    // The drag runs its own event loop until the button is released: the pointer is moved
+    // from another thread while this one keeps Qt's events flowing.
+    std::atomic<bool> dropped{false};
+    std::thread hand([&] {
+        move(from);
+        x.xdotool({"mousedown", "1"});
+        for (int step = 1; step <= 10; ++step) {
+            move(from + (to - from) * step / 10);
+            std::this_thread::sleep_for(40ms);
+        }
+        x.xdotool({"mouseup", "1"});
+        dropped = true;
+    });
+    const bool released = waitUntil([&] { return dropped.load(); }, 10s);
+    hand.join();
+    ASSERT_TRUE(released);
+    ASSERT_TRUE(waitUntil([&] { return actions.model().actions()[2].rawValue == "ask"; }, 5s))
+        << "order now begins " << actions.model().actions()[0].rawValue;
+    EXPECT_EQ(actions.model().actions()[0].rawValue, "flomo");
+    settle(300ms);
+    keepScreenshot("settings/x11-actions-after-adding");
+}
+
+TEST(SettingsWindowPages, EveryPageRendersInChineseAndEnglishAndFollowsTheLanguageAtOnce) {
+    qtApp("offscreen");
+    Files files;
+    files.defaults->set("barCopyFallbackApps",
+                        std::vector<std::string>{"org.gnome.Terminal", "xterm"});
+    SettingsWindow window(files.environment());
+    window.setPalette(PivorelStyle::palette(false));
+    window.show();
+    QCoreApplication::processEvents();
+    SettingsRootView& root = window.root();
+    root.actions().model().upsert({"custom:3d1f0e6a-92b4-4c1e-8f0a-5b7c2d9e4a10", "Perplexity",
+                                   "nosuch.symbol", "https://www.perplexity.ai/search?q={text}",
+                                   std::nullopt});
+    root.actions().model().setHidden(ActionID{"kagi"}, true);
+
+    const std::vector<std::pair<Page, std::string>> pages{{Page::general, "general"},
+                                                          {Page::actions, "actions"},
+                                                          {Page::translate, "services"},
+                                                          {Page::apps, "apps"}};
+    for (const std::string language : {"zh-Hans", "en"}) {
+        setLanguage(language);
+        settle(50ms);
+        // Re-rendered without reopening anything.
+        EXPECT_EQ(window.windowTitle().toStdString(), L("Pivorel 设置"));
+        EXPECT_EQ(root.tabButton(Page::general)->text().toStdString(), L("通用"));
+        for (const auto& [page, name] : pages) {
+            root.setPage(page);
+            settle(30ms);
+            save(window, name + "-" + language);
+        }
+        // The actions page is taller than the window: its whole content too.
+        save(root.actions(), "actions-full-" + language);
+
+        CustomActionEditor* editor =
+            root.actions().openEditor("custom:3d1f0e6a-92b4-4c1e-8f0a-5b7c2d9e4a10");
+        editor->setPalette(PivorelStyle::palette(false));
+        editor->form().setURLTemplate("https://example.com/?q= {text}");
+        editor->form().submit();
+        settle(30ms);
+        save(*editor, "custom-action-editor-" + language);
+        editor->close();
+
+        root.actions().openLibrary();
+        root.actions().library()->setPalette(PivorelStyle::palette(false));
+        settle(50ms);
+        save(*root.actions().library(), "extension-library-" + language);
+        root.actions().library()->hide();
+
+        QtMainQueue queue;
+        TranslationPackWindow packs(TranslationPackModel::withoutDownloads(
+            std::make_shared<NoOnDeviceTranslator>(), queue));
+        packs.setPalette(PivorelStyle::palette(false));
+        packs.show();
+        EXPECT_EQ(packs.view().model().phase(), TranslationPackModel::Phase::needsDownload);
+        save(packs, "language-packs-" + language);
+        packs.view().downloadButton()->click();
+        ASSERT_TRUE(waitUntil(
+            [&] { return packs.view().model().phase() == TranslationPackModel::Phase::failed; }));
+        EXPECT_EQ(packs.windowTitle().toStdString(), L("Pivorel 翻译语言包"));
+        save(packs, "language-packs-failed-" + language);
+    }
+    EXPECT_EQ(root.tabButton(Page::actions)->text().toStdString(), "Actions");
+
+    // Turning smart ranking off changes its description at once.
+    auto* smart = root.actions().findChild<QCheckBox*>();
+    ASSERT_NE(smart, nullptr);
+    smart->click();
+    EXPECT_FALSE(root.actions().model().config().smartRanking);
+    bool offText = false;
+    for (auto* label : root.actions().findChildren<QLabel*>()) {
+        if (label->text().toStdString() == ActionRow::smartDescription(false)) offText = true;
+    }
+    EXPECT_TRUE(offText);
+    setLanguage("zh-Hans");
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QApplication>
+#include <QDir>
+#include <QGlyphRun>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRawFont>
+#include <QTextLayout>
+#include <QWidget>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "QtApp.h"
+
+namespace pivorel::test {
+
+// Lays `widget` out and draws it over an opaque backdrop, as a person would see it on a
+// desktop of that colour.
+inline QImage renderOver(QWidget& widget, QColor backdrop) {
+    qtApp("offscreen");
+    widget.ensurePolished();
+    widget.show();
+    // A relayout can ask for another (text that wraps changes its height): let it settle.
+    for (int i = 0; i < 4; ++i) QCoreApplication::processEvents();
+    QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(backdrop);
+    QPainter painter(&image);
+    widget.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+    painter.end();
+    return image;
+}
+
+// Keeps the picture for people to look at when PIVOREL_SCREENSHOT_DIR names a folder.
+inline void keepScreenshot(const QImage& image, const std::string& name) {
+    const char* dir = std::getenv("PIVOREL_SCREENSHOT_DIR");
+    if (!dir || !*dir) return;
+    QDir().mkpath(QString::fromUtf8(dir));
+    image.save(QString::fromUtf8(dir) + "/" + QString::fromStdString(name) + ".png");
+}
+
+inline bool near(QColor a, QColor b, int tolerance) {
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+// How many pixels of `area` are within `tolerance` of `color`.
+inline int countNear(const QImage& image, QRect area, QColor color, int tolerance = 12) {
+    int n = 0;
+    area = area.intersected(image.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (near(image.pixelColor(x, y), color, tolerance)) ++n;
+    return n;
+}
+
+// A press and release of the left button at `pos` in `widget`'s coordinates; the release
+// at `releasePos` when given.
+inline void click(QWidget* widget, QPoint pos, std::optional<QPoint> releasePos = std::nullopt) {
+    const QPoint up = releasePos.value_or(pos);
+    QMouseEvent press(QEvent::MouseButtonPress, pos, widget->mapToGlobal(pos), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, up, widget->mapToGlobal(up), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &release);
+}
+
+// Runs the deletions views put off while their own events were on the stack.
+inline void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// What drawing `text` in `font` really uses, font fallback included.
+struct Shaped {
+    int missing = 0;       // glyphs drawn as the empty box
+    QStringList families;  // the fonts that drew it
+};
+
+inline Shaped shape(const QString& text, const QFont& font) {
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    while (layout.createLine().isValid()) {
+    }
+    layout.endLayout();
+    Shaped out;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        out.families << run.rawFont().familyName();
+        for (quint32 glyph : run.glyphIndexes())
+            if (glyph == 0) ++out.missing;
+    }
+    return out;
+}
+
+}  // namespace pivorel::test

@@ -1,0 +1,441 @@
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/uio.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+#include <xcb/xcbext.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace pivorel::test {
+
+// The display layout of an XSession.
+struct XSessionOptions {
+    // One "-screen N <geometry>" per entry.
+    std::vector<std::string> screens{"1440x900x24"};
+    // Joins the screens into one Xinerama screen.
+    bool xinerama = false;
+    // Monitors within screen 0 as RandR 1.5 reports them ("1440x900+0+0"; the first is the
+    // primary). This is how Qt learns of several monitors on one X screen: it does not read
+    // Xinerama while RandR is there.
+    std::vector<std::string> monitors;
+    bool windowManager = true;
+
+    bool operator==(const XSessionOptions&) const = default;
+};
+
+// A private X display for tests: Xvfb on a display number the server picks itself (so
+// parallel test processes never collide), openbox on it, and every client started through
+// spawn(). All of them go away with the object, and with the test process if it dies.
+//
+// Qt binds to one display per process. Tests that use Qt take XSession::shared() BEFORE
+// qtApp("xcb") (the session then outlives the QApplication); ctest runs each test in its
+// own process, so a test may ask shared() for its own layout.
+//
+//     auto& x = XSession::shared();
+//     if (!x.ok()) GTEST_SKIP() << x.error();
+//     qtApp("xcb");
+class XSession {
+  public:
+    using Options = XSessionOptions;
+
+    XSession() : XSession(Options{}) {}
+    explicit XSession(Options options) : options_(std::move(options)) { start(); }
+    ~XSession() { stop(); }
+    XSession(const XSession&) = delete;
+    XSession& operator=(const XSession&) = delete;
+
+    // The process-wide session, started on first use with `options`, exported as DISPLAY.
+    // A later call with other options answers a session that is not ok(): the process is
+    // already bound to the first layout.
+    static XSession& shared(const Options& options = Options{}) {
+        static std::unique_ptr<XSession> first;
+        static std::vector<std::unique_ptr<XSession>> refused;
+        if (!first) {
+            first = std::make_unique<XSession>(options);
+            if (first->ok()) ::setenv("DISPLAY", first->display().c_str(), 1);
+            ::unsetenv("WAYLAND_DISPLAY");
+            return *first;
+        }
+        if (first->options_ == options) return *first;
+        refused.push_back(std::unique_ptr<XSession>(new XSession(Refused{})));
+        return *refused.back();
+    }
+
+    bool ok() const { return error_.empty(); }
+    // Why the session is not usable (for GTEST_SKIP).
+    const std::string& error() const { return error_; }
+    // ":N"
+    const std::string& display() const { return display_; }
+    // Where the output of the server, the window manager and spawned clients goes.
+    std::filesystem::path logPath() const { return dir_ / "session.log"; }
+
+    // Starts a client on this display (stdout and stderr into the log), in its own process
+    // group; killed at teardown. -1 when it could not be started.
+    pid_t spawn(const std::vector<std::string>& argv,
+                const std::map<std::string, std::string>& env = {}) {
+        pid_t pid = startProcess(argv, env, -1);
+        if (pid > 0) children_.push_back(pid);
+        return pid;
+    }
+
+    // Stops one client started by spawn().
+    void terminate(pid_t pid) {
+        for (auto it = children_.begin(); it != children_.end(); ++it) {
+            if (*it == pid) {
+                children_.erase(it);
+                stopProcess(pid);
+                return;
+            }
+        }
+    }
+
+    struct Output {
+        // The exit status; -1 when it did not start or ran past the limit.
+        int status = -1;
+        std::string out;
+    };
+
+    // Runs a command on this display to its end and collects its standard output.
+    Output run(const std::vector<std::string>& argv,
+               std::chrono::milliseconds limit = std::chrono::seconds(5),
+               const std::map<std::string, std::string>& env = {}) {
+        Output result;
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return result;
+        pid_t pid = startProcess(argv, env, fds[1]);
+        ::close(fds[1]);
+        if (pid <= 0) {
+            ::close(fds[0]);
+            return result;
+        }
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        char buffer[4096];
+        bool overran = false;
+        for (;;) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
+            if (left <= 0) {
+                overran = true;
+                break;
+            }
+            pollfd p{fds[0], POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+            ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+            if (n <= 0) break;
+            result.out.append(buffer, static_cast<size_t>(n));
+        }
+        ::close(fds[0]);
+        if (overran) {
+            stopProcess(pid);
+            return result;
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return result;
+    }
+
+    // The first mapped window of a WM_CLASS class (xdotool's --class), waiting for it.
+    std::optional<std::uint32_t> waitForWindow(
+        const std::string& className, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            auto found = run({"xdotool", "search", "--onlyvisible", "--class", className});
+            std::istringstream lines(found.out);
+            std::string first;
+            if (found.status == 0 && std::getline(lines, first) && !first.empty())
+                return static_cast<std::uint32_t>(std::stoul(first));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return std::nullopt;
+    }
+
+    // Shorthand for `xdotool <args...>`; true when it succeeded.
+    bool xdotool(std::vector<std::string> args) {
+        args.insert(args.begin(), "xdotool");
+        return run(args).status == 0;
+    }
+
+  private:
+    struct Refused {};
+    explicit XSession(Refused)
+        : error_("this test needs its own display layout: run it alone (ctest does)") {}
+
+    static bool onPath(const std::string& program) {
+        const char* path = std::getenv("PATH");
+        std::istringstream dirs(path ? path : "/usr/bin:/bin");
+        std::string dir;
+        while (std::getline(dirs, dir, ':')) {
+            if (::access((std::filesystem::path(dir) / program).c_str(), X_OK) == 0) return true;
+        }
+        return false;
+    }
+
+    void start() {
+        if (!onPath("Xvfb")) {
+            error_ = "Xvfb is not installed";
+            return;
+        }
+        if (options_.windowManager && !onPath("openbox")) {
+            error_ = "openbox is not installed";
+            return;
+        }
+        std::string tmpl = (std::filesystem::temp_directory_path() / "pivorel-x-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data())) {
+            error_ = "no temporary directory";
+            return;
+        }
+        dir_ = tmpl;
+
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) {
+            error_ = "no pipe";
+            return;
+        }
+        // The server writes its display number to this descriptor once it accepts clients;
+        // the child makes it the fixed descriptor 3 so the number can be put in argv now.
+        std::vector<std::string> argv{"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset"};
+        for (size_t i = 0; i < options_.screens.size(); ++i) {
+            argv.insert(argv.end(), {"-screen", std::to_string(i), options_.screens[i]});
+        }
+        argv.push_back(options_.xinerama ? "+xinerama" : "-xinerama");
+        server_ = startProcess(argv, {}, -1, fds[1]);
+        ::close(fds[1]);
+        std::string number;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (server_ > 0 && number.find('\n') == std::string::npos &&
+               std::chrono::steady_clock::now() < deadline) {
+            pollfd p{fds[0], POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) continue;
+            char c[16];
+            ssize_t n = ::read(fds[0], c, sizeof c);
+            if (n <= 0) break;
+            number.append(c, static_cast<size_t>(n));
+        }
+        ::close(fds[0]);
+        if (number.find('\n') == std::string::npos) {
+            error_ = "Xvfb did not start (see " + logPath().string() + ")";
+            return;
+        }
+        display_ = ":" + number.substr(0, number.find('\n'));
+        if (!options_.monitors.empty() && !setMonitors()) {
+            error_ = "the X server refused the monitor layout";
+            return;
+        }
+
+        if (options_.windowManager) {
+            windowManager_ = startProcess({"openbox", "--sm-disable"}, {}, -1);
+            if (!waitForWindowManager()) {
+                error_ = "openbox did not start (see " + logPath().string() + ")";
+                return;
+            }
+        }
+    }
+
+    bool setMonitors() {
+        xcb_connection_t* c = xcb_connect(display_.c_str(), nullptr);
+        bool ok = !xcb_connection_has_error(c);
+        auto* version =
+            ok ? xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr)
+               : nullptr;
+        ok = version && (version->major_version > 1 || version->minor_version >= 5);
+        std::free(version);
+        if (!ok) {
+            xcb_disconnect(c);
+            return false;
+        }
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        // The server's one output joins the first monitor; otherwise it would show up as a
+        // monitor of its own, covering the whole screen.
+        std::optional<xcb_randr_output_t> output;
+        {
+            auto* resources = xcb_randr_get_screen_resources_current_reply(
+                c, xcb_randr_get_screen_resources_current(c, root), nullptr);
+            if (resources && xcb_randr_get_screen_resources_current_outputs_length(resources) > 0) {
+                output = xcb_randr_get_screen_resources_current_outputs(resources)[0];
+            }
+            std::free(resources);
+        }
+        for (std::size_t i = 0; ok && i < options_.monitors.size(); ++i) {
+            unsigned w = 0, h = 0;
+            int x = 0, y = 0;
+            if (std::sscanf(options_.monitors[i].c_str(), "%ux%u+%d+%d", &w, &h, &x, &y) != 4) {
+                ok = false;
+                break;
+            }
+            const std::string name = "PIVOREL-" + std::to_string(i);
+            auto* atom = xcb_intern_atom_reply(
+                c, xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.c_str()),
+                nullptr);
+            // xcb's own SetMonitor miscounts the length of a monitor with outputs, so the
+            // request is put together here: the window, the monitor, its outputs.
+            std::uint32_t payload[7] = {};
+            auto* info = reinterpret_cast<xcb_randr_monitor_info_t*>(payload);
+            info->name = atom ? atom->atom : xcb_atom_t{XCB_ATOM_NONE};
+            std::free(atom);
+            info->primary = i == 0;
+            info->x = static_cast<int16_t>(x);
+            info->y = static_cast<int16_t>(y);
+            info->width = static_cast<uint16_t>(w);
+            info->height = static_cast<uint16_t>(h);
+            // About 96 dots per inch.
+            info->width_in_millimeters = w * 254 / 960;
+            info->height_in_millimeters = h * 254 / 960;
+            if (i == 0 && output) {
+                info->nOutput = 1;
+                payload[6] = *output;
+            }
+            xcb_randr_set_monitor_request_t header{};
+            header.window = root;
+            iovec parts[4];
+            parts[2].iov_base = &header;
+            parts[2].iov_len = sizeof header;
+            parts[3].iov_base = payload;
+            parts[3].iov_len = sizeof(xcb_randr_monitor_info_t) + 4u * info->nOutput;
+            xcb_protocol_request_t request{2, &xcb_randr_id, XCB_RANDR_SET_MONITOR, 1};
+            const xcb_void_cookie_t cookie{
+                xcb_send_request(c, XCB_REQUEST_CHECKED, parts + 2, &request)};
+            auto* error = xcb_request_check(c, cookie);
+            ok = error == nullptr;
+            std::free(error);
+        }
+        xcb_disconnect(c);
+        return ok;
+    }
+
+    // openbox is ready once it has announced itself on the root window.
+    bool waitForWindowManager() {
+        xcb_connection_t* c = xcb_connect(display_.c_str(), nullptr);
+        if (xcb_connection_has_error(c)) {
+            xcb_disconnect(c);
+            return false;
+        }
+        xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        const char* name = "_NET_SUPPORTING_WM_CHECK";
+        auto* atomReply = xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+        xcb_atom_t atom = atomReply ? atomReply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(atomReply);
+        bool ready = false;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!ready && atom != XCB_ATOM_NONE && std::chrono::steady_clock::now() < deadline) {
+            auto* reply = xcb_get_property_reply(
+                c, xcb_get_property(c, 0, root, atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
+            ready = reply && xcb_get_property_value_length(reply) == 4;
+            std::free(reply);
+            if (!ready) {
+                int status = 0;
+                if (::waitpid(windowManager_, &status, WNOHANG) == windowManager_) {
+                    windowManager_ = -1;
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
+        xcb_disconnect(c);
+        return ready;
+    }
+
+    void stop() {
+        for (auto it = children_.rbegin(); it != children_.rend(); ++it) stopProcess(*it);
+        children_.clear();
+        if (windowManager_ > 0) stopProcess(windowManager_);
+        if (server_ > 0) stopProcess(server_);
+        windowManager_ = server_ = -1;
+        if (!dir_.empty()) {
+            std::error_code ec;
+            std::filesystem::remove_all(dir_, ec);
+        }
+    }
+
+    // SIGTERM to the process group, SIGKILL after a second.
+    static void stopProcess(pid_t pid) {
+        ::kill(-pid, SIGTERM);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                ::kill(-pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    // fork/exec with only async-signal-safe calls in the child: everything it needs is
+    // prepared before the fork. `outFd` becomes the child's stdout when given; `fd3` its
+    // descriptor 3.
+    pid_t startProcess(const std::vector<std::string>& argv,
+                       const std::map<std::string, std::string>& env, int outFd,
+                       int fd3 = -1) const {
+        std::vector<std::string> envStrings;
+        for (char** e = environ; *e; ++e) {
+            std::string entry(*e);
+            std::string key = entry.substr(0, entry.find('='));
+            if (key == "DISPLAY" || key == "WAYLAND_DISPLAY" || env.count(key)) continue;
+            envStrings.push_back(entry);
+        }
+        if (!display_.empty()) envStrings.push_back("DISPLAY=" + display_);
+        for (const auto& [key, value] : env) envStrings.push_back(key + "=" + value);
+        std::vector<char*> args, envp;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        for (auto& e : envStrings) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string log = logPath().string();
+        pid_t parent = ::getpid();
+
+        pid_t pid = ::fork();
+        if (pid != 0) return pid;
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        if (logFd < 0) logFd = ::open("/dev/null", O_WRONLY);
+        int nullIn = ::open("/dev/null", O_RDONLY);
+        ::dup2(nullIn, 0);
+        ::dup2(outFd >= 0 ? outFd : logFd, 1);
+        ::dup2(logFd, 2);
+        if (fd3 == 3) {
+            ::fcntl(3, F_SETFD, 0);
+        } else if (fd3 >= 0) {
+            ::dup2(fd3, 3);
+        }
+        ::execvpe(args[0], args.data(), envp.data());
+        ::_exit(127);
+    }
+
+    Options options_;
+    std::string error_;
+    std::string display_;
+    std::filesystem::path dir_;
+    pid_t server_ = -1;
+    pid_t windowManager_ = -1;
+    std::vector<pid_t> children_;
+};
+
+}  // namespace pivorel::test
