@@ -1,15 +1,34 @@
 #include "Probes.h"
 
+#include <filesystem>
+#include <system_error>
+
+#include "Linux/AppNames.h"
 #include "Localization/L.h"
 #include "Localization/Localizer.h"
 
 namespace pivorel {
 
+namespace {
+
+// The localized Name of the installed desktop file; "-" when none is installed.
+std::string displayName() {
+    for (const auto& dir : AppNames::dataDirectories()) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(dir / "applications" / "pivorel.desktop", ec)) {
+            return AppNames::display("pivorel").value_or("-");
+        }
+    }
+    return "-";
+}
+
+}  // namespace
+
 std::string l10nProbeLine() {
-    // The display name and the reminders description come from the desktop file, which
-    // the application does not install yet: "-" until it does.
+    // A desktop has no counterpart of the reminders permission text: "-".
     return "language=" + Localizer::effectiveLanguage() + " copy=" + L("复制") +
-           " ask=" + L("问一下") + " quit=" + L("退出 Pivorel") + " display=-" + " reminders=-";
+           " ask=" + L("问一下") + " quit=" + L("退出 Pivorel") + " display=" + displayName() +
+           " reminders=-";
 }
 
 }  // namespace pivorel

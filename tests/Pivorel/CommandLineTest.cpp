@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 using pivorel::CommandLine;
@@ -61,4 +64,12 @@ TEST(CommandLine, L10nProbePrintsOneLineInTheForcedLanguage) {
     r = run("--l10n-probe", "PIVOREL_FORCE_LANG=ja");
     EXPECT_EQ(r.out.rfind("language=ja copy=コピー ask=", 0), 0u) << r.out;
     EXPECT_NE(r.out.find(" display=- reminders=-"), std::string::npos);
+
+    // Once the desktop file is installed, its localized name is the display name.
+    pivorel::test::TempDir data;
+    std::filesystem::create_directories(data.path() / "applications");
+    std::ofstream(data.path() / "applications" / "pivorel.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Pivorel\nName[ja]=ピボレル\nExec=pivorel\n";
+    r = run("--l10n-probe", "PIVOREL_FORCE_LANG=ja XDG_DATA_HOME=" + data.path().string());
+    EXPECT_NE(r.out.find(" display=ピボレル reminders=-"), std::string::npos) << r.out;
 }
