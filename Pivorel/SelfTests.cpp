@@ -80,22 +80,27 @@ struct Rig {
     std::unique_ptr<PanelController> panel;
     std::unique_ptr<AppController> controller;
 
+    std::filesystem::path actionsDir;
+
     ~Rig() {
         controller.reset();
         panel.reset();
         bar.reset();
+        // Only the database is kept for a look afterwards.
+        std::error_code ec;
+        if (!actionsDir.empty()) std::filesystem::remove_all(actionsDir, ec);
     }
 
-    // Empty when it is up, else why not.
+    // Empty when it is up, else the line that says what failed.
     std::string build(const std::filesystem::path& database) {
         auto opened = Store::open(database);
-        if (!opened) return "store " + opened.error().describe();
+        if (!opened) return "store FAILED (" + opened.error().describe() + ")";
         store = std::move(*opened);
         auto connected = LinuxDesktop::connect(queue);
-        if (!connected) return "desktop " + connected.error();
+        if (!connected) return "desktop FAILED (" + connected.error() + ")";
         desktop = std::move(*connected);
         std::error_code ec;
-        const auto actionsDir =
+        actionsDir =
             std::filesystem::temp_directory_path() / ("pivorel-selftest-actions-" + freshID());
         std::filesystem::create_directories(actionsDir, ec);
         ActionConfigStore actions;
@@ -120,7 +125,7 @@ class BarSelfTest {
         database_ = std::filesystem::temp_directory_path() /
                     ("pivorel-barselftest-" + freshID() + ".sqlite");
         if (const auto error = rig_.build(database_); !error.empty()) {
-            line("store FAILED (" + error + ")");
+            line(error);
             return false;
         }
         startActive_ = WindowServer::activeWindow();

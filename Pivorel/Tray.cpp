@@ -59,10 +59,12 @@ Tray::~Tray() {
     icon_.setContextMenu(nullptr);
 }
 
-void Tray::openMenuWhenReleased() {
+void Tray::openMenuWhenReleased(int waitsLeft) {
     if (menu_.isVisible()) return;
-    if (QGuiApplication::mouseButtons() != Qt::NoButton) {
-        QTimer::singleShot(20, this, [this] { openMenuWhenReleased(); });
+    // A release Qt never saw (the button let go over another program) must not keep the
+    // menu shut for good: two seconds of waiting at most.
+    if (QGuiApplication::mouseButtons() != Qt::NoButton && waitsLeft > 0) {
+        QTimer::singleShot(20, this, [this, waitsLeft] { openMenuWhenReleased(waitsLeft - 1); });
         return;
     }
     menu_.popup(QCursor::pos());

@@ -40,7 +40,7 @@ class Tray : public QObject {
     std::function<void()> onAboutToShow;
 
   private:
-    void openMenuWhenReleased();
+    void openMenuWhenReleased(int waitsLeft = 100);
     void apply(QAction* action, const StatusMenuModel::Item& item);
 
     QMenu menu_;

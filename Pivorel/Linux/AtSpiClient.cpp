@@ -32,6 +32,7 @@ constexpr std::size_t menuSearchBudget = 200;
 constexpr std::size_t documentSearchBudget = 300;
 constexpr int maxParentWalk = 40;
 constexpr std::size_t maxTextChars = 8u << 20;
+constexpr auto appCacheTime = std::chrono::seconds(2);
 
 int millisecondsLeft(Deadline deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -118,6 +119,7 @@ std::optional<QDBusConnection> AtSpiClient::bus(Deadline deadline) {
         QDBusConnection::disconnectFromBus(bus_->name());
         bus_.reset();
         pids_.clear();
+        apps_.clear();
     }
     // The accessibility bus is separate from the session bus, which tells its address.
     QDBusConnection session = QDBusConnection::sessionBus();
@@ -138,6 +140,24 @@ std::optional<QDBusConnection> AtSpiClient::bus(Deadline deadline) {
 }
 
 std::optional<Ref> AtSpiClient::application(std::uint32_t pid, Deadline deadline) {
+    const auto now = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(mutex_);
+        if (auto it = apps_.find(pid); it != apps_.end() && now - it->second.at < appCacheTime) {
+            return it->second.app;
+        }
+    }
+    auto found = findApplication(pid, deadline);
+    // A time-out says nothing about the program: only answers are remembered.
+    if (std::chrono::steady_clock::now() < deadline) {
+        std::lock_guard lock(mutex_);
+        if (apps_.size() > 64) apps_.clear();
+        apps_[pid] = {found, now};
+    }
+    return found;
+}
+
+std::optional<Ref> AtSpiClient::findApplication(std::uint32_t pid, Deadline deadline) {
     auto connection = bus(deadline);
     if (!connection) return std::nullopt;
     // Just after the registry starts it may list no programs yet: ask twice.

@@ -66,6 +66,7 @@ class AtSpiClient {
 
   private:
     std::optional<QDBusConnection> bus(Deadline deadline);
+    std::optional<Ref> findApplication(std::uint32_t pid, Deadline deadline);
     std::optional<Ref> findBelow(const Ref& root, const std::function<bool(std::uint32_t)>& match,
                                  int depth, std::size_t budget, Deadline deadline);
     std::optional<Ref> focusedByCollection(const Ref& frame, Deadline deadline);
@@ -74,6 +75,13 @@ class AtSpiClient {
     std::unique_ptr<QDBusConnection> bus_;
     std::chrono::steady_clock::time_point retryAfter_;
     std::map<std::string, std::uint32_t> pids_;
+    // Which program a process is on the bus, or that it is not there: asked once per read
+    // several times over, and for most programs the answer is "not there".
+    struct Known {
+        std::optional<Ref> app;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::map<std::uint32_t, Known> apps_;
 };
 
 }  // namespace pivorel

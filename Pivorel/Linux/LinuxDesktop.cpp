@@ -6,6 +6,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <atomic>
+#include <future>
 #include <set>
 
 #include "Linux/AtSpiClient.h"
@@ -41,6 +42,7 @@ class X11Desktop final : public LinuxDesktop {
     }
 
     ~X11Desktop() override {
+        if (warmUp_.valid()) warmUp_.wait();
         // The accessibility and the hot key refer to the input monitor's neighbours.
         hotKey_.reset();
         accessibility_.reset();
@@ -70,6 +72,11 @@ class X11Desktop final : public LinuxDesktop {
         accessibility_ = std::make_unique<X11Accessibility>(
             *x_, *selections_, workspace_, keyboard_, atspi_, std::move(accessEnv));
         hotKey_ = std::make_unique<X11HotKey>(*x_, keyboard_);
+        // The first question to the accessibility bus starts its registry, which takes a
+        // while: ask one now rather than in the user's first read.
+        warmUp_ = std::async(std::launch::async, [this] {
+            atspi_.application(0, std::chrono::steady_clock::now() + std::chrono::seconds(1));
+        });
         x_->startReading();
         selections_->startReading();
         return true;
@@ -133,6 +140,7 @@ class X11Desktop final : public LinuxDesktop {
     std::unique_ptr<X11InputMonitor> input_;
     std::unique_ptr<X11Accessibility> accessibility_;
     std::unique_ptr<X11HotKey> hotKey_;
+    std::future<void> warmUp_;
     std::atomic<double> primaryHeight_{0};
     std::set<QScreen*> watched_;
     std::unique_ptr<QObject> context_;

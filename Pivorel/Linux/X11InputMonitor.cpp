@@ -179,8 +179,6 @@ void X11InputMonitor::handle(const xcb_generic_event_t& event) {
                 rawKey(raw.detail);
                 break;
             case XCB_INPUT_RAW_KEY_RELEASE:
-                fprintf(stderr, "DEBUG release %d mask %x\n", raw.detail,
-                        keyboard_.modifierMask(static_cast<xcb_keycode_t>(raw.detail)));
                 heldModifiers_ &= static_cast<std::uint16_t>(
                     ~keyboard_.modifierMask(static_cast<xcb_keycode_t>(raw.detail)));
                 break;
@@ -196,6 +194,18 @@ void X11InputMonitor::handle(const xcb_generic_event_t& event) {
         const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
         if (notify.window == x_.root() && notify.atom == x_.atom("_NET_ACTIVE_WINDOW")) {
             activeWindowChanged();
+        }
+        return;
+    }
+    if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
+        // Key events reach us only through the hot key's grab, and while it is active the
+        // server sends us no raw key events: the modifiers go up and down here then.
+        const auto& key = reinterpret_cast<const xcb_key_press_event_t&>(event);
+        const std::uint16_t mask = keyboard_.modifierMask(key.detail);
+        if (type == XCB_KEY_PRESS) {
+            heldModifiers_ |= mask;
+        } else {
+            heldModifiers_ &= static_cast<std::uint16_t>(~mask);
         }
         return;
     }
@@ -273,12 +283,10 @@ void X11InputMonitor::rawKey(std::uint32_t detail) {
     const std::uint32_t keysym = keyboard_.keysym(code);
     // Modifiers only modify: remember which are held, in the order the keys went down and
     // up, which asking the server later could not tell.
-    fprintf(stderr, "DEBUG press %d sym %x mask %x\n", code, keysym, keyboard_.modifierMask(code));
     if (X11Keyboard::isModifierKeysym(keysym)) {
         heldModifiers_ |= keyboard_.modifierMask(code);
         return;
     }
-    fprintf(stderr, "DEBUG raw key %d held %x\n", code, heldModifiers_);
     if (hotKey_ && hotKey_->first == code) {
         const std::uint16_t locks = XCB_MOD_MASK_LOCK | keyboard_.numLockMask();
         if ((heldModifiers_ & 0xff & ~locks) == hotKey_->second) return;

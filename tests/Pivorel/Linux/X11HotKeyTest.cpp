@@ -40,7 +40,6 @@ TEST(X11HotKey, FiresWhateverTheLocksAndIsNotTyping) {
     spinFor(std::chrono::milliseconds(150));
     EXPECT_EQ(pressed, 2) << "other modifiers are other keys";
     EXPECT_EQ(keys.size(), 2u) << "only the two presses that were not the hot key are typing";
-    for (auto& k : keys) fprintf(stderr, "DEBUG key %d\n", k.keyCode);
 
     // Another key replaces the first.
     ASSERT_TRUE(env.desktop->registerHotKey(keyJ, controlOption, [&] { pressed += 10; }));
