@@ -29,6 +29,8 @@
 #include "Selection/SelectionReader.h"
 #include "Selection/SelectionWatcher.h"
 #include "Shell/HotKeyResponder.h"
+#include "Shell/PermissionGuide.h"
+#include "Shell/RelaunchContinuation.h"
 #include "ShellServices.h"
 #include "Storage/Credentials.h"
 #include "Storage/LegacyMigration.h"
@@ -43,14 +45,16 @@ namespace pivorel {
 
 namespace {
 
-// What the permission guide tells the user the permission is for.
-constexpr const char* accessibilityReason = "选中文字后在旁边弹出下一步小条";
+// The name the guide's texts and log lines use: the application's, as the desktop knows it.
+std::string productName() {
+    const auto name = QCoreApplication::applicationName().toStdString();
+    return name.empty() ? PermissionGuide::defaultProductName() : name;
+}
 
 }  // namespace
 
-AppDelegate::AppDelegate(Options options, std::unique_ptr<ShellServices> services)
+AppDelegate::AppDelegate(Options options)
     : options_(std::move(options)),
-      services_(services ? std::move(services) : ShellServices::placeholder()),
       settings_(UserDefaults::standard()),
       queue_(std::make_unique<QtMainQueue>()),
       self_(std::make_shared<AppDelegate*>(this)) {
@@ -65,28 +69,7 @@ AppDelegate::~AppDelegate() {
 }
 
 int AppDelegate::start() {
-    std::weak_ptr<AppDelegate*> weak = self_;
-    auto& queue = *queue_;
-    observers_.push_back(services_->pendingUpdateChanged.connect([weak, &queue] {
-        queue.post([weak] {
-            if (auto self = weak.lock(); self && *self) (*self)->refreshStats();
-        });
-    }));
-
-    Credentials::setStore(std::make_shared<SecretServiceStore>());
-
-    {
-        auto migration = LegacyMigration::production();
-        Log::write("Pivorel: 旧版数据迁移 " + migration.runFast().summary());
-    }
-
-    auto opened = Store::open(Store::defaultPath());
-    if (!opened) {
-        Log::write("Pivorel: 打不开数据库 " + opened.error().describe());
-        return 1;
-    }
-    store_ = std::move(*opened);
-
+    // The updater opens its pages through the desktop, so the desktop comes first.
     auto desktop = LinuxDesktop::connect(*queue_);
     if (!desktop) {
         Log::write("Pivorel: 连不上桌面 " + desktop.error());
@@ -94,6 +77,35 @@ int AppDelegate::start() {
     }
     desktop_ = std::move(*desktop);
     auto& workspace = desktop_->workspace();
+
+    services_ = std::make_unique<ShellServices>(settings_.defaults(), *queue_, clock_, workspace);
+    std::weak_ptr<AppDelegate*> weak = self_;
+    auto& queue = *queue_;
+    observers_.push_back(services_->pendingUpdateChanged().connect([weak, &queue] {
+        queue.post([weak] {
+            if (auto self = weak.lock(); self && *self) (*self)->refreshStats();
+        });
+    }));
+    if (options_.updaterOnly) {
+        services_->runUpdaterOnly();
+        return 0;
+    }
+    PermissionGuide::setProductName(productName());
+
+    Credentials::setStore(std::make_shared<SecretServiceStore>());
+
+    {
+        auto migration = LegacyMigration::production();
+        Log::write("Pivorel: 旧版数据迁移 " + migration.runFast().summary());
+    }
+    RelaunchContinuation::resumeAtStartup(clock_.now());
+
+    auto opened = Store::open(Store::defaultPath());
+    if (!opened) {
+        Log::write("Pivorel: 打不开数据库 " + opened.error().describe());
+        return 1;
+    }
+    store_ = std::move(*opened);
 
     barWindow_ = std::make_unique<BarPanel>();
     panelWindow_ = std::make_unique<FloatingPanel>(&desktop_->pasteboard());
@@ -136,6 +148,7 @@ int AppDelegate::start() {
     installObservers();
     ensureAccessibility();
     startSecretsMigration();
+    services_->startUpdater();
 
     Log::write(std::string("Pivorel: 启动完成 托盘=") + (inTray ? "有" : "无") +
                " 快捷键=" + (hotKey_->isRegistered() ? hotKey_->spec()->display() : "无"));
@@ -155,7 +168,7 @@ StatusMenuModel::Inputs AppDelegate::menuInputs() {
     in.barSummary = barSummary_;
     in.barEnabled = settings_.enabled();
     in.pausedUntil = settings_.pausedUntil();
-    in.pendingUpdate = services_->pendingUpdateVersion();
+    if (services_) in.pendingUpdate = services_->pendingUpdateVersion();
     in.trusted = desktop_ ? desktop_->accessibility().isTrusted() : false;
     in.popclipRunning = popclipRunning_;
     in.legacySecretsPending = legacySecretsPending_;
@@ -205,6 +218,7 @@ void AppDelegate::refreshConflict() {
 
 void AppDelegate::choose(StatusMenuModel::ItemID id) {
     using ID = StatusMenuModel::ItemID;
+    if (!services_) return;
     switch (id) {
         case ID::updateAvailable:
             services_->updateNow();
@@ -303,7 +317,7 @@ void AppDelegate::defaultsChanged(const std::string& key) {
 }
 
 void AppDelegate::languageChanged() {
-    services_->languageChanged();
+    // The settings and language-pack windows retitle themselves.
     populateMenu();
     refreshMenu();
 }
@@ -311,13 +325,7 @@ void AppDelegate::languageChanged() {
 // ---- permission and secrets
 
 void AppDelegate::ensureAccessibility() {
-    if (!desktop_ || desktop_->accessibility().isTrusted()) return;
-    if (!options_.permissionGuide) {
-        Log::write("Pivorel: 辅助功能未授权，引导窗已跳过（--no-permission-guide）");
-        return;
-    }
-    Log::write("Pivorel: 辅助功能未授权，拉起权限引导");
-    services_->openPermissionGuide(accessibilityReason);
+    if (services_) services_->ensureAccessibility(!options_.permissionGuide);
 }
 
 void AppDelegate::startSecretsMigration() {
@@ -407,6 +415,12 @@ int runApplication(int argc, char** argv, AppDelegate::Options options) {
     QApplication::setApplicationName(QStringLiteral("Pivorel"));
     QApplication::setQuitOnLastWindowClosed(false);
     const auto link = options.link;
+    if (options.updaterOnly) {
+        // Beside a running instance too: it neither takes links nor shows anything.
+        AppDelegate delegate(std::move(options));
+        if (const int status = delegate.start(); status != 0) return status;
+        return QApplication::exec();
+    }
     // One instance per user: a later `pivorel <link>` hands its link to this one.
     QtMainQueue instanceQueue;
     auto listening = SingleInstance::listen(instanceQueue);

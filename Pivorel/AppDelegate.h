@@ -45,11 +45,13 @@ class AppDelegate : public QObject {
         bool keychainMigration = true;
         // Open the permission guide when selections cannot be read.
         bool permissionGuide = true;
+        // Run the update checker alone, and quit after 25 seconds.
+        bool updaterOnly = false;
         // An inbound link to carry out once the program is up.
         std::optional<std::string> link;
     };
 
-    explicit AppDelegate(Options options, std::unique_ptr<ShellServices> services = {});
+    explicit AppDelegate(Options options);
     ~AppDelegate() override;
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
@@ -78,6 +80,7 @@ class AppDelegate : public QObject {
     SelectionWatcher* watcher() { return watcher_.get(); }
     HotKeyResponder* hotKey() { return hotKey_.get(); }
     LinuxDesktop* desktop() { return desktop_.get(); }
+    ShellServices* services() { return services_.get(); }
     Store* store() { return store_.get(); }
     const BarSettings& settings() const { return settings_; }
 
@@ -96,12 +99,12 @@ class AppDelegate : public QObject {
     void afterToggle();
 
     Options options_;
-    std::unique_ptr<ShellServices> services_;
     BarSettings settings_;
     SystemClock clock_;
     std::unique_ptr<QtMainQueue> queue_;
     std::unique_ptr<Store> store_;
     std::unique_ptr<LinuxDesktop> desktop_;
+    std::unique_ptr<ShellServices> services_;
     std::unique_ptr<BarPanel> barWindow_;
     std::unique_ptr<FloatingPanel> panelWindow_;
     std::unique_ptr<BarController> bar_;

@@ -26,6 +26,8 @@ const std::vector<std::string>& CommandLine::knownSwitches() {
                                                    "--ask-selftest",
                                                    "--bar-selftest",
                                                    "--panel-selftest",
+                                                   "--updater-only",
+                                                   "--install-desktop-entry",
                                                    "--no-keychain-migration",
                                                    "--no-permission-guide"};
     return names;
@@ -65,6 +67,10 @@ std::string CommandLine::usage() {
     std::string text = "usage: pivorel [pivorel://LINK]";
     for (const auto& name : knownSwitches()) text += " [" + name + "]";
     for (const auto& name : toolSwitches()) text += "\n       pivorel " + name + " ...";
+    // Answered before anything else starts; the permission guide asks it of a fresh copy.
+    text +=
+        "\n       pivorel --permission-probe KIND  (accessibility, inputMonitoring, "
+        "screenRecording, ...)";
     return text + "\n";
 }
 

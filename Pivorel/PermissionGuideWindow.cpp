@@ -13,6 +13,7 @@
 
 #include "Linux/ScreenCoordinates.h"
 #include "PivorelStyle.h"
+#include "TrayIcon.h"
 
 namespace pivorel {
 
@@ -42,7 +43,7 @@ PermissionGuideWindow::PermissionGuideWindow(const GuideContent& content, Callba
     auto* layout = new QVBoxLayout(this);
     auto* header = new QHBoxLayout;
     dragIcon_ = new QLabel(this);
-    const QIcon icon = QIcon::fromTheme("pivorel", QApplication::windowIcon());
+    const QIcon icon = TrayIcon::image();
     dragIcon_->setPixmap(icon.pixmap(48, 48));
     dragIcon_->setFixedSize(52, 52);
     dragIcon_->setToolTip(qs(content.dragTooltip));

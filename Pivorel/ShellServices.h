@@ -3,38 +3,70 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Support/Signal.h"
 
 namespace pivorel {
 
-// What the tray menu and start-up ask of windows and services that live outside the
-// application delegate: the settings window, the translation-pack window, the updater and
-// the permission guide. Main thread.
+class Clock;
+class LinuxPermissions;
+class LinuxRelaunch;
+class MainQueue;
+class PermissionGuideController;
+class Relauncher;
+class UpdateCheckWindow;
+class Updater;
+class UserDefaults;
+class Workspace;
+
+// The windows and services the tray menu and start-up reach beyond the selection flow: the
+// settings and language-pack windows, the updater with its check window, the permission
+// guide and the relaunch after a grant. Main thread; made once the desktop is connected.
 class ShellServices {
   public:
-    virtual ~ShellServices() = default;
+    ShellServices(std::shared_ptr<UserDefaults> defaults, MainQueue& queue, const Clock& clock,
+                  Workspace& workspace);
+    ~ShellServices();
+    ShellServices(const ShellServices&) = delete;
+    ShellServices& operator=(const ShellServices&) = delete;
 
-    virtual void openSettings() = 0;
-    virtual void openTranslationPack() = 0;
-    // A check the user asked for, with its own feedback.
-    virtual void checkForUpdates() = 0;
-    // Installs (or leads to) the pending update.
-    virtual void updateNow() = 0;
-    // The version an update would bring, once a check found one.
-    virtual std::optional<std::string> pendingUpdateVersion() = 0;
-    // Shows the user how to let the program read selections; `reason` says what for.
-    virtual void openPermissionGuide(const std::string& reason) = 0;
-    // The desktop's own settings for the permission, where there are any.
-    virtual void openAccessibilitySettings() = 0;
-    // The interface language changed: windows retitle themselves.
-    virtual void languageChanged() = 0;
+    void openSettings();
+    void openTranslationPack();
 
+    // Starts the scheduled update checks.
+    void startUpdater();
+    // "--updater-only": the updater alone, until the program quits 25 seconds later.
+    void runUpdaterOnly();
+    // "检查更新…": a check the user asked for, told in a small window.
+    void checkForUpdates();
+    // The update menu item: the pending update's page.
+    void updateNow();
+    // The version an update would bring, once an unattended check found one.
+    const std::optional<std::string>& pendingUpdateVersion() const;
     // Emitted when pendingUpdateVersion() changes.
-    Signal<> pendingUpdateChanged;
+    Signal<>& pendingUpdateChanged();
+    Updater& updater() { return *updater_; }
 
-    // Services that are not there yet: each request leaves one log line and does nothing.
-    static std::unique_ptr<ShellServices> placeholder();
+    // Start-up's accessibility step: the guide unless `skipGuide`; a grant relaunches the
+    // program once so every part starts with the permission.
+    void ensureAccessibility(bool skipGuide);
+    // The desktop's own settings for the permission, where there are any.
+    void openAccessibilitySettings();
+    PermissionGuideController& permissionGuide() { return *guide_; }
+
+  private:
+    std::shared_ptr<UserDefaults> defaults_;
+    MainQueue& queue_;
+    Workspace& workspace_;
+    std::unique_ptr<Updater> updater_;
+    std::unique_ptr<UpdateCheckWindow> checkWindow_;
+    std::shared_ptr<LinuxPermissions> permissions_;
+    std::unique_ptr<PermissionGuideController> guide_;
+    std::unique_ptr<LinuxRelaunch> relaunchPlatform_;
+    std::unique_ptr<Relauncher> relauncher_;
+    bool settingsReady_ = false;
+    std::vector<Connection> observers_;
 };
 
 }  // namespace pivorel

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
+#include <string>
 
 namespace pivorel {
 
@@ -17,11 +18,18 @@ class UpdateCheckWindow final : public QObject {
     explicit UpdateCheckWindow(Updater& updater, QObject* parent = nullptr);
     ~UpdateCheckWindow() override;
 
+    // Says a check the user asked for is running, until its result replaces the text.
+    void showChecking();
+
     // The window as last shown (tests).
     QMessageBox* box() const { return box_; }
 
   private:
     struct Listener;
+    // The reused box with `text`, `icon` and no buttons.
+    QMessageBox& prepare(const std::string& text, QMessageBox::Icon icon);
+    void present();
+
     Updater& updater_;
     QPointer<QMessageBox> box_;
     Listener* listener_;

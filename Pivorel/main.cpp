@@ -6,6 +6,7 @@
 #include "AppDelegate.h"
 #include "AskSelftest.h"
 #include "CommandLine.h"
+#include "DesktopEntryInstall.h"
 #include "Explain.h"
 #include "Linux/SingleInstance.h"
 #include "PermissionProbe.h"
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     }
     if (parsed->has("--bar-selftest")) return pivorel::runBarSelftest(argc, argv, std::cout);
     if (parsed->has("--panel-selftest")) return pivorel::runPanelSelftest(argc, argv, std::cout);
+    if (parsed->has("--install-desktop-entry")) return pivorel::runInstallDesktopEntry(std::cout);
     if (parsed->has("--version")) {
         std::cout << "pivorel " << PIVOREL_VERSION << "\n";
         return 0;
@@ -48,7 +50,8 @@ int main(int argc, char** argv) {
     pivorel::AppDelegate::Options options;
     options.keychainMigration = !parsed->has("--no-keychain-migration");
     options.permissionGuide = !parsed->has("--no-permission-guide");
-    options.link = parsed->link;
+    options.updaterOnly = parsed->has("--updater-only");
+    options.link = options.updaterOnly ? std::nullopt : parsed->link;
     if (options.link) {
         // A running instance takes the link; otherwise this process becomes the instance.
         const auto handed = pivorel::SingleInstance::forward(*options.link);

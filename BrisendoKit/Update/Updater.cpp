@@ -63,7 +63,10 @@ Updater::Updater(UserDefaults& defaults, MainQueue& queue, const Clock& clock, W
     runInBackground = [](std::function<void()> work) { std::thread(std::move(work)).detach(); };
 }
 
-Updater::~Updater() = default;
+Updater::~Updater() {
+    std::lock_guard lock(lifetime_->mutex);
+    lifetime_->alive = false;
+}
 
 bool Updater::automaticChecks() const {
     return defaults_.boolValue(automaticChecksKey).value_or(true);
@@ -139,13 +142,15 @@ void Updater::check(CheckKind kind) {
     if (kind == CheckKind::userInitiated) userWaiting_ = true;
     if (inFlight_) return;  // the running check answers the user too
     inFlight_ = true;
-    runInBackground(
-        [this, fetcher = fetcher_, &queue = queue_, alive = std::weak_ptr<char>(alive_), kind] {
-            auto result = fetcher();
-            queue.post([this, alive, kind, result = std::move(result)] {
-                if (alive.lock()) finish(kind, result);
-            });
+    runInBackground([this, fetcher = fetcher_, &queue = queue_, alive = std::weak_ptr<char>(alive_),
+                     lifetime = lifetime_, kind] {
+        auto result = fetcher();
+        std::lock_guard lock(lifetime->mutex);
+        if (!lifetime->alive) return;
+        queue.post([this, alive, kind, result = std::move(result)] {
+            if (alive.lock()) finish(kind, result);
         });
+    });
 }
 
 void Updater::finish(CheckKind kind, const Result<Items, std::string>& result) {

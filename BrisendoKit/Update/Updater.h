@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -125,6 +126,13 @@ class Updater {
     std::optional<AppcastItem> latest_;
     Connection defaultsChanged_;
     std::shared_ptr<char> alive_ = std::make_shared<char>();
+    // A fetch still running when the updater goes must not post to a queue that may be
+    // gone too: it posts only under this lock, while the updater lives.
+    struct Lifetime {
+        std::mutex mutex;
+        bool alive = true;
+    };
+    std::shared_ptr<Lifetime> lifetime_ = std::make_shared<Lifetime>();
 };
 
 }  // namespace pivorel

@@ -1,0 +1,203 @@
+#include "ShellServices.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "AppDelegate.h"
+#include "Fakes/FakeDesktop.h"
+#include "LocalHttpServer.h"
+#include "PermissionGuideWindow.h"
+#include "QtApp.h"
+#include "QtMainQueue.h"
+#include "Settings/SettingsWindow.h"
+#include "Settings/TranslationPackModel.h"
+#include "Settings/TranslationPackView.h"
+#include "Shell/PermissionGuideController.h"
+#include "Shell/PermissionPlatform.h"
+#include "Support/NotificationCenter.h"
+#include "TempDir.h"
+#include "Update/Updater.h"
+#include "WindowTest.h"
+#include "XSession.h"
+
+using namespace pivorel;
+using namespace pivorel::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string appcast(const std::string& version) {
+    return "<?xml version=\"1.0\"?><rss version=\"2.0\" "
+           "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>"
+           "<item><title>Pivorel " +
+           version + "</title><link>https://pivorel.app/releases/" + version +
+           "</link><enclosure url=\"https://pivorel.app/pivorel_" + version +
+           ".deb\" sparkle:version=\"" + version + "\" sparkle:shortVersionString=\"" + version +
+           "\"/></item></channel></rss>";
+}
+
+// The top-level window of class T that is on screen, if any.
+template <class T>
+T* shownWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* t = qobject_cast<T*>(w); t && t->isVisible()) return t;
+    }
+    return nullptr;
+}
+
+// A desktop where the permission is missing until the test grants it.
+struct WithheldPermission final : PermissionPlatform {
+    bool granted = false;
+    bool checkInProcess(PermissionKind) override { return granted; }
+    std::optional<bool> checkLive(PermissionKind, double) override { return granted; }
+    void request(PermissionKind) override {}
+    std::string openSettingsPane(PermissionKind) override { return {}; }
+    std::optional<Rect> settingsWindowFrame() override { return std::nullopt; }
+    std::string programPath() override { return "/usr/bin/pivorel"; }
+    bool reveal(const std::string&) override { return true; }
+};
+
+}  // namespace
+
+// The tray's commands reach real windows in the running program: one settings window, the
+// language-pack window asked for by the settings page, and a user check that says at once
+// that it runs and then what it found.
+TEST(ShellServicesWindows, TheMenusCommandsOpenTheirWindowsOnceAndTellTheCheck) {
+    auto& x = XSession::shared();
+    if (!x.ok()) GTEST_SKIP() << x.error();
+    TempDir home;
+    ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
+    LocalHttpServer feed;
+    std::atomic<bool> answer{false};
+    feed.server.Get("/appcast.xml", [&](const httplib::Request&, httplib::Response& res) {
+        // Held until the test has seen the "checking" text.
+        for (int i = 0; i < 500 && !answer; ++i) std::this_thread::sleep_for(10ms);
+        res.set_content(appcast("99.0"), "application/rss+xml");
+    });
+    feed.start();
+    ::setenv("PIVOREL_APPCAST_URL", feed.url("/appcast.xml").c_str(), 1);
+    qtApp("xcb");
+
+    AppDelegate::Options options;
+    options.keychainMigration = false;
+    options.permissionGuide = false;
+    AppDelegate delegate(options);
+    ASSERT_EQ(delegate.start(), 0);
+    ShellServices& services = *delegate.services();
+
+    services.openSettings();
+    ASSERT_TRUE(waitUntil([] { return shownWindow<SettingsWindow>() != nullptr; }));
+    SettingsWindow* settings = shownWindow<SettingsWindow>();
+    EXPECT_EQ(settings->windowTitle().toStdString(), "Pivorel 设置");
+    settings->close();
+    services.openSettings();
+    ASSERT_TRUE(waitUntil([] { return shownWindow<SettingsWindow>() != nullptr; }));
+    EXPECT_EQ(shownWindow<SettingsWindow>(), settings) << "a second window was made";
+    settings->close();
+
+    NotificationCenter::defaultCenter().post(TranslationPackModel::openNotification);
+    ASSERT_TRUE(waitUntil([] { return shownWindow<TranslationPackWindow>() != nullptr; }));
+    EXPECT_EQ(shownWindow<TranslationPackWindow>()->windowTitle().toStdString(),
+              "Pivorel 翻译语言包");
+    shownWindow<TranslationPackWindow>()->close();
+
+    services.checkForUpdates();
+    auto boxText = [] {
+        auto* box = shownWindow<QMessageBox>();
+        return box ? box->text().toStdString() : std::string();
+    };
+    EXPECT_TRUE(waitUntil([&] { return boxText() == "正在检查更新…"; })) << boxText();
+    answer = true;
+    ASSERT_TRUE(waitUntil([&] { return boxText().find("99.0") != std::string::npos; }, 10s))
+        << boxText();
+    // Someone who asked sees the update at once: nothing waits in the tray.
+    EXPECT_FALSE(services.pendingUpdateVersion());
+    shownWindow<QMessageBox>()->close();
+    ::unsetenv("PIVOREL_APPCAST_URL");
+}
+
+// The guide window over a desktop that withholds the permission: the guide's texts, then,
+// once the permission arrives, the window goes and the program's continuation runs.
+TEST(ShellServicesWindows, TheGuideWindowWaitsForTheGrantAndThenCloses) {
+    auto& x = XSession::shared();
+    if (!x.ok()) GTEST_SKIP() << x.error();
+    qtApp("xcb");
+    QtMainQueue queue;
+    auto desktop = std::make_shared<WithheldPermission>();
+    FakeWorkspace workspace;
+    PermissionGuideController guide(desktop, PermissionGuideWindow::factory(), workspace, queue);
+    guide.runInBackground = [](std::function<void()> work) { work(); };
+    guide.closeDelay = 0.1;
+    bool granted = false;
+    guide.ensureAccessibility(false, [&] { granted = true; });
+    ASSERT_TRUE(waitUntil([] { return shownWindow<PermissionGuideWindow>() != nullptr; }));
+    auto* window = shownWindow<PermissionGuideWindow>();
+    EXPECT_NE(window->windowTitle().toStdString().find("Pivorel"), std::string::npos)
+        << window->windowTitle().toStdString();
+    EXPECT_EQ(window->status(), GuideStatus::waiting);
+    settle(500ms);
+    keepScreenshot("permission-guide");
+
+    desktop->granted = true;
+    ASSERT_TRUE(waitUntil([] { return shownWindow<PermissionGuideWindow>() == nullptr; }, 10s));
+    EXPECT_TRUE(granted);
+}
+
+// "--updater-only": the version, a check at once, nothing else (no database, no instance
+// socket), and a clean exit 25 seconds later.
+TEST(UpdaterOnly, ChecksAtOnceStartsNothingElseAndQuitsAfterTwentyFiveSeconds) {
+    XSession x(XSessionOptions{{"1280x800x24"}, false, {}, false});
+    if (!x.ok()) GTEST_SKIP() << x.error();
+    TempDir home;
+    LocalHttpServer feed;
+    feed.server.Get("/appcast.xml", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(appcast("99.0"), "application/rss+xml");
+    });
+    feed.start();
+    const auto runtime = home.path() / "run";
+    std::filesystem::create_directory(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t program = x.spawn({PIVOREL_BINARY, "--updater-only"},
+                                  {{"PIVOREL_LOG_STDERR", "1"},
+                                   {"PIVOREL_APPCAST_URL", feed.url("/appcast.xml")},
+                                   {"XDG_RUNTIME_DIR", runtime.string()},
+                                   {"XDG_CONFIG_HOME", (home.path() / "config").string()},
+                                   {"XDG_DATA_HOME", (home.path() / "data").string()}});
+    ASSERT_GT(program, 0);
+    const auto log = [&] { return readFile(x.logPath()); };
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return log().find("Pivorel: 更新检查 发现新版本 99.0 (build 99.0)") !=
+                   std::string::npos;
+        },
+        15s))
+        << log();
+    EXPECT_NE(log().find("Pivorel: --updater-only 版本 " PIVOREL_VERSION), std::string::npos);
+
+    int status = -1;
+    const auto deadline = started + 60s;
+    while (::waitpid(program, &status, WNOHANG) == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(200ms);
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << log();
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 24s);
+    EXPECT_FALSE(std::filesystem::exists(home.path() / "data" / "Pivorel" / "pivorel.sqlite"));
+    EXPECT_FALSE(std::filesystem::exists(runtime / "pivorel"));
+}
