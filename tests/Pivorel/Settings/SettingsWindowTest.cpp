@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "Actions/ActionsSettingsModel.h"
+#include "Fakes/FakeDesktop.h"
 #include "Linux/AutostartLoginItem.h"
 #include "Localization/L.h"
 #include "Localization/LanguageStore.h"
@@ -34,6 +35,8 @@
 #include "Settings/TranslationPackView.h"
 #include "Storage/UserDefaults.h"
 #include "TempDir.h"
+#include "Update/Updater.h"
+#include "Update/UpdaterHook.h"
 #include "XSession.h"
 
 using namespace pivorel;
@@ -50,10 +53,19 @@ struct Files {
     fs::path defaultsFile = dir.path() / "com.morvale.pivorel.json";
     fs::path actionsFile = dir.path() / "actions.json";
     std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(defaultsFile);
+    FakeWorkspace workspace;
+    SystemClock clock;
+    std::unique_ptr<QtMainQueue> queue;
+    std::unique_ptr<Updater> updater;
 
     SettingsEnvironment environment() {
         SettingsEnvironment env;
         env.defaults = defaults;
+        queue = std::make_unique<QtMainQueue>();
+        updater = std::make_unique<Updater>(*defaults, *queue, clock, workspace, "0.1.0", [] {
+            return Result<Updater::Items, std::string>(fail(std::string("offline")));
+        });
+        env.update = std::make_shared<UpdaterHook>(*updater);
         env.actions.url = actionsFile;
         env.extensions.cacheURL = dir.path() / "extensions-cache.json";
         env.extensions.fetch = [](const std::string&) -> Result<std::string, std::string> {
