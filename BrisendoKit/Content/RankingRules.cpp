@@ -105,6 +105,9 @@ const std::vector<std::vector<std::string>>& RankingRules::linuxAppGroups() {
          "com.gexperts.Tilix",
          "terminator",
          "xterm",
+         "uxterm",
+         "debian-xterm",  // Debian's own desktop files for xterm
+         "debian-uxterm",
          "kitty",
          "Alacritty",
          "org.wezfurlong.wezterm",
