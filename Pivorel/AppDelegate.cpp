@@ -28,6 +28,7 @@
 #include "QtMainQueue.h"
 #include "Selection/SelectionReader.h"
 #include "Selection/SelectionWatcher.h"
+#include "Settings/HotKeyRecorder.h"
 #include "Shell/HotKeyResponder.h"
 #include "Shell/PermissionGuide.h"
 #include "Shell/RelaunchContinuation.h"
@@ -273,8 +274,19 @@ void AppDelegate::afterToggle() {
 }
 
 void AppDelegate::registerHotKey() {
-    if (!hotKey_) return;
+    if (!hotKey_ || hotKeySuspended_) return;
     if (hotKey_->update(settings_.hotkey())) refreshStats();
+}
+
+void AppDelegate::suspendHotKey(bool suspend) {
+    if (suspend == hotKeySuspended_) return;
+    hotKeySuspended_ = suspend;
+    if (suspend) {
+        if (desktop_) desktop_->unregisterHotKey();
+        if (hotKey_) hotKey_->forget();
+    }
+    registerHotKey();
+    refreshStats();
 }
 
 // ---- observers
@@ -295,6 +307,15 @@ void AppDelegate::installObservers() {
                 if (auto self = weak.lock(); self && *self) (*self)->languageChanged();
             });
         }));
+    for (const auto name : {HotKeyRecorder::recordingBegan, HotKeyRecorder::recordingEnded}) {
+        const bool suspend = name == HotKeyRecorder::recordingBegan;
+        observers_.push_back(
+            NotificationCenter::defaultCenter().observe(name, [weak, &queue, suspend] {
+                queue.post([weak, suspend] {
+                    if (auto self = weak.lock(); self && *self) (*self)->suspendHotKey(suspend);
+                });
+            }));
+    }
     // The settings file edited by another process: it is replaced, not written in place, so
     // the folder is watched.
     defaultsWatch_ = std::make_unique<QFileSystemWatcher>();

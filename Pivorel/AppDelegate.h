@@ -89,6 +89,8 @@ class AppDelegate : public QObject {
     void populateMenu();
     StatusMenuModel::Inputs menuInputs();
     void registerHotKey();
+    // While the settings window records a hot key, the program holds none.
+    void suspendHotKey(bool suspend);
     void refreshConflict();
     void installObservers();
     void defaultsChanged(const std::string& key);
@@ -121,6 +123,7 @@ class AppDelegate : public QObject {
     std::optional<TodayStats> today_;
     std::optional<std::vector<BarAppSummary>> barSummary_;
     bool popclipRunning_ = false;
+    bool hotKeySuspended_ = false;
     bool legacySecretsPending_ = false;
     std::atomic<bool> checkingLegacy_{false};
 

@@ -1,23 +1,32 @@
 #include "Settings/HotKeyRecorder.h"
 
 #include "Localization/L.h"
+#include "Support/NotificationCenter.h"
 
 namespace pivorel {
 
 HotKeyRecorder::HotKeyRecorder(BarSettings settings) : settings_(std::move(settings)) {}
+
+HotKeyRecorder::~HotKeyRecorder() {
+    // The program must not stay without its hot key because a window went away mid-recording.
+    if (recording_) NotificationCenter::defaultCenter().post(recordingEnded);
+}
 
 std::string HotKeyRecorder::buttonTitle() const {
     return recording_ ? L("按下新的组合键…（Esc 取消）") : settings_.hotkey().display();
 }
 
 void HotKeyRecorder::toggle() {
-    recording_ = !recording_;
-    changed.emit();
+    setRecording(!recording_);
 }
 
 void HotKeyRecorder::stop() {
-    if (!recording_) return;
-    recording_ = false;
+    if (recording_) setRecording(false);
+}
+
+void HotKeyRecorder::setRecording(bool on) {
+    recording_ = on;
+    NotificationCenter::defaultCenter().post(on ? recordingBegan : recordingEnded);
     changed.emit();
 }
 
@@ -40,8 +49,7 @@ HotKeyRecorder::Outcome HotKeyRecorder::handle(const KeyEvent& event) {
     // Shift alone (or nothing) would take an ordinary key away from typing.
     if (!spec.isValid()) return Outcome::ignored;
     settings_.setHotkey(spec);
-    recording_ = false;
-    changed.emit();
+    setRecording(false);
     return Outcome::recorded;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "Platform/PanelWindow.h"
 #include "Storage/BarSettings.h"
@@ -24,8 +25,15 @@ class HotKeyRecorder {
     };
 
     static constexpr std::uint16_t escapeKeyCode = 53;
+    // Posted when recording starts and when it ends: the program lets go of its global hot
+    // key meanwhile, or the desktop would hand that combination to it instead of the window.
+    static constexpr std::string_view recordingBegan = "com.morvale.pivorel.hotKeyRecordingBegan";
+    static constexpr std::string_view recordingEnded = "com.morvale.pivorel.hotKeyRecordingEnded";
 
     explicit HotKeyRecorder(BarSettings settings);
+    ~HotKeyRecorder();
+    HotKeyRecorder(const HotKeyRecorder&) = delete;
+    HotKeyRecorder& operator=(const HotKeyRecorder&) = delete;
 
     bool isRecording() const { return recording_; }
     HotKeySpec hotkey() const { return settings_.hotkey(); }
@@ -48,6 +56,8 @@ class HotKeyRecorder {
     Signal<> changed;
 
   private:
+    void setRecording(bool on);
+
     BarSettings settings_;
     bool recording_ = false;
 };

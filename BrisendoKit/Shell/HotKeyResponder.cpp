@@ -46,6 +46,11 @@ bool HotKeyResponder::update(const HotKeySpec& spec) {
     return true;
 }
 
+void HotKeyResponder::forget() {
+    spec_.reset();
+    registered_ = false;
+}
+
 void HotKeyResponder::pressed() {
     watcher_.hotkeyPressed();
     const auto read = reader_.read();

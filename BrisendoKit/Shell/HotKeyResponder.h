@@ -41,6 +41,8 @@ class HotKeyResponder {
     // desktop again. A key the desktop refused is remembered too: asking again would fail
     // the same way until the settings change.
     bool update(const HotKeySpec& spec);
+    // The desktop let go of the key: the next update grabs again, whatever the key.
+    void forget();
     const std::optional<HotKeySpec>& spec() const { return spec_; }
     bool isRegistered() const { return registered_; }
 

@@ -12,14 +12,20 @@
 #include <map>
 
 #include "AppDelegate.h"
+#include "BarPanel/PanelController.h"
+#include "Coordinator/AppController.h"
 #include "Fakes/FakeDesktop.h"
 #include "LocalHttpServer.h"
 #include "PermissionGuideWindow.h"
 #include "QtApp.h"
 #include "QtMainQueue.h"
+#include "Settings/GeneralSettingsView.h"
+#include "Settings/HotKeyRecorder.h"
+#include "Settings/SettingsRootView.h"
 #include "Settings/SettingsWindow.h"
 #include "Settings/TranslationPackModel.h"
 #include "Settings/TranslationPackView.h"
+#include "Shell/HotKeyResponder.h"
 #include "Shell/PermissionGuideController.h"
 #include "Shell/PermissionPlatform.h"
 #include "Support/NotificationCenter.h"
@@ -103,6 +109,16 @@ TEST(ShellServicesWindows, TheMenusCommandsOpenTheirWindowsOnceAndTellTheCheck) 
     ASSERT_TRUE(waitUntil([] { return shownWindow<SettingsWindow>() != nullptr; }));
     SettingsWindow* settings = shownWindow<SettingsWindow>();
     EXPECT_EQ(settings->windowTitle().toStdString(), "Pivorel 设置");
+    // Recording the very combination the program holds: the window gets it, not the grab.
+    ASSERT_TRUE(delegate.hotKey()->isRegistered());
+    HotKeyRecorder& recorder = settings->root().general().recorder();
+    recorder.toggle();
+    ASSERT_TRUE(waitUntil([&] { return !delegate.hotKey()->isRegistered(); }));
+    ASSERT_TRUE(waitUntil([&] { return settings->isActiveWindow(); }));
+    ASSERT_TRUE(x.xdotool({"key", "ctrl+alt+n"}));
+    EXPECT_TRUE(waitUntil([&] { return !recorder.isRecording(); })) << "the grab took the key";
+    EXPECT_TRUE(waitUntil([&] { return delegate.hotKey()->isRegistered(); }));
+    EXPECT_FALSE(delegate.controller()->panel().isVisible());
     settings->close();
     services.openSettings();
     ASSERT_TRUE(waitUntil([] { return shownWindow<SettingsWindow>() != nullptr; }));

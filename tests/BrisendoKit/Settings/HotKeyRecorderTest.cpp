@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Storage/UserDefaults.h"
+#include "Support/NotificationCenter.h"
 #include "TempDir.h"
 
 using namespace pivorel;
@@ -85,4 +86,32 @@ TEST(HotKeyRecorder, PressingTheButtonAgainStopsAndEveryModifierMapsToItsBit) {
     EXPECT_EQ(defaults->integerValue("hotkeyCode"), 40);
     EXPECT_EQ(defaults->integerValue("hotkeyMods"), 768);
     EXPECT_EQ(recorder.buttonTitle(), "⇧⌘K");
+}
+
+// The program holds no hot key while one is recorded, and always gets it back: after a
+// recording, an Escape, a stop, and a window that went away mid-recording.
+TEST(HotKeyRecorder, EveryRecordingThatBeginsAlsoEnds) {
+    test::TempDir dir;
+    auto defaults = std::make_shared<UserDefaults>(dir.path() / "d.json");
+    int began = 0;
+    int ended = 0;
+    auto& center = NotificationCenter::defaultCenter();
+    auto a = center.observe(HotKeyRecorder::recordingBegan, [&] { ++began; });
+    auto b = center.observe(HotKeyRecorder::recordingEnded, [&] { ++ended; });
+    {
+        HotKeyRecorder recorder{BarSettings(defaults)};
+        recorder.stop();  // not recording: nothing to end
+        recorder.toggle();
+        recorder.handle(key(46, ctrl | opt));
+        recorder.toggle();
+        recorder.handle(key(53, 0));
+        recorder.toggle();
+        recorder.toggle();
+        recorder.toggle();
+        recorder.stop();
+        recorder.toggle();
+        EXPECT_EQ(began, 5);
+        EXPECT_EQ(ended, 4);
+    }
+    EXPECT_EQ(ended, 5);
 }
