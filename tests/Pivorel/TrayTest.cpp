@@ -42,6 +42,15 @@ std::string readFile(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// A runtime directory of the test's own: a program started by another test holds the
+// single-instance socket of the shared one.
+std::string runtimeDir(const TempDir& home) {
+    const auto dir = home.path() / "run";
+    std::filesystem::create_directories(dir);
+    std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
+    return dir.string();
+}
+
 std::string text(QAction* action) {
     return action ? action->text().toStdString() : "<none>";
 }
@@ -194,6 +203,7 @@ TEST(TrayWindows, WithoutATrayTheProgramRunsOnAndSaysSoOnce) {
         x.spawn({PIVOREL_BINARY, "--no-keychain-migration", "--no-permission-guide"},
                 {{"PIVOREL_LOG_STDERR", "1"},
                  {"PIVOREL_FORCE_LANG", "zh-Hans"},
+                 {"XDG_RUNTIME_DIR", runtimeDir(home)},
                  {"XDG_CONFIG_HOME", (home.path() / "config").string()},
                  {"XDG_DATA_HOME", (home.path() / "data").string()}});
     ASSERT_GT(program, 0);
@@ -219,6 +229,7 @@ TEST(TrayWindows, ADatabaseThatCannotBeOpenedEndsTheProgram) {
     std::ofstream(home.path() / "data") << "not a directory";
     const auto result = x.run({"sh", "-c", std::string(PIVOREL_BINARY) + " 2>&1"}, 10s,
                               {{"PIVOREL_LOG_STDERR", "1"},
+                               {"XDG_RUNTIME_DIR", runtimeDir(home)},
                                {"XDG_CONFIG_HOME", (home.path() / "config").string()},
                                {"XDG_DATA_HOME", (home.path() / "data").string()}});
     EXPECT_EQ(result.status, 1) << result.out;
