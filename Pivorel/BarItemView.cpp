@@ -1,6 +1,5 @@
 #include "BarItemView.h"
 
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -22,11 +21,10 @@ BarItemView* BarItemView::more(std::function<void()> onClick, QWidget* parent) {
 
 BarItemView::BarItemView(Kind kind, QString symbol, QString label, bool highlighted,
                          std::function<void()> onClick, QWidget* parent)
-    : QWidget(parent),
+    : ClickableView(std::move(onClick), parent),
       kind_(kind),
       symbol_(std::move(symbol)),
       highlighted_(highlighted),
-      onClick_(std::move(onClick)),
       size_(static_cast<int>(kind == Kind::more ? moreWidth : BarMetrics::itemWidth),
             static_cast<int>(height)) {
     setFixedSize(size_);
@@ -57,23 +55,6 @@ void BarItemView::paintEvent(QPaintEvent*) {
     p.setFont(Symbols::font(kind_ == Kind::more ? 12 : 13));
     p.setPen(foreground);
     p.drawText(area, Qt::AlignCenter, Symbols::text(symbol_.toStdString()));
-}
-
-void BarItemView::mousePressEvent(QMouseEvent* event) {
-    pressed_ = event->button() == Qt::LeftButton;
-    event->accept();
-}
-
-void BarItemView::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    pressed_ = false;
-    event->accept();
-    // The callback may hide the bar and drop this view; nothing here runs after it.
-    if (click && onClick_) {
-        auto callback = onClick_;
-        callback();
-    }
 }
 
 }  // namespace pivorel

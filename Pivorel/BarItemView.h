@@ -5,13 +5,14 @@
 #include <functional>
 
 #include "BarPanel/BarModel.h"
+#include "ClickableView.h"
 
 namespace pivorel {
 
 // One icon of the bar: the item's symbol in a 24 × 22 capsule, white on the accent colour
 // when highlighted. The "…" icon at the end of the bar is made by more(). A click (press
 // and release on the icon) calls `onClick`; the tooltip and accessible name are the label.
-class BarItemView final : public QWidget {
+class BarItemView final : public ClickableView {
     Q_OBJECT
   public:
     BarItemView(const BarItem& item, bool highlighted, std::function<void()> onClick,
@@ -27,8 +28,6 @@ class BarItemView final : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
     enum class Kind { item, more };
@@ -38,9 +37,7 @@ class BarItemView final : public QWidget {
     Kind kind_;
     QString symbol_;
     bool highlighted_;
-    std::function<void()> onClick_;
     QSize size_;
-    bool pressed_ = false;
 };
 
 }  // namespace pivorel

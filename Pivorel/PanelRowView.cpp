@@ -1,7 +1,6 @@
 #include "PanelRowView.h"
 
 #include <QFontMetricsF>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -43,12 +42,11 @@ QString tagText() {
 
 PanelRowView::PanelRowView(std::int64_t index, PanelRow row, bool highlighted, bool showTopTag,
                            std::function<void()> onClick, QWidget* parent)
-    : QWidget(parent),
+    : ClickableView(std::move(onClick), parent),
       index_(index),
       row_(std::move(row)),
       highlighted_(highlighted),
-      showTopTag_(showTopTag),
-      onClick_(std::move(onClick)) {
+      showTopTag_(showTopTag) {
     setFixedHeight(static_cast<int>(height));
     setFocusPolicy(Qt::NoFocus);
     setAccessibleName(QString::fromStdString(row_.title));
@@ -156,23 +154,6 @@ void PanelRowView::paintEvent(QPaintEvent*) {
                QFontMetricsF(hintFont())
                    .elidedText(QString::fromStdString(row_.hint), Qt::ElideRight,
                                parts.hint.width() + 0.5));
-}
-
-void PanelRowView::mousePressEvent(QMouseEvent* event) {
-    pressed_ = event->button() == Qt::LeftButton;
-    event->accept();
-}
-
-void PanelRowView::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    pressed_ = false;
-    event->accept();
-    // The callback may close the panel and drop this view; nothing here runs after it.
-    if (click && onClick_) {
-        auto callback = onClick_;
-        callback();
-    }
 }
 
 }  // namespace pivorel

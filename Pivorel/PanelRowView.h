@@ -5,13 +5,14 @@
 #include <functional>
 
 #include "BarPanel/PanelModel.h"
+#include "ClickableView.h"
 
 namespace pivorel {
 
 // One row of the panel's list: number badge, icon, title, the "最可能" tag on the first row
 // when the ranking is smart, and the muted hint on the right. 32 high; the whole row is the
 // click target.
-class PanelRowView final : public QWidget {
+class PanelRowView final : public ClickableView {
     Q_OBJECT
   public:
     PanelRowView(std::int64_t index, PanelRow row, bool highlighted, bool showTopTag,
@@ -38,16 +39,12 @@ class PanelRowView final : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
     std::int64_t index_;
     PanelRow row_;
     bool highlighted_;
     bool showTopTag_;
-    std::function<void()> onClick_;
-    bool pressed_ = false;
 };
 
 }  // namespace pivorel

@@ -15,10 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,41 +23,12 @@
 #include <nlohmann/json.hpp>
 
 #include "LanguageModel/LLMClient.h"
-#include "Support/MainQueue.h"
+#include "Support/BlockingMainQueue.h"
 
 using namespace pivorel;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// The main thread of the benchmark: tasks run when it asks for them.
-class BlockingQueue final : public MainQueue {
-  public:
-    void post(Task task) override {
-        std::lock_guard lock(mutex_);
-        tasks_.push_back(std::move(task));
-        wake_.notify_one();
-    }
-    void postAfter(double, Task task) override { post(std::move(task)); }
-    template <class Done>
-    void runUntil(Done done) {
-        while (!done()) {
-            Task task;
-            {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [&] { return !tasks_.empty(); });
-                task = std::move(tasks_.front());
-                tasks_.pop_front();
-            }
-            task();
-        }
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Task> tasks_;
-};
 
 // One listening socket on 127.0.0.1; each connection is answered by hand.
 class RawServer {
@@ -159,7 +127,7 @@ void resetPeakRss() {
 
 void BM_EventToPiece(benchmark::State& state) {
     RawServer server;
-    BlockingQueue queue;
+    BlockingMainQueue queue;
     auto client = makeClient(server, queue);
     std::size_t pieces = 0;
     bool finished = false;
@@ -191,7 +159,7 @@ void BM_TenMegabyteAnswer(benchmark::State& state) {
     const std::size_t count = 10 * 1024;
     for (auto _ : state) {
         RawServer server;
-        BlockingQueue queue;
+        BlockingMainQueue queue;
         auto client = makeClient(server, queue);
         std::size_t received = 0;
         bool finished = false;
@@ -218,7 +186,7 @@ void BM_HugeLine(benchmark::State& state) {
     const std::string block(1 << 20, 'x');
     for (auto _ : state) {
         RawServer server;
-        BlockingQueue queue;
+        BlockingMainQueue queue;
         auto client = makeClient(server, queue);
         std::string text;
         bool finished = false;
@@ -245,7 +213,7 @@ BENCHMARK(BM_HugeLine)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations
 
 void BM_CancelSilent(benchmark::State& state) {
     RawServer server;
-    BlockingQueue queue;
+    BlockingMainQueue queue;
     auto client = makeClient(server, queue);
     for (auto _ : state) {
         auto handle = client.stream(question, nullptr, nullptr);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+namespace pivorel {
+
+// A view that is one button: a left press and a release both on it call `onClick`.
+class ClickableView : public QWidget {
+    Q_OBJECT
+  public:
+    ClickableView(std::function<void()> onClick, QWidget* parent);
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    std::function<void()> onClick_;
+    bool pressed_ = false;
+};
+
+}  // namespace pivorel
