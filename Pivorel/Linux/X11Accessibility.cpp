@@ -7,6 +7,7 @@
 #include <array>
 #include <cctype>
 #include <thread>
+#include <utility>
 
 #include "Content/RankingRules.h"
 #include "Linux/AtSpiNames.h"
@@ -22,6 +23,10 @@ namespace pivorel {
 namespace {
 
 constexpr auto focusCacheTime = std::chrono::milliseconds(250);
+// A read asks about the gesture's start and then about the focused text well within this.
+constexpr auto gestureStartTime = std::chrono::seconds(2);
+// Deeper than any text object sits below another.
+constexpr int maxAncestors = 32;
 constexpr std::uint32_t controlKeysym = 0xffe3;  // Control_L
 // Reading a selection never takes more than this much memory.
 constexpr std::size_t maxSelectionBytes = 16u << 20;
@@ -144,13 +149,24 @@ std::optional<X11Accessibility::Focus> X11Accessibility::focusOf(
 
 std::optional<std::string> X11Accessibility::roleAt(Point point) {
     const Point p = environment_.coordinates().toX11(point);
+    const auto now = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(mutex_);
+        gestureStart_.reset();
+    }
     const auto window = workspace_.windowAt(p);
     if (!window || !window->pid) return std::nullopt;
-    const auto deadline = std::chrono::steady_clock::now() + readLimit;
+    const auto remember = [&](bool onBus, std::optional<AtSpiClient::Ref> element) {
+        std::lock_guard lock(mutex_);
+        gestureStart_ = GestureStart{*window->pid, onBus, std::move(element), now};
+    };
+    remember(false, std::nullopt);
+    const auto deadline = now + readLimit;
     const auto app = atspi_.application(*window->pid, deadline);
     if (!app) return std::nullopt;
     const auto element =
         atspi_.elementAt(*app, static_cast<int>(p.x), static_cast<int>(p.y), deadline);
+    remember(true, element);
     if (!element) return std::nullopt;
     const auto role = atspi_.role(*element, deadline);
     const auto states = atspi_.states(*element, deadline);
@@ -162,6 +178,28 @@ std::optional<std::string> X11Accessibility::roleAt(Point point) {
     return AtSpiNames::role(*role, states.value_or(0));
 }
 
+bool X11Accessibility::gestureBeganIn(const Focus& focus, AtSpiClient::Deadline deadline) {
+    std::optional<GestureStart> start;
+    {
+        std::lock_guard lock(mutex_);
+        start = std::exchange(gestureStart_, std::nullopt);
+    }
+    // No gesture being read (the hot key's read), or nothing known of where it began.
+    if (!start || std::chrono::steady_clock::now() - start->at > gestureStartTime) return true;
+    if (start->pid != focus.pid) return false;
+    if (!start->onBus) return true;
+    // On the window but on none of its elements: its background.
+    if (!start->element) return false;
+    std::optional<AtSpiClient::Ref> ref = start->element;
+    for (int depth = 0; ref && depth < maxAncestors; ++depth) {
+        if (*ref == *focus.element) return true;
+        auto up = atspi_.parent(*ref, deadline);
+        if (up && *up == *ref) break;
+        ref = std::move(up);
+    }
+    return false;
+}
+
 std::optional<std::string> X11Accessibility::selectedText(Scope scope,
                                                           const std::optional<std::string>& app,
                                                           std::size_t limit) {
@@ -170,8 +208,11 @@ std::optional<std::string> X11Accessibility::selectedText(Scope scope,
     if (!focus) return std::nullopt;
     // Never hand out what a password field holds, whoever asks.
     if (focus->role == ATSPI_ROLE_PASSWORD_TEXT) return std::nullopt;
-    return atspi_.selectedText(*focus->element, limit,
-                               std::chrono::steady_clock::now() + readLimit);
+    const auto deadline = std::chrono::steady_clock::now() + readLimit;
+    // A field keeps its selection when the user presses elsewhere: what it holds then was
+    // selected by an earlier gesture, not by the one being read.
+    if (!gestureBeganIn(*focus, deadline)) return std::nullopt;
+    return atspi_.selectedText(*focus->element, limit, deadline);
 }
 
 std::optional<std::string> X11Accessibility::focusedRole(const std::optional<std::string>& app) {

@@ -24,8 +24,9 @@ class X11Workspace;
 // What the selection reader asks of the desktop, on X11: the selected text is the PRIMARY
 // selection, taken only when it was set at or after the gesture's press (an owner keeps
 // serving a selection the user has long clicked away from); roles, password fields, the
-// editable state, the focused text and document addresses come from AT-SPI where the
-// program under the pointer exposes them. Menu presses go through AT-SPI, else as a
+// editable state, the focused text (after a gesture, only when it began inside the focused
+// element) and document addresses come from AT-SPI where the program under the pointer
+// exposes them. Menu presses go through AT-SPI, else as a
 // synthetic keystroke, never into a terminal. Any thread.
 class X11Accessibility final : public Accessibility {
   public:
@@ -70,6 +71,7 @@ class X11Accessibility final : public Accessibility {
     };
 
     std::optional<Focus> focusOf(const std::optional<std::string>& app);
+    bool gestureBeganIn(const Focus& focus, AtSpiClient::Deadline deadline);
     bool sendControlKey(char key);
 
     X11Connection& x_;
@@ -83,6 +85,16 @@ class X11Accessibility final : public Accessibility {
     std::optional<Focus> focus_;
     // The element the last gesture began on, which is usually the focused one.
     std::optional<std::pair<std::uint32_t, AtSpiClient::Ref>> pressed_;
+    // Where the gesture being read began, for that read's question about the focused
+    // element's text only: taken by it, and forgotten soon after.
+    struct GestureStart {
+        std::uint32_t pid = 0;
+        // The program answered on the accessibility bus; `element` is what it has there.
+        bool onBus = false;
+        std::optional<AtSpiClient::Ref> element;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::optional<GestureStart> gestureStart_;
 };
 
 }  // namespace pivorel

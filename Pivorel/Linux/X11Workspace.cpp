@@ -71,27 +71,35 @@ X11Workspace::WindowInfo X11Workspace::info(xcb_window_t window) {
 
 std::optional<std::string> X11Workspace::appOf(xcb_window_t window) {
     if (window == XCB_WINDOW_NONE) return std::nullopt;
+    // Window ids are reused once their windows are gone, often by the next program started:
+    // a remembered answer holds only while the window still names the same process and class.
+    const auto pid = x_.cardinal(window, "_NET_WM_PID");
+    const auto wmClass = x_.windowClass(window);
     {
         std::lock_guard lock(mutex_);
-        if (auto it = appCache_.find(window); it != appCache_.end()) return it->second;
+        if (auto it = appCache_.find(window);
+            it != appCache_.end() && it->second.pid == pid && it->second.wmClass == wmClass) {
+            return it->second.app;
+        }
     }
     std::optional<std::string> app;
-    if (x_.cardinal(window, "_NET_WM_PID") == static_cast<std::uint32_t>(::getpid())) {
+    if (pid == static_cast<std::uint32_t>(::getpid())) {
         app = std::string(AppIdentity::bundleID);
     } else {
         DesktopAppIndex::WindowHints hints;
         hints.gtkApplicationID = x_.text(window, "_GTK_APPLICATION_ID");
         hints.kdeDesktopFile = x_.text(window, "_KDE_NET_WM_DESKTOP_FILE");
-        if (auto wmClass = x_.windowClass(window)) {
+        if (wmClass) {
             hints.instance = wmClass->first;
             hints.klass = wmClass->second;
         }
         app = apps_.resolve(hints);
     }
+    // A window with no name at all (gone already, or not yet named) is asked again.
+    if (!app) return app;
     std::lock_guard lock(mutex_);
-    // Window ids are reused once their windows are gone: forget them now and then.
     if (appCache_.size() >= maxCachedWindows) appCache_.clear();
-    appCache_[window] = app;
+    appCache_[window] = CachedApp{pid, wmClass, app};
     return app;
 }
 

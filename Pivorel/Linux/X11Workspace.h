@@ -62,7 +62,12 @@ class X11Workspace final : public Workspace {
     X11Connection& x_;
     DesktopAppIndex& apps_;
     std::mutex mutex_;
-    std::map<xcb_window_t, std::optional<std::string>> appCache_;
+    struct CachedApp {
+        std::optional<std::uint32_t> pid;
+        std::optional<std::pair<std::string, std::string>> wmClass;
+        std::optional<std::string> app;
+    };
+    std::map<xcb_window_t, CachedApp> appCache_;
     std::map<std::string, std::pair<bool, std::chrono::steady_clock::time_point>> openable_;
 };
 

@@ -1,0 +1,657 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWidget>
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Actions/ActionConfigStore.h"
+#include "AppDelegate.h"
+#include "BarPanel/BarController.h"
+#include "BarPanel/BarPlacement.h"
+#include "BarPanel/PanelController.h"
+#include "Coordinator/AppController.h"
+#include "Linux/LinuxDesktop.h"
+#include "Linux/X11Clipboard.h"
+#include "Linux/X11Connection.h"
+#include "Linux/X11Selections.h"
+#include "Linux/XDesktopTestSupport.h"
+#include "Platform/Workspace.h"
+#include "Selection/SelectionWatcher.h"
+#include "Storage/AppIdentity.h"
+#include "Storage/BarSettings.h"
+#include "Storage/Store.h"
+#include "Storage/UserDefaults.h"
+#include "Support/Log.h"
+#include "TempDir.h"
+#include "WindowServer.h"
+#include "WindowTest.h"
+#include "XSession.h"
+
+using namespace pivorel;
+using namespace pivorel::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+using XPoint = std::pair<int, int>;
+
+// Raw events carry no position: the program asks for the pointer when a press or release
+// arrives, so the hand keeps still for a moment around each.
+constexpr const char* still = "0.12";
+constexpr std::string_view gestureLine = "选择手势";
+constexpr std::string_view readLine = "小条读选区";
+
+// The pointer put at `p` before a press: a warp, which is fine there.
+std::vector<std::string> at(XPoint p) {
+    return {"mousemove", std::to_string(p.first), std::to_string(p.second), "sleep", still};
+}
+
+// A drag as a hand makes it: the press, motion in relative steps (a warp makes no raw
+// motion, and raw motion is what tells a drag from a click), the release.
+std::vector<std::string> drag(XPoint from, XPoint to) {
+    auto steps = at(from);
+    steps.insert(steps.end(), {"mousedown", "1", "sleep", still});
+    constexpr int parts = 4;
+    for (int i = 1; i <= parts; ++i) {
+        const auto part = [&](int a, int b) {
+            return std::to_string((b - a) * i / parts - (b - a) * (i - 1) / parts);
+        };
+        steps.insert(steps.end(), {"mousemove_relative", "--", part(from.first, to.first),
+                                   part(from.second, to.second), "sleep", "0.03"});
+    }
+    steps.insert(steps.end(), {"sleep", still, "mouseup", "1", "sleep", still});
+    return steps;
+}
+
+std::vector<std::string> click(XPoint p, int clicks = 1, bool shift = false) {
+    auto steps = at(p);
+    if (shift) steps.insert(steps.end(), {"keydown", "Shift_L", "sleep", "0.05"});
+    steps.insert(steps.end(), {"click", "--repeat", std::to_string(clicks), "--delay", "80", "1"});
+    if (shift) steps.insert(steps.end(), {"sleep", "0.05", "keyup", "Shift_L"});
+    steps.insert(steps.end(), {"sleep", still});
+    return steps;
+}
+
+// Where a client window is on the root window: x, y, width, height (xwininfo, as xdotool
+// misplaces windows inside a window manager's frame).
+std::array<int, 4> geometryOf(XSession& x, std::uint32_t window) {
+    const auto out = x.run({"xwininfo", "-id", std::to_string(window)});
+    std::array<int, 4> g{};
+    std::istringstream lines(out.out);
+    std::string line;
+    const std::pair<const char*, int> keys[] = {{"Absolute upper-left X:", 0},
+                                                {"Absolute upper-left Y:", 1},
+                                                {"Width:", 2},
+                                                {"Height:", 3}};
+    while (std::getline(lines, line)) {
+        for (const auto& [key, index] : keys) {
+            const auto at = line.find(key);
+            if (at != std::string::npos) g[index] = std::atoi(line.c_str() + at + std::strlen(key));
+        }
+    }
+    return g;
+}
+
+// Centre of a character cell of an xterm drawn with the 6x13 font (2-pixel border).
+XPoint cell(const std::array<int, 4>& window, int column, int row) {
+    return {window[0] + 2 + column * 6 + 3, window[1] + 2 + row * 13 + 6};
+}
+
+// One row of the bar log as the history store wrote it.
+struct BarRow {
+    std::int64_t id = 0;
+    std::string event;
+    std::optional<std::string> app;
+    std::optional<std::string> reason;
+    std::int64_t latencyMs = -1;
+};
+
+std::vector<BarRow> barRows(const std::filesystem::path& database, std::int64_t afterID) {
+    std::vector<BarRow> rows;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db,
+                           "SELECT id, event, app, reason, latency_ms FROM bar_log WHERE id > ? "
+                           "ORDER BY id",
+                           -1, &statement, nullptr) == SQLITE_OK) {
+        sqlite3_bind_int64(statement, 1, afterID);
+        const auto text = [&](int column) -> std::optional<std::string> {
+            const auto* t = sqlite3_column_text(statement, column);
+            if (!t) return std::nullopt;
+            return reinterpret_cast<const char*>(t);
+        };
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            BarRow row{sqlite3_column_int64(statement, 0), text(1).value_or(""), text(2), text(3),
+                       -1};
+            if (sqlite3_column_type(statement, 4) != SQLITE_NULL)
+                row.latencyMs = sqlite3_column_int64(statement, 4);
+            rows.push_back(std::move(row));
+        }
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return rows;
+}
+
+// Another X client looking at the clipboard: every target it offers, with its bytes.
+std::map<std::string, std::string> clipboardSeenByOthers() {
+    return offThread([] {
+        std::map<std::string, std::string> out;
+        auto connection = X11Connection::open();
+        if (!connection) return out;
+        auto selections = X11Selections::open(*connection.value());
+        if (!selections) return out;
+        auto& s = *selections.value();
+        const xcb_atom_t clipboard = s.atom("CLIPBOARD");
+        const auto targets = s.convert(clipboard, s.atom("TARGETS"), 500ms, 4096);
+        if (!targets) return out;
+        for (std::size_t i = 0; i + 4 <= targets->bytes.size(); i += 4) {
+            xcb_atom_t atom;
+            std::memcpy(&atom, targets->bytes.data() + i, 4);
+            const auto name = s.atomName(atom);
+            if (X11Clipboard::isMetaTarget(name)) continue;
+            const auto data = s.convert(clipboard, atom, 500ms, 1 << 20);
+            out[name] = data ? data->bytes : "<refused>";
+        }
+        return out;
+    });
+}
+
+std::size_t countLines(const LogCapture& log, std::string_view fragment) {
+    const auto lines = log.lines();
+    return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
+        return l.find(fragment) != std::string::npos;
+    }));
+}
+
+// Not a test: a program of its own for the copy fallback, started in another process like
+// the field program. It shows one line, selects all of it when dragged across and copies it
+// on Control+C, but publishes its selection neither as PRIMARY nor on the accessibility bus:
+// only its own Copy gives the text out, as with some web-view programs.
+class CopyOnlyView final : public QWidget {
+  public:
+    static constexpr const char* words = "copied only words";
+
+    CopyOnlyView() {
+        setFocusPolicy(Qt::StrongFocus);
+        setWindowTitle("Pivorel copy-only text");
+        resize(320, 60);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        if (selected_) painter.fillRect(rect().adjusted(8, 16, -8, -16), palette().highlight());
+        painter.drawText(rect(), Qt::AlignCenter, words);
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        anchor_ = event->position();
+        selected_ = false;
+        update();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if ((event->position() - anchor_).manhattanLength() > 4) selected_ = true;
+        update();
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!event->matches(QKeySequence::Copy)) return QWidget::keyPressEvent(event);
+        if (selected_) QGuiApplication::clipboard()->setText(words, QClipboard::Clipboard);
+    }
+
+  private:
+    QPointF anchor_;
+    bool selected_ = false;
+};
+
+// The whole program in this process on a private display with openbox, the user's files in
+// a temporary home, and real programs around it driven by xdotool.
+class EndToEnd : public ::testing::Test {
+  protected:
+    virtual XSessionOptions layout() const { return {}; }
+
+    void SetUp() override {
+        x_ = &XSession::shared(layout());
+        if (!x_->ok()) GTEST_SKIP() << x_->error();
+        // One home per process: the settings store is the process's once made.
+        static TempDir home;
+        ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
+        ActionConfig config;
+        config.smartRanking = false;
+        ASSERT_TRUE(
+            ActionConfigStore{AppIdentity::supportDirectory() / "actions.json"}.save(config));
+        UserDefaults::standard()->set("llmBaseURL", "http://127.0.0.1:9/v1");
+        settings().setCopyFallbackApps({});
+
+        qtApp("xcb");
+        // Accessibility on, as a user turns it on: programs started from now expose
+        // themselves on the test's session bus.
+        accessible_ =
+            x_->run({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
+                     "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
+                     "string:org.a11y.Status", "string:IsEnabled", "variant:boolean:true"})
+                .status == 0;
+        log_ = std::make_unique<LogCapture>();
+        AppDelegate::Options options;
+        options.keychainMigration = false;
+        options.permissionGuide = false;
+        delegate_ = std::make_unique<AppDelegate>(options);
+        ASSERT_EQ(delegate_->start(), 0);
+        controller_ = delegate_->controller();
+        const auto earlier = barRows(delegate_->store()->path(), 0);
+        firstRow_ = earlier.empty() ? 0 : earlier.back().id;
+    }
+
+    void TearDown() override {
+        delegate_.reset();
+        for (const pid_t pid : clients_) x_->terminate(pid);
+        log_.reset();
+    }
+
+    static BarSettings settings() { return BarSettings(UserDefaults::standard()); }
+
+    // Starts a client, waits for its window and gives it the keyboard.
+    std::uint32_t start(const std::vector<std::string>& argv, const std::string& windowClass,
+                        const std::map<std::string, std::string>& env = {}) {
+        clients_.push_back(x_->spawn(argv, env));
+        const auto window = x_->waitForWindow(windowClass, 20s);
+        if (!window) return 0;
+        settle(300ms);
+        if (!drive(*x_, {"windowactivate", "--sync", std::to_string(*window)}) ||
+            !waitUntil([&] { return WindowServer::activeWindow() == *window; })) {
+            return 0;
+        }
+        return *window;
+    }
+
+    // A program of this test executable, run in a process of its own.
+    std::uint32_t startProgram(const std::string& test, const std::string& windowClass) {
+        const auto self = std::filesystem::read_symlink("/proc/self/exe").string();
+        return start({self, "--gtest_also_run_disabled_tests", "--gtest_filter=" + test},
+                     windowClass,
+                     {{"QT_QPA_PLATFORM", "xcb"}, {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}});
+    }
+
+    std::uint32_t startXterm(const std::string& geometry, const std::string& script) {
+        return start({"xterm", "-fn", "6x13", "-geometry", geometry, "-e", "sh", "-c", script},
+                     "xterm");
+    }
+
+    std::optional<std::string> barText() const {
+        if (!controller_->bar().isVisible() || !controller_->barContext()) return std::nullopt;
+        return controller_->barContext()->request.text;
+    }
+
+    std::vector<BarRow> rows(std::string_view event) const {
+        auto all = barRows(delegate_->store()->path(), firstRow_);
+        std::erase_if(all, [&](const BarRow& r) { return r.event != event; });
+        return all;
+    }
+
+    std::string recentLog() const {
+        std::string out;
+        const auto lines = log_->lines();
+        for (std::size_t i = lines.size() > 6 ? lines.size() - 6 : 0; i < lines.size(); ++i)
+            out += "\n  " + lines[i];
+        return out;
+    }
+
+    // A gesture in `client` that must bring up the bar for exactly `text`, logged as shown
+    // with the read delay in its latency, while the client keeps the keyboard.
+    void expectBar(const std::vector<std::string>& steps, const std::string& text,
+                   std::uint32_t client, const std::string& app) {
+        SCOPED_TRACE(text);
+        const auto shownBefore = rows("shown").size();
+        ASSERT_TRUE(drive(*x_, steps));
+        ASSERT_TRUE(waitUntil([&] { return barText() == text; }, 8s))
+            << "bar: " << barText().value_or("none") << recentLog();
+        const auto shown = rows("shown");
+        ASSERT_EQ(shown.size(), shownBefore + 1);
+        EXPECT_EQ(shown.back().app, app);
+        EXPECT_GE(shown.back().latencyMs, 80);
+        EXPECT_EQ(WindowServer::activeWindow(), client);
+        EXPECT_FALSE(WindowServer::isActive());
+    }
+
+    // A gesture that must bring up no bar, after `reads` reads of the selection (none for a
+    // plain click, two when the first read is retried).
+    void expectNoBar(const std::vector<std::string>& steps, std::size_t reads,
+                     const std::string& what) {
+        SCOPED_TRACE(what);
+        const auto gestures = countLines(*log_, gestureLine);
+        const auto readsBefore = countLines(*log_, readLine);
+        const auto shown = rows("shown").size();
+        ASSERT_TRUE(drive(*x_, steps));
+        if (reads == 0) {
+            settle(300ms);
+            EXPECT_EQ(countLines(*log_, gestureLine), gestures) << recentLog();
+        } else {
+            waitUntil([&] { return countLines(*log_, readLine) >= readsBefore + reads; }, 8s);
+            settle(100ms);
+            EXPECT_EQ(countLines(*log_, readLine), readsBefore + reads) << recentLog();
+        }
+        EXPECT_EQ(barText(), std::nullopt);
+        EXPECT_EQ(rows("shown").size(), shown);
+    }
+
+    // Whether a log line since the `from`th one holds `fragment`.
+    bool loggedSince(std::size_t from, std::string_view fragment) const {
+        const auto lines = log_->lines();
+        return std::any_of(
+            lines.begin() + static_cast<std::ptrdiff_t>(std::min(from, lines.size())), lines.end(),
+            [&](const auto& l) { return l.find(fragment) != std::string::npos; });
+    }
+
+    // The global hot key, Control+Alt+N by default.
+    bool pressHotKey() { return drive(*x_, {"key", "ctrl+alt+n"}); }
+
+    XSession* x_ = nullptr;
+    bool accessible_ = false;
+    std::vector<pid_t> clients_;
+    std::unique_ptr<LogCapture> log_;
+    std::unique_ptr<AppDelegate> delegate_;
+    AppController* controller_ = nullptr;
+    std::int64_t firstRow_ = 0;
+};
+
+class EndToEndTwoScreens : public EndToEnd {
+  protected:
+    // Two monitors side by side on one X screen; the second is taller and not primary.
+    XSessionOptions layout() const override {
+        XSessionOptions options;
+        options.screens = {"2720x1024x24"};
+        options.monitors = {"1440x900+0+0", "1280x1024+1440+0"};
+        return options;
+    }
+};
+
+constexpr const char* xtermLines = "printf 'alpha beta gamma\\n'; exec sleep 600";
+
+}  // namespace
+
+TEST(EndToEndCopyOnlyProgram, DISABLED_Serve) {
+    static int argc = 1;
+    static char name[] = "pivorel-test-copy";
+    static char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    CopyOnlyView view;
+    view.show();
+    app.exec();
+}
+
+TEST_F(EndToEnd, XtermShowsTheBarForTheGesturesSelectionOnly) {
+    const auto term = startXterm("60x8+40+40", xtermLines);
+    ASSERT_TRUE(term);
+    const auto g = geometryOf(*x_, term);
+
+    expectBar(drag(cell(g, 0, 0), cell(g, 40, 0)), "alpha beta gamma", term, "debian-xterm");
+    expectBar(click(cell(g, 7, 0), 2), "beta", term, "debian-xterm");
+    expectNoBar(click(cell(g, 8, 3)), 0, "a single click");
+    // xterm does not select on a shift-click, and still serves "beta" from before the press.
+    expectNoBar(click(cell(g, 20, 0), 1, true), 2, "a shift-click after an earlier selection");
+    // Line breaks only: blank.
+    expectNoBar(drag(cell(g, 2, 3), cell(g, 30, 5)), 2, "a drag over empty lines");
+}
+
+TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsAndOurOwnPanelNever) {
+    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
+    ASSERT_TRUE(fields);
+    const auto g = geometryOf(*x_, fields);
+    const XPoint textLeft{g[0] + 12, g[1] + 25}, textRight{g[0] + 300, g[1] + 25};
+    const std::string app = "pivorel-test-fields";
+
+    expectBar(drag(textLeft, textRight), "quick brown fox", fields, app);
+    expectBar(click({g[0] + 16, g[1] + 25}, 2), "quick", fields, app);
+    expectNoBar(click(textRight), 0, "a single click");
+    expectBar(click(textLeft, 1, true), "quick brown fox", fields, app);
+    // The field keeps its selection and PRIMARY while the window's background is dragged
+    // across and double-clicked: neither gesture selected anything.
+    expectNoBar(drag({g[0] + 20, g[1] + 50}, {g[0] + 200, g[1] + 50}), 2, "a drag on empty space");
+    expectNoBar(click({g[0] + 100, g[1] + 50}, 2), 2, "a double click on empty space");
+
+    // Known for what it is where the program is on the accessibility bus; it publishes
+    // nothing either way.
+    const auto before = log_->lines().size();
+    expectNoBar(drag({g[0] + 12, g[1] + 75}, {g[0] + 300, g[1] + 75}), accessible_ ? 1 : 2,
+                "a password field");
+    if (accessible_) {
+        EXPECT_TRUE(loggedSince(before, "ignored(secure-field)")) << recentLog();
+    }
+
+    // Text selected in the program's own panel.
+    SelectRequest request;
+    request.text = "什么是 serendipity？";
+    request.source = "bar";
+    controller_->handle(request, Point{800, 400});
+    ASSERT_TRUE(waitUntil([&] { return controller_->panel().isVisible(); }));
+    auto model = controller_->panel().model();
+    ASSERT_TRUE(model);
+    const auto& panelRows = model->rows();
+    const auto ask = std::find_if(panelRows.begin(), panelRows.end(),
+                                  [](const PanelRow& r) { return r.action == ActionID::ask(); });
+    ASSERT_NE(ask, panelRows.end());
+    controller_->choose(ask - panelRows.begin(), model);
+    QLineEdit* followUp = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        for (QWidget* w : QApplication::allWidgets()) {
+            if (auto* field = qobject_cast<QLineEdit*>(w); field && field->isVisible())
+                followUp = field;
+        }
+        return followUp != nullptr;
+    }));
+    ASSERT_TRUE(waitUntil([] { return WindowServer::isActive(); }));
+    ASSERT_TRUE(drive(*x_, {"type", "--delay", "20", "own panel words"}));
+    ASSERT_TRUE(waitUntil([&] { return followUp->text() == "own panel words"; }));
+    const QPoint from = followUp->mapToGlobal(QPoint(6, followUp->height() / 2));
+    const QPoint to = followUp->mapToGlobal(QPoint(followUp->width() - 6, followUp->height() / 2));
+    expectNoBar(drag({from.x(), from.y()}, {to.x(), to.y()}), 0, "our own panel");
+    EXPECT_TRUE(followUp->hasSelectedText()) << "the drag reached the panel";
+    controller_->panel().close("esc");
+}
+
+TEST_F(EndToEnd, GtkWidgetFactoryShowsTheBarForTheGesturesSelectionOnly) {
+    const auto factory = start({"gtk3-widget-factory"}, "gtk3-widget-factory");
+    ASSERT_TRUE(factory);
+    settle(500ms);
+    const auto f = geometryOf(*x_, factory);
+    const std::string app = "gtk3-widget-factory";
+    // The editable entry reading "entry" on the first page, from its empty end back past its
+    // first letter.
+    expectBar(drag({f[0] + 263, f[1] + 254}, {f[0] + 17, f[1] + 254}), "entry", factory, app);
+    // The text view: its first line begins "Lorem ipsum dolor sit amet,".
+    const XPoint lineStart{f[0] + 1090, f[1] + 337}, lineEnd{f[0] + 1290, f[1] + 337};
+    expectBar(click({lineStart.first + 8, lineStart.second}, 2), "Lorem", factory, app);
+    expectNoBar(click(lineStart), 0, "a single click");
+    expectBar(click(lineEnd, 1, true), "Lorem ipsum dolor sit amet,", factory, app);
+    // The empty "Inset" frame, while the text view keeps its selection.
+    expectNoBar(drag({f[0] + 900, f[1] + 150}, {f[0] + 1040, f[1] + 150}), 2,
+                "a drag on empty space");
+}
+
+TEST_F(EndToEnd, ScrollKeysSwitchesAndMovingAwayHideTheBar) {
+    const auto term = startXterm("60x8+40+40", xtermLines);
+    ASSERT_TRUE(term);
+    const auto other = start({"xmessage", "-geometry", "+700+500", "elsewhere"}, "xmessage");
+    ASSERT_TRUE(other);
+    ASSERT_TRUE(drive(*x_, {"windowactivate", "--sync", std::to_string(term)}));
+    const auto g = geometryOf(*x_, term);
+    const auto showBeta = [&] {
+        expectBar(click(cell(g, 7, 0), 2), "beta", term, "debian-xterm");
+        EXPECT_TRUE(delegate_->watcher()->hasMoveMonitor());
+    };
+    const auto hiddenBy = [&](std::vector<std::string> steps) {
+        return drive(*x_, std::move(steps)) &&
+               waitUntil([&] { return !controller_->bar().isVisible(); }) &&
+               !delegate_->watcher()->hasMoveMonitor() && !controller_->barContext();
+    };
+
+    showBeta();
+    EXPECT_TRUE(hiddenBy({"click", "5"})) << "scrolling";
+    showBeta();
+    EXPECT_TRUE(hiddenBy({"key", "x"})) << "a key";
+    showBeta();
+    EXPECT_TRUE(hiddenBy({"windowactivate", "--sync", std::to_string(other)})) << "a switch";
+    ASSERT_TRUE(drive(*x_, {"windowactivate", "--sync", std::to_string(term)}));
+    ASSERT_TRUE(waitUntil([&] { return WindowServer::activeWindow() == term; }));
+
+    showBeta();
+    // A little way off the bar is still on its way to it; 200 points off is leaving it.
+    ASSERT_TRUE(drive(*x_, {"mousemove_relative", "--", "0", "30"}));
+    settle(300ms);
+    EXPECT_TRUE(controller_->bar().isVisible()) << "a small move";
+    const Point pointer = delegate_->desktop()->workspace().pointerLocation();
+    int down = 0;
+    while (controller_->bar().distance({pointer.x, pointer.y - down}) < 200) ++down;
+    EXPECT_TRUE(hiddenBy({"mousemove_relative", "--", "0", std::to_string(down)})) << "moving away";
+    EXPECT_GE(controller_->bar().distance(delegate_->desktop()->workspace().pointerLocation()),
+              200);
+}
+
+TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
+    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
+    ASSERT_TRUE(fields);
+    const auto g = geometryOf(*x_, fields);
+    expectBar(drag({g[0] + 12, g[1] + 25}, {g[0] + 300, g[1] + 25}), "quick brown fox", fields,
+              "pivorel-test-fields");
+
+    // With a bar up: the panel, on what is selected, and no miss.
+    ASSERT_TRUE(pressHotKey());
+    ASSERT_TRUE(waitUntil([&] { return controller_->panel().isVisible(); }));
+    ASSERT_TRUE(controller_->currentRequest());
+    EXPECT_EQ(controller_->currentRequest()->text, "quick brown fox");
+    EXPECT_EQ(controller_->currentRequest()->source, "hotkey");
+    EXPECT_FALSE(controller_->bar().isVisible());
+    controller_->panel().close("esc");
+    ASSERT_TRUE(waitUntil([&] { return WindowServer::activeWindow() == fields; }));
+
+    // A second after a gesture that brought no bar: a miss, with the reader's reason and
+    // the time since the gesture.
+    const auto reads = countLines(*log_, readLine);
+    ASSERT_TRUE(drive(*x_, drag({g[0] + 20, g[1] + 50}, {g[0] + 200, g[1] + 50})));
+    const auto released = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitUntil([&] { return countLines(*log_, readLine) == reads + 2; }));
+    settle(std::chrono::duration_cast<std::chrono::milliseconds>(released + 1s -
+                                                                 std::chrono::steady_clock::now()));
+    EXPECT_FALSE(controller_->bar().isVisible());
+    ASSERT_TRUE(pressHotKey());
+    ASSERT_TRUE(waitUntil([&] { return !rows("miss").empty(); }));
+    const auto misses = rows("miss");
+    ASSERT_EQ(misses.size(), 1u);
+    EXPECT_EQ(misses[0].app, "pivorel-test-fields");
+    EXPECT_EQ(misses[0].reason, "no-selection");
+    EXPECT_GE(misses[0].latencyMs, 1000);
+    EXPECT_LT(misses[0].latencyMs, 3000);
+    // The hot key reads what the field still holds selected.
+    ASSERT_TRUE(waitUntil([&] { return controller_->panel().isVisible(); }));
+    controller_->panel().close("esc");
+    // One gesture, one miss.
+    ASSERT_TRUE(pressHotKey());
+    ASSERT_TRUE(waitUntil([&] { return controller_->panel().isVisible(); }));
+    EXPECT_EQ(rows("miss").size(), 1u);
+    controller_->panel().close("esc");
+}
+
+TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
+    // What the user had copied earlier: several kinds of data (this process's Qt stands for
+    // the program they copied in).
+    auto* copied = new QMimeData;
+    copied->setText("user clip");
+    copied->setHtml("<i>user</i>");
+    copied->setData("application/x-pivorel-test", QByteArray("\x00\x01\xfe\xff", 4));
+    QGuiApplication::clipboard()->setMimeData(copied);
+    settle(100ms);
+    const auto before = clipboardSeenByOthers();
+    ASSERT_EQ(before.at("text/html"), "<i>user</i>");
+
+    // A program that comes and goes first: the next one started is likely to be given the
+    // same window ids, and must still be known for itself.
+    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
+    ASSERT_TRUE(fields);
+    const auto f = geometryOf(*x_, fields);
+    expectBar(drag({f[0] + 12, f[1] + 25}, {f[0] + 300, f[1] + 25}), "quick brown fox", fields,
+              "pivorel-test-fields");
+    x_->terminate(clients_.back());
+    ASSERT_TRUE(waitUntil([&] {
+        return x_->run({"xwininfo", "-id", std::to_string(fields)}).status != 0;
+    }));
+
+    const auto copyOnly =
+        startProgram("EndToEndCopyOnlyProgram.DISABLED_Serve", "pivorel-test-copy");
+    ASSERT_TRUE(copyOnly);
+    const std::string copyApp = "pivorel-test-copy";
+    ASSERT_EQ(delegate_->desktop()->workspace().frontmostApp(), copyApp);
+    settings().setCopyFallbackApps({copyApp, "debian-xterm"});
+    const auto g = geometryOf(*x_, copyOnly);
+
+    // Nothing to read the first time; the retry copies.
+    auto from = log_->lines().size();
+    expectBar(drag({g[0] + 20, g[1] + 30}, {g[0] + 300, g[1] + 30}), "copied only words", copyOnly,
+              copyApp);
+    EXPECT_TRUE(loggedSince(from, "empty(no-selection)")) << recentLog();
+    EXPECT_EQ(clipboardSeenByOthers(), before);
+    EXPECT_GE(rows("shown").back().latencyMs, 330) << "read again 250 ms after the first read";
+
+    // Control+C in a terminal would interrupt its job: the fallback never sends it there.
+    const auto marker = std::filesystem::temp_directory_path() /
+                        ("pivorel-e2e-interrupted-" + std::to_string(::getpid()));
+    std::filesystem::remove(marker);
+    const auto term =
+        startXterm("60x8+40+300", "trap 'touch " + marker.string() +
+                                      "' INT; printf 'alpha\\n'; while :; do sleep 1; done");
+    ASSERT_TRUE(term);
+    const auto t = geometryOf(*x_, term);
+    from = log_->lines().size();
+    expectNoBar(drag(cell(t, 2, 3), cell(t, 30, 5)), 2, "blank lines in a listed terminal");
+    EXPECT_TRUE(loggedSince(from, "empty(copy-triggerFailed)")) << recentLog();
+    settle(300ms);
+    EXPECT_FALSE(std::filesystem::exists(marker));
+    EXPECT_EQ(clipboardSeenByOthers(), before);
+    std::filesystem::remove(marker);
+}
+
+TEST_F(EndToEndTwoScreens, TheBarStaysOnTheScreenOfTheSelection) {
+    // In the top right corner of the second screen, where the bar can go neither above the
+    // text nor centred on the release point.
+    const auto term = startXterm("60x8-0+0", xtermLines);
+    ASSERT_TRUE(term);
+    const auto g = geometryOf(*x_, term);
+    ASSERT_GE(g[0], 1440) << "the terminal is on the second screen";
+    expectBar(drag(cell(g, 0, 0), cell(g, 59, 0)), "alpha beta gamma", term, "debian-xterm");
+
+    const auto screens = delegate_->desktop()->workspace().screens();
+    ASSERT_EQ(screens.size(), 2u);
+    const Rect visible = screens[1].visibleFrame;
+    const Rect capsule = controller_->bar().frame().insetBy(BarPlacement::shadowInset);
+    EXPECT_GE(capsule.minX(), visible.minX());
+    EXPECT_LE(capsule.maxX(), visible.maxX());
+    EXPECT_GE(capsule.minY(), visible.minY());
+    EXPECT_LE(capsule.maxY(), visible.maxY());
+    // Where the X server has it: the capsule wholly on the second monitor (the shadow
+    // around it may reach past the edge).
+    const auto shown = WindowServer::ownWindowsOnScreen();
+    ASSERT_EQ(shown.size(), 1u);
+    const int inset = static_cast<int>(BarPlacement::shadowInset);
+    EXPECT_GE(shown[0].x + inset, 1440);
+    EXPECT_LE(shown[0].x + shown[0].width - inset, 2720);
+    EXPECT_GE(shown[0].y + inset, 0);
+    EXPECT_LE(shown[0].y + shown[0].height - inset, 1024);
+}
