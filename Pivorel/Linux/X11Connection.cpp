@@ -173,18 +173,47 @@ std::optional<std::pair<std::string, std::string>> X11Connection::windowClass(xc
 
 std::vector<xcb_window_t> X11Connection::windowAndDescendants(xcb_window_t window, int depth) {
     std::vector<xcb_window_t> out{window};
-    if (depth <= 0 || window == XCB_WINDOW_NONE) return out;
-    XReply<xcb_query_tree_reply_t> reply(
-        xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
-    afterReply();
-    if (!reply) return out;
-    const xcb_window_t* children = xcb_query_tree_children(reply.get());
-    const int count = xcb_query_tree_children_length(reply.get());
-    for (int i = 0; i < count; ++i) {
-        auto below = windowAndDescendants(children[i], depth - 1);
-        out.insert(out.end(), below.begin(), below.end());
+    if (window == XCB_WINDOW_NONE) return out;
+    // A level's questions go out together and come back in one round trip: a frame may
+    // hold a dozen windows, and this runs at every press.
+    std::vector<xcb_window_t> level{window};
+    for (int d = 0; d < depth && !level.empty(); ++d) {
+        std::vector<xcb_query_tree_cookie_t> cookies;
+        cookies.reserve(level.size());
+        for (const xcb_window_t w : level) cookies.push_back(xcb_query_tree(connection_, w));
+        std::vector<xcb_window_t> next;
+        for (const auto cookie : cookies) {
+            XReply<xcb_query_tree_reply_t> reply(
+                xcb_query_tree_reply(connection_, cookie, nullptr));
+            if (!reply) continue;
+            const xcb_window_t* children = xcb_query_tree_children(reply.get());
+            next.insert(next.end(), children,
+                        children + xcb_query_tree_children_length(reply.get()));
+        }
+        afterReply();
+        out.insert(out.end(), next.begin(), next.end());
+        level = std::move(next);
     }
     return out;
+}
+
+std::optional<xcb_window_t> X11Connection::firstWithProperty(
+    const std::vector<xcb_window_t>& windows, xcb_atom_t name) {
+    if (name == XCB_ATOM_NONE) return std::nullopt;
+    std::vector<xcb_get_property_cookie_t> cookies;
+    cookies.reserve(windows.size());
+    for (const xcb_window_t w : windows) {
+        cookies.push_back(xcb_get_property(connection_, 0, w, name, XCB_ATOM_ANY, 0, 0));
+    }
+    std::optional<xcb_window_t> found;
+    // Every reply is read, so none is left behind on the connection.
+    for (std::size_t i = 0; i < cookies.size(); ++i) {
+        XReply<xcb_get_property_reply_t> reply(
+            xcb_get_property_reply(connection_, cookies[i], nullptr));
+        if (!found && reply && reply->type != XCB_ATOM_NONE) found = windows[i];
+    }
+    afterReply();
+    return found;
 }
 
 }  // namespace pivorel

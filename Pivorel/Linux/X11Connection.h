@@ -70,8 +70,11 @@ class X11Connection {
     std::optional<std::pair<std::string, std::string>> windowClass(xcb_window_t window);
 
     // The top-level windows under `window` (the window itself and its children, two levels
-    // down: a window manager's frame holds the client window). Any thread.
+    // down: a window manager's frame holds the client window), nearest first. Any thread.
     std::vector<xcb_window_t> windowAndDescendants(xcb_window_t window, int depth = 2);
+    // The first of `windows` that has the property `name`. Any thread.
+    std::optional<xcb_window_t> firstWithProperty(const std::vector<xcb_window_t>& windows,
+                                                  xcb_atom_t name);
 
     // A reply was read off the main thread: events it queued must still reach the handlers.
     void afterReply();

@@ -50,11 +50,7 @@ X11Workspace::X11Workspace(X11Connection& x, DesktopAppIndex& apps) : x_(x), app
 std::optional<xcb_window_t> X11Workspace::clientIn(xcb_window_t topLevel) {
     // The client is the window that carries WM_STATE; without a window manager the
     // top-level is the client.
-    const xcb_atom_t wmState = x_.atom("WM_STATE");
-    for (xcb_window_t w : x_.windowAndDescendants(topLevel, 2)) {
-        if (x_.property(w, wmState, XCB_ATOM_ANY, 8)) return w;
-    }
-    return std::nullopt;
+    return x_.firstWithProperty(x_.windowAndDescendants(topLevel, 2), x_.atom("WM_STATE"));
 }
 
 X11Workspace::WindowInfo X11Workspace::info(xcb_window_t window) {
