@@ -78,21 +78,30 @@ SelectionReader::SelectionReader(Accessibility& accessibility, Workspace& worksp
     }
 }
 
+SelectionReader::Context SelectionReader::context(Point downPoint) const {
+    Context c;
+    c.app = repaired(workspace_.frontmostApp());
+    c.url = documentURL(c.app);
+    c.pressRole = accessibility_.roleAt(downPoint);
+    return c;
+}
+
 SelectionReader::BarRead SelectionReader::readForBar(Point downPoint,
                                                      const std::set<std::string>& copyFallbackApps,
-                                                     bool allowCopy) const {
+                                                     bool allowCopy,
+                                                     const std::optional<Context>& known) const {
     if (!accessibility_.isTrusted()) {
         return {ReadResult::Unavailable{"not-trusted"}, std::nullopt, std::nullopt, false};
     }
-    const std::optional<std::string> app = repaired(workspace_.frontmostApp());
-    const std::optional<std::string> url = documentURL(app);
+    const Context c = known ? *known : context(downPoint);
+    const std::optional<std::string>& app = c.app;
     const auto answer = [&](ReadResult result, bool editable = false) {
-        return BarRead{std::move(result), app, url, editable};
+        return BarRead{std::move(result), app, c.url, editable};
     };
 
     // A press that started on a button or a scroll bar selected nothing, even when some text
     // elsewhere in the window still is.
-    if (const auto role = accessibility_.roleAt(downPoint); role && contains(nonTextRoles, *role)) {
+    if (c.pressRole && contains(nonTextRoles, *c.pressRole)) {
         return answer(ReadResult::Ignored{"non-text-target"});
     }
     // Asked even when the frontmost application is unknown: a password must never be read.

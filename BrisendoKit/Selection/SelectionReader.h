@@ -53,8 +53,19 @@ class SelectionReader {
     SelectionReader(Accessibility& accessibility, Workspace& workspace, PasteboardLike& pasteboard,
                     std::function<void()> pause = {});
 
+    // What the bar's read can learn before the selection is there: the frontmost
+    // application, its document's address and the role under the press point. Blocks like
+    // readForBar; the watcher looks it up while the read waits its delay.
+    struct Context {
+        std::optional<std::string> app;
+        std::optional<std::string> url;
+        std::optional<std::string> pressRole;
+    };
+    Context context(Point downPoint) const;
+
+    // `known`: the context looked up earlier for the same press.
     BarRead readForBar(Point downPoint, const std::set<std::string>& copyFallbackApps,
-                       bool allowCopy) const;
+                       bool allowCopy, const std::optional<Context>& known = std::nullopt) const;
     std::variant<Selection, Failure> read() const;
     EditResult performEdit(EditCommand command, const std::optional<std::string>& bundleID) const;
 

@@ -57,6 +57,7 @@ SelectionWatcher::SelectionWatcher(AppController& controller, Store& store,
 SelectionWatcher::~SelectionWatcher() {
     // Reads still in flight find the watcher gone and drop their results.
     self_.reset();
+    if (contextLookup_.joinable()) contextLookup_.join();
 }
 
 void SelectionWatcher::start() {
@@ -130,15 +131,18 @@ void SelectionWatcher::scheduleRead(std::int64_t token, double after) {
     const std::set<std::string> copyApps(appList.begin(), appList.end());
     const bool allowCopy = after >= Detector::retryDelay;
     const std::weak_ptr<SelectionWatcher*> weak = self_;
+    auto context = lookUpContext(down);
 
-    queue_.postAfter(after, [weak, token, down, copyApps, allowCopy] {
+    queue_.postAfter(after, [weak, token, down, copyApps, allowCopy, context] {
         const auto self = weak.lock();
         if (!self) return;
         SelectionWatcher& watcher = **self;
         const SelectionReader* reader = &watcher.reader_;
         MainQueue* queue = &watcher.queue_;
-        watcher.worker_([weak, token, down, copyApps, allowCopy, reader, queue] {
-            auto read = reader->readForBar(down, copyApps, allowCopy);
+        watcher.worker_([weak, token, down, copyApps, allowCopy, reader, queue, context] {
+            std::optional<SelectionReader::Context> known;
+            if (context.valid()) known = context.get();
+            auto read = reader->readForBar(down, copyApps, allowCopy, known);
             queue->post([weak, token, read = std::move(read)] {
                 const auto alive = weak.lock();
                 if (!alive) return;
@@ -152,6 +156,21 @@ void SelectionWatcher::scheduleRead(std::int64_t token, double after) {
             });
         });
     });
+}
+
+std::shared_future<SelectionReader::Context> SelectionWatcher::lookUpContext(Point down) {
+    if (contextLookup_.joinable()) {
+        if (!*contextLookupDone_) return {};
+        contextLookup_.join();
+    }
+    auto promise = std::make_shared<std::promise<SelectionReader::Context>>();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    contextLookupDone_ = done;
+    contextLookup_ = std::thread([promise, done, reader = &reader_, down] {
+        promise->set_value(reader->context(down));
+        *done = true;
+    });
+    return promise->get_future().share();
 }
 
 void SelectionWatcher::show(const Detector::Command::Show& command) {

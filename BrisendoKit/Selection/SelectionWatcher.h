@@ -1,13 +1,17 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Selection/GestureEvent.h"
 #include "Selection/SelectionDetector.h"
+#include "Selection/SelectionReader.h"
 #include "Support/Clock.h"
 #include "Support/Geometry.h"
 #include "Support/Signal.h"
@@ -18,7 +22,6 @@ class AppController;
 class BarSettings;
 class InputMonitor;
 class MainQueue;
-class SelectionReader;
 class Store;
 class Workspace;
 
@@ -59,6 +62,10 @@ class SelectionWatcher {
   private:
     void run(const SelectionDetector::Commands& commands);
     void scheduleRead(std::int64_t token, double after);
+    // Starts looking up the read's context now, unless the last lookup still runs (then the
+    // read looks it up itself): it does not depend on the selection, and the read delay is
+    // time it can use.
+    std::shared_future<SelectionReader::Context> lookUpContext(Point down);
     void show(const SelectionDetector::Command::Show& command);
     void hideBar();
     void installMoveMonitor();
@@ -84,6 +91,8 @@ class SelectionWatcher {
     TimePoint upAt_;
     std::optional<std::string> pendingURL_;
     bool pendingEditable_ = false;
+    std::thread contextLookup_;  // joined before the reader can go
+    std::shared_ptr<std::atomic<bool>> contextLookupDone_;
     // Work handed out holds this weakly and is dropped once the watcher is gone.
     std::shared_ptr<SelectionWatcher*> self_;
 };
