@@ -1,0 +1,158 @@
+// The whole program under Xvfb with openbox and an xterm: from the raw button release of a
+// drag over a line of text to the bar's window mapped on the X server (the 80 ms read delay
+// included). Counters p50_ms, p95_ms and max_ms over every drag. Needs the application
+// layer and the test fixtures; built as a stub that says so when they are not there.
+#if __has_include("AppDelegate.h") && __has_include("XSession.h")
+
+#include <benchmark/benchmark.h>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "AppDelegate.h"
+#include "BarPanel/BarController.h"
+#include "Coordinator/AppController.h"
+#include "Linux/LinuxDesktop.h"
+#include "QtApp.h"
+#include "TempDir.h"
+#include "XSession.h"
+
+using namespace pivorel;
+using Steady = std::chrono::steady_clock;
+
+namespace {
+
+struct Program {
+    test::TempDir home;
+    std::unique_ptr<AppDelegate> delegate;
+    xcb_connection_t* hand = nullptr;  // XTest input, and questions to the server
+    std::string error;
+
+    Program() {
+        auto& x = test::XSession::shared();
+        if (!x.ok()) {
+            error = x.error();
+            return;
+        }
+        ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
+        test::qtApp("xcb");
+        x.spawn({"xterm", "-fn", "6x13", "-geometry", "80x10+0+0", "-e", "sh", "-c",
+                 "printf 'the quick brown fox jumps over the lazy dog\\n'; exec sleep 3600"});
+        if (!x.waitForWindow("xterm")) {
+            error = "no xterm";
+            return;
+        }
+        AppDelegate::Options options;
+        options.keychainMigration = false;
+        options.permissionGuide = false;
+        delegate = std::make_unique<AppDelegate>(options);
+        if (delegate->start() != 0) {
+            error = "the program did not start";
+            return;
+        }
+        hand = xcb_connect(x.display().c_str(), nullptr);
+        spin(std::chrono::milliseconds(500));
+    }
+    ~Program() {
+        if (hand) xcb_disconnect(hand);
+    }
+
+    static void spin(std::chrono::milliseconds d) {
+        const auto end = Steady::now() + d;
+        while (Steady::now() < end) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+
+    void input(std::uint8_t type, std::uint8_t detail, int atX = 0, int atY = 0) {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(hand)).data->root;
+        xcb_test_fake_input(hand, type, detail, XCB_CURRENT_TIME,
+                            type == XCB_MOTION_NOTIFY ? root : 0, static_cast<std::int16_t>(atX),
+                            static_cast<std::int16_t>(atY), 0);
+        xcb_flush(hand);
+    }
+
+    bool mapped(std::int64_t id) {
+        auto* reply = xcb_get_window_attributes_reply(
+            hand, xcb_get_window_attributes(hand, static_cast<xcb_window_t>(id)), nullptr);
+        const bool viewable = reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(reply);
+        return viewable;
+    }
+};
+
+void BM_ReleaseToBarMapped(benchmark::State& state) {
+    static Program program;
+    if (!program.error.empty()) {
+        state.SkipWithError(program.error.c_str());
+        return;
+    }
+    AppController& controller = *program.delegate->controller();
+    std::optional<Steady::time_point> released;
+    auto gestures =
+        program.delegate->desktop()->input().monitorGestures([&](const GestureEvent& e) {
+            if (e.isLeftMouseUp()) released = Steady::now();
+        });
+    std::vector<double> times;
+    int missed = 0;
+    for (auto _ : state) {
+        released.reset();
+        // A drag over the first line, from another start each time.
+        const int start = 20 + static_cast<int>(times.size() % 3) * 6;
+        program.input(XCB_MOTION_NOTIFY, 0, start, 30);
+        Program::spin(std::chrono::milliseconds(30));
+        program.input(XCB_BUTTON_PRESS, 1);
+        Program::spin(std::chrono::milliseconds(20));
+        program.input(XCB_MOTION_NOTIFY, 0, 150, 30);
+        Program::spin(std::chrono::milliseconds(20));
+        program.input(XCB_MOTION_NOTIFY, 0, 260, 30);
+        Program::spin(std::chrono::milliseconds(20));
+        program.input(XCB_BUTTON_RELEASE, 1);
+        const auto limit = Steady::now() + std::chrono::seconds(2);
+        while ((!released || !controller.bar().isVisible() ||
+                !program.mapped(controller.bar().windowNumber())) &&
+               Steady::now() < limit) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        }
+        if (!released || !controller.bar().isVisible()) {
+            ++missed;
+            state.SetIterationTime(2);
+        } else {
+            const double took = std::chrono::duration<double>(Steady::now() - *released).count();
+            state.SetIterationTime(took);
+            times.push_back(took * 1000);
+        }
+        controller.hideBar();
+        Program::spin(std::chrono::milliseconds(150));
+    }
+    if (missed) state.counters["missed"] = missed;
+    std::sort(times.begin(), times.end());
+    if (!times.empty()) {
+        state.counters["p50_ms"] = times[times.size() / 2];
+        state.counters["p95_ms"] = times[std::min(times.size() - 1, times.size() * 95 / 100)];
+        state.counters["max_ms"] = times.back();
+    }
+}
+BENCHMARK(BM_ReleaseToBarMapped)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
+}  // namespace
+
+BENCHMARK_MAIN();
+
+#else
+
+#include <cstdio>
+
+int main() {
+    std::puts("bench_select_to_bar: built without the application layer (AppDelegate.h)");
+    return 0;
+}
+
+#endif
