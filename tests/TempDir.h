@@ -3,9 +3,17 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace pivorel::test {
+
+// A whole file as text; empty when it cannot be read.
+inline std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
 // A fresh directory under the system's temporary directory, removed with everything in it
 // when the object goes away.

@@ -11,6 +11,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -174,6 +175,27 @@ class XSession {
     }
 
     // Shorthand for `xdotool <args...>`; true when it succeeded.
+    // Where a client window is on the root window: x, y, width, height (xwininfo, as
+    // xdotool misplaces windows inside a window manager's frame).
+    std::array<int, 4> windowGeometry(std::uint32_t window) {
+        const auto out = run({"xwininfo", "-id", std::to_string(window)});
+        std::array<int, 4> g{};
+        std::istringstream lines(out.out);
+        const std::pair<const char*, int> keys[] = {{"Absolute upper-left X:", 0},
+                                                    {"Absolute upper-left Y:", 1},
+                                                    {"Width:", 2},
+                                                    {"Height:", 3}};
+        for (std::string line; std::getline(lines, line);) {
+            for (const auto& [key, index] : keys) {
+                const auto at = line.find(key);
+                if (at != std::string::npos) {
+                    g[index] = std::atoi(line.c_str() + at + std::strlen(key));
+                }
+            }
+        }
+        return g;
+    }
+
     bool xdotool(std::vector<std::string> args) {
         args.insert(args.begin(), "xdotool");
         return run(args).status == 0;

@@ -30,11 +30,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // The whole program in this process, on a private X display with openbox and an xterm
 // whose typed lines land in a file; the user's files are a temporary home's.
 class AppDelegateWindows : public ::testing::Test {
@@ -105,7 +100,7 @@ class AppDelegateWindows : public ::testing::Test {
         if (!x_->xdotool({"type", "--delay", "10", word}) || !x_->xdotool({"key", "Return"})) {
             return false;
         }
-        return waitUntil([&] { return readFile(typed_).find(word + "\n") != std::string::npos; });
+        return waitUntil([&] { return readText(typed_).find(word + "\n") != std::string::npos; });
     }
 
     bool ownWindowOnScreen() { return !WindowServer::ownWindowsOnScreen().empty(); }

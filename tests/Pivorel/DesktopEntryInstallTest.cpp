@@ -11,15 +11,6 @@
 using namespace pivorel;
 using namespace pivorel::test;
 
-namespace {
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-}  // namespace
-
 // A build from source becomes the handler of both link schemes for this user only.
 TEST(DesktopEntryInstall, TheProgramRegistersItselfForItsLinksInTheUsersDataDirectory) {
     TempDir home;
@@ -31,7 +22,7 @@ TEST(DesktopEntryInstall, TheProgramRegistersItselfForItsLinksInTheUsersDataDire
         30);
     ASSERT_EQ(run.exitStatus, 0) << run.output;
     const auto file = data / "applications" / "pivorel.desktop";
-    const std::string entry = readFile(file);
+    const std::string entry = readText(file);
     EXPECT_NE(entry.find("\nExec=" + std::filesystem::canonical(PIVOREL_BINARY).string() + " %u\n"),
               std::string::npos)
         << entry;

@@ -90,26 +90,6 @@ std::vector<std::string> click(XPoint p, int clicks = 1, bool shift = false) {
     return steps;
 }
 
-// Where a client window is on the root window: x, y, width, height (xwininfo, as xdotool
-// misplaces windows inside a window manager's frame).
-std::array<int, 4> geometryOf(XSession& x, std::uint32_t window) {
-    const auto out = x.run({"xwininfo", "-id", std::to_string(window)});
-    std::array<int, 4> g{};
-    std::istringstream lines(out.out);
-    std::string line;
-    const std::pair<const char*, int> keys[] = {{"Absolute upper-left X:", 0},
-                                                {"Absolute upper-left Y:", 1},
-                                                {"Width:", 2},
-                                                {"Height:", 3}};
-    while (std::getline(lines, line)) {
-        for (const auto& [key, index] : keys) {
-            const auto at = line.find(key);
-            if (at != std::string::npos) g[index] = std::atoi(line.c_str() + at + std::strlen(key));
-        }
-    }
-    return g;
-}
-
 // Centre of a character cell of an xterm drawn with the 6x13 font (2-pixel border).
 XPoint cell(const std::array<int, 4>& window, int column, int row) {
     return {window[0] + 2 + column * 6 + 3, window[1] + 2 + row * 13 + 6};
@@ -401,7 +381,7 @@ TEST(EndToEndCopyOnlyProgram, DISABLED_Serve) {
 TEST_F(EndToEnd, XtermShowsTheBarForTheGesturesSelectionOnly) {
     const auto term = startXterm("60x8+40+40", xtermLines);
     ASSERT_TRUE(term);
-    const auto g = geometryOf(*x_, term);
+    const auto g = x_->windowGeometry(term);
 
     expectBar(drag(cell(g, 0, 0), cell(g, 40, 0)), "alpha beta gamma", term, "debian-xterm");
     expectBar(click(cell(g, 7, 0), 2), "beta", term, "debian-xterm");
@@ -415,7 +395,7 @@ TEST_F(EndToEnd, XtermShowsTheBarForTheGesturesSelectionOnly) {
 TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsAndOurOwnPanelNever) {
     const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
     ASSERT_TRUE(fields);
-    const auto g = geometryOf(*x_, fields);
+    const auto g = x_->windowGeometry(fields);
     const XPoint textLeft{g[0] + 12, g[1] + 25}, textRight{g[0] + 300, g[1] + 25};
     const std::string app = "pivorel-test-fields";
 
@@ -472,7 +452,7 @@ TEST_F(EndToEnd, GtkWidgetFactoryShowsTheBarForTheGesturesSelectionOnly) {
     const auto factory = start({"gtk3-widget-factory"}, "gtk3-widget-factory");
     ASSERT_TRUE(factory);
     settle(500ms);
-    const auto f = geometryOf(*x_, factory);
+    const auto f = x_->windowGeometry(factory);
     const std::string app = "gtk3-widget-factory";
     // The editable entry reading "entry" on the first page, from its empty end back past its
     // first letter.
@@ -493,7 +473,7 @@ TEST_F(EndToEnd, ScrollKeysSwitchesAndMovingAwayHideTheBar) {
     const auto other = start({"xmessage", "-geometry", "+700+500", "elsewhere"}, "xmessage");
     ASSERT_TRUE(other);
     ASSERT_TRUE(drive(*x_, {"windowactivate", "--sync", std::to_string(term)}));
-    const auto g = geometryOf(*x_, term);
+    const auto g = x_->windowGeometry(term);
     const auto showBeta = [&] {
         expectBar(click(cell(g, 7, 0), 2), "beta", term, "debian-xterm");
         EXPECT_TRUE(delegate_->watcher()->hasMoveMonitor());
@@ -529,7 +509,7 @@ TEST_F(EndToEnd, ScrollKeysSwitchesAndMovingAwayHideTheBar) {
 TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
     const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
     ASSERT_TRUE(fields);
-    const auto g = geometryOf(*x_, fields);
+    const auto g = x_->windowGeometry(fields);
     expectBar(drag({g[0] + 12, g[1] + 25}, {g[0] + 300, g[1] + 25}), "quick brown fox", fields,
               "pivorel-test-fields");
 
@@ -586,7 +566,7 @@ TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
     // same window ids, and must still be known for itself.
     const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
     ASSERT_TRUE(fields);
-    const auto f = geometryOf(*x_, fields);
+    const auto f = x_->windowGeometry(fields);
     expectBar(drag({f[0] + 12, f[1] + 25}, {f[0] + 300, f[1] + 25}), "quick brown fox", fields,
               "pivorel-test-fields");
     x_->terminate(clients_.back());
@@ -600,7 +580,7 @@ TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
     const std::string copyApp = "pivorel-test-copy";
     ASSERT_EQ(delegate_->desktop()->workspace().frontmostApp(), copyApp);
     settings().setCopyFallbackApps({copyApp, "debian-xterm"});
-    const auto g = geometryOf(*x_, copyOnly);
+    const auto g = x_->windowGeometry(copyOnly);
 
     // Nothing to read the first time; the retry copies.
     auto from = log_->lines().size();
@@ -618,7 +598,7 @@ TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
         startXterm("60x8+40+300", "trap 'touch " + marker.string() +
                                       "' INT; printf 'alpha\\n'; while :; do sleep 1; done");
     ASSERT_TRUE(term);
-    const auto t = geometryOf(*x_, term);
+    const auto t = x_->windowGeometry(term);
     from = log_->lines().size();
     expectNoBar(drag(cell(t, 2, 3), cell(t, 30, 5)), 2, "blank lines in a listed terminal");
     EXPECT_TRUE(loggedSince(from, "empty(copy-triggerFailed)")) << recentLog();
@@ -633,7 +613,7 @@ TEST_F(EndToEndTwoScreens, TheBarStaysOnTheScreenOfTheSelection) {
     // text nor centred on the release point.
     const auto term = startXterm("60x8-0+0", xtermLines);
     ASSERT_TRUE(term);
-    const auto g = geometryOf(*x_, term);
+    const auto g = x_->windowGeometry(term);
     ASSERT_GE(g[0], 1440) << "the terminal is on the second screen";
     expectBar(drag(cell(g, 0, 0), cell(g, 59, 0)), "alpha beta gamma", term, "debian-xterm");
 

@@ -40,11 +40,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 std::string appcast(const std::string& version) {
     return "<?xml version=\"1.0\"?><rss version=\"2.0\" "
            "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel>"
@@ -195,7 +190,7 @@ TEST(UpdaterOnly, ChecksAtOnceStartsNothingElseAndQuitsAfterTwentyFiveSeconds) {
                                    {"XDG_CONFIG_HOME", (home.path() / "config").string()},
                                    {"XDG_DATA_HOME", (home.path() / "data").string()}});
     ASSERT_GT(program, 0);
-    const auto log = [&] { return readFile(x.logPath()); };
+    const auto log = [&] { return readText(x.logPath()); };
     EXPECT_TRUE(waitUntil(
         [&] {
             return log().find("Pivorel: 更新检查 发现新版本 99.0 (build 99.0)") !=

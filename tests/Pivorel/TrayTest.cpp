@@ -37,11 +37,6 @@ using ID = StatusMenuModel::ItemID;
 
 namespace {
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // A runtime directory of the test's own: a program started by another test holds the
 // single-instance socket of the shared one.
 std::string runtimeDir(const TempDir& home) {
@@ -207,7 +202,7 @@ TEST(TrayWindows, WithoutATrayTheProgramRunsOnAndSaysSoOnce) {
                  {"XDG_CONFIG_HOME", (home.path() / "config").string()},
                  {"XDG_DATA_HOME", (home.path() / "data").string()}});
     ASSERT_GT(program, 0);
-    const auto log = [&] { return readFile(x.logPath()); };
+    const auto log = [&] { return readText(x.logPath()); };
     ASSERT_TRUE(waitUntil([&] { return log().find("没有系统托盘") != std::string::npos; }, 10s))
         << log();
     std::this_thread::sleep_for(500ms);

@@ -81,26 +81,7 @@ struct XDesktopEnvironment {
         desktop = std::move(connected).value();
     }
 
-    // Where a client window is on the root window: x, y, width, height. (xwininfo, as
-    // xdotool misplaces windows inside a window manager's frame.)
-    std::array<int, 4> geometry(std::uint32_t window) {
-        const auto out = x->run({"xwininfo", "-id", std::to_string(window)});
-        std::array<int, 4> g{};
-        std::istringstream lines(out.out);
-        std::string line;
-        const std::pair<const char*, int> keys[] = {{"Absolute upper-left X:", 0},
-                                                    {"Absolute upper-left Y:", 1},
-                                                    {"Width:", 2},
-                                                    {"Height:", 3}};
-        while (std::getline(lines, line)) {
-            for (const auto& [key, index] : keys) {
-                const auto at = line.find(key);
-                if (at != std::string::npos)
-                    g[index] = std::atoi(line.c_str() + at + std::strlen(key));
-            }
-        }
-        return g;
-    }
+    std::array<int, 4> geometry(std::uint32_t window) { return x->windowGeometry(window); }
 };
 
 #define PIVOREL_REQUIRE_DESKTOP(env)                                     \
