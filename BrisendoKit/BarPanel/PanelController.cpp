@@ -3,18 +3,13 @@
 #include "BarPanel/PanelPlacement.h"
 #include "LanguageModel/AskModel.h"
 #include "Platform/InputMonitor.h"
+#include "Platform/KeyCodes.h"
 #include "Platform/Workspace.h"
 #include "Support/MainQueue.h"
 
 namespace pivorel {
 
 namespace {
-
-constexpr std::uint16_t escapeKey = 53;
-constexpr std::uint16_t returnKey = 36;
-constexpr std::uint16_t keypadEnterKey = 76;
-constexpr std::uint16_t downArrowKey = 125;
-constexpr std::uint16_t upArrowKey = 126;
 
 // Timers take a finite, non-negative delay; a day is far beyond any notice.
 constexpr double longestNotice = 24 * 60 * 60;
@@ -117,7 +112,7 @@ void PanelController::notice(const std::string& text, double seconds) {
 }
 
 bool PanelController::handleKey(const KeyEvent& event) {
-    if (event.keyCode == escapeKey) {
+    if (event.keyCode == KeyCodes::escape) {
         close("esc");
         return true;
     }
@@ -127,14 +122,14 @@ bool PanelController::handleKey(const KeyEvent& event) {
     if ((event.modifierFlags & KeyEvent::modifierMask) != 0) return false;
 
     switch (event.keyCode) {
-        case returnKey:
-        case keypadEnterKey:
+        case KeyCodes::returnKey:
+        case KeyCodes::keypadEnter:
             model->chooseHighlighted();
             return true;
-        case downArrowKey:
+        case KeyCodes::downArrow:
             model->moveHighlight(+1);
             return true;
-        case upArrowKey:
+        case KeyCodes::upArrow:
             model->moveHighlight(-1);
             return true;
         default:

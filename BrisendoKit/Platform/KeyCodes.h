@@ -11,6 +11,13 @@ namespace pivorel {
 struct KeyCodes {
     KeyCodes() = delete;
 
+    // The keys the bar, the panel and the hot-key recorder act on.
+    static constexpr std::uint16_t escape = 53;
+    static constexpr std::uint16_t returnKey = 36;
+    static constexpr std::uint16_t keypadEnter = 76;
+    static constexpr std::uint16_t downArrow = 125;
+    static constexpr std::uint16_t upArrow = 126;
+
     // X11 modifier bits.
     static constexpr std::uint32_t x11Shift = 1u << 0;    // ShiftMask
     static constexpr std::uint32_t x11Control = 1u << 2;  // ControlMask

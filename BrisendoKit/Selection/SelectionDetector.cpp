@@ -5,13 +5,12 @@
 #include <chrono>
 #include <cmath>
 
+#include "Platform/KeyCodes.h"
 #include "Support/Text.h"
 
 namespace pivorel {
 
 namespace {
-
-constexpr std::uint16_t escapeKeyCode = 53;
 
 using Commands = SelectionDetector::Commands;
 using Command = SelectionDetector::Command;
@@ -62,7 +61,7 @@ Commands SelectionDetector::handle(const Event& event, const std::optional<std::
     }
     if (const auto* key = std::get_if<Event::KeyDown>(&event.value)) {
         ++token_;
-        return hide(key->keyCode == escapeKeyCode ? HideReason::esc : HideReason::key);
+        return hide(key->keyCode == KeyCodes::escape ? HideReason::esc : HideReason::key);
     }
     if (std::holds_alternative<Event::AppActivated>(event.value)) {
         // The token stays: a read already under way still belongs to the gesture.

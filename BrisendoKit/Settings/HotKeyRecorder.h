@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "Platform/KeyCodes.h"
 #include "Platform/PanelWindow.h"
 #include "Storage/BarSettings.h"
 #include "Storage/HotKeySpec.h"
@@ -24,7 +25,7 @@ class HotKeyRecorder {
         recorded,      // stored, recording stopped
     };
 
-    static constexpr std::uint16_t escapeKeyCode = 53;
+    static constexpr std::uint16_t escapeKeyCode = KeyCodes::escape;
     // Posted when recording starts and when it ends: the program lets go of its global hot
     // key meanwhile, or the desktop would hand that combination to it instead of the window.
     static constexpr std::string_view recordingBegan = "com.morvale.pivorel.hotKeyRecordingBegan";

@@ -1,6 +1,7 @@
 #include "Settings/SettingsWidgets.h"
 
 #include <QPainter>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "PivorelStyle.h"
@@ -87,6 +88,17 @@ QFrame* SettingsWidgets::separator(QWidget* parent) {
     line->setFixedHeight(1);
     line->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 20); border: none;"));
     return line;
+}
+
+void SettingsWidgets::present(QWidget& window) {
+    if (!window.isVisible()) {
+        window.show();
+        if (const auto* screen = window.screen()) {
+            window.move(screen->availableGeometry().center() - window.rect().center());
+        }
+    }
+    window.raise();
+    window.activateWindow();
 }
 
 }  // namespace pivorel

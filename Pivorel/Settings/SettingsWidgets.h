@@ -37,6 +37,10 @@ struct SettingsWidgets {
     static QFrame* card(QWidget* parent, QVBoxLayout** layout);
     // A line between two rows of a card.
     static QFrame* separator(QWidget* parent);
+
+    // Shows a program window: centred on its screen when it was hidden, then in front with
+    // the keyboard.
+    static void present(QWidget& window);
 };
 
 }  // namespace pivorel

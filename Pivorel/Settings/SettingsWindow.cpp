@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -115,15 +114,8 @@ SettingsWindow& SettingsWindow::shared() {
 
 void SettingsWindow::showShared() {
     SettingsWindow& window = shared();
-    if (!window.isVisible()) {
-        window.root().setPage(SettingsRootView::Page::general);
-        window.show();
-        if (const auto* screen = window.screen()) {
-            window.move(screen->availableGeometry().center() - window.rect().center());
-        }
-    }
-    window.raise();
-    window.activateWindow();
+    if (!window.isVisible()) window.root().setPage(SettingsRootView::Page::general);
+    SettingsWidgets::present(window);
 }
 
 }  // namespace pivorel

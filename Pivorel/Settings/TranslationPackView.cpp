@@ -3,7 +3,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -126,15 +125,7 @@ TranslationPackWindow& TranslationPackWindow::shared() {
 }
 
 void TranslationPackWindow::showShared() {
-    TranslationPackWindow& window = shared();
-    if (!window.isVisible()) {
-        window.show();
-        if (const auto* screen = window.screen()) {
-            window.move(screen->availableGeometry().center() - window.rect().center());
-        }
-    }
-    window.raise();
-    window.activateWindow();
+    W::present(shared());
 }
 
 }  // namespace pivorel
