@@ -57,20 +57,26 @@ X11Workspace::WindowInfo X11Workspace::info(xcb_window_t window) {
     WindowInfo out;
     out.window = window;
     out.pid = x_.cardinal(window, "_NET_WM_PID");
-    if (auto wmClass = x_.windowClass(window)) {
+    const auto wmClass = x_.windowClass(window);
+    if (wmClass) {
         out.instance = wmClass->first;
         out.klass = wmClass->second;
     }
-    out.app = appOf(window);
+    out.app = appOf(window, out.pid, wmClass);
     return out;
 }
 
 std::optional<std::string> X11Workspace::appOf(xcb_window_t window) {
     if (window == XCB_WINDOW_NONE) return std::nullopt;
+    return appOf(window, x_.cardinal(window, "_NET_WM_PID"), x_.windowClass(window));
+}
+
+std::optional<std::string> X11Workspace::appOf(
+    xcb_window_t window, const std::optional<std::uint32_t>& pid,
+    const std::optional<std::pair<std::string, std::string>>& wmClass) {
+    if (window == XCB_WINDOW_NONE) return std::nullopt;
     // Window ids are reused once their windows are gone, often by the next program started:
     // a remembered answer holds only while the window still names the same process and class.
-    const auto pid = x_.cardinal(window, "_NET_WM_PID");
-    const auto wmClass = x_.windowClass(window);
     {
         std::lock_guard lock(mutex_);
         if (auto it = appCache_.find(window);

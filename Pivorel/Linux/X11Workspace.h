@@ -55,6 +55,10 @@ class X11Workspace final : public Workspace {
 
   private:
     WindowInfo info(xcb_window_t window);
+    // appOf with the window's process id and WM_CLASS already read.
+    std::optional<std::string> appOf(
+        xcb_window_t window, const std::optional<std::uint32_t>& pid,
+        const std::optional<std::pair<std::string, std::string>>& wmClass);
     // The client window inside a top-level (a window manager's frame holds it).
     std::optional<xcb_window_t> clientIn(xcb_window_t topLevel);
     std::vector<xcb_window_t> clientList();
