@@ -86,7 +86,8 @@ void AskModel::cancel() {
 }
 
 void AskModel::archive() {
-    if (turns_.empty()) return;
+    // One conversation, one archive row, however often the button is reached.
+    if (turns_.empty() || archived_) return;
     if (onArchive) onArchive(transcript());
     archived_ = true;
     changed.emit();
