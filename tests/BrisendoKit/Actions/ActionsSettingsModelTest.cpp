@@ -21,14 +21,8 @@ CustomAction custom(std::string id, std::string name = "名字") {
     return CustomAction{std::move(id), std::move(name), "link", "https://a.com/?q={text}", {}};
 }
 
-ExtensionPreset site(std::string id, std::string name, std::string symbol,
-                     std::string urlTemplate) {
-    ExtensionPreset p;
-    p.id = std::move(id);
-    p.name = std::move(name);
-    p.symbol = std::move(symbol);
-    p.urlTemplate = std::move(urlTemplate);
-    return p;
+ExtensionPreset site(std::string id, std::string name, std::string symbol, std::string url) {
+    return {std::move(id), std::move(name), std::move(symbol), std::move(url), "其他", "", {}};
 }
 
 struct ActionsSettingsModelTest : ::testing::Test {
@@ -70,9 +64,9 @@ TEST_F(ActionsSettingsModelTest, EveryEditIsNormalizedPublishedAndSaved) {
 TEST_F(ActionsSettingsModelTest, MoveCountsTheDestinationBeforeTheMove) {
     const auto original = order();  // ask flomo translate google ...
     model.move({0}, 2);
-    EXPECT_EQ(order()[0], "flomo");
-    EXPECT_EQ(order()[1], "ask");
-    EXPECT_EQ(order()[2], "translate");
+    auto moved = order();
+    moved.resize(3);
+    EXPECT_EQ(moved, (std::vector<std::string>{"flomo", "ask", "translate"}));
     model.move({1}, 0);
     EXPECT_EQ(order(), original);
 

@@ -37,16 +37,12 @@ std::string repeat(std::string_view unit, int n) {
 
 TEST(ContentProfile, KindsKeepRawNamesOrderAndPriority) {
     for (K k : allContentKinds) EXPECT_EQ(contentKindFromString(toString(k)), k);
-    EXPECT_EQ(toString(K::longParagraph), "longParagraph");
     EXPECT_EQ(contentKindFromString("URL"), std::nullopt);
     EXPECT_EQ(contentKindFromString(""), std::nullopt);
 
     ContentKindSet set{K::longParagraph, K::url, K::english};
     EXPECT_EQ(std::vector<K>(set.begin(), set.end()),
               (std::vector<K>{K::url, K::english, K::longParagraph}));
-    set.erase(K::url);
-    EXPECT_EQ(set, (ContentKindSet{K::english, K::longParagraph}));
-    EXPECT_EQ(set.size(), 2u);
 
     EXPECT_EQ(kinds({K::todoLike, K::dateTime, K::chinese, K::shortPhrase}).primary(), K::todoLike);
     EXPECT_EQ(kinds({K::dateTime, K::longParagraph}).primary(), K::dateTime);
@@ -70,9 +66,6 @@ TEST(ContentClassifier, SchemeLinksOfAnyScheme) {
 }
 
 TEST(ContentClassifier, BareDomainsNeedAKnownTopLevelLabel) {
-    ASSERT_EQ(ContentClassifier::tlds().size(), 27u);
-    EXPECT_EQ(ContentClassifier::tlds().front(), "com");
-    EXPECT_EQ(ContentClassifier::tlds().back(), "sh");
     for (const char* link :
          {"github.io", "www.example.com", "example.com:8080/path?q=1#top", "pivorel.ai?x",
           "EXAMPLE.COM", "Sub.Domain.Dev#a", "x.sh", "notes.so"}) {

@@ -22,7 +22,6 @@ class LLMClientTest : public ::testing::Test {
         return LLMClient(
             server.baseURL(), "deepseek-chat", queue, [key] { return key; }, timeout);
     }
-    // Streams `messages` and waits for the end.
     Collected run(LLMClient c, const std::vector<ChatMessage>& messages = question) {
         Collected got;
         auto handle = c.stream(messages, got.onPiece(), got.onFinish());
@@ -37,7 +36,7 @@ class LLMClientTest : public ::testing::Test {
 
 }  // namespace
 
-TEST(LLMClientRequest, IsThePostTheServiceExpects) {
+TEST(LLMClientRequest, IsThePostTheServiceExpectsAndNeedsAnHttpAddress) {
     test::VirtualClock clock;
     test::ManualMainQueue queue(clock);
     LLMClient c("https://api.deepseek.com/v1", "deepseek-chat", queue, {});
@@ -60,17 +59,12 @@ TEST(LLMClientRequest, IsThePostTheServiceExpects) {
     const auto odd = c.makeRequest({{"user", "a\xFF"}}, "k");
     ASSERT_TRUE(odd);
     EXPECT_TRUE(json::accept(odd->body));
-}
 
-TEST(LLMClientRequest, RefusesAddressesThatAreNotHttp) {
-    test::VirtualClock clock;
-    test::ManualMainQueue queue(clock);
     for (const std::string base : {"", "not a url", "api.deepseek.com/v1", "ftp://host/v1",
                                    "file:///etc", "https://exa mple.com/v1"}) {
-        LLMClient c(base, "m", queue, {});
-        const auto request = c.makeRequest(question, "k");
-        ASSERT_FALSE(request) << base;
-        EXPECT_EQ(request.error(), LLMError::invalidURL(base));
+        const auto refused = LLMClient(base, "m", queue, {}).makeRequest(question, "k");
+        ASSERT_FALSE(refused) << base;
+        EXPECT_EQ(refused.error(), LLMError::invalidURL(base));
     }
 }
 
@@ -79,17 +73,9 @@ TEST_F(LLMClientTest, StreamsPiecesAsTheServiceWritesThem) {
     const auto got = run(client());
     EXPECT_EQ(got.pieces, (std::vector<std::string>{"Seren", "dipity ", "是", "意外之喜。"}));
     EXPECT_EQ(got.error, std::nullopt);
-
-    const auto requests = server.requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].method, "POST");
-    EXPECT_EQ(requests[0].path, "/v1/chat/completions");
-    EXPECT_EQ(requests[0].authorization, "Bearer sk-test");
-    EXPECT_EQ(requests[0].contentType, "application/json");
-    const auto body = json::parse(requests[0].body);
-    EXPECT_EQ(body["model"], "deepseek-chat");
-    EXPECT_EQ(body["stream"], true);
-    EXPECT_EQ(body["messages"][1], (json{{"role", "user"}, {"content", "serendipity"}}));
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0].path, "/v1/chat/completions");
+    EXPECT_EQ(json::parse(server.requests()[0].body)["messages"][1]["content"], "serendipity");
 }
 
 TEST_F(LLMClientTest, StopsAtTheEndMarkerAndJoinsLinesCutAnywhere) {
@@ -116,13 +102,6 @@ TEST_F(LLMClientTest, EndsWithTheErrorOfAFailedResponse) {
     auto got = run(client());
     EXPECT_TRUE(got.pieces.empty());
     EXPECT_EQ(got.llmError(), LLMError::http(401, "Authentication Fails"));
-    EXPECT_EQ(description(*got.error), "模型接口返回 401：Authentication Fails");
-
-    server.reply(ChatServer::error(500, std::string(300, 'x'), "text/plain"));
-    EXPECT_EQ(run(client()).llmError(), LLMError::http(500, std::string(160, 'x')));
-
-    server.reply(ChatServer::error(402, R"({"error":{"type":"insufficient_user_quota"}})"));
-    EXPECT_EQ(run(client()).llmError(), LLMError::quota());
 
     // A huge error page: only its start is read.
     server.reply(ChatServer::error(503, std::string(8 << 20, 'z'), "text/html"));
@@ -138,18 +117,16 @@ TEST_F(LLMClientTest, AsksForTheKeyAtEveryStreamAndSendsNothingWithout) {
         std::lock_guard lock(keyMutex);
         return stored;
     });
-    EXPECT_EQ(run(c).llmError(), LLMError::noAPIKey());
-    {
+    const auto store = [&](std::optional<std::string> key) {
         std::lock_guard lock(keyMutex);
-        stored = std::nullopt;
-    }
+        stored = std::move(key);
+    };
+    EXPECT_EQ(run(c).llmError(), LLMError::noAPIKey());
+    store(std::nullopt);
     EXPECT_EQ(run(c).llmError(), LLMError::noAPIKey());
     EXPECT_TRUE(server.requests().empty());
 
-    {
-        std::lock_guard lock(keyMutex);
-        stored = "sk-later\n";  // as pasted
-    }
+    store("sk-later\n");  // as pasted
     server.reply(ChatServer::answer({"ok"}));
     EXPECT_EQ(run(c).text(), "ok");
     EXPECT_EQ(calls, 3);
@@ -185,16 +162,6 @@ TEST_F(LLMClientTest, TransportFailuresEndTheStream) {
     auto got = run(client("k", 0.3));
     EXPECT_EQ(got.text(), "slow");
     EXPECT_EQ(got.llmError(), LLMError::timedOut());
-
-    // A connection closed in mid-stream after two pieces.
-    ChatServer::Reply drop;
-    drop.steps = {{0, ChatServer::delta("a")}, {1, ChatServer::delta("b")}};
-    drop.dropConnection = true;
-    server.reply(drop);
-    got = run(client());
-    EXPECT_EQ(got.pieces, (std::vector<std::string>{"a", "b"}));
-    ASSERT_TRUE(got.llmError());
-    EXPECT_EQ(got.llmError()->kind(), LLMError::Kind::transport);
 
     // Nobody listening at all.
     LLMClient refused("http://127.0.0.1:1/v1", "m", queue, [] { return std::string("k"); });

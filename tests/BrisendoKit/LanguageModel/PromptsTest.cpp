@@ -58,11 +58,10 @@ TEST_F(InterfaceLanguage, AskPromptNamesTheAnswerLanguage) {
 }
 
 TEST(Prompts, BuildsTheFirstMessages) {
-    const auto withApp = Prompts::askMessages("serendipity", "Safari");
-    ASSERT_EQ(withApp.size(), 2u);
-    EXPECT_EQ(withApp[0].role, "system");
-    EXPECT_EQ(withApp[0].content, Prompts::ask());
-    EXPECT_EQ(withApp[1], (ChatMessage{"user", "选中的文字：\nserendipity\n\n（来自：Safari）"}));
+    EXPECT_EQ(
+        Prompts::askMessages("serendipity", "Safari"),
+        (std::vector<ChatMessage>{{"system", Prompts::ask()},
+                                  {"user", "选中的文字：\nserendipity\n\n（来自：Safari）"}}));
     EXPECT_EQ(Prompts::askMessages("x", std::nullopt)[1].content, "选中的文字：\nx");
 
     const std::string toEnglish = "把用户给的文字翻译成自然、地道的英文。只输出译文，不解释。";

@@ -113,6 +113,15 @@ TEST_F(SelectionDetectorTest, EmptyReadsAreRetriedOnceThenReportedAsOneMiss) {
     drag();
     EXPECT_TRUE(read(Result::Ignored{"secure-field"}).empty());
     EXPECT_EQ(hotkeyAfter(0ms), std::nullopt);
+
+    // A miss is kept for three seconds; a clock set back gives it age 0.
+    drag();
+    EXPECT_EQ(hotkeyAfter(3010ms), std::nullopt);
+    EXPECT_EQ(hotkeyAfter(3s)->ageMs, 3000);  // the record stayed
+    drag();
+    EXPECT_EQ(detector.hotkeyPressed(t0 - 5s)->ageMs, 0);
+    showBar("text");
+    EXPECT_EQ(hotkeyAfter(1s), std::nullopt);
 }
 
 TEST_F(SelectionDetectorTest, ResultsOfAnOlderReadAreDropped) {
@@ -159,16 +168,6 @@ TEST_F(SelectionDetectorTest, GateSkipsWithAReasonAndStillRecordsTheGesture) {
     EXPECT_EQ(hotkeyAfter(500ms)->reason, "pending");
 }
 
-TEST_F(SelectionDetectorTest, MissWindowAndClockSetBack) {
-    drag();
-    EXPECT_EQ(hotkeyAfter(3010ms), std::nullopt);
-    EXPECT_EQ(hotkeyAfter(3s)->ageMs, 3000);  // the record stayed
-    drag();
-    EXPECT_EQ(detector.hotkeyPressed(t0 - 5s)->ageMs, 0);
-    showBar("text");
-    EXPECT_EQ(hotkeyAfter(1s), std::nullopt);
-}
-
 TEST_F(SelectionDetectorTest, VisibleBarHidesOnceWithTheReason) {
     const std::vector<std::pair<Event, D::HideReason>> cases = {
         {Event::MouseDown{1, {0, 0}}, D::HideReason::mouseDown},
@@ -204,7 +203,6 @@ TEST_F(SelectionDetectorTest, SameTextIsShownOnceAndStateSurvivesNewSettings) {
     paused.pausedUntil = t0 + 1h;
     const auto token = detector.token();
     detector.setConfig(paused);
-    EXPECT_EQ(detector.config(), paused);
     EXPECT_EQ(detector.token(), token);
     EXPECT_EQ(detector.visibleText(), "other");
     EXPECT_EQ(detector.handle(Event::Scroll{}, safari, t0), hideFor(D::HideReason::scroll));

@@ -19,7 +19,7 @@ using Kind = ApplicationsListModel::Kind;
 
 }  // namespace
 
-TEST(ApplicationsListModel, AddingTrimsAndSkipsRepeatsAndRemovingStoresTheRest) {
+TEST(ApplicationsListModel, AddingTrimsAndSkipsRepeatsRemovingStoresTheRestAndOthersWritesShow) {
     Fixture f;
     ApplicationsListModel excluded(Kind::excluded, BarSettings(f.defaults));
     int changes = 0;
@@ -50,25 +50,22 @@ TEST(ApplicationsListModel, AddingTrimsAndSkipsRepeatsAndRemovingStoresTheRest) 
     EXPECT_EQ(f.defaults->stringArray("barCopyFallbackApps"), std::vector<std::string>{"code"});
     EXPECT_TRUE(excluded.apps().empty());
     EXPECT_EQ(fallback.title(), "拷贝兜底");
-}
 
-TEST(ApplicationsListModel, ReturnInTheFieldAddsAndAlwaysEmptiesIt) {
-    Fixture f;
-    ApplicationsListModel fallback(Kind::copyFallback, BarSettings(f.defaults));
+    // Return in the field adds, and always empties it.
     fallback.setManual(" xterm ");
     EXPECT_TRUE(fallback.submitManual());
     EXPECT_TRUE(fallback.manual().empty());
     fallback.setManual("xterm");
     EXPECT_FALSE(fallback.submitManual());
     EXPECT_TRUE(fallback.manual().empty());
-    EXPECT_EQ(fallback.apps(), std::vector<std::string>{"xterm"});
+    EXPECT_EQ(fallback.apps(), (std::vector<std::string>{"code", "xterm"}));
 
     // Another writer's change reaches the views too.
-    int changes = 0;
-    auto watch = fallback.changed.connect([&] { ++changes; });
+    int fallbackChanges = 0;
+    auto fallbackWatch = fallback.changed.connect([&] { ++fallbackChanges; });
     f.defaults->set("barCopyFallbackApps", std::vector<std::string>{"a", "b"});
     f.defaults->set("llmModel", "unrelated");
-    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(fallbackChanges, 1);
     EXPECT_EQ(fallback.apps(), (std::vector<std::string>{"a", "b"}));
 }
 

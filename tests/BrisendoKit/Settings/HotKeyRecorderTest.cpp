@@ -19,13 +19,17 @@ constexpr auto opt = KeyEvent::optionFlag;
 constexpr auto shift = KeyEvent::shiftFlag;
 constexpr auto cmd = KeyEvent::commandFlag;
 
+class Recording : public ::testing::Test {
+  protected:
+    test::TempDir dir;
+    std::filesystem::path file = dir.path() / "d.json";
+    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(file);
+    HotKeyRecorder recorder{BarSettings(defaults)};
+};
+
 }  // namespace
 
-TEST(HotKeyRecorder, EscapeAndShiftAloneStoreNothingAndControlOptionMStores46With6144) {
-    test::TempDir dir;
-    const auto file = dir.path() / "d.json";
-    auto defaults = std::make_shared<UserDefaults>(file);
-    HotKeyRecorder recorder{BarSettings(defaults)};
+TEST_F(Recording, EscapeAndShiftAloneStoreNothingAndControlOptionMStores46With6144) {
     int changes = 0;
     auto watch = recorder.changed.connect([&] { ++changes; });
 
@@ -64,21 +68,13 @@ TEST(HotKeyRecorder, EscapeAndShiftAloneStoreNothingAndControlOptionMStores46Wit
     EXPECT_EQ(recorder.hotkey(), (HotKeySpec{46, 6144}));
 }
 
-TEST(HotKeyRecorder, PressingTheButtonAgainStopsAndEveryModifierMapsToItsBit) {
-    test::TempDir dir;
-    auto defaults = std::make_shared<UserDefaults>(dir.path() / "d.json");
-    HotKeyRecorder recorder{BarSettings(defaults)};
+TEST_F(Recording, PressingTheButtonAgainStopsAndEveryModifierMapsToItsBit) {
     recorder.toggle();
     recorder.toggle();
-    EXPECT_FALSE(recorder.isRecording());
-    recorder.stop();  // harmless when not recording
     EXPECT_FALSE(recorder.isRecording());
 
-    EXPECT_EQ(HotKeyRecorder::modifierMask(cmd), 256u);
-    EXPECT_EQ(HotKeyRecorder::modifierMask(shift), 512u);
-    EXPECT_EQ(HotKeyRecorder::modifierMask(opt), 2048u);
-    EXPECT_EQ(HotKeyRecorder::modifierMask(ctrl), 4096u);
-    // Flags outside the modifier set (caps lock, function key) are not part of a hot key.
+    // Control-option is 6144 above; flags outside the modifier set (caps lock, function key) are
+    // not part of a hot key.
     EXPECT_EQ(HotKeyRecorder::modifierMask(cmd | shift | 0x10000 | 0x800000), 768u);
 
     recorder.toggle();
@@ -90,26 +86,24 @@ TEST(HotKeyRecorder, PressingTheButtonAgainStopsAndEveryModifierMapsToItsBit) {
 
 // The program holds no hot key while one is recorded, and always gets it back: after a
 // recording, an Escape, a stop, and a window that went away mid-recording.
-TEST(HotKeyRecorder, EveryRecordingThatBeginsAlsoEnds) {
-    test::TempDir dir;
-    auto defaults = std::make_shared<UserDefaults>(dir.path() / "d.json");
+TEST_F(Recording, EveryRecordingThatBeginsAlsoEnds) {
     int began = 0;
     int ended = 0;
     auto& center = NotificationCenter::defaultCenter();
     auto a = center.observe(HotKeyRecorder::recordingBegan, [&] { ++began; });
     auto b = center.observe(HotKeyRecorder::recordingEnded, [&] { ++ended; });
     {
-        HotKeyRecorder recorder{BarSettings(defaults)};
-        recorder.stop();  // not recording: nothing to end
-        recorder.toggle();
-        recorder.handle(key(46, ctrl | opt));
-        recorder.toggle();
-        recorder.handle(key(53, 0));
-        recorder.toggle();
-        recorder.toggle();
-        recorder.toggle();
-        recorder.stop();
-        recorder.toggle();
+        HotKeyRecorder scoped{BarSettings(defaults)};
+        scoped.stop();  // not recording: nothing to end
+        scoped.toggle();
+        scoped.handle(key(46, ctrl | opt));
+        scoped.toggle();
+        scoped.handle(key(53, 0));
+        scoped.toggle();
+        scoped.toggle();
+        scoped.toggle();
+        scoped.stop();
+        scoped.toggle();
         EXPECT_EQ(began, 5);
         EXPECT_EQ(ended, 4);
     }

@@ -68,7 +68,7 @@ TEST(TranslationPackModel, ADesktopWithoutAnOfflineEngineNeedsPacksAndFailsToDow
     EXPECT_NE(english.find(Localizer::lookup(reason, "en")), std::string::npos);
 }
 
-TEST(TranslationPackModel, DownloadsBothDirectionsInTurnThenChecksAgain) {
+TEST(TranslationPackModel, DownloadsBothDirectionsInTurnAndStopsAtTheFirstFailure) {
     FakePlatform platform;
     auto model = platform.model();
     model->appear();
@@ -96,22 +96,19 @@ TEST(TranslationPackModel, DownloadsBothDirectionsInTurnThenChecksAgain) {
     // A late second answer to an old request changes nothing.
     platform.requests[0].done(std::string("late"));
     EXPECT_EQ(model->phase(), Phase::ready);
-}
 
-TEST(TranslationPackModel, AFailedDirectionStopsTheDownloadAndAGoneModelIgnoresAnswers) {
-    FakePlatform platform;
-    auto model = platform.model();
-    model->appear();
+    // A failed direction stops the download: the reverse one is not asked.
     model->download();
-    platform.requests[0].done(std::string("Network unavailable"));
+    platform.requests[2].done(std::string("Network unavailable"));
     EXPECT_EQ(model->phase(), Phase::failed);
     EXPECT_EQ(model->failure(), "Network unavailable");
-    EXPECT_EQ(platform.requests.size(), 1u);  // the reverse direction is not asked
+    EXPECT_EQ(platform.requests.size(), 3u);
 
+    // An answer reaching a model that is gone is ignored.
     model->download();
-    ASSERT_EQ(platform.requests.size(), 2u);
-    auto pending = platform.requests[1].done;
+    ASSERT_EQ(platform.requests.size(), 4u);
+    auto pending = platform.requests[3].done;
     model.reset();
     pending(std::nullopt);  // must not touch the destroyed model
-    EXPECT_EQ(platform.requests.size(), 2u);
+    EXPECT_EQ(platform.requests.size(), 4u);
 }

