@@ -1,5 +1,5 @@
-#include "AppDelegate.h"
-#include "Linux/SingleInstance.h"
+#include "Pivorel/AppDelegate.h"
+#include "Pivorel/Linux/SingleInstance.h"
 
 #include <iostream>
 
@@ -11,36 +11,37 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "Actions/ActionConfigStore.h"
-#include "BarPanel.h"
-#include "BarPanel/BarController.h"
-#include "BarPanel/PanelController.h"
-#include "Content/DateExtractor.h"
-#include "Coordinator/ActionPerformer.h"
-#include "Coordinator/AppController.h"
-#include "Coordinator/LinkDispatcher.h"
-#include "FloatingPanel.h"
-#include "Linux/LinuxDesktop.h"
-#include "Linux/SecretServiceStore.h"
-#include "Linux/VdirReminders.h"
-#include "Localization/Localizer.h"
-#include "Platform/OnDeviceTranslator.h"
-#include "QtMainQueue.h"
-#include "Selection/SelectionReader.h"
-#include "Selection/SelectionWatcher.h"
-#include "Settings/HotKeyRecorder.h"
-#include "Shell/HotKeyResponder.h"
-#include "Shell/PermissionGuide.h"
-#include "Shell/RelaunchContinuation.h"
-#include "ShellServices.h"
-#include "Storage/Credentials.h"
-#include "Storage/LegacyMigration.h"
-#include "Storage/Store.h"
-#include "Storage/UserDefaults.h"
-#include "Support/Log.h"
-#include "Support/NotificationCenter.h"
-#include "Tray.h"
-#include "WindowServer.h"
+#include "BrisendoKit/Actions/ActionConfigStore.h"
+#include "BrisendoKit/BarPanel/BarController.h"
+#include "BrisendoKit/BarPanel/PanelController.h"
+#include "BrisendoKit/Content/DateExtractor.h"
+#include "BrisendoKit/Coordinator/ActionPerformer.h"
+#include "BrisendoKit/Coordinator/AppController.h"
+#include "BrisendoKit/Coordinator/HotKeyResponder.h"
+#include "BrisendoKit/Coordinator/LinkDispatcher.h"
+#include "BrisendoKit/Coordinator/SelectionWatcher.h"
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Platform/OnDeviceTranslator.h"
+#include "BrisendoKit/Selection/SelectionReader.h"
+#include "BrisendoKit/Settings/HotKeyRecorder.h"
+#include "BrisendoKit/Shell/PermissionGuide.h"
+#include "BrisendoKit/Shell/RelaunchContinuation.h"
+#include "BrisendoKit/Storage/Credentials.h"
+#include "BrisendoKit/Storage/LegacyMigration.h"
+#include "BrisendoKit/Storage/Store.h"
+#include "BrisendoKit/Support/Calendar.h"
+#include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/NotificationCenter.h"
+#include "BrisendoKit/Support/UserDefaults.h"
+#include "Pivorel/Bar/BarPanel.h"
+#include "Pivorel/Linux/LinuxDesktop.h"
+#include "Pivorel/Linux/SecretServiceStore.h"
+#include "Pivorel/Linux/VdirReminders.h"
+#include "Pivorel/Linux/WindowServer.h"
+#include "Pivorel/Panel/FloatingPanel.h"
+#include "Pivorel/QtMainQueue.h"
+#include "Pivorel/ShellServices.h"
+#include "Pivorel/Tray/Tray.h"
 
 namespace pivorel {
 
@@ -190,7 +191,7 @@ void AppDelegate::refreshStats() {
     if (!store_) return;
     // A failed count shows as none.
     today_ = TodayStats{};
-    if (const auto calendar = DateExtractor::currentCalendar()) {
+    if (const auto calendar = currentCalendar()) {
         today_ = store_->todayStats(clock_.now(), *calendar).valueOr(TodayStats{});
     }
     if (!tray_) return;

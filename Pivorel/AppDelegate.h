@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "Shell/StatusMenuModel.h"
-#include "ShellServices.h"
-#include "Storage/BarSettings.h"
-#include "Support/Clock.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Shell/StatusMenuModel.h"
+#include "BrisendoKit/Storage/BarSettings.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Signal.h"
+#include "Pivorel/ShellServices.h"
 
 namespace pivorel {
 

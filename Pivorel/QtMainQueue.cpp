@@ -1,4 +1,4 @@
-#include "QtMainQueue.h"
+#include "Pivorel/QtMainQueue.h"
 
 #include <QMetaObject>
 #include <QPointer>

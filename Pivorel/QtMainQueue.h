@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include "Support/MainQueue.h"
+#include "BrisendoKit/Support/MainQueue.h"
 
 namespace pivorel {
 

@@ -1,21 +1,21 @@
-#include "ShellServices.h"
+#include "Pivorel/ShellServices.h"
 
 #include <QCoreApplication>
 
-#include "Linux/LinuxPermissions.h"
-#include "Linux/LinuxRelaunch.h"
-#include "PermissionGuideWindow.h"
-#include "Settings/SettingsWindow.h"
-#include "Settings/TranslationPackModel.h"
-#include "Settings/TranslationPackView.h"
-#include "Shell/PermissionGuideController.h"
-#include "Shell/Relauncher.h"
-#include "Storage/UserDefaults.h"
-#include "Support/MainQueue.h"
-#include "Support/NotificationCenter.h"
-#include "Update/Updater.h"
-#include "Update/UpdaterHook.h"
-#include "UpdateCheckWindow.h"
+#include "BrisendoKit/Settings/TranslationPackModel.h"
+#include "BrisendoKit/Shell/PermissionGuideController.h"
+#include "BrisendoKit/Shell/Relauncher.h"
+#include "BrisendoKit/Support/MainQueue.h"
+#include "BrisendoKit/Support/NotificationCenter.h"
+#include "BrisendoKit/Support/UserDefaults.h"
+#include "BrisendoKit/Update/Updater.h"
+#include "BrisendoKit/Update/UpdaterHook.h"
+#include "Pivorel/Linux/LinuxPermissions.h"
+#include "Pivorel/Linux/LinuxRelaunch.h"
+#include "Pivorel/Settings/SettingsWindow.h"
+#include "Pivorel/Settings/TranslationPackView.h"
+#include "Pivorel/Windows/PermissionGuideWindow.h"
+#include "Pivorel/Windows/UpdateCheckWindow.h"
 
 namespace pivorel {
 

@@ -3,16 +3,16 @@
 #include <utility>
 #include <vector>
 
-#include "AppDelegate.h"
-#include "AskSelftest.h"
-#include "CommandLine.h"
-#include "DesktopEntryInstall.h"
-#include "Explain.h"
-#include "Linux/SingleInstance.h"
-#include "PermissionProbe.h"
-#include "Probes.h"
-#include "SeedCredentials.h"
-#include "SelfTests.h"
+#include "Pivorel/AppDelegate.h"
+#include "Pivorel/Linux/SingleInstance.h"
+#include "Pivorel/Tools/AskSelftest.h"
+#include "Pivorel/Tools/CommandLine.h"
+#include "Pivorel/Tools/DesktopEntryInstall.h"
+#include "Pivorel/Tools/Explain.h"
+#include "Pivorel/Tools/PermissionProbe.h"
+#include "Pivorel/Tools/Probes.h"
+#include "Pivorel/Tools/SeedCredentials.h"
+#include "Pivorel/Tools/SelfTests.h"
 
 // Sanitizer builds: Qt's D-Bus thread and fontconfig's caches are left behind at exit. Those
 // leaks are not ours, and must not turn a passing run (a self test's status) into a failure.

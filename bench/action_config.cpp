@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "Actions/ActionConfig.h"
-#include "Actions/ActionConfigStore.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Actions/ActionConfigStore.h"
 
 // actions.json is read and normalized for every selection, and a custom action expands its
 // template on every click: both sit on the interactive path.

@@ -13,14 +13,14 @@
 #include <cstdlib>
 #include <memory>
 
-#include "Actions/ActionCatalog.h"
-#include "Actions/ActionConfig.h"
-#include "BarPanel.h"
-#include "BarPanel/BarController.h"
-#include "BarPanel/BarModel.h"
-#include "Linux/LinuxDesktop.h"
+#include "BrisendoKit/Actions/ActionCatalog.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/BarPanel/BarController.h"
+#include "BrisendoKit/BarPanel/BarModel.h"
+#include "Pivorel/Bar/BarPanel.h"
+#include "Pivorel/Linux/LinuxDesktop.h"
+#include "Pivorel/QtMainQueue.h"
 #include "QtApp.h"
-#include "QtMainQueue.h"
 #include "XSession.h"
 
 using namespace pivorel;

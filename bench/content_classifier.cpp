@@ -1,4 +1,4 @@
-#include "Content/ContentClassifier.h"
+#include "BrisendoKit/Content/ContentClassifier.h"
 
 #include <benchmark/benchmark.h>
 

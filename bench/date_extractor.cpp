@@ -1,4 +1,4 @@
-#include "Content/DateExtractor.h"
+#include "BrisendoKit/Content/DateExtractor.h"
 
 #include <benchmark/benchmark.h>
 #include <unicode/gregocal.h>

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "Storage/Store.h"
+#include "BrisendoKit/Storage/Store.h"
 
 // The store is written on every selection, choice and bar event and read for every ranking,
 // so each of these sits on the interactive path. Measured on a history of a heavy user: a

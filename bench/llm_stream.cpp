@@ -22,8 +22,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "LanguageModel/LLMClient.h"
-#include "Support/BlockingMainQueue.h"
+#include "BrisendoKit/LanguageModel/LLMClient.h"
+#include "BrisendoKit/Support/BlockingMainQueue.h"
 
 using namespace pivorel;
 using Clock = std::chrono::steady_clock;

@@ -1,4 +1,4 @@
-#include "Content/Ranker.h"
+#include "BrisendoKit/Content/Ranker.h"
 
 #include <benchmark/benchmark.h>
 

@@ -17,10 +17,10 @@
 #include <optional>
 #include <vector>
 
-#include "AppDelegate.h"
-#include "BarPanel/BarController.h"
-#include "Coordinator/AppController.h"
-#include "Linux/LinuxDesktop.h"
+#include "BrisendoKit/BarPanel/BarController.h"
+#include "BrisendoKit/Coordinator/AppController.h"
+#include "Pivorel/AppDelegate.h"
+#include "Pivorel/Linux/LinuxDesktop.h"
 #include "QtApp.h"
 #include "TempDir.h"
 #include "XSession.h"

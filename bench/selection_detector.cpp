@@ -2,7 +2,7 @@
 // single calls; the target is well under 1 µs per call.
 #include <benchmark/benchmark.h>
 
-#include "Selection/SelectionDetector.h"
+#include "BrisendoKit/Selection/SelectionDetector.h"
 
 using namespace pivorel;
 using D = SelectionDetector;

@@ -18,9 +18,9 @@
 #include <optional>
 #include <thread>
 
-#include "Linux/LinuxDesktop.h"
+#include "Pivorel/Linux/LinuxDesktop.h"
+#include "Pivorel/QtMainQueue.h"
 #include "QtApp.h"
-#include "QtMainQueue.h"
 #include "XSession.h"
 
 using namespace pivorel;

@@ -10,7 +10,7 @@ foreach(table ${tables})
 endforeach()
 file(WRITE ${OUTPUT}.tmp
 "// Generated from the translation tables; do not edit.
-#include \"Localization/EmbeddedTables.h\"
+#include \"BrisendoKit/Localization/EmbeddedTables.h\"
 
 namespace pivorel {
 

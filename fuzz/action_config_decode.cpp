@@ -6,8 +6,8 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "Actions/ActionConfig.h"
-#include "Actions/ActionConfigStore.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Actions/ActionConfigStore.h"
 
 using namespace pivorel;
 

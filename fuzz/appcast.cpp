@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "Support/Text.h"
-#include "Update/Appcast.h"
-#include "Update/VersionComparison.h"
+#include "BrisendoKit/Support/Text.h"
+#include "BrisendoKit/Update/Appcast.h"
+#include "BrisendoKit/Update/VersionComparison.h"
 
 using namespace pivorel;
 

@@ -1,5 +1,5 @@
-#include "Content/ContentClassifier.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Content/ContentClassifier.h"
+#include "BrisendoKit/Support/Text.h"
 
 #include <cstddef>
 #include <cstdint>

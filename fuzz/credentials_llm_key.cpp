@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "Storage/Credentials.h"
+#include "BrisendoKit/Storage/Credentials.h"
 
 // Any credentials file gives a non-empty key or nothing, never a crash; a found key is
 // exactly the string stored under the provider.

@@ -1,5 +1,5 @@
-#include "Content/DateExtractor.h"
-#include "Localization/Localizer.h"
+#include "BrisendoKit/Content/DateExtractor.h"
+#include "BrisendoKit/Localization/Localizer.h"
 
 #include <unicode/gregocal.h>
 #include <unicode/timezone.h>

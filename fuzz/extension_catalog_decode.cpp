@@ -6,7 +6,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "Actions/ExtensionCatalog.h"
+#include "BrisendoKit/Actions/ExtensionCatalog.h"
 
 using namespace pivorel;
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "Actions/FlomoClient.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Actions/FlomoClient.h"
+#include "BrisendoKit/Support/Text.h"
 
 using namespace pivorel;
 

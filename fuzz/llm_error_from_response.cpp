@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "LanguageModel/LLMError.h"
-#include "Support/Text.h"
+#include "BrisendoKit/LanguageModel/LLMError.h"
+#include "BrisendoKit/Support/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;

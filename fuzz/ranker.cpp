@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Actions/ActionConfigStore.h"
-#include "Content/Ranker.h"
+#include "BrisendoKit/Actions/ActionConfigStore.h"
+#include "BrisendoKit/Content/Ranker.h"
 
 // Input: one byte of content kinds, one byte of flags and history seed, then the bytes of an
 // actions.json (the default configuration when they do not decode). Whatever the user's file

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "Selection/SelectionDetector.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Selection/SelectionDetector.h"
+#include "BrisendoKit/Support/Text.h"
 
 using namespace pivorel;
 using D = SelectionDetector;

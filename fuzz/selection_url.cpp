@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "Selection/SelectionURL.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Selection/SelectionURL.h"
+#include "BrisendoKit/Support/Text.h"
 
 using namespace pivorel;
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "LanguageModel/SSE.h"
-#include "LanguageModel/SSELineReader.h"
-#include "Support/Text.h"
+#include "BrisendoKit/LanguageModel/SSE.h"
+#include "BrisendoKit/LanguageModel/SSELineReader.h"
+#include "BrisendoKit/Support/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);

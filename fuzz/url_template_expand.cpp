@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "Actions/ActionCatalog.h"
-#include "Actions/ActionConfig.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Actions/ActionCatalog.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Support/Text.h"
 
 using namespace pivorel;
 

@@ -1,7 +1,7 @@
-#include "Actions/ActionCatalog.h"
+#include "BrisendoKit/Actions/ActionCatalog.h"
 
-#include "Localization/L.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

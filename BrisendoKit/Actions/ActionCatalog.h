@@ -4,8 +4,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "Actions/ActionConfig.h"
-#include "Actions/ActionID.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Actions/ActionID.h"
 
 namespace pivorel {
 

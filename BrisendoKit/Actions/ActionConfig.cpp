@@ -1,4 +1,4 @@
-#include "Actions/ActionConfig.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
 
 #include <curl/curl.h>
 #include <unicode/bytestream.h>
@@ -10,9 +10,9 @@
 #include <random>
 #include <unordered_set>
 
-#include "Actions/BaseScores.h"
-#include "Localization/L.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Actions/BaseScores.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

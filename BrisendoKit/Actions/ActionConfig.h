@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Actions/ActionID.h"
+#include "BrisendoKit/Actions/ActionID.h"
 
 namespace pivorel {
 

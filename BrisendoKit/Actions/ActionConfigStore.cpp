@@ -1,4 +1,4 @@
-#include "Actions/ActionConfigStore.h"
+#include "BrisendoKit/Actions/ActionConfigStore.h"
 
 #include <cmath>
 #include <cstdint>
@@ -6,9 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Storage/AppIdentity.h"
-#include "Support/FileIO.h"
-#include "Support/Log.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Log.h"
 
 namespace pivorel {
 

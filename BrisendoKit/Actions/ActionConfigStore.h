@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "Actions/ActionConfig.h"
-#include "Support/Clock.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Support/Clock.h"
 
 namespace pivorel {
 

@@ -1,8 +1,8 @@
-#include "Actions/ActionID.h"
+#include "BrisendoKit/Actions/ActionID.h"
 
 #include <array>
 
-#include "Localization/L.h"
+#include "BrisendoKit/Localization/L.h"
 
 namespace pivorel {
 

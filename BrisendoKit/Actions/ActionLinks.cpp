@@ -1,10 +1,10 @@
-#include "Actions/ActionLinks.h"
+#include "BrisendoKit/Actions/ActionLinks.h"
 
 #include <vector>
 
-#include "Actions/ActionConfig.h"
-#include "Localization/L.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

@@ -1,8 +1,8 @@
-#include "Actions/ActionsSettingsModel.h"
+#include "BrisendoKit/Actions/ActionsSettingsModel.h"
 
 #include <algorithm>
 
-#include "Support/Log.h"
+#include "BrisendoKit/Support/Log.h"
 
 namespace pivorel {
 

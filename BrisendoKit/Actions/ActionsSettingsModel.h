@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "Actions/ActionCatalog.h"
-#include "Actions/ActionConfig.h"
-#include "Actions/ActionConfigStore.h"
-#include "Actions/ActionID.h"
-#include "Actions/ExtensionPreset.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Actions/ActionCatalog.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Actions/ActionConfigStore.h"
+#include "BrisendoKit/Actions/ActionID.h"
+#include "BrisendoKit/Actions/ExtensionPreset.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

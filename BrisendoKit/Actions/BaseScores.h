@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "Actions/ActionID.h"
+#include "BrisendoKit/Actions/ActionID.h"
 
 namespace pivorel {
 

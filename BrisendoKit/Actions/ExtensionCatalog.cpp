@@ -1,11 +1,11 @@
-#include "Actions/ExtensionCatalog.h"
+#include "BrisendoKit/Actions/ExtensionCatalog.h"
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 #include <unordered_set>
 
-#include "Support/Log.h"
+#include "BrisendoKit/Support/Log.h"
 
 namespace pivorel {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "Actions/ExtensionPreset.h"
+#include "BrisendoKit/Actions/ExtensionPreset.h"
 
 namespace pivorel {
 

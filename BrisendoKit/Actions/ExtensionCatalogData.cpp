@@ -1,6 +1,6 @@
 // The extension catalog shipped inside the program. The same JSON form as the remote
 // catalog, so both go through one decoder.
-#include "Actions/ExtensionCatalog.h"
+#include "BrisendoKit/Actions/ExtensionCatalog.h"
 
 namespace pivorel {
 

@@ -1,9 +1,9 @@
-#include "Actions/ExtensionCatalogStore.h"
+#include "BrisendoKit/Actions/ExtensionCatalogStore.h"
 
-#include "Actions/HttpTransfer.h"
-#include "Storage/AppIdentity.h"
-#include "Support/FileIO.h"
-#include "Support/Log.h"
+#include "BrisendoKit/Actions/HttpTransfer.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Log.h"
 
 namespace pivorel {
 

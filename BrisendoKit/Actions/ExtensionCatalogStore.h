@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "Actions/ExtensionCatalog.h"
-#include "Support/Result.h"
+#include "BrisendoKit/Actions/ExtensionCatalog.h"
+#include "BrisendoKit/Support/Result.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Actions/ExtensionLibraryModel.h"
+#include "BrisendoKit/Actions/ExtensionLibraryModel.h"
 
 #include <thread>
 

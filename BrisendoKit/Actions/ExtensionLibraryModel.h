@@ -3,10 +3,10 @@
 #include <memory>
 #include <optional>
 
-#include "Actions/ExtensionCatalog.h"
-#include "Actions/ExtensionCatalogStore.h"
-#include "Support/MainQueue.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Actions/ExtensionCatalog.h"
+#include "BrisendoKit/Actions/ExtensionCatalogStore.h"
+#include "BrisendoKit/Support/MainQueue.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

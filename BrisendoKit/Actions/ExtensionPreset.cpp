@@ -1,11 +1,11 @@
-#include "Actions/ExtensionPreset.h"
+#include "BrisendoKit/Actions/ExtensionPreset.h"
 
 #include <unicode/locid.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
-#include "Localization/L.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "Actions/ActionConfig.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
 
 namespace pivorel {
 

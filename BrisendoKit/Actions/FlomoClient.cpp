@@ -1,15 +1,15 @@
-#include "Actions/FlomoClient.h"
+#include "BrisendoKit/Actions/FlomoClient.h"
 
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "Actions/ActionConfig.h"
-#include "Actions/ActionLinks.h"
-#include "Actions/HttpTransfer.h"
-#include "Localization/L.h"
-#include "Platform/SecretStore.h"
-#include "Storage/AppIdentity.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Actions/ActionLinks.h"
+#include "BrisendoKit/Actions/HttpTransfer.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Platform/SecretStore.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

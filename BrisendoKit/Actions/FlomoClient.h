@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "Support/MainQueue.h"
+#include "BrisendoKit/Support/MainQueue.h"
 
 namespace pivorel {
 

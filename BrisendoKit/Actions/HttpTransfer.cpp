@@ -1,4 +1,4 @@
-#include "Actions/HttpTransfer.h"
+#include "BrisendoKit/Actions/HttpTransfer.h"
 
 #include <curl/curl.h>
 

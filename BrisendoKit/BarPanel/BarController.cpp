@@ -1,8 +1,8 @@
-#include "BarPanel/BarController.h"
+#include "BrisendoKit/BarPanel/BarController.h"
 
-#include "BarPanel/BarPlacement.h"
-#include "Platform/BarWindow.h"
-#include "Platform/Workspace.h"
+#include "BrisendoKit/BarPanel/BarPlacement.h"
+#include "BrisendoKit/Platform/BarWindow.h"
+#include "BrisendoKit/Platform/Workspace.h"
 
 namespace pivorel {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "BarPanel/BarModel.h"
-#include "Support/Geometry.h"
+#include "BrisendoKit/BarPanel/BarModel.h"
+#include "BrisendoKit/Support/Geometry.h"
 
 namespace pivorel {
 

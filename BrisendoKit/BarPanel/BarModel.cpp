@@ -1,4 +1,4 @@
-#include "BarPanel/BarModel.h"
+#include "BrisendoKit/BarPanel/BarModel.h"
 
 #include <algorithm>
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "Actions/ActionCatalog.h"
-#include "Actions/ActionID.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Actions/ActionCatalog.h"
+#include "BrisendoKit/Actions/ActionID.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "BarPanel/BarPlacement.h"
+#include "BrisendoKit/BarPanel/BarPlacement.h"
 
 #include <algorithm>
 #include <cmath>

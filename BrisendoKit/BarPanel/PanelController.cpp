@@ -1,11 +1,11 @@
-#include "BarPanel/PanelController.h"
+#include "BrisendoKit/BarPanel/PanelController.h"
 
-#include "BarPanel/PanelPlacement.h"
-#include "LanguageModel/AskModel.h"
-#include "Platform/InputMonitor.h"
-#include "Platform/KeyCodes.h"
-#include "Platform/Workspace.h"
-#include "Support/MainQueue.h"
+#include "BrisendoKit/BarPanel/PanelPlacement.h"
+#include "BrisendoKit/LanguageModel/AskModel.h"
+#include "BrisendoKit/Platform/InputMonitor.h"
+#include "BrisendoKit/Platform/KeyCodes.h"
+#include "BrisendoKit/Platform/Workspace.h"
+#include "BrisendoKit/Support/MainQueue.h"
 
 namespace pivorel {
 

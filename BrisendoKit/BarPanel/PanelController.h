@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
-#include "BarPanel/PanelModel.h"
-#include "Platform/PanelWindow.h"
-#include "Support/Geometry.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/BarPanel/PanelModel.h"
+#include "BrisendoKit/Platform/PanelWindow.h"
+#include "BrisendoKit/Support/Geometry.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

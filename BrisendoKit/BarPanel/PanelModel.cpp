@@ -1,11 +1,12 @@
-#include "BarPanel/PanelModel.h"
+#include "BrisendoKit/BarPanel/PanelModel.h"
+#include "BrisendoKit/Support/Calendar.h"
 
 #include <algorithm>
 #include <unordered_map>
 
-#include "Content/ContentClassifier.h"
-#include "Content/DateExtractor.h"
-#include "Localization/L.h"
+#include "BrisendoKit/Content/ContentClassifier.h"
+#include "BrisendoKit/Content/DateExtractor.h"
+#include "BrisendoKit/Localization/L.h"
 
 namespace pivorel {
 
@@ -67,7 +68,7 @@ std::string PanelModel::hint(const ActionID& id, const std::string& selection,
         return chineseOnly ? L("译成英文") : L("译成中文");
     }
     if (id == ActionID::todo()) {
-        const auto calendar = DateExtractor::currentCalendar();
+        const auto calendar = currentCalendar();
         if (calendar) {
             if (const auto date = DateExtractor::extract(selection, now, *calendar))
                 return L("提醒事项 · %@", DateExtractor::describe(*date));

@@ -8,11 +8,11 @@
 #include <variant>
 #include <vector>
 
-#include "Actions/ActionCatalog.h"
-#include "Actions/ActionID.h"
-#include "LanguageModel/AskKind.h"
-#include "Support/Clock.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Actions/ActionCatalog.h"
+#include "BrisendoKit/Actions/ActionID.h"
+#include "BrisendoKit/LanguageModel/AskKind.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

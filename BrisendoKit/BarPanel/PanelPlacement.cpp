@@ -1,4 +1,4 @@
-#include "BarPanel/PanelPlacement.h"
+#include "BrisendoKit/BarPanel/PanelPlacement.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "Content/ContentClassifier.h"
+#include "BrisendoKit/Content/ContentClassifier.h"
 
-#include "Support/Text.h"
+#include "BrisendoKit/Support/Text.h"
 
 #include <unicode/regex.h>
 #include <unicode/uchar.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Content/ContentProfile.h"
+#include "BrisendoKit/Content/ContentProfile.h"
 
 #include <array>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "Content/ContentKind.h"
+#include "BrisendoKit/Content/ContentKind.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Content/ContentProfile.h"
+#include "BrisendoKit/Content/ContentProfile.h"
 
 namespace pivorel {
 

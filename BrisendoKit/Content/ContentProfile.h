@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Content/ContentKind.h"
+#include "BrisendoKit/Content/ContentKind.h"
 
 #include <bit>
 #include <cstddef>

@@ -1,4 +1,5 @@
-#include "Content/DateExtractor.h"
+#include "BrisendoKit/Content/DateExtractor.h"
+#include "BrisendoKit/Support/Calendar.h"
 
 #include <unicode/dtptngen.h>
 #include <unicode/gregocal.h>
@@ -19,7 +20,7 @@
 #include <mutex>
 #include <vector>
 
-#include "Localization/Localizer.h"
+#include "BrisendoKit/Localization/Localizer.h"
 
 namespace pivorel {
 
@@ -408,13 +409,6 @@ std::optional<DateComponents> DateExtractor::extract(std::string_view input, Tim
 std::optional<int> DateExtractor::number(std::string_view text) {
     return numberOf(codePoints(icu::UnicodeString::fromUTF8(
         icu::StringPiece(text.data(), static_cast<int32_t>(text.size())))));
-}
-
-std::unique_ptr<icu::Calendar> DateExtractor::currentCalendar() {
-    UErrorCode status = U_ZERO_ERROR;
-    auto cal = std::make_unique<icu::GregorianCalendar>(icu::TimeZone::createDefault(), status);
-    if (U_FAILURE(status)) return nullptr;
-    return cal;
 }
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include <unicode/calendar.h>
 
-#include "Content/DateComponents.h"
-#include "Support/Clock.h"
+#include "BrisendoKit/Platform/DateComponents.h"
+#include "BrisendoKit/Support/Clock.h"
 
 namespace pivorel {
 
@@ -30,9 +30,6 @@ class DateExtractor {
 
     // An hour written in digits or Chinese numerals («15», «十五», «二十三», «两»).
     static std::optional<int> number(std::string_view text);
-
-    // The user's calendar: Gregorian, in the process's time zone (TZ).
-    static std::unique_ptr<icu::Calendar> currentCalendar();
 };
 
 }  // namespace pivorel

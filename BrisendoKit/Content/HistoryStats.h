@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "Actions/ActionID.h"
+#include "BrisendoKit/Actions/ActionID.h"
 
 namespace pivorel {
 

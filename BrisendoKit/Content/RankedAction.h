@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Actions/ActionID.h"
+#include "BrisendoKit/Actions/ActionID.h"
 
 namespace pivorel {
 

@@ -5,11 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "Actions/ActionConfig.h"
-#include "Content/ContentProfile.h"
-#include "Content/HistoryStats.h"
-#include "Content/RankedAction.h"
-#include "Content/RankingRules.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Content/ContentProfile.h"
+#include "BrisendoKit/Content/HistoryStats.h"
+#include "BrisendoKit/Content/RankedAction.h"
+#include "BrisendoKit/Content/RankingRules.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Content/RankingRules.h"
+#include "BrisendoKit/Content/RankingRules.h"
 
 namespace pivorel {
 

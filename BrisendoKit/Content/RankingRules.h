@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "Actions/ActionID.h"
-#include "Actions/BaseScores.h"
-#include "Content/ContentProfile.h"
+#include "BrisendoKit/Actions/ActionID.h"
+#include "BrisendoKit/Actions/BaseScores.h"
+#include "BrisendoKit/Content/ContentProfile.h"
 
 namespace pivorel {
 

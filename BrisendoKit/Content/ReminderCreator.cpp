@@ -1,8 +1,8 @@
-#include "Content/ReminderCreator.h"
+#include "BrisendoKit/Content/ReminderCreator.h"
 
 #include <thread>
 
-#include "Platform/RemindersService.h"
+#include "BrisendoKit/Platform/RemindersService.h"
 
 namespace pivorel {
 

@@ -3,10 +3,10 @@
 #include <functional>
 #include <memory>
 
-#include "Content/ReminderDraft.h"
-#include "Content/ReminderError.h"
-#include "Support/MainQueue.h"
-#include "Support/Result.h"
+#include "BrisendoKit/Content/ReminderDraft.h"
+#include "BrisendoKit/Platform/ReminderError.h"
+#include "BrisendoKit/Support/MainQueue.h"
+#include "BrisendoKit/Support/Result.h"
 
 namespace pivorel {
 

@@ -1,10 +1,10 @@
-#include "Content/ReminderDraft.h"
+#include "BrisendoKit/Content/ReminderDraft.h"
 
 #include <vector>
 
-#include "Actions/ActionLinks.h"
-#include "Content/DateExtractor.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Actions/ActionLinks.h"
+#include "BrisendoKit/Content/DateExtractor.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

@@ -6,8 +6,8 @@
 
 #include <unicode/calendar.h>
 
-#include "Content/DateComponents.h"
-#include "Support/Clock.h"
+#include "BrisendoKit/Platform/DateComponents.h"
+#include "BrisendoKit/Support/Clock.h"
 
 namespace pivorel {
 

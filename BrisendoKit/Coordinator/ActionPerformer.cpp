@@ -1,33 +1,34 @@
-#include "Coordinator/ActionPerformer.h"
+#include "BrisendoKit/Coordinator/ActionPerformer.h"
+#include "BrisendoKit/Support/Calendar.h"
 
 #include <utility>
 #include <vector>
 
-#include "Actions/ActionCatalog.h"
-#include "Actions/ActionConfig.h"
-#include "Actions/ActionLinks.h"
-#include "Actions/FlomoClient.h"
-#include "BarPanel/PanelModel.h"
-#include "Content/DateExtractor.h"
-#include "Content/ReminderDraft.h"
-#include "Coordinator/AppController.h"
-#include "LanguageModel/AskModel.h"
-#include "LanguageModel/LLMClient.h"
-#include "LanguageModel/ModelTranslationChannel.h"
-#include "LanguageModel/Prompts.h"
-#include "LanguageModel/RoutedTranslator.h"
-#include "LanguageModel/SystemTranslationChannel.h"
-#include "LanguageModel/TranslateEngine.h"
-#include "Localization/L.h"
-#include "Platform/NoOnDeviceTranslator.h"
-#include "Platform/PasteboardLike.h"
-#include "Platform/Workspace.h"
-#include "Storage/BarSettings.h"
-#include "Storage/Credentials.h"
-#include "Storage/Store.h"
-#include "Support/Clock.h"
-#include "Support/MainQueue.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Actions/ActionCatalog.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Actions/ActionLinks.h"
+#include "BrisendoKit/Actions/FlomoClient.h"
+#include "BrisendoKit/BarPanel/PanelModel.h"
+#include "BrisendoKit/Content/DateExtractor.h"
+#include "BrisendoKit/Content/ReminderDraft.h"
+#include "BrisendoKit/Coordinator/AppController.h"
+#include "BrisendoKit/LanguageModel/AskModel.h"
+#include "BrisendoKit/LanguageModel/LLMClient.h"
+#include "BrisendoKit/LanguageModel/ModelTranslationChannel.h"
+#include "BrisendoKit/LanguageModel/Prompts.h"
+#include "BrisendoKit/LanguageModel/RoutedTranslator.h"
+#include "BrisendoKit/LanguageModel/SystemTranslationChannel.h"
+#include "BrisendoKit/LanguageModel/TranslateEngine.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Platform/NoOnDeviceTranslator.h"
+#include "BrisendoKit/Platform/PasteboardLike.h"
+#include "BrisendoKit/Platform/Workspace.h"
+#include "BrisendoKit/Storage/BarSettings.h"
+#include "BrisendoKit/Storage/Credentials.h"
+#include "BrisendoKit/Storage/Store.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/MainQueue.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 
@@ -161,7 +162,7 @@ void ActionPerformer::edit(SelectionReader::EditCommand command, const SelectReq
 }
 
 void ActionPerformer::addReminder(const SelectRequest& request) {
-    const auto calendar = DateExtractor::currentCalendar();
+    const auto calendar = currentCalendar();
     const auto app = displayName(request.app);
     ReminderDraft draft = ReminderDraftBuilder::make(request.text, view(app), view(request.url),
                                                      s_.clock.now(), *calendar);

@@ -6,11 +6,11 @@
 #include <optional>
 #include <string>
 
-#include "Actions/ActionID.h"
-#include "Content/ReminderCreator.h"
-#include "LanguageModel/AskKind.h"
-#include "Selection/SelectRequest.h"
-#include "Selection/SelectionReader.h"
+#include "BrisendoKit/Actions/ActionID.h"
+#include "BrisendoKit/Content/ReminderCreator.h"
+#include "BrisendoKit/LanguageModel/AskKind.h"
+#include "BrisendoKit/Selection/SelectionReader.h"
+#include "BrisendoKit/Storage/SelectRequest.h"
 
 namespace pivorel {
 

@@ -1,17 +1,17 @@
-#include "Coordinator/AppController.h"
+#include "BrisendoKit/Coordinator/AppController.h"
 
 #include <algorithm>
 
-#include "Actions/ActionCatalog.h"
-#include "BarPanel/BarModel.h"
-#include "Content/ContentClassifier.h"
-#include "Content/HistoryStats.h"
-#include "Content/Ranker.h"
-#include "Coordinator/ActionPerformer.h"
-#include "Localization/Format.h"
-#include "Platform/Workspace.h"
-#include "Storage/Store.h"
-#include "Support/Log.h"
+#include "BrisendoKit/Actions/ActionCatalog.h"
+#include "BrisendoKit/BarPanel/BarModel.h"
+#include "BrisendoKit/Content/ContentClassifier.h"
+#include "BrisendoKit/Content/HistoryStats.h"
+#include "BrisendoKit/Content/Ranker.h"
+#include "BrisendoKit/Coordinator/ActionPerformer.h"
+#include "BrisendoKit/Localization/Format.h"
+#include "BrisendoKit/Platform/Workspace.h"
+#include "BrisendoKit/Storage/Store.h"
+#include "BrisendoKit/Support/Log.h"
 
 namespace pivorel {
 

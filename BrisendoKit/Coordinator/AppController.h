@@ -8,15 +8,15 @@
 #include <utility>
 #include <vector>
 
-#include "Actions/ActionConfig.h"
-#include "Actions/ActionConfigStore.h"
-#include "Actions/ActionID.h"
-#include "BarPanel/BarController.h"
-#include "BarPanel/PanelController.h"
-#include "BarPanel/PanelModel.h"
-#include "Selection/SelectRequest.h"
-#include "Support/Clock.h"
-#include "Support/Geometry.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Actions/ActionConfigStore.h"
+#include "BrisendoKit/Actions/ActionID.h"
+#include "BrisendoKit/BarPanel/BarController.h"
+#include "BrisendoKit/BarPanel/PanelController.h"
+#include "BrisendoKit/BarPanel/PanelModel.h"
+#include "BrisendoKit/Storage/SelectRequest.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Geometry.h"
 
 namespace pivorel {
 

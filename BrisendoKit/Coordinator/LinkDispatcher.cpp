@@ -1,15 +1,15 @@
-#include "Coordinator/LinkDispatcher.h"
+#include "BrisendoKit/Coordinator/LinkDispatcher.h"
 
 #include <algorithm>
 #include <optional>
 #include <string>
 
-#include "Coordinator/AppController.h"
-#include "Platform/Workspace.h"
-#include "Selection/SelectionURL.h"
-#include "Storage/AppIdentity.h"
-#include "Storage/Store.h"
-#include "Support/Log.h"
+#include "BrisendoKit/Coordinator/AppController.h"
+#include "BrisendoKit/Platform/Workspace.h"
+#include "BrisendoKit/Selection/SelectionURL.h"
+#include "BrisendoKit/Storage/Store.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/Log.h"
 
 namespace pivorel {
 

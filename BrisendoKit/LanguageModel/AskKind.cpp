@@ -1,6 +1,6 @@
-#include "LanguageModel/AskKind.h"
+#include "BrisendoKit/LanguageModel/AskKind.h"
 
-#include "Localization/L.h"
+#include "BrisendoKit/Localization/L.h"
 
 namespace pivorel {
 

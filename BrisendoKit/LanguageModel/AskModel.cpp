@@ -1,9 +1,9 @@
-#include "LanguageModel/AskModel.h"
+#include "BrisendoKit/LanguageModel/AskModel.h"
 
 #include <atomic>
 
-#include "Localization/L.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "LanguageModel/AskKind.h"
-#include "LanguageModel/ChatStreaming.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/LanguageModel/AskKind.h"
+#include "BrisendoKit/LanguageModel/ChatStreaming.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

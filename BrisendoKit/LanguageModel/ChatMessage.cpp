@@ -1,4 +1,4 @@
-#include "LanguageModel/ChatMessage.h"
+#include "BrisendoKit/LanguageModel/ChatMessage.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "LanguageModel/ChatStreaming.h"
+#include "BrisendoKit/LanguageModel/ChatStreaming.h"
 
 namespace pivorel {
 

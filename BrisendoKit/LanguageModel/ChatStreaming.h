@@ -7,10 +7,10 @@
 #include <variant>
 #include <vector>
 
-#include "LanguageModel/Cancellable.h"
-#include "LanguageModel/ChatMessage.h"
-#include "LanguageModel/LLMError.h"
-#include "LanguageModel/TranslationError.h"
+#include "BrisendoKit/LanguageModel/Cancellable.h"
+#include "BrisendoKit/LanguageModel/ChatMessage.h"
+#include "BrisendoKit/LanguageModel/LLMError.h"
+#include "BrisendoKit/LanguageModel/TranslationError.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "LanguageModel/LLMClient.h"
+#include "BrisendoKit/LanguageModel/LLMClient.h"
 
 #include <curl/curl.h>
 
@@ -9,11 +9,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "LanguageModel/SSE.h"
-#include "LanguageModel/SSELineReader.h"
-#include "LanguageModel/StreamTask.h"
-#include "Support/MainQueue.h"
-#include "Support/Text.h"
+#include "BrisendoKit/LanguageModel/SSE.h"
+#include "BrisendoKit/LanguageModel/SSELineReader.h"
+#include "BrisendoKit/LanguageModel/StreamTask.h"
+#include "BrisendoKit/Support/MainQueue.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

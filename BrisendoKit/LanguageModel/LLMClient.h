@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "LanguageModel/ChatStreaming.h"
-#include "Storage/Endpoints.h"
-#include "Support/Result.h"
+#include "BrisendoKit/LanguageModel/ChatStreaming.h"
+#include "BrisendoKit/Storage/Endpoints.h"
+#include "BrisendoKit/Support/Result.h"
 
 namespace pivorel {
 

@@ -1,9 +1,9 @@
-#include "LanguageModel/LLMError.h"
+#include "BrisendoKit/LanguageModel/LLMError.h"
 
 #include <nlohmann/json.hpp>
 
-#include "Localization/L.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

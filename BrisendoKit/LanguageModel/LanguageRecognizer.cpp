@@ -1,4 +1,4 @@
-#include "LanguageModel/LanguageRecognizer.h"
+#include "BrisendoKit/LanguageModel/LanguageRecognizer.h"
 
 // The CLD2 header uses FILE without including its declaration.
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <cld2/public/compact_lang_det.h>
 #include <cld2/public/encodings.h>
 
-#include "Support/Text.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

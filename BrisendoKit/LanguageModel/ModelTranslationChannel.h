@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "LanguageModel/TranslationChannel.h"
+#include "BrisendoKit/LanguageModel/TranslationChannel.h"
 
 namespace pivorel {
 

@@ -1,6 +1,6 @@
-#include "LanguageModel/PackStatusMonitor.h"
+#include "BrisendoKit/LanguageModel/PackStatusMonitor.h"
 
-#include "Support/MainQueue.h"
+#include "BrisendoKit/Support/MainQueue.h"
 
 namespace pivorel {
 

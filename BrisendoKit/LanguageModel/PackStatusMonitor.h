@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "Support/Signal.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

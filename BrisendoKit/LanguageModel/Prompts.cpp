@@ -1,10 +1,10 @@
-#include "LanguageModel/Prompts.h"
+#include "BrisendoKit/LanguageModel/Prompts.h"
 
 #include <array>
 #include <utility>
 
-#include "Content/ContentClassifier.h"
-#include "Localization/Localizer.h"
+#include "BrisendoKit/Content/ContentClassifier.h"
+#include "BrisendoKit/Localization/Localizer.h"
 
 namespace pivorel {
 

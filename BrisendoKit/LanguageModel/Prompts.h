@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "LanguageModel/ChatMessage.h"
+#include "BrisendoKit/LanguageModel/ChatMessage.h"
 
 namespace pivorel {
 

@@ -1,6 +1,6 @@
-#include "LanguageModel/RoutedTranslator.h"
+#include "BrisendoKit/LanguageModel/RoutedTranslator.h"
 
-#include "LanguageModel/StreamTask.h"
+#include "BrisendoKit/LanguageModel/StreamTask.h"
 
 namespace pivorel {
 

@@ -4,9 +4,9 @@
 #include <memory>
 #include <vector>
 
-#include "LanguageModel/ChatStreaming.h"
-#include "LanguageModel/TranslateEngine.h"
-#include "LanguageModel/TranslationChannel.h"
+#include "BrisendoKit/LanguageModel/ChatStreaming.h"
+#include "BrisendoKit/LanguageModel/TranslateEngine.h"
+#include "BrisendoKit/LanguageModel/TranslationChannel.h"
 
 namespace pivorel {
 

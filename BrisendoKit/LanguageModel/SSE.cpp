@@ -1,8 +1,8 @@
-#include "LanguageModel/SSE.h"
+#include "BrisendoKit/LanguageModel/SSE.h"
 
 #include <nlohmann/json.hpp>
 
-#include "Support/Text.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

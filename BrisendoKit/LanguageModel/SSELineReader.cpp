@@ -1,4 +1,4 @@
-#include "LanguageModel/SSELineReader.h"
+#include "BrisendoKit/LanguageModel/SSELineReader.h"
 
 namespace pivorel {
 

@@ -1,8 +1,8 @@
-#include "LanguageModel/StreamTask.h"
+#include "BrisendoKit/LanguageModel/StreamTask.h"
 
 #include <thread>
 
-#include "Support/MainQueue.h"
+#include "BrisendoKit/Support/MainQueue.h"
 
 namespace pivorel {
 

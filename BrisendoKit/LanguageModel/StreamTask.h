@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "LanguageModel/ChatStreaming.h"
+#include "BrisendoKit/LanguageModel/ChatStreaming.h"
 
 namespace pivorel {
 

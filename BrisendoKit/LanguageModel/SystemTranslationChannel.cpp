@@ -1,8 +1,8 @@
-#include "LanguageModel/SystemTranslationChannel.h"
+#include "BrisendoKit/LanguageModel/SystemTranslationChannel.h"
 
-#include "LanguageModel/LanguageRecognizer.h"
-#include "LanguageModel/StreamTask.h"
-#include "Platform/OnDeviceTranslator.h"
+#include "BrisendoKit/LanguageModel/LanguageRecognizer.h"
+#include "BrisendoKit/LanguageModel/StreamTask.h"
+#include "BrisendoKit/Platform/OnDeviceTranslator.h"
 
 namespace pivorel {
 

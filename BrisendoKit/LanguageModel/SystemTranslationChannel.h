@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "LanguageModel/TranslationChannel.h"
+#include "BrisendoKit/LanguageModel/TranslationChannel.h"
 
 namespace pivorel {
 

@@ -1,8 +1,8 @@
-#include "LanguageModel/TranslateEngine.h"
+#include "BrisendoKit/LanguageModel/TranslateEngine.h"
 
-#include "Localization/L.h"
-#include "Storage/UserDefaults.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Support/Text.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 
 namespace pivorel {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "LanguageModel/ChatStreaming.h"
+#include "BrisendoKit/LanguageModel/ChatStreaming.h"
 
 namespace pivorel {
 

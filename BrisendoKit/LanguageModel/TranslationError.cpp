@@ -1,6 +1,6 @@
-#include "LanguageModel/TranslationError.h"
+#include "BrisendoKit/LanguageModel/TranslationError.h"
 
-#include "Localization/L.h"
+#include "BrisendoKit/Localization/L.h"
 
 namespace pivorel {
 

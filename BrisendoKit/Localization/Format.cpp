@@ -1,4 +1,4 @@
-#include "Localization/Format.h"
+#include "BrisendoKit/Localization/Format.h"
 
 #include <unicode/dcfmtsym.h>
 #include <unicode/locid.h>

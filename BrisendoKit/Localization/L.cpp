@@ -1,6 +1,6 @@
-#include "Localization/L.h"
+#include "BrisendoKit/Localization/L.h"
 
-#include "Localization/Localizer.h"
+#include "BrisendoKit/Localization/Localizer.h"
 
 namespace pivorel {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "Localization/Format.h"
+#include "BrisendoKit/Localization/Format.h"
 
 namespace pivorel {
 

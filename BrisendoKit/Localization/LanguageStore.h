@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "Support/Signal.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

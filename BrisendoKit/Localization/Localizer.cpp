@@ -1,4 +1,4 @@
-#include "Localization/Localizer.h"
+#include "BrisendoKit/Localization/Localizer.h"
 
 #include <unicode/localematcher.h>
 #include <unicode/locid.h>
@@ -8,11 +8,11 @@
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
-#include "Localization/EmbeddedTables.h"
-#include "Localization/LanguageStore.h"
-#include "Storage/UserDefaults.h"
-#include "Support/Log.h"
-#include "Support/NotificationCenter.h"
+#include "BrisendoKit/Localization/EmbeddedTables.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
+#include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/NotificationCenter.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 
 namespace pivorel {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "Support/Geometry.h"
+#include "BrisendoKit/Support/Geometry.h"
 
 namespace pivorel {
 

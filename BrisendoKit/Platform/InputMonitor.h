@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "Selection/GestureEvent.h"
-#include "Support/Geometry.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Platform/GestureEvent.h"
+#include "BrisendoKit/Support/Geometry.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

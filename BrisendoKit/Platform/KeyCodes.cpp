@@ -1,10 +1,8 @@
-#include "Platform/KeyCodes.h"
+#include "BrisendoKit/Platform/KeyCodes.h"
 
 #include <array>
 #include <map>
 #include <utility>
-
-#include "Storage/HotKeySpec.h"
 
 namespace pivorel {
 
@@ -112,13 +110,6 @@ const std::map<std::uint32_t, std::uint32_t>& byKeysym() {
     return map;
 }
 
-constexpr std::array<std::pair<std::uint32_t, std::uint32_t>, 4> modifierBits{{
-    {HotKeySpec::shift, KeyCodes::x11Shift},
-    {HotKeySpec::control, KeyCodes::x11Control},
-    {HotKeySpec::option, KeyCodes::x11Mod1},
-    {HotKeySpec::cmd, KeyCodes::x11Mod4},
-}};
-
 }  // namespace
 
 std::optional<std::uint32_t> KeyCodes::keysymForKeyCode(std::uint32_t keyCode) {
@@ -132,22 +123,6 @@ std::optional<std::uint32_t> KeyCodes::keyCodeForKeysym(std::uint32_t keysym) {
     const auto& m = byKeysym();
     if (auto it = m.find(keysym); it != m.end()) return it->second;
     return std::nullopt;
-}
-
-std::uint32_t KeyCodes::x11Modifiers(std::uint32_t modifiers) {
-    std::uint32_t out = 0;
-    for (const auto& [ours, x11] : modifierBits) {
-        if (modifiers & ours) out |= x11;
-    }
-    return out;
-}
-
-std::uint32_t KeyCodes::modifiersFromX11(std::uint32_t state) {
-    std::uint32_t out = 0;
-    for (const auto& [ours, x11] : modifierBits) {
-        if (state & x11) out |= ours;
-    }
-    return out;
 }
 
 }  // namespace pivorel

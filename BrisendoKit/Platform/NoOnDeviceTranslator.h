@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/OnDeviceTranslator.h"
+#include "BrisendoKit/Platform/OnDeviceTranslator.h"
 
 namespace pivorel {
 

@@ -1,6 +1,6 @@
-#include "Platform/OnDeviceTranslator.h"
+#include "BrisendoKit/Platform/OnDeviceTranslator.h"
 
-#include "Platform/NoOnDeviceTranslator.h"
+#include "BrisendoKit/Platform/NoOnDeviceTranslator.h"
 
 namespace pivorel {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "Support/Geometry.h"
+#include "BrisendoKit/Support/Geometry.h"
 
 namespace pivorel {
 

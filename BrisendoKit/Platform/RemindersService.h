@@ -3,10 +3,10 @@
 #include <optional>
 #include <string>
 
-#include "Content/DateComponents.h"
-#include "Content/ReminderError.h"
-#include "Support/Clock.h"
-#include "Support/Result.h"
+#include "BrisendoKit/Platform/DateComponents.h"
+#include "BrisendoKit/Platform/ReminderError.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Result.h"
 
 namespace pivorel {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "Support/Clock.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Platform/Workspace.h"
+#include "BrisendoKit/Platform/Workspace.h"
 
 namespace pivorel {
 

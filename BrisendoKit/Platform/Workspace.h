@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Support/Geometry.h"
+#include "BrisendoKit/Support/Geometry.h"
 
 namespace pivorel {
 

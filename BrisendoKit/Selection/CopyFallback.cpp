@@ -1,6 +1,6 @@
-#include "Selection/CopyFallback.h"
+#include "BrisendoKit/Selection/CopyFallback.h"
 
-#include "Support/Text.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

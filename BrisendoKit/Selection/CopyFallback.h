@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/PasteboardLike.h"
-#include "Support/Result.h"
+#include "BrisendoKit/Platform/PasteboardLike.h"
+#include "BrisendoKit/Support/Result.h"
 
 namespace pivorel {
 

@@ -1,12 +1,15 @@
-#include "Selection/SelectionDetector.h"
+#include "BrisendoKit/Selection/SelectionDetector.h"
+
+#include "BrisendoKit/Support/AppIdentity.h"
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 
-#include "Platform/KeyCodes.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Platform/KeyCodes.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 
@@ -172,6 +175,37 @@ Commands SelectionDetector::hide(HideReason reason) {
     if (!visibleText_) return {};
     visibleText_.reset();
     return one(Command::Hide{reason});
+}
+
+std::optional<SelectionDetector::Event> SelectionDetector::eventFor(const GestureEvent& gesture) {
+    const std::int64_t clicks = std::max<std::int64_t>(gesture.clickCount, 1);
+    switch (gesture.type) {
+        case GestureEvent::leftMouseDownType:
+            return Event::MouseDown{clicks, gesture.location};
+        case GestureEvent::leftMouseUpType:
+            return Event::MouseUp{clicks, gesture.location, gesture.shift};
+        case GestureEvent::rightMouseDownType:
+        case GestureEvent::otherMouseDownType:
+            return Event::MouseDown{1, gesture.location};
+        case GestureEvent::leftMouseDraggedType:
+            return Event::MouseDragged{gesture.location};
+        case GestureEvent::keyDownType:
+            return Event::KeyDown{gesture.keyCode};
+        case GestureEvent::scrollWheelType:
+            return Event::Scroll{};
+        default:
+            return std::nullopt;
+    }
+}
+
+SelectionDetector::Config SelectionDetector::Config::from(const BarSettings& settings) {
+    SelectionDetector::Config config;
+    config.enabled = settings.enabled();
+    const auto apps = settings.excluded();
+    config.excluded = {apps.begin(), apps.end()};
+    config.pausedUntil = settings.pausedUntil();
+    config.ownBundleID = std::string(AppIdentity::bundleID);
+    return config;
 }
 
 }  // namespace pivorel

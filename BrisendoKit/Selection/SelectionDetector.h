@@ -10,8 +10,10 @@
 #include <variant>
 #include <vector>
 
-#include "Support/Clock.h"
-#include "Support/Geometry.h"
+#include "BrisendoKit/Platform/GestureEvent.h"
+#include "BrisendoKit/Storage/BarSettings.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Geometry.h"
 
 namespace pivorel {
 
@@ -38,6 +40,9 @@ class SelectionDetector {
         std::optional<TimePoint> pausedUntil;
         std::string ownBundleID = "com.morvale.pivorel";
         bool operator==(const Config&) const = default;
+
+        // The configuration the user's settings give.
+        static Config from(const BarSettings& settings);
     };
 
     struct Event {
@@ -82,6 +87,10 @@ class SelectionDetector {
         Value value;
         bool operator==(const Event&) const = default;
     };
+
+    // The detector event for an input event, if this kind matters to it. Right and other
+    // buttons only press: they hide the bar and cancel a press, never select.
+    static std::optional<Event> eventFor(const GestureEvent& gesture);
 
     enum class HideReason { mouseDown, scroll, key, esc, appSwitch, mouseAway };
 

@@ -1,4 +1,4 @@
-#include "Selection/SelectionReader.h"
+#include "BrisendoKit/Selection/SelectionReader.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,11 +6,11 @@
 #include <thread>
 #include <utility>
 
-#include "Platform/Accessibility.h"
-#include "Platform/PasteboardLike.h"
-#include "Platform/Workspace.h"
-#include "Selection/CopyFallback.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Platform/Accessibility.h"
+#include "BrisendoKit/Platform/PasteboardLike.h"
+#include "BrisendoKit/Platform/Workspace.h"
+#include "BrisendoKit/Selection/CopyFallback.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

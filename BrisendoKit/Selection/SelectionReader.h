@@ -9,8 +9,8 @@
 #include <string_view>
 #include <variant>
 
-#include "Selection/SelectionDetector.h"
-#include "Support/Geometry.h"
+#include "BrisendoKit/Selection/SelectionDetector.h"
+#include "BrisendoKit/Support/Geometry.h"
 
 namespace pivorel {
 

@@ -1,10 +1,10 @@
-#include "Selection/SelectionURL.h"
+#include "BrisendoKit/Selection/SelectionURL.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "Storage/AppIdentity.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <variant>
 
-#include "Selection/SelectRequest.h"
-#include "Support/Result.h"
+#include "BrisendoKit/Storage/SelectRequest.h"
+#include "BrisendoKit/Support/Result.h"
 
 namespace pivorel {
 

@@ -1,7 +1,7 @@
-#include "Settings/ActionRow.h"
+#include "BrisendoKit/Settings/ActionRow.h"
 
-#include "Actions/ActionsSettingsModel.h"
-#include "Localization/L.h"
+#include "BrisendoKit/Actions/ActionsSettingsModel.h"
+#include "BrisendoKit/Localization/L.h"
 
 namespace pivorel {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Actions/ActionID.h"
+#include "BrisendoKit/Actions/ActionID.h"
 
 namespace pivorel {
 

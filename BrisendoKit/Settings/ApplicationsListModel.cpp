@@ -1,4 +1,4 @@
-#include "Settings/ApplicationsListModel.h"
+#include "BrisendoKit/Settings/ApplicationsListModel.h"
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
@@ -7,10 +7,10 @@
 #include <memory>
 #include <set>
 
-#include "Localization/L.h"
-#include "Localization/Localizer.h"
-#include "Storage/UserDefaults.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Support/Text.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 
 namespace pivorel {
 

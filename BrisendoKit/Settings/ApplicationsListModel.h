@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Platform/Workspace.h"
-#include "Storage/BarSettings.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Platform/Workspace.h"
+#include "BrisendoKit/Storage/BarSettings.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

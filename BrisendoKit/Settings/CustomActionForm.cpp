@@ -1,7 +1,7 @@
-#include "Settings/CustomActionForm.h"
+#include "BrisendoKit/Settings/CustomActionForm.h"
 
-#include "Localization/L.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

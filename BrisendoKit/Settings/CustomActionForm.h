@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "Actions/ActionConfig.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

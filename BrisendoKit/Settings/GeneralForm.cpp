@@ -1,14 +1,14 @@
-#include "Settings/GeneralForm.h"
+#include "BrisendoKit/Settings/GeneralForm.h"
 
 #include <unicode/dtptngen.h>
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 
-#include "Localization/L.h"
-#include "Localization/Localizer.h"
-#include "Platform/LoginItemHook.h"
-#include "Platform/UpdateHook.h"
-#include "Storage/AppIdentity.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Platform/LoginItemHook.h"
+#include "BrisendoKit/Platform/UpdateHook.h"
+#include "BrisendoKit/Support/AppIdentity.h"
 
 namespace pivorel {
 

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "Storage/BarSettings.h"
-#include "Support/Clock.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Storage/BarSettings.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

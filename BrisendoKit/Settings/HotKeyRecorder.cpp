@@ -1,7 +1,7 @@
-#include "Settings/HotKeyRecorder.h"
+#include "BrisendoKit/Settings/HotKeyRecorder.h"
 
-#include "Localization/L.h"
-#include "Support/NotificationCenter.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Support/NotificationCenter.h"
 
 namespace pivorel {
 

@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/KeyCodes.h"
-#include "Platform/PanelWindow.h"
-#include "Storage/BarSettings.h"
-#include "Storage/HotKeySpec.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Platform/KeyCodes.h"
+#include "BrisendoKit/Platform/PanelWindow.h"
+#include "BrisendoKit/Storage/BarSettings.h"
+#include "BrisendoKit/Storage/HotKeySpec.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

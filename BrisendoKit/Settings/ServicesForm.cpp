@@ -1,9 +1,9 @@
-#include "Settings/ServicesForm.h"
+#include "BrisendoKit/Settings/ServicesForm.h"
 
-#include "Localization/L.h"
-#include "Storage/Credentials.h"
-#include "Storage/UserDefaults.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Storage/Credentials.h"
+#include "BrisendoKit/Support/Text.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 
 namespace pivorel {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "LanguageModel/TranslateEngine.h"
-#include "Storage/BarSettings.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/LanguageModel/TranslateEngine.h"
+#include "BrisendoKit/Storage/BarSettings.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

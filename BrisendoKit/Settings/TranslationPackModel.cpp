@@ -1,9 +1,9 @@
-#include "Settings/TranslationPackModel.h"
+#include "BrisendoKit/Settings/TranslationPackModel.h"
 
-#include "LanguageModel/SystemTranslationChannel.h"
-#include "Localization/L.h"
-#include "Platform/OnDeviceTranslator.h"
-#include "Support/MainQueue.h"
+#include "BrisendoKit/LanguageModel/SystemTranslationChannel.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Platform/OnDeviceTranslator.h"
+#include "BrisendoKit/Support/MainQueue.h"
 
 namespace pivorel {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "Support/Signal.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Shell/GuidePlacement.h"
+#include "BrisendoKit/Shell/GuidePlacement.h"
 
 #include <algorithm>
 #include <cmath>

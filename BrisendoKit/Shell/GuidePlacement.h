@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "Support/Geometry.h"
+#include "BrisendoKit/Support/Geometry.h"
 
 namespace pivorel {
 

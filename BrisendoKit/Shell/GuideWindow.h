@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "Shell/GuideStatus.h"
-#include "Shell/PermissionKind.h"
-#include "Support/Geometry.h"
+#include "BrisendoKit/Shell/GuideStatus.h"
+#include "BrisendoKit/Shell/PermissionKind.h"
+#include "BrisendoKit/Support/Geometry.h"
 
 namespace pivorel {
 

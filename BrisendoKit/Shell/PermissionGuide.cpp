@@ -1,12 +1,12 @@
-#include "Shell/PermissionGuide.h"
+#include "BrisendoKit/Shell/PermissionGuide.h"
 
 #include <algorithm>
 #include <cctype>
 #include <mutex>
 
-#include "Storage/AppIdentity.h"
-#include "Support/Log.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Shell/PermissionGuideStrings.h"
-#include "Shell/PermissionKind.h"
+#include "BrisendoKit/Shell/PermissionGuideStrings.h"
+#include "BrisendoKit/Shell/PermissionKind.h"
 
 namespace pivorel {
 

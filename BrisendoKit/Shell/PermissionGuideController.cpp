@@ -1,12 +1,12 @@
-#include "Shell/PermissionGuideController.h"
+#include "BrisendoKit/Shell/PermissionGuideController.h"
 
-#include "Localization/L.h"
-#include "Platform/Workspace.h"
-#include "Shell/GuidePlacement.h"
-#include "Shell/PermissionGuide.h"
-#include "Shell/PermissionPlatform.h"
-#include "Support/Log.h"
-#include "Support/MainQueue.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Platform/Workspace.h"
+#include "BrisendoKit/Shell/GuidePlacement.h"
+#include "BrisendoKit/Shell/PermissionGuide.h"
+#include "BrisendoKit/Shell/PermissionPlatform.h"
+#include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/MainQueue.h"
 
 namespace pivorel {
 

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "Shell/GuideWindow.h"
-#include "Shell/PermissionKind.h"
-#include "Support/Geometry.h"
+#include "BrisendoKit/Shell/GuideWindow.h"
+#include "BrisendoKit/Shell/PermissionKind.h"
+#include "BrisendoKit/Support/Geometry.h"
 
 namespace pivorel {
 

@@ -1,6 +1,6 @@
-#include "Shell/PermissionGuideStrings.h"
+#include "BrisendoKit/Shell/PermissionGuideStrings.h"
 
-#include "Localization/L.h"
+#include "BrisendoKit/Localization/L.h"
 
 namespace pivorel {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "Shell/GuideStatus.h"
-#include "Shell/PermissionKind.h"
+#include "BrisendoKit/Shell/GuideStatus.h"
+#include "BrisendoKit/Shell/PermissionKind.h"
 
 namespace pivorel {
 

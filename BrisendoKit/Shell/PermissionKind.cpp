@@ -1,4 +1,4 @@
-#include "Shell/PermissionKind.h"
+#include "BrisendoKit/Shell/PermissionKind.h"
 
 namespace pivorel {
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "Shell/PermissionKind.h"
-#include "Support/Geometry.h"
+#include "BrisendoKit/Shell/PermissionKind.h"
+#include "BrisendoKit/Support/Geometry.h"
 
 namespace pivorel {
 

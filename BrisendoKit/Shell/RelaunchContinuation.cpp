@@ -1,4 +1,4 @@
-#include "Shell/RelaunchContinuation.h"
+#include "BrisendoKit/Shell/RelaunchContinuation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,10 +6,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Shell/PermissionGuide.h"
-#include "Storage/AppIdentity.h"
-#include "Support/FileIO.h"
-#include "Support/Log.h"
+#include "BrisendoKit/Shell/PermissionGuide.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Log.h"
 
 namespace pivorel {
 

@@ -1,13 +1,13 @@
-#include "Shell/Relauncher.h"
+#include "BrisendoKit/Shell/Relauncher.h"
 
 #include <cmath>
 
-#include "Shell/PermissionGuide.h"
-#include "Shell/RelaunchContinuation.h"
-#include "Storage/UserDefaults.h"
-#include "Support/Clock.h"
-#include "Support/Log.h"
-#include "Support/MainQueue.h"
+#include "BrisendoKit/Shell/PermissionGuide.h"
+#include "BrisendoKit/Shell/RelaunchContinuation.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/MainQueue.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 
 namespace pivorel {
 

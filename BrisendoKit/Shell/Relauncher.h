@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "Shell/PermissionKind.h"
-#include "Support/Result.h"
+#include "BrisendoKit/Shell/PermissionKind.h"
+#include "BrisendoKit/Support/Result.h"
 
 namespace pivorel {
 

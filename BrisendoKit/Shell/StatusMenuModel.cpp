@@ -1,4 +1,4 @@
-#include "Shell/StatusMenuModel.h"
+#include "BrisendoKit/Shell/StatusMenuModel.h"
 
 #include <unicode/dtptngen.h>
 #include <unicode/locid.h>
@@ -10,8 +10,8 @@
 #include <memory>
 #include <mutex>
 
-#include "Localization/L.h"
-#include "Localization/Localizer.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/Localizer.h"
 
 namespace pivorel {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Storage/Store.h"
-#include "Support/Clock.h"
+#include "BrisendoKit/Storage/Store.h"
+#include "BrisendoKit/Support/Clock.h"
 
 namespace pivorel {
 

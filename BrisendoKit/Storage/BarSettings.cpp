@@ -1,10 +1,10 @@
-#include "Storage/BarSettings.h"
+#include "BrisendoKit/Storage/BarSettings.h"
 
 #include <limits>
 
-#include "Storage/AppIdentity.h"
-#include "Storage/Endpoints.h"
-#include "Storage/UserDefaults.h"
+#include "BrisendoKit/Storage/Endpoints.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 
 namespace pivorel {
 
@@ -112,16 +112,6 @@ std::string BarSettings::translateEngine() const {
     const auto v = defaults_->stringValue(translateEngineKey);
     if (v == "system" || v == "model") return *v;
     return "auto";
-}
-
-SelectionDetector::Config BarSettings::detectorConfig() const {
-    SelectionDetector::Config config;
-    config.enabled = enabled();
-    const auto apps = excluded();
-    config.excluded = {apps.begin(), apps.end()};
-    config.pausedUntil = pausedUntil();
-    config.ownBundleID = std::string(AppIdentity::bundleID);
-    return config;
 }
 
 }  // namespace pivorel

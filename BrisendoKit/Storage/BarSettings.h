@@ -6,9 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Selection/SelectionDetector.h"
-#include "Storage/HotKeySpec.h"
-#include "Support/Clock.h"
+#include "BrisendoKit/Storage/HotKeySpec.h"
+#include "BrisendoKit/Support/Clock.h"
 
 namespace pivorel {
 
@@ -70,8 +69,6 @@ class BarSettings {
     bool flomoDry() const;
     // "system", "model" or "auto" (the answer for anything else).
     std::string translateEngine() const;
-
-    SelectionDetector::Config detectorConfig() const;
 
   private:
     std::shared_ptr<UserDefaults> defaults_;

@@ -1,12 +1,12 @@
-#include "Storage/Credentials.h"
+#include "BrisendoKit/Storage/Credentials.h"
 
 #include <mutex>
 
 #include <nlohmann/json.hpp>
 
-#include "Platform/SecretStore.h"
-#include "Storage/Endpoints.h"
-#include "Support/FileIO.h"
+#include "BrisendoKit/Platform/SecretStore.h"
+#include "BrisendoKit/Storage/Endpoints.h"
+#include "BrisendoKit/Support/FileIO.h"
 
 namespace pivorel {
 

@@ -1,6 +1,6 @@
-#include "Storage/HotKeySpec.h"
+#include "BrisendoKit/Storage/HotKeySpec.h"
 
-#include "Localization/L.h"
+#include "BrisendoKit/Localization/L.h"
 
 namespace pivorel {
 

@@ -1,14 +1,14 @@
-#include "Storage/LegacyMigration.h"
+#include "BrisendoKit/Storage/LegacyMigration.h"
 
 #include <algorithm>
 #include <array>
 #include <system_error>
 
-#include "Platform/SecretStore.h"
-#include "Storage/AppIdentity.h"
-#include "Storage/Credentials.h"
-#include "Storage/UserDefaults.h"
-#include "Support/FileIO.h"
+#include "BrisendoKit/Platform/SecretStore.h"
+#include "BrisendoKit/Storage/Credentials.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Storage/Store.h"
+#include "BrisendoKit/Storage/Store.h"
 
 #include <sqlite3.h>
 #include <unicode/calendar.h>
@@ -7,8 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
-#include "Storage/AppIdentity.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

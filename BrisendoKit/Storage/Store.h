@@ -13,13 +13,13 @@
 
 #include <unicode/uversion.h>
 
-#include "Actions/ActionID.h"
-#include "Content/ContentKind.h"
-#include "Content/ContentProfile.h"
-#include "Content/HistoryStats.h"
-#include "Selection/SelectRequest.h"
-#include "Support/Clock.h"
-#include "Support/Result.h"
+#include "BrisendoKit/Actions/ActionID.h"
+#include "BrisendoKit/Content/ContentKind.h"
+#include "BrisendoKit/Content/ContentProfile.h"
+#include "BrisendoKit/Content/HistoryStats.h"
+#include "BrisendoKit/Storage/SelectRequest.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Result.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

@@ -1,4 +1,4 @@
-#include "Support/BlockingMainQueue.h"
+#include "BrisendoKit/Support/BlockingMainQueue.h"
 
 namespace pivorel {
 

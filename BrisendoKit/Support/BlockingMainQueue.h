@@ -4,7 +4,7 @@
 #include <deque>
 #include <mutex>
 
-#include "Support/MainQueue.h"
+#include "BrisendoKit/Support/MainQueue.h"
 
 namespace pivorel {
 

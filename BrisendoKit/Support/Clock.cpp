@@ -1,4 +1,4 @@
-#include "Support/Clock.h"
+#include "BrisendoKit/Support/Clock.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
-#include "Support/DesktopEntry.h"
+#include "BrisendoKit/Support/DesktopEntry.h"
 
 #include <algorithm>
 
-#include "Support/Text.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

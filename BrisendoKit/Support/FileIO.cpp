@@ -1,4 +1,4 @@
-#include "Support/FileIO.h"
+#include "BrisendoKit/Support/FileIO.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "Support/Clock.h"
+#include "BrisendoKit/Support/Clock.h"
 
 namespace pivorel::fileio {
 

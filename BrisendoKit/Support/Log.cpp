@@ -1,4 +1,4 @@
-#include "Support/Log.h"
+#include "BrisendoKit/Support/Log.h"
 
 #include <syslog.h>
 #include <unistd.h>

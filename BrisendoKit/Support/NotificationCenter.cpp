@@ -1,4 +1,4 @@
-#include "Support/NotificationCenter.h"
+#include "BrisendoKit/Support/NotificationCenter.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Support/Text.h"
+#include "BrisendoKit/Support/Text.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/uchar.h>

@@ -1,12 +1,12 @@
-#include "Update/Appcast.h"
+#include "BrisendoKit/Update/Appcast.h"
 
 #include <pugixml.hpp>
 
 #include <cctype>
 #include <cstring>
 
-#include "Support/Text.h"
-#include "Update/VersionComparison.h"
+#include "BrisendoKit/Support/Text.h"
+#include "BrisendoKit/Update/VersionComparison.h"
 
 namespace pivorel {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Support/Result.h"
+#include "BrisendoKit/Support/Result.h"
 
 namespace pivorel {
 

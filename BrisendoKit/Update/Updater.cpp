@@ -1,16 +1,16 @@
-#include "Update/Updater.h"
+#include "BrisendoKit/Update/Updater.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <thread>
 
-#include "Actions/HttpTransfer.h"
-#include "Localization/L.h"
-#include "Platform/Workspace.h"
-#include "Storage/UserDefaults.h"
-#include "Support/Log.h"
-#include "Support/MainQueue.h"
+#include "BrisendoKit/Actions/HttpTransfer.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Platform/Workspace.h"
+#include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/MainQueue.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 
 #ifndef PIVOREL_APPCAST_URL
 #define PIVOREL_APPCAST_URL "https://pivorel.app/appcast.xml"

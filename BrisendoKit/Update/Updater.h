@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "Support/Clock.h"
-#include "Support/Result.h"
-#include "Support/Signal.h"
-#include "Update/Appcast.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Result.h"
+#include "BrisendoKit/Support/Signal.h"
+#include "BrisendoKit/Update/Appcast.h"
 
 namespace pivorel {
 

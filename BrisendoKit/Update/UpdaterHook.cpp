@@ -1,6 +1,6 @@
-#include "Update/UpdaterHook.h"
+#include "BrisendoKit/Update/UpdaterHook.h"
 
-#include "Update/Updater.h"
+#include "BrisendoKit/Update/Updater.h"
 
 namespace pivorel {
 

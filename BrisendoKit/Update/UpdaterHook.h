@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/UpdateHook.h"
+#include "BrisendoKit/Platform/UpdateHook.h"
 
 namespace pivorel {
 

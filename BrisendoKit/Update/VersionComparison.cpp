@@ -1,4 +1,4 @@
-#include "Update/VersionComparison.h"
+#include "BrisendoKit/Update/VersionComparison.h"
 
 #include <cctype>
 #include <string>

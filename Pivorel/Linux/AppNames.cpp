@@ -1,12 +1,12 @@
-#include "Linux/AppNames.h"
+#include "Pivorel/Linux/AppNames.h"
 
 #include <cstdlib>
 
-#include "Localization/Localizer.h"
-#include "Storage/AppIdentity.h"
-#include "Support/DesktopEntry.h"
-#include "Support/FileIO.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/DesktopEntry.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Linux/AtSpiClient.h"
+#include "Pivorel/Linux/AtSpiClient.h"
 
 #include <atspi/atspi-constants.h>
 
@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <deque>
 
-#include "Linux/AtSpiNames.h"
+#include "Pivorel/Linux/AtSpiNames.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Linux/AtSpiNames.h"
+#include "Pivorel/Linux/AtSpiNames.h"
 
 #include <atspi/atspi-constants.h>
 

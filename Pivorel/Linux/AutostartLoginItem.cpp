@@ -1,4 +1,4 @@
-#include "Linux/AutostartLoginItem.h"
+#include "Pivorel/Linux/AutostartLoginItem.h"
 
 #include <unistd.h>
 
@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Storage/AppIdentity.h"
-#include "Support/DesktopEntry.h"
-#include "Support/FileIO.h"
-#include "Support/Log.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/DesktopEntry.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Log.h"
 
 namespace pivorel {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "Platform/LoginItemHook.h"
-#include "Support/Result.h"
+#include "BrisendoKit/Platform/LoginItemHook.h"
+#include "BrisendoKit/Support/Result.h"
 
 namespace pivorel {
 

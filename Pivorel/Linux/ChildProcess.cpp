@@ -1,4 +1,4 @@
-#include "Linux/ChildProcess.h"
+#include "Pivorel/Linux/ChildProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Support/Result.h"
+#include "BrisendoKit/Support/Result.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Linux/ClickCounter.h"
+#include "Pivorel/Linux/ClickCounter.h"
 
 #include <cmath>
 

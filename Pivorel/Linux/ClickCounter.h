@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "Support/Geometry.h"
+#include "BrisendoKit/Support/Geometry.h"
 
 namespace pivorel {
 

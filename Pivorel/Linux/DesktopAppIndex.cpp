@@ -1,12 +1,12 @@
-#include "Linux/DesktopAppIndex.h"
+#include "Pivorel/Linux/DesktopAppIndex.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "Linux/AppNames.h"
-#include "Support/DesktopEntry.h"
-#include "Support/FileIO.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Support/DesktopEntry.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Text.h"
+#include "Pivorel/Linux/AppNames.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Linux/DisplayProbe.h"
+#include "Pivorel/Linux/DisplayProbe.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>

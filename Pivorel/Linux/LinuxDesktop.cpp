@@ -1,4 +1,4 @@
-#include "Linux/LinuxDesktop.h"
+#include "Pivorel/Linux/LinuxDesktop.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -9,17 +9,17 @@
 #include <future>
 #include <set>
 
-#include "Linux/AtSpiClient.h"
-#include "Linux/DesktopAppIndex.h"
-#include "Linux/ScreenCoordinates.h"
-#include "Linux/X11Accessibility.h"
-#include "Linux/X11Clipboard.h"
-#include "Linux/X11Connection.h"
-#include "Linux/X11HotKey.h"
-#include "Linux/X11InputMonitor.h"
-#include "Linux/X11Keyboard.h"
-#include "Linux/X11Selections.h"
-#include "Linux/X11Workspace.h"
+#include "Pivorel/Linux/AtSpiClient.h"
+#include "Pivorel/Linux/DesktopAppIndex.h"
+#include "Pivorel/Linux/ScreenCoordinates.h"
+#include "Pivorel/Linux/X11Accessibility.h"
+#include "Pivorel/Linux/X11Clipboard.h"
+#include "Pivorel/Linux/X11Connection.h"
+#include "Pivorel/Linux/X11HotKey.h"
+#include "Pivorel/Linux/X11InputMonitor.h"
+#include "Pivorel/Linux/X11Keyboard.h"
+#include "Pivorel/Linux/X11Selections.h"
+#include "Pivorel/Linux/X11Workspace.h"
 
 namespace pivorel {
 

@@ -5,11 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "Platform/Accessibility.h"
-#include "Platform/InputMonitor.h"
-#include "Platform/PasteboardLike.h"
-#include "Platform/Workspace.h"
-#include "Support/Result.h"
+#include "BrisendoKit/Platform/Accessibility.h"
+#include "BrisendoKit/Platform/InputMonitor.h"
+#include "BrisendoKit/Platform/PasteboardLike.h"
+#include "BrisendoKit/Platform/Workspace.h"
+#include "BrisendoKit/Support/Result.h"
 
 namespace pivorel {
 

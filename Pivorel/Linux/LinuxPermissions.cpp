@@ -1,4 +1,4 @@
-#include "Linux/LinuxPermissions.h"
+#include "Pivorel/Linux/LinuxPermissions.h"
 
 #include <unistd.h>
 
@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "Linux/ChildProcess.h"
-#include "Linux/DisplayProbe.h"
-#include "Shell/PermissionGuide.h"
+#include "BrisendoKit/Shell/PermissionGuide.h"
+#include "Pivorel/Linux/ChildProcess.h"
+#include "Pivorel/Linux/DisplayProbe.h"
 
 namespace pivorel {
 

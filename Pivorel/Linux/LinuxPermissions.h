@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Shell/PermissionPlatform.h"
+#include "BrisendoKit/Shell/PermissionPlatform.h"
 
 namespace pivorel {
 

@@ -1,9 +1,9 @@
-#include "Linux/LinuxRelaunch.h"
+#include "Pivorel/Linux/LinuxRelaunch.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Linux/ChildProcess.h"
+#include "Pivorel/Linux/ChildProcess.h"
 
 namespace pivorel {
 

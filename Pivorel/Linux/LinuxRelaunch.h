@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "Shell/Relauncher.h"
+#include "BrisendoKit/Shell/Relauncher.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Linux/ScreenCoordinates.h"
+#include "Pivorel/Linux/ScreenCoordinates.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "Linux/SecretServiceStore.h"
+#include "Pivorel/Linux/SecretServiceStore.h"
 
 #include <libsecret/secret.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "Support/Log.h"
+#include "BrisendoKit/Support/Log.h"
 
 namespace pivorel {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/SecretStore.h"
+#include "BrisendoKit/Platform/SecretStore.h"
 
 namespace pivorel {
 

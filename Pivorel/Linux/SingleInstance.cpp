@@ -1,4 +1,4 @@
-#include "Linux/SingleInstance.h"
+#include "Pivorel/Linux/SingleInstance.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,9 +16,9 @@
 #include <mutex>
 #include <optional>
 
-#include "Support/Log.h"
-#include "Support/MainQueue.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/MainQueue.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

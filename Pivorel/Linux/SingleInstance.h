@@ -10,7 +10,7 @@
 #include <string_view>
 #include <thread>
 
-#include "Support/Result.h"
+#include "BrisendoKit/Support/Result.h"
 
 namespace pivorel {
 

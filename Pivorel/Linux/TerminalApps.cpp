@@ -1,4 +1,4 @@
-#include "Linux/TerminalApps.h"
+#include "Pivorel/Linux/TerminalApps.h"
 
 #include <algorithm>
 #include <array>

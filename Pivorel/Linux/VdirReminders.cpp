@@ -1,4 +1,4 @@
-#include "Linux/VdirReminders.h"
+#include "Pivorel/Linux/VdirReminders.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,11 +12,11 @@
 #include <memory>
 #include <random>
 
-#include "Content/DateExtractor.h"
-#include "Storage/AppIdentity.h"
-#include "Support/FileIO.h"
-#include "Support/Log.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Content/DateExtractor.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "Platform/RemindersService.h"
-#include "Support/Clock.h"
+#include "BrisendoKit/Platform/RemindersService.h"
+#include "BrisendoKit/Support/Clock.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Linux/X11Accessibility.h"
+#include "Pivorel/Linux/X11Accessibility.h"
 
 #include <atspi/atspi-constants.h>
 #include <xcb/xtest.h>
@@ -9,14 +9,14 @@
 #include <thread>
 #include <utility>
 
-#include "Content/RankingRules.h"
-#include "Linux/AtSpiNames.h"
-#include "Linux/TerminalApps.h"
-#include "Linux/X11Connection.h"
-#include "Linux/X11Keyboard.h"
-#include "Linux/X11Selections.h"
-#include "Linux/X11Workspace.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Content/RankingRules.h"
+#include "BrisendoKit/Support/Text.h"
+#include "Pivorel/Linux/AtSpiNames.h"
+#include "Pivorel/Linux/TerminalApps.h"
+#include "Pivorel/Linux/X11Connection.h"
+#include "Pivorel/Linux/X11Keyboard.h"
+#include "Pivorel/Linux/X11Selections.h"
+#include "Pivorel/Linux/X11Workspace.h"
 
 namespace pivorel {
 

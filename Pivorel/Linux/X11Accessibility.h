@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "Linux/AtSpiClient.h"
-#include "Linux/ScreenCoordinates.h"
-#include "Platform/Accessibility.h"
+#include "BrisendoKit/Platform/Accessibility.h"
+#include "Pivorel/Linux/AtSpiClient.h"
+#include "Pivorel/Linux/ScreenCoordinates.h"
 
 namespace pivorel {
 

@@ -1,12 +1,12 @@
-#include "Linux/X11Clipboard.h"
+#include "Pivorel/Linux/X11Clipboard.h"
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstring>
 
-#include "Linux/X11Selections.h"
-#include "Support/Text.h"
+#include "BrisendoKit/Support/Text.h"
+#include "Pivorel/Linux/X11Selections.h"
 
 namespace pivorel {
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "Platform/PasteboardLike.h"
+#include "BrisendoKit/Platform/PasteboardLike.h"
 
 namespace pivorel {
 

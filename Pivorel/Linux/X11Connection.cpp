@@ -1,4 +1,4 @@
-#include "Linux/X11Connection.h"
+#include "Pivorel/Linux/X11Connection.h"
 
 #include <QAbstractEventDispatcher>
 #include <QObject>
@@ -6,7 +6,7 @@
 #include <QThread>
 #include <cstring>
 
-#include "Support/Log.h"
+#include "BrisendoKit/Support/Log.h"
 
 namespace pivorel {
 

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Support/Result.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Support/Result.h"
+#include "BrisendoKit/Support/Signal.h"
 
 class QObject;
 class QSocketNotifier;

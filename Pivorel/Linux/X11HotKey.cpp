@@ -1,10 +1,10 @@
-#include "Linux/X11HotKey.h"
+#include "Pivorel/Linux/X11HotKey.h"
 
-#include "Linux/X11Connection.h"
-#include "Linux/X11Keyboard.h"
-#include "Platform/KeyCodes.h"
-#include "Storage/HotKeySpec.h"
-#include "Support/Log.h"
+#include "BrisendoKit/Platform/KeyCodes.h"
+#include "BrisendoKit/Storage/HotKeySpec.h"
+#include "BrisendoKit/Support/Log.h"
+#include "Pivorel/Linux/X11Connection.h"
+#include "Pivorel/Linux/X11Keyboard.h"
 
 namespace pivorel {
 
@@ -12,7 +12,22 @@ namespace {
 
 constexpr std::uint8_t badAccess = 10;
 
+constexpr std::pair<std::uint32_t, std::uint16_t> modifierBits[] = {
+    {HotKeySpec::shift, XCB_MOD_MASK_SHIFT},
+    {HotKeySpec::control, XCB_MOD_MASK_CONTROL},
+    {HotKeySpec::option, XCB_MOD_MASK_1},  // Alt
+    {HotKeySpec::cmd, XCB_MOD_MASK_4},     // Super
+};
+
 }  // namespace
+
+std::uint16_t X11HotKey::x11Modifiers(std::uint32_t modifiers) {
+    std::uint16_t out = 0;
+    for (const auto& [ours, x11] : modifierBits) {
+        if (modifiers & ours) out |= x11;
+    }
+    return out;
+}
 
 X11HotKey::X11HotKey(X11Connection& x, X11Keyboard& keyboard) : x_(x), keyboard_(keyboard) {
     events_ = x_.subscribe([this](const xcb_generic_event_t& event) { handle(event); });
@@ -57,8 +72,7 @@ bool X11HotKey::grab() {
     const auto keysym = KeyCodes::keysymForKeyCode(keyCode_);
     const auto code = keysym ? keyboard_.keycode(*keysym) : std::nullopt;
     if (!code) return false;
-    grabbed_ =
-        std::make_pair(*code, static_cast<std::uint16_t>(KeyCodes::x11Modifiers(modifiers_)));
+    grabbed_ = std::make_pair(*code, x11Modifiers(modifiers_));
     xcb_connection_t* c = x_.raw();
     bool ok = true;
     for (std::uint16_t mods : variants()) {

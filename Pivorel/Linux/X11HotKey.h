@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "Support/Signal.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 
@@ -30,6 +30,9 @@ class X11HotKey {
     bool registerKey(std::uint32_t keyCode, std::uint32_t modifiers,
                      std::function<void()> onPressed);
     void unregisterKey();
+
+    // HotKeySpec modifier bits as an X11 modifier mask; other bits are dropped.
+    static std::uint16_t x11Modifiers(std::uint32_t modifiers);
 
     // The grabbed key code and X11 modifier mask.
     std::optional<std::pair<xcb_keycode_t, std::uint16_t>> grabbed() const { return grabbed_; }

@@ -1,4 +1,4 @@
-#include "Linux/X11InputMonitor.h"
+#include "Pivorel/Linux/X11InputMonitor.h"
 
 #include <xcb/xinput.h>
 
@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "Linux/X11Connection.h"
-#include "Linux/X11Keyboard.h"
-#include "Platform/KeyCodes.h"
+#include "BrisendoKit/Platform/KeyCodes.h"
+#include "Pivorel/Linux/X11Connection.h"
+#include "Pivorel/Linux/X11Keyboard.h"
 
 namespace pivorel {
 

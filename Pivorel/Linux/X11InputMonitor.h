@@ -13,10 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "Linux/ClickCounter.h"
-#include "Linux/ScreenCoordinates.h"
-#include "Platform/InputMonitor.h"
-#include "Support/Result.h"
+#include "BrisendoKit/Platform/InputMonitor.h"
+#include "BrisendoKit/Support/Result.h"
+#include "Pivorel/Linux/ClickCounter.h"
+#include "Pivorel/Linux/ScreenCoordinates.h"
 
 class QObject;
 

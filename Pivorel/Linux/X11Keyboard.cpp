@@ -1,10 +1,10 @@
-#include "Linux/X11Keyboard.h"
+#include "Pivorel/Linux/X11Keyboard.h"
 
 #include <xcb/xcb_keysyms.h>
 
 #include <cstdlib>
 
-#include "Linux/X11Connection.h"
+#include "Pivorel/Linux/X11Connection.h"
 
 namespace pivorel {
 

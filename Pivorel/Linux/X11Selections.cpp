@@ -1,4 +1,4 @@
-#include "Linux/X11Selections.h"
+#include "Pivorel/Linux/X11Selections.h"
 
 #include <poll.h>
 #include <xcb/xfixes.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "Linux/X11Connection.h"
+#include "Pivorel/Linux/X11Connection.h"
 
 namespace pivorel {
 

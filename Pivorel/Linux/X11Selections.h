@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Support/Result.h"
+#include "BrisendoKit/Support/Result.h"
 
 class QObject;
 class QSocketNotifier;

@@ -1,4 +1,4 @@
-#include "Linux/X11Workspace.h"
+#include "Pivorel/Linux/X11Workspace.h"
 
 #include <unistd.h>
 
@@ -9,12 +9,12 @@
 #include <algorithm>
 #include <cctype>
 
-#include "Linux/AppNames.h"
-#include "Linux/DesktopAppIndex.h"
-#include "Linux/ScreenCoordinates.h"
-#include "Linux/X11Connection.h"
-#include "Storage/AppIdentity.h"
-#include "Support/Log.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/Log.h"
+#include "Pivorel/Linux/AppNames.h"
+#include "Pivorel/Linux/DesktopAppIndex.h"
+#include "Pivorel/Linux/ScreenCoordinates.h"
+#include "Pivorel/Linux/X11Connection.h"
 
 namespace pivorel {
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "Platform/Workspace.h"
+#include "BrisendoKit/Platform/Workspace.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Settings/ActionsSettingsView.h"
+#include "Pivorel/Settings/ActionsSettingsView.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
@@ -12,16 +12,16 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "Actions/ActionsSettingsModel.h"
-#include "Actions/ExtensionLibraryModel.h"
-#include "Localization/L.h"
-#include "Localization/LanguageStore.h"
-#include "PivorelStyle.h"
-#include "Settings/ActionRow.h"
-#include "Settings/CustomActionEditor.h"
-#include "Settings/ExtensionLibraryView.h"
-#include "Settings/SettingsEnvironment.h"
-#include "Settings/SettingsWidgets.h"
+#include "BrisendoKit/Actions/ActionsSettingsModel.h"
+#include "BrisendoKit/Actions/ExtensionLibraryModel.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
+#include "BrisendoKit/Settings/ActionRow.h"
+#include "Pivorel/Look/PivorelStyle.h"
+#include "Pivorel/Settings/CustomActionEditor.h"
+#include "Pivorel/Settings/ExtensionLibraryView.h"
+#include "Pivorel/Settings/SettingsEnvironment.h"
+#include "Pivorel/Settings/SettingsWidgets.h"
 
 namespace pivorel {
 

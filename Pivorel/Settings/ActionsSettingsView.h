@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "Support/Signal.h"
+#include "BrisendoKit/Support/Signal.h"
 
 class QCheckBox;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "Settings/AppListGroup.h"
+#include "Pivorel/Settings/AppListGroup.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -8,14 +8,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "Linux/AppNames.h"
-#include "Localization/L.h"
-#include "Localization/LanguageStore.h"
-#include "PivorelStyle.h"
-#include "Platform/Workspace.h"
-#include "Settings/SettingsWidgets.h"
-#include "Support/DesktopEntry.h"
-#include "Support/FileIO.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
+#include "BrisendoKit/Platform/Workspace.h"
+#include "BrisendoKit/Support/DesktopEntry.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "Pivorel/Linux/AppNames.h"
+#include "Pivorel/Look/PivorelStyle.h"
+#include "Pivorel/Settings/SettingsWidgets.h"
 
 namespace pivorel {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "Settings/ApplicationsListModel.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Settings/ApplicationsListModel.h"
+#include "BrisendoKit/Support/Signal.h"
 
 class QLabel;
 class QLineEdit;

@@ -1,4 +1,4 @@
-#include "Settings/CustomActionEditor.h"
+#include "Pivorel/Settings/CustomActionEditor.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,12 +9,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "Actions/ActionsSettingsModel.h"
-#include "Localization/L.h"
-#include "Localization/LanguageStore.h"
-#include "PivorelStyle.h"
-#include "Settings/SettingsWidgets.h"
-#include "Symbols.h"
+#include "BrisendoKit/Actions/ActionsSettingsModel.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
+#include "Pivorel/Look/PivorelStyle.h"
+#include "Pivorel/Look/Symbols.h"
+#include "Pivorel/Settings/SettingsWidgets.h"
 
 namespace pivorel {
 

@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
-#include "Actions/ActionConfig.h"
-#include "Settings/CustomActionForm.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
+#include "BrisendoKit/Settings/CustomActionForm.h"
+#include "BrisendoKit/Support/Signal.h"
 
 class QLabel;
 class QLineEdit;

@@ -1,4 +1,4 @@
-#include "Settings/ExtensionLibraryView.h"
+#include "Pivorel/Settings/ExtensionLibraryView.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,12 +6,12 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "Actions/ActionsSettingsModel.h"
-#include "Actions/ExtensionLibraryModel.h"
-#include "Localization/L.h"
-#include "Localization/LanguageStore.h"
-#include "PivorelStyle.h"
-#include "Settings/SettingsWidgets.h"
+#include "BrisendoKit/Actions/ActionsSettingsModel.h"
+#include "BrisendoKit/Actions/ExtensionLibraryModel.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
+#include "Pivorel/Look/PivorelStyle.h"
+#include "Pivorel/Settings/SettingsWidgets.h"
 
 namespace pivorel {
 

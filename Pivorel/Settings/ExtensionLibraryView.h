@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Support/Signal.h"
+#include "BrisendoKit/Support/Signal.h"
 
 class QLabel;
 class QPushButton;

@@ -1,4 +1,4 @@
-#include "Settings/GeneralSettingsView.h"
+#include "Pivorel/Settings/GeneralSettingsView.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,12 +11,12 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "Localization/L.h"
-#include "Localization/LanguageStore.h"
-#include "PivorelStyle.h"
-#include "Settings/SettingsEnvironment.h"
-#include "Settings/SettingsWidgets.h"
-#include "TrayIcon.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
+#include "Pivorel/Look/PivorelStyle.h"
+#include "Pivorel/Settings/SettingsEnvironment.h"
+#include "Pivorel/Settings/SettingsWidgets.h"
+#include "Pivorel/Tray/TrayIcon.h"
 
 namespace pivorel {
 

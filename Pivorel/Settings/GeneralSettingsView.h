@@ -3,9 +3,9 @@
 #include <QWidget>
 #include <memory>
 
-#include "Settings/GeneralForm.h"
-#include "Settings/HotKeyRecorder.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Settings/GeneralForm.h"
+#include "BrisendoKit/Settings/HotKeyRecorder.h"
+#include "BrisendoKit/Support/Signal.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,4 +1,4 @@
-#include "Settings/ServicesSettingsView.h"
+#include "Pivorel/Settings/ServicesSettingsView.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,16 +9,16 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "LanguageModel/PackStatusMonitor.h"
-#include "LanguageModel/SystemTranslationChannel.h"
-#include "Localization/L.h"
-#include "Localization/LanguageStore.h"
-#include "PivorelStyle.h"
-#include "Platform/OnDeviceTranslator.h"
-#include "Settings/SettingsEnvironment.h"
-#include "Settings/SettingsWidgets.h"
-#include "Settings/TranslationPackModel.h"
-#include "Support/NotificationCenter.h"
+#include "BrisendoKit/LanguageModel/PackStatusMonitor.h"
+#include "BrisendoKit/LanguageModel/SystemTranslationChannel.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
+#include "BrisendoKit/Platform/OnDeviceTranslator.h"
+#include "BrisendoKit/Settings/TranslationPackModel.h"
+#include "BrisendoKit/Support/NotificationCenter.h"
+#include "Pivorel/Look/PivorelStyle.h"
+#include "Pivorel/Settings/SettingsEnvironment.h"
+#include "Pivorel/Settings/SettingsWidgets.h"
 
 namespace pivorel {
 

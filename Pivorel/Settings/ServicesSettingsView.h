@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "Settings/ServicesForm.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Settings/ServicesForm.h"
+#include "BrisendoKit/Support/Signal.h"
 
 class QCheckBox;
 class QComboBox;

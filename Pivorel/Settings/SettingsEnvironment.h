@@ -3,8 +3,8 @@
 #include <functional>
 #include <memory>
 
-#include "Actions/ActionConfigStore.h"
-#include "Actions/ExtensionCatalogStore.h"
+#include "BrisendoKit/Actions/ActionConfigStore.h"
+#include "BrisendoKit/Actions/ExtensionCatalogStore.h"
 
 namespace pivorel {
 

@@ -1,4 +1,4 @@
-#include "Settings/SettingsRootView.h"
+#include "Pivorel/Settings/SettingsRootView.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
@@ -7,15 +7,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "Localization/L.h"
-#include "Localization/LanguageStore.h"
-#include "PivorelStyle.h"
-#include "Settings/ActionsSettingsView.h"
-#include "Settings/AppListGroup.h"
-#include "Settings/GeneralSettingsView.h"
-#include "Settings/ServicesSettingsView.h"
-#include "Settings/SettingsEnvironment.h"
-#include "Settings/SettingsWidgets.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
+#include "Pivorel/Look/PivorelStyle.h"
+#include "Pivorel/Settings/ActionsSettingsView.h"
+#include "Pivorel/Settings/AppListGroup.h"
+#include "Pivorel/Settings/GeneralSettingsView.h"
+#include "Pivorel/Settings/ServicesSettingsView.h"
+#include "Pivorel/Settings/SettingsEnvironment.h"
+#include "Pivorel/Settings/SettingsWidgets.h"
 
 namespace pivorel {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "Support/Signal.h"
+#include "BrisendoKit/Support/Signal.h"
 
 class QStackedWidget;
 class QToolButton;

@@ -1,11 +1,11 @@
-#include "Settings/SettingsWidgets.h"
+#include "Pivorel/Settings/SettingsWidgets.h"
 
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "PivorelStyle.h"
-#include "Symbols.h"
+#include "Pivorel/Look/PivorelStyle.h"
+#include "Pivorel/Look/Symbols.h"
 
 namespace pivorel {
 

@@ -1,20 +1,20 @@
-#include "Settings/SettingsWindow.h"
+#include "Pivorel/Settings/SettingsWindow.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "FloatingPanel.h"
-#include "Linux/AutostartLoginItem.h"
-#include "Localization/L.h"
-#include "Localization/LanguageStore.h"
-#include "PivorelStyle.h"
-#include "Platform/OnDeviceTranslator.h"
-#include "QtMainQueue.h"
-#include "Settings/GeneralSettingsView.h"
-#include "Settings/SettingsWidgets.h"
-#include "Storage/UserDefaults.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
+#include "BrisendoKit/Platform/OnDeviceTranslator.h"
+#include "BrisendoKit/Support/UserDefaults.h"
+#include "Pivorel/Linux/AutostartLoginItem.h"
+#include "Pivorel/Look/PivorelStyle.h"
+#include "Pivorel/Panel/FloatingPanel.h"
+#include "Pivorel/QtMainQueue.h"
+#include "Pivorel/Settings/GeneralSettingsView.h"
+#include "Pivorel/Settings/SettingsWidgets.h"
 
 namespace pivorel {
 

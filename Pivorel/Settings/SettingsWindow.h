@@ -3,9 +3,9 @@
 #include <QWidget>
 #include <memory>
 
-#include "Settings/SettingsEnvironment.h"
-#include "Settings/SettingsRootView.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Support/Signal.h"
+#include "Pivorel/Settings/SettingsEnvironment.h"
+#include "Pivorel/Settings/SettingsRootView.h"
 
 namespace pivorel {
 

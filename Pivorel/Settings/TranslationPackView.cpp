@@ -1,4 +1,4 @@
-#include "Settings/TranslationPackView.h"
+#include "Pivorel/Settings/TranslationPackView.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,12 +6,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "Localization/L.h"
-#include "Localization/LanguageStore.h"
-#include "PivorelStyle.h"
-#include "Platform/OnDeviceTranslator.h"
-#include "QtMainQueue.h"
-#include "Settings/SettingsWidgets.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
+#include "BrisendoKit/Platform/OnDeviceTranslator.h"
+#include "Pivorel/Look/PivorelStyle.h"
+#include "Pivorel/QtMainQueue.h"
+#include "Pivorel/Settings/SettingsWidgets.h"
 
 namespace pivorel {
 

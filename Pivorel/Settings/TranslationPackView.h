@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "Settings/TranslationPackModel.h"
-#include "Support/Signal.h"
+#include "BrisendoKit/Settings/TranslationPackModel.h"
+#include "BrisendoKit/Support/Signal.h"
 
 class QLabel;
 class QPushButton;

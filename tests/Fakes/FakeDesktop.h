@@ -9,16 +9,16 @@
 #include <utility>
 #include <vector>
 
-#include "BarPanel/BarModel.h"
-#include "BarPanel/PanelModel.h"
-#include "Platform/Accessibility.h"
-#include "Platform/BarWindow.h"
-#include "Platform/InputMonitor.h"
-#include "Platform/PanelWindow.h"
-#include "Platform/PasteboardLike.h"
-#include "Platform/Workspace.h"
-#include "Support/Signal.h"
-#include "Support/Text.h"
+#include "BrisendoKit/BarPanel/BarModel.h"
+#include "BrisendoKit/BarPanel/PanelModel.h"
+#include "BrisendoKit/Platform/Accessibility.h"
+#include "BrisendoKit/Platform/BarWindow.h"
+#include "BrisendoKit/Platform/InputMonitor.h"
+#include "BrisendoKit/Platform/PanelWindow.h"
+#include "BrisendoKit/Platform/PasteboardLike.h"
+#include "BrisendoKit/Platform/Workspace.h"
+#include "BrisendoKit/Support/Signal.h"
+#include "BrisendoKit/Support/Text.h"
 
 // Small stand-ins for the desktop ports: plain state that a test sets and reads back.
 namespace pivorel::test {

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "Platform/SecretStore.h"
+#include "BrisendoKit/Platform/SecretStore.h"
 
 namespace pivorel::test {
 

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <vector>
 
-#include "Support/Clock.h"
-#include "Support/MainQueue.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/MainQueue.h"
 
 namespace pivorel::test {
 

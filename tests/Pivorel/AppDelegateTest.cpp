@@ -1,4 +1,4 @@
-#include "AppDelegate.h"
+#include "Pivorel/AppDelegate.h"
 
 #include <gtest/gtest.h>
 
@@ -10,18 +10,18 @@
 #include <sstream>
 #include <string>
 
-#include "Actions/ActionConfigStore.h"
-#include "BarPanel/BarController.h"
-#include "BarPanel/PanelController.h"
-#include "Coordinator/AppController.h"
-#include "Linux/ScreenCoordinates.h"
+#include "BrisendoKit/Actions/ActionConfigStore.h"
+#include "BrisendoKit/BarPanel/BarController.h"
+#include "BrisendoKit/BarPanel/PanelController.h"
+#include "BrisendoKit/Coordinator/AppController.h"
+#include "BrisendoKit/Storage/Store.h"
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/UserDefaults.h"
+#include "Pivorel/Linux/ScreenCoordinates.h"
+#include "Pivorel/Linux/WindowServer.h"
+#include "Pivorel/WindowTest.h"
 #include "QtApp.h"
-#include "Storage/AppIdentity.h"
-#include "Storage/Store.h"
-#include "Storage/UserDefaults.h"
 #include "TempDir.h"
-#include "WindowServer.h"
-#include "WindowTest.h"
 #include "XSession.h"
 
 using namespace pivorel;

@@ -9,7 +9,7 @@
 #include <map>
 #include <thread>
 
-#include "Linux/ChildProcess.h"
+#include "Pivorel/Linux/ChildProcess.h"
 #include "TempDir.h"
 #include "XSession.h"
 

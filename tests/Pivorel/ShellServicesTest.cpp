@@ -1,4 +1,4 @@
-#include "ShellServices.h"
+#include "Pivorel/ShellServices.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -11,27 +11,27 @@
 #include <iterator>
 #include <map>
 
-#include "AppDelegate.h"
-#include "BarPanel/PanelController.h"
-#include "Coordinator/AppController.h"
+#include "BrisendoKit/BarPanel/PanelController.h"
+#include "BrisendoKit/Coordinator/AppController.h"
+#include "BrisendoKit/Coordinator/HotKeyResponder.h"
+#include "BrisendoKit/Settings/HotKeyRecorder.h"
+#include "BrisendoKit/Settings/TranslationPackModel.h"
+#include "BrisendoKit/Shell/PermissionGuideController.h"
+#include "BrisendoKit/Shell/PermissionPlatform.h"
+#include "BrisendoKit/Support/NotificationCenter.h"
+#include "BrisendoKit/Update/Updater.h"
 #include "Fakes/FakeDesktop.h"
 #include "LocalHttpServer.h"
-#include "PermissionGuideWindow.h"
+#include "Pivorel/AppDelegate.h"
+#include "Pivorel/QtMainQueue.h"
+#include "Pivorel/Settings/GeneralSettingsView.h"
+#include "Pivorel/Settings/SettingsRootView.h"
+#include "Pivorel/Settings/SettingsWindow.h"
+#include "Pivorel/Settings/TranslationPackView.h"
+#include "Pivorel/WindowTest.h"
+#include "Pivorel/Windows/PermissionGuideWindow.h"
 #include "QtApp.h"
-#include "QtMainQueue.h"
-#include "Settings/GeneralSettingsView.h"
-#include "Settings/HotKeyRecorder.h"
-#include "Settings/SettingsRootView.h"
-#include "Settings/SettingsWindow.h"
-#include "Settings/TranslationPackModel.h"
-#include "Settings/TranslationPackView.h"
-#include "Shell/HotKeyResponder.h"
-#include "Shell/PermissionGuideController.h"
-#include "Shell/PermissionPlatform.h"
-#include "Support/NotificationCenter.h"
 #include "TempDir.h"
-#include "Update/Updater.h"
-#include "WindowTest.h"
 #include "XSession.h"
 
 using namespace pivorel;

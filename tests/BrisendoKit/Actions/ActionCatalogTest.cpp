@@ -1,4 +1,4 @@
-#include "Actions/ActionCatalog.h"
+#include "BrisendoKit/Actions/ActionCatalog.h"
 
 #include <gtest/gtest.h>
 

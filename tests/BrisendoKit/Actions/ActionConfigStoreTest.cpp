@@ -1,11 +1,11 @@
-#include "Actions/ActionConfigStore.h"
+#include "BrisendoKit/Actions/ActionConfigStore.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "Support/FileIO.h"
-#include "Support/Log.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Log.h"
 #include "TempDir.h"
 
 using namespace pivorel;

@@ -1,4 +1,4 @@
-#include "Actions/ActionConfig.h"
+#include "BrisendoKit/Actions/ActionConfig.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "Actions/ActionID.h"
+#include "BrisendoKit/Actions/ActionID.h"
 
 #include <gtest/gtest.h>
 

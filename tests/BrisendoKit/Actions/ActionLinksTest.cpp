@@ -1,4 +1,4 @@
-#include "Actions/ActionLinks.h"
+#include "BrisendoKit/Actions/ActionLinks.h"
 
 #include <gtest/gtest.h>
 

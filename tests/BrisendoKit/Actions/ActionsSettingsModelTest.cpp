@@ -1,4 +1,4 @@
-#include "Actions/ActionsSettingsModel.h"
+#include "BrisendoKit/Actions/ActionsSettingsModel.h"
 
 #include <gtest/gtest.h>
 

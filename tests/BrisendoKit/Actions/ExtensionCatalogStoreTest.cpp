@@ -1,11 +1,11 @@
-#include "Actions/ExtensionCatalogStore.h"
+#include "BrisendoKit/Actions/ExtensionCatalogStore.h"
 
 #include <gtest/gtest.h>
 
-#include "Actions/ExtensionLibraryModel.h"
+#include "BrisendoKit/Actions/ExtensionLibraryModel.h"
+#include "BrisendoKit/Support/FileIO.h"
 #include "Fakes/ManualMainQueue.h"
 #include "LocalHttpServer.h"
-#include "Support/FileIO.h"
 #include "TempDir.h"
 
 using namespace pivorel;

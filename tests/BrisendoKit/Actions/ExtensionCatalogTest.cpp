@@ -1,10 +1,10 @@
-#include "Actions/ExtensionCatalog.h"
+#include "BrisendoKit/Actions/ExtensionCatalog.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "Localization/Localizer.h"
+#include "BrisendoKit/Localization/Localizer.h"
 
 using namespace pivorel;
 

@@ -1,4 +1,4 @@
-#include "Actions/FlomoClient.h"
+#include "BrisendoKit/Actions/FlomoClient.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "BrisendoKit/Support/AppIdentity.h"
 #include "Fakes/InMemorySecretStore.h"
 #include "Fakes/ManualMainQueue.h"
 #include "LocalHttpServer.h"
-#include "Storage/AppIdentity.h"
 
 using namespace pivorel;
 

@@ -7,9 +7,9 @@
 #include <random>
 #include <utility>
 
-#include "BarPanel/BarController.h"
-#include "BarPanel/BarModel.h"
-#include "BarPanel/BarPlacement.h"
+#include "BrisendoKit/BarPanel/BarController.h"
+#include "BrisendoKit/BarPanel/BarModel.h"
+#include "BrisendoKit/BarPanel/BarPlacement.h"
 #include "Fakes/FakeDesktop.h"
 
 using namespace pivorel;

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "BarPanel/PanelController.h"
-#include "BarPanel/PanelModel.h"
-#include "BarPanel/PanelPlacement.h"
+#include "BrisendoKit/BarPanel/PanelController.h"
+#include "BrisendoKit/BarPanel/PanelModel.h"
+#include "BrisendoKit/BarPanel/PanelPlacement.h"
+#include "BrisendoKit/LanguageModel/AskModel.h"
 #include "Fakes/FakeDesktop.h"
 #include "Fakes/ManualMainQueue.h"
-#include "LanguageModel/AskModel.h"
 
 using namespace pivorel;
 using namespace pivorel::test;

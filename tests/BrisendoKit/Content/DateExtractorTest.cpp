@@ -1,4 +1,4 @@
-#include "Content/DateExtractor.h"
+#include "BrisendoKit/Content/DateExtractor.h"
 
 #include <gtest/gtest.h>
 #include <unicode/gregocal.h>
@@ -7,7 +7,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "Localization/Localizer.h"
+#include "BrisendoKit/Localization/Localizer.h"
 
 using namespace pivorel;
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "Content/ReminderCreator.h"
-#include "Content/ReminderDraft.h"
+#include "BrisendoKit/Content/ReminderCreator.h"
+#include "BrisendoKit/Content/ReminderDraft.h"
+#include "BrisendoKit/Platform/RemindersService.h"
 #include "Fakes/ManualMainQueue.h"
-#include "Platform/RemindersService.h"
 
 using namespace pivorel;
 

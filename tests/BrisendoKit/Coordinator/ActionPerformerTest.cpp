@@ -1,15 +1,16 @@
-#include "Coordinator/ActionPerformer.h"
+#include "BrisendoKit/Coordinator/ActionPerformer.h"
+#include "BrisendoKit/Support/Calendar.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
+#include "BrisendoKit/Content/DateExtractor.h"
 #include "BrisendoKit/Coordinator/Harness.h"
+#include "BrisendoKit/LanguageModel/AskModel.h"
 #include "BrisendoKit/LanguageModel/ChatServer.h"
-#include "Content/DateExtractor.h"
-#include "LanguageModel/AskModel.h"
-#include "Localization/L.h"
+#include "BrisendoKit/Localization/L.h"
 
 using namespace pivorel;
 
@@ -202,7 +203,7 @@ TEST_F(ActionPerformerTest, AReminderNoticeNamesItsDueDate) {
     const std::string text = "明天下午3点 交报告";
     choose(text, ActionID::todo());
     EXPECT_EQ(h.notice(), L("正在加到提醒事项…"));
-    const auto due = DateExtractor::extract(text, h.clock.now(), *DateExtractor::currentCalendar());
+    const auto due = DateExtractor::extract(text, h.clock.now(), *currentCalendar());
     ASSERT_TRUE(due);
     const auto done = L("已加到提醒事项，截止 %@", DateExtractor::describe(*due));
     ASSERT_TRUE(settle([&] { return h.notice() == done; }));

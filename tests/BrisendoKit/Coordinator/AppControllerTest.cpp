@@ -1,11 +1,11 @@
-#include "Coordinator/AppController.h"
+#include "BrisendoKit/Coordinator/AppController.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "BrisendoKit/Coordinator/Harness.h"
-#include "Localization/L.h"
+#include "BrisendoKit/Localization/L.h"
 
 using namespace pivorel;
 

@@ -1,4 +1,4 @@
-#include "Coordinator/LinkDispatcher.h"
+#include "BrisendoKit/Coordinator/LinkDispatcher.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "LanguageModel/AskModel.h"
+#include "BrisendoKit/LanguageModel/AskModel.h"
 
 #include <gtest/gtest.h>
 

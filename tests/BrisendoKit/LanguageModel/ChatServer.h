@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "BrisendoKit/LanguageModel/ChatStreaming.h"
 #include "Fakes/ManualMainQueue.h"
-#include "LanguageModel/ChatStreaming.h"
 #include "LocalHttpServer.h"
 
 namespace pivorel::test {

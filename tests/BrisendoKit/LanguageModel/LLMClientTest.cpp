@@ -1,10 +1,10 @@
-#include "LanguageModel/LLMClient.h"
+#include "BrisendoKit/LanguageModel/LLMClient.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 
-#include "ChatServer.h"
+#include "BrisendoKit/LanguageModel/ChatServer.h"
 #include "Fakes/ManualMainQueue.h"
 
 using namespace pivorel;

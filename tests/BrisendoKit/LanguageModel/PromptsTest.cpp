@@ -1,11 +1,11 @@
-#include "LanguageModel/Prompts.h"
+#include "BrisendoKit/LanguageModel/Prompts.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "Localization/Localizer.h"
-#include "Storage/UserDefaults.h"
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 #include "TempDir.h"
 
 using namespace pivorel;

@@ -1,12 +1,12 @@
-#include "LanguageModel/SSE.h"
+#include "BrisendoKit/LanguageModel/SSE.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "LanguageModel/LLMError.h"
-#include "LanguageModel/SSELineReader.h"
+#include "BrisendoKit/LanguageModel/LLMError.h"
+#include "BrisendoKit/LanguageModel/SSELineReader.h"
 
 using namespace pivorel;
 

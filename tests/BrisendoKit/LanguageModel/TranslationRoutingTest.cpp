@@ -4,17 +4,17 @@
 #include <mutex>
 #include <set>
 
-#include "ChatServer.h"
+#include "BrisendoKit/LanguageModel/ChatServer.h"
+#include "BrisendoKit/LanguageModel/LLMClient.h"
+#include "BrisendoKit/LanguageModel/ModelTranslationChannel.h"
+#include "BrisendoKit/LanguageModel/PackStatusMonitor.h"
+#include "BrisendoKit/LanguageModel/Prompts.h"
+#include "BrisendoKit/LanguageModel/RoutedTranslator.h"
+#include "BrisendoKit/LanguageModel/SystemTranslationChannel.h"
+#include "BrisendoKit/LanguageModel/TranslateEngine.h"
+#include "BrisendoKit/Platform/NoOnDeviceTranslator.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 #include "Fakes/ManualMainQueue.h"
-#include "LanguageModel/LLMClient.h"
-#include "LanguageModel/ModelTranslationChannel.h"
-#include "LanguageModel/PackStatusMonitor.h"
-#include "LanguageModel/Prompts.h"
-#include "LanguageModel/RoutedTranslator.h"
-#include "LanguageModel/SystemTranslationChannel.h"
-#include "LanguageModel/TranslateEngine.h"
-#include "Platform/NoOnDeviceTranslator.h"
-#include "Storage/UserDefaults.h"
 #include "TempDir.h"
 
 using namespace pivorel;

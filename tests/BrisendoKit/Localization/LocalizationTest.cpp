@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "Localization/L.h"
-#include "Localization/LanguageStore.h"
-#include "Localization/Localizer.h"
-#include "Storage/UserDefaults.h"
-#include "Support/NotificationCenter.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Support/NotificationCenter.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 #include "TempDir.h"
 
 using namespace pivorel;

@@ -7,8 +7,8 @@
 #include <regex>
 #include <set>
 
-#include "Localization/Localizer.h"
-#include "Support/FileIO.h"
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Support/FileIO.h"
 
 using namespace pivorel;
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "Selection/CopyFallback.h"
+#include "BrisendoKit/Selection/CopyFallback.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "Selection/SelectionDetector.h"
+#include "BrisendoKit/Selection/SelectionDetector.h"
 
 #include <gtest/gtest.h>
 
-#include "Selection/GestureEvent.h"
+#include "BrisendoKit/Platform/GestureEvent.h"
 
 using namespace pivorel;
 using namespace std::chrono_literals;
@@ -222,19 +222,26 @@ TEST(GestureEvent, KeepsOnlyWhatEachTypeCarriesAndMapsToDetectorEvents) {
     const Point p{3, -4};
     const GestureEvent key(10, 2, 0x20000 | 0x100, 53, p);
     EXPECT_TRUE(key.clickCount == 0 && key.shift && GestureEvent(1, 5, 0, 53, p).keyCode == 0);
-    EXPECT_EQ(key.detector(), Event{Event::KeyDown{53}});
+    EXPECT_EQ(SelectionDetector::eventFor(key), Event{Event::KeyDown{53}});
 
     EXPECT_TRUE(GestureEvent(1, 0, 0, 0, p).isLeftMouseDown());
-    EXPECT_EQ(GestureEvent(1, 0, 0, 0, p).detector(), Event{(Event::MouseDown{1, p})});
+    EXPECT_EQ(SelectionDetector::eventFor(GestureEvent(1, 0, 0, 0, p)),
+              Event{(Event::MouseDown{1, p})});
     EXPECT_TRUE(GestureEvent(2, 3, 0x20000, 0, p).isLeftMouseUp());
-    EXPECT_EQ(GestureEvent(2, 3, 0x20000, 0, p).detector(), Event{(Event::MouseUp{3, p, true})});
-    EXPECT_EQ(GestureEvent(2, -1, 0x10000, 0, p).detector(), Event{(Event::MouseUp{1, p, false})});
-    EXPECT_EQ(GestureEvent(3, 2, 0, 0, p).detector(), Event{(Event::MouseDown{1, p})});
-    EXPECT_EQ(GestureEvent(25, 2, 0, 0, p).detector(), Event{(Event::MouseDown{1, p})});
-    EXPECT_EQ(GestureEvent(6, 1, 0, 0, p).detector(), Event{Event::MouseDragged{p}});
+    EXPECT_EQ(SelectionDetector::eventFor(GestureEvent(2, 3, 0x20000, 0, p)),
+              Event{(Event::MouseUp{3, p, true})});
+    EXPECT_EQ(SelectionDetector::eventFor(GestureEvent(2, -1, 0x10000, 0, p)),
+              Event{(Event::MouseUp{1, p, false})});
+    EXPECT_EQ(SelectionDetector::eventFor(GestureEvent(3, 2, 0, 0, p)),
+              Event{(Event::MouseDown{1, p})});
+    EXPECT_EQ(SelectionDetector::eventFor(GestureEvent(25, 2, 0, 0, p)),
+              Event{(Event::MouseDown{1, p})});
+    EXPECT_EQ(SelectionDetector::eventFor(GestureEvent(6, 1, 0, 0, p)),
+              Event{Event::MouseDragged{p}});
     EXPECT_EQ(GestureEvent(22, 4, 0, 0, p), GestureEvent(22, 0, 0, 9, p));
-    EXPECT_EQ(GestureEvent(22, 4, 0, 0, p).detector(), Event{Event::Scroll{}});
-    EXPECT_EQ(GestureEvent(5, 1, 0, 0, p).detector(), std::nullopt);  // mouse moved
+    EXPECT_EQ(SelectionDetector::eventFor(GestureEvent(22, 4, 0, 0, p)), Event{Event::Scroll{}});
+    EXPECT_EQ(SelectionDetector::eventFor(GestureEvent(5, 1, 0, 0, p)),
+              std::nullopt);  // mouse moved
 }
 
 }  // namespace

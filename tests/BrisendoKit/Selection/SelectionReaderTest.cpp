@@ -1,4 +1,4 @@
-#include "Selection/SelectionReader.h"
+#include "BrisendoKit/Selection/SelectionReader.h"
 
 #include <gtest/gtest.h>
 

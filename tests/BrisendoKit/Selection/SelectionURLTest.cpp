@@ -1,8 +1,8 @@
-#include "Selection/SelectionURL.h"
+#include "BrisendoKit/Selection/SelectionURL.h"
 
 #include <gtest/gtest.h>
 
-#include "Support/Text.h"
+#include "BrisendoKit/Support/Text.h"
 
 using namespace pivorel;
 

@@ -1,8 +1,8 @@
-#include "Settings/ApplicationsListModel.h"
+#include "BrisendoKit/Settings/ApplicationsListModel.h"
 
 #include <gtest/gtest.h>
 
-#include "Storage/UserDefaults.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 #include "TempDir.h"
 
 using namespace pivorel;

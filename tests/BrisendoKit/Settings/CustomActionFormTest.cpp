@@ -1,10 +1,10 @@
-#include "Settings/CustomActionForm.h"
+#include "BrisendoKit/Settings/CustomActionForm.h"
 
 #include <gtest/gtest.h>
 
-#include "Settings/ActionRow.h"
+#include "BrisendoKit/Settings/ActionRow.h"
 
-#include "Actions/ActionsSettingsModel.h"
+#include "BrisendoKit/Actions/ActionsSettingsModel.h"
 #include "TempDir.h"
 
 using namespace pivorel;

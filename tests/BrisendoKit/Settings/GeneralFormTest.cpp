@@ -1,10 +1,10 @@
-#include "Settings/GeneralForm.h"
+#include "BrisendoKit/Settings/GeneralForm.h"
 
 #include <gtest/gtest.h>
 
-#include "Platform/LoginItemHook.h"
-#include "Platform/UpdateHook.h"
-#include "Storage/UserDefaults.h"
+#include "BrisendoKit/Platform/LoginItemHook.h"
+#include "BrisendoKit/Platform/UpdateHook.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 #include "TempDir.h"
 
 using namespace pivorel;

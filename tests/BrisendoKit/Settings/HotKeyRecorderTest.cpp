@@ -1,9 +1,9 @@
-#include "Settings/HotKeyRecorder.h"
+#include "BrisendoKit/Settings/HotKeyRecorder.h"
 
 #include <gtest/gtest.h>
 
-#include "Storage/UserDefaults.h"
-#include "Support/NotificationCenter.h"
+#include "BrisendoKit/Support/NotificationCenter.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 #include "TempDir.h"
 
 using namespace pivorel;

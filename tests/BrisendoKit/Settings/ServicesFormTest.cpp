@@ -1,10 +1,10 @@
-#include "Settings/ServicesForm.h"
+#include "BrisendoKit/Settings/ServicesForm.h"
 
 #include <gtest/gtest.h>
 
+#include "BrisendoKit/Storage/Credentials.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 #include "Fakes/InMemorySecretStore.h"
-#include "Storage/Credentials.h"
-#include "Storage/UserDefaults.h"
 #include "TempDir.h"
 
 using namespace pivorel;

@@ -1,10 +1,10 @@
-#include "Settings/TranslationPackModel.h"
+#include "BrisendoKit/Settings/TranslationPackModel.h"
 
 #include <gtest/gtest.h>
 
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Platform/NoOnDeviceTranslator.h"
 #include "Fakes/ManualMainQueue.h"
-#include "Localization/Localizer.h"
-#include "Platform/NoOnDeviceTranslator.h"
 
 using namespace pivorel;
 

@@ -3,11 +3,11 @@
 #include <deque>
 #include <memory>
 
+#include "BrisendoKit/Shell/PermissionGuideController.h"
+#include "BrisendoKit/Shell/PermissionPlatform.h"
+#include "BrisendoKit/Support/Log.h"
 #include "Fakes/FakeDesktop.h"
 #include "Fakes/ManualMainQueue.h"
-#include "Shell/PermissionGuideController.h"
-#include "Shell/PermissionPlatform.h"
-#include "Support/Log.h"
 
 using namespace pivorel;
 using namespace pivorel::test;

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "Shell/GuidePlacement.h"
-#include "Shell/PermissionGuide.h"
-#include "Shell/PermissionGuideStrings.h"
-#include "Shell/PermissionKind.h"
+#include "BrisendoKit/Shell/GuidePlacement.h"
+#include "BrisendoKit/Shell/PermissionGuide.h"
+#include "BrisendoKit/Shell/PermissionGuideStrings.h"
+#include "BrisendoKit/Shell/PermissionKind.h"
 
 using namespace pivorel;
 

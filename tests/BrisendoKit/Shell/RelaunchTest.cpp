@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "BrisendoKit/Shell/RelaunchContinuation.h"
+#include "BrisendoKit/Shell/Relauncher.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 #include "Fakes/ManualMainQueue.h"
-#include "Shell/RelaunchContinuation.h"
-#include "Shell/Relauncher.h"
-#include "Storage/UserDefaults.h"
-#include "Support/FileIO.h"
-#include "Support/Log.h"
 #include "TempDir.h"
 
 using namespace pivorel;

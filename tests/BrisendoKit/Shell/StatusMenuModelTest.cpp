@@ -1,10 +1,10 @@
-#include "Shell/StatusMenuModel.h"
+#include "BrisendoKit/Shell/StatusMenuModel.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "Localization/Localizer.h"
+#include "BrisendoKit/Localization/Localizer.h"
 
 using namespace pivorel;
 using ID = StatusMenuModel::ItemID;

@@ -1,11 +1,12 @@
-#include "Storage/BarSettings.h"
+#include "BrisendoKit/Storage/BarSettings.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
 
-#include "Storage/UserDefaults.h"
+#include "BrisendoKit/Selection/SelectionDetector.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 #include "TempDir.h"
 
 using namespace pivorel;
@@ -24,7 +25,7 @@ TEST(BarSettings, MissingOrHandEditedValuesOfTheWrongTypeReadAsDefaults) {
     const auto excluded = f.settings.excluded();
     EXPECT_NE(std::find(excluded.begin(), excluded.end(), "org.keepassxc.KeePassXC"),
               excluded.end());
-    const auto config = f.settings.detectorConfig();
+    const auto config = SelectionDetector::Config::from(f.settings);
     EXPECT_TRUE(config.enabled);
     EXPECT_EQ(config.excluded, std::set<std::string>(excluded.begin(), excluded.end()));
     EXPECT_EQ(config.ownBundleID, "com.morvale.pivorel");
@@ -104,7 +105,7 @@ TEST(BarSettings, PausingStoresSecondsAndTogglesAroundNow) {
     const TimePoint now = fromUnixSeconds(1'800'000'000);
     s.togglePause(now);
     EXPECT_EQ(s.pausedUntil(), fromUnixSeconds(1'800'003'600));
-    EXPECT_EQ(s.detectorConfig().pausedUntil, fromUnixSeconds(1'800'003'600));
+    EXPECT_EQ(SelectionDetector::Config::from(s).pausedUntil, fromUnixSeconds(1'800'003'600));
     s.togglePause(now + std::chrono::minutes(10));  // still paused: lifts it
     EXPECT_EQ(s.pausedUntil(), std::nullopt);
     s.setPausedUntil(now - std::chrono::hours(1));  // a pause in the past: pauses again

@@ -1,4 +1,4 @@
-#include "Storage/Credentials.h"
+#include "BrisendoKit/Storage/Credentials.h"
 
 #include <gtest/gtest.h>
 

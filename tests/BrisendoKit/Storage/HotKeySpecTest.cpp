@@ -1,11 +1,11 @@
-#include "Storage/HotKeySpec.h"
+#include "BrisendoKit/Storage/HotKeySpec.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "Localization/Localizer.h"
-#include "Platform/KeyCodes.h"
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Platform/KeyCodes.h"
 
 using namespace pivorel;
 
@@ -48,12 +48,4 @@ TEST(KeyCodes, EveryNamedKeyRoundTripsThroughItsKeysym) {
     EXPECT_EQ(KeyCodes::keyCodeForKeysym(0xfe20), 48u);  // shift+Tab
     EXPECT_EQ(KeyCodes::keysymForKeyCode(200), std::nullopt);
     EXPECT_EQ(KeyCodes::keyCodeForKeysym(0xffe1), std::nullopt);  // Shift_L itself
-}
-
-TEST(KeyCodes, ModifierMasksTranslateBothWays) {
-    EXPECT_EQ(KeyCodes::x11Modifiers(HotKeySpec::defaultSpec().modifiers), (1u << 2) | (1u << 3));
-    EXPECT_EQ(KeyCodes::x11Modifiers(768), (1u << 0) | (1u << 6));
-    EXPECT_EQ(KeyCodes::x11Modifiers(0x4000), 0u);
-    // Lock (1<<1) and NumLock (Mod2, 1<<4) are not modifiers of the hot key.
-    EXPECT_EQ(KeyCodes::modifiersFromX11((1u << 2) | (1u << 3) | (1u << 1) | (1u << 4)), 6144u);
 }

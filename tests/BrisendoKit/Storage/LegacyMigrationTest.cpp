@@ -1,4 +1,4 @@
-#include "Storage/LegacyMigration.h"
+#include "BrisendoKit/Storage/LegacyMigration.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -6,9 +6,9 @@
 
 #include <fstream>
 
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 #include "Fakes/InMemorySecretStore.h"
-#include "Storage/UserDefaults.h"
-#include "Support/FileIO.h"
 #include "TempDir.h"
 
 using namespace pivorel;

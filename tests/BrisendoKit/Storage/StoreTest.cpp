@@ -1,4 +1,4 @@
-#include "Storage/Store.h"
+#include "BrisendoKit/Storage/Store.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

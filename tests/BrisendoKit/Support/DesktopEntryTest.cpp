@@ -1,4 +1,4 @@
-#include "Support/DesktopEntry.h"
+#include "BrisendoKit/Support/DesktopEntry.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include <thread>
 #include <vector>
 
+#include "BrisendoKit/Support/Log.h"
 #include "Fakes/ManualMainQueue.h"
-#include "Support/Log.h"
 
 using namespace pivorel;
 

@@ -1,10 +1,10 @@
-#include "Support/Signal.h"
+#include "BrisendoKit/Support/Signal.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 
-#include "Support/NotificationCenter.h"
+#include "BrisendoKit/Support/NotificationCenter.h"
 
 using namespace pivorel;
 

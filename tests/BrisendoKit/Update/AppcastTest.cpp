@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "Update/Appcast.h"
-#include "Update/VersionComparison.h"
+#include "BrisendoKit/Update/Appcast.h"
+#include "BrisendoKit/Update/VersionComparison.h"
 
 using namespace pivorel;
 

@@ -4,14 +4,14 @@
 #include <chrono>
 #include <thread>
 
+#include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/UserDefaults.h"
+#include "BrisendoKit/Update/Updater.h"
+#include "BrisendoKit/Update/UpdaterHook.h"
 #include "Fakes/FakeDesktop.h"
 #include "Fakes/ManualMainQueue.h"
 #include "LocalHttpServer.h"
-#include "Storage/UserDefaults.h"
-#include "Support/Log.h"
 #include "TempDir.h"
-#include "Update/Updater.h"
-#include "Update/UpdaterHook.h"
 
 using namespace pivorel;
 using namespace pivorel::test;

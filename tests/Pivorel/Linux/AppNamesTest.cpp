@@ -1,4 +1,4 @@
-#include "Linux/AppNames.h"
+#include "Pivorel/Linux/AppNames.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "Linux/AtSpiNames.h"
+#include "Pivorel/Linux/AtSpiNames.h"
 
 #include <atspi/atspi-constants.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "Selection/SelectionReader.h"
+#include "BrisendoKit/Selection/SelectionReader.h"
 
 using namespace pivorel;
 

@@ -1,12 +1,12 @@
-#include "Linux/AutostartLoginItem.h"
+#include "Pivorel/Linux/AutostartLoginItem.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "Support/DesktopEntry.h"
-#include "Support/FileIO.h"
-#include "Support/Log.h"
+#include "BrisendoKit/Support/DesktopEntry.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Log.h"
 #include "TempDir.h"
 
 using namespace pivorel;

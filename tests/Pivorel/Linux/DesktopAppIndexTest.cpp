@@ -1,4 +1,4 @@
-#include "Linux/DesktopAppIndex.h"
+#include "Pivorel/Linux/DesktopAppIndex.h"
 
 #include <gtest/gtest.h>
 

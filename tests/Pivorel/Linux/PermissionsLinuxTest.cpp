@@ -7,10 +7,10 @@
 #include <fstream>
 #include <thread>
 
-#include "Linux/ChildProcess.h"
-#include "Linux/LinuxPermissions.h"
-#include "Linux/LinuxRelaunch.h"
-#include "Support/Log.h"
+#include "BrisendoKit/Support/Log.h"
+#include "Pivorel/Linux/ChildProcess.h"
+#include "Pivorel/Linux/LinuxPermissions.h"
+#include "Pivorel/Linux/LinuxRelaunch.h"
 #include "TempDir.h"
 
 using namespace pivorel;

@@ -1,4 +1,4 @@
-#include "Linux/SecretServiceStore.h"
+#include "Pivorel/Linux/SecretServiceStore.h"
 
 #include <gio/gio.h>
 #include <gtest/gtest.h>

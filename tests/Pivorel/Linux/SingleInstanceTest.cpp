@@ -1,4 +1,4 @@
-#include "Linux/SingleInstance.h"
+#include "Pivorel/Linux/SingleInstance.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "BrisendoKit/Support/Log.h"
 #include "Fakes/ManualMainQueue.h"
-#include "Support/Log.h"
 #include "TempDir.h"
 
 using namespace pivorel;

@@ -1,8 +1,8 @@
-#include "Linux/TerminalApps.h"
+#include "Pivorel/Linux/TerminalApps.h"
 
 #include <gtest/gtest.h>
 
-#include "Content/RankingRules.h"
+#include "BrisendoKit/Content/RankingRules.h"
 
 using namespace pivorel;
 

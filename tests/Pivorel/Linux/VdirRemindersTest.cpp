@@ -1,4 +1,4 @@
-#include "Linux/VdirReminders.h"
+#include "Pivorel/Linux/VdirReminders.h"
 
 #include <gtest/gtest.h>
 #include <libical/ical.h>
@@ -15,12 +15,12 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "Content/DateExtractor.h"
-#include "Content/ReminderCreator.h"
-#include "Content/ReminderDraft.h"
+#include "BrisendoKit/Content/DateExtractor.h"
+#include "BrisendoKit/Content/ReminderCreator.h"
+#include "BrisendoKit/Content/ReminderDraft.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Text.h"
 #include "Fakes/ManualMainQueue.h"
-#include "Support/FileIO.h"
-#include "Support/Text.h"
 #include "TempDir.h"
 
 using namespace pivorel;

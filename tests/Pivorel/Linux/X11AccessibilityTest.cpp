@@ -1,4 +1,4 @@
-#include "Linux/X11Accessibility.h"
+#include "Pivorel/Linux/X11Accessibility.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "Selection/CopyFallback.h"
-#include "Support/Text.h"
-#include "XDesktopTestSupport.h"
+#include "BrisendoKit/Selection/CopyFallback.h"
+#include "BrisendoKit/Support/Text.h"
+#include "Pivorel/Linux/XDesktopTestSupport.h"
 
 using namespace pivorel;
 using namespace pivorel::test;

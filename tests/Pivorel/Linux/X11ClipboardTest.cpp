@@ -1,4 +1,4 @@
-#include "Linux/X11Clipboard.h"
+#include "Pivorel/Linux/X11Clipboard.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <QMimeData>
 #include <cstring>
 
-#include "Linux/X11Connection.h"
-#include "Linux/X11Selections.h"
-#include "XDesktopTestSupport.h"
+#include "Pivorel/Linux/X11Connection.h"
+#include "Pivorel/Linux/X11Selections.h"
+#include "Pivorel/Linux/XDesktopTestSupport.h"
 
 using namespace pivorel;
 using namespace pivorel::test;

@@ -1,13 +1,13 @@
-#include "Linux/X11HotKey.h"
-#include "Linux/X11Keyboard.h"
+#include "Pivorel/Linux/X11HotKey.h"
+#include "Pivorel/Linux/X11Keyboard.h"
 
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
-#include "Linux/X11Connection.h"
-#include "Storage/HotKeySpec.h"
-#include "Support/Log.h"
-#include "XDesktopTestSupport.h"
+#include "BrisendoKit/Storage/HotKeySpec.h"
+#include "BrisendoKit/Support/Log.h"
+#include "Pivorel/Linux/X11Connection.h"
+#include "Pivorel/Linux/XDesktopTestSupport.h"
 
 using namespace pivorel;
 using namespace pivorel::test;

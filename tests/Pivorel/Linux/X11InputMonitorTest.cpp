@@ -1,4 +1,4 @@
-#include "Linux/X11InputMonitor.h"
+#include "Pivorel/Linux/X11InputMonitor.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "XDesktopTestSupport.h"
+#include "Pivorel/Linux/XDesktopTestSupport.h"
 
 using namespace pivorel;
 using namespace pivorel::test;

@@ -1,10 +1,10 @@
-#include "Linux/X11Workspace.h"
+#include "Pivorel/Linux/X11Workspace.h"
 
 #include <gtest/gtest.h>
 
 #include <QStandardPaths>
 
-#include "XDesktopTestSupport.h"
+#include "Pivorel/Linux/XDesktopTestSupport.h"
 
 using namespace pivorel;
 using namespace pivorel::test;

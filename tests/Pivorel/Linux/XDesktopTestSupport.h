@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "Linux/LinuxDesktop.h"
+#include "Pivorel/Linux/LinuxDesktop.h"
+#include "Pivorel/QtMainQueue.h"
 #include "QtApp.h"
-#include "QtMainQueue.h"
 #include "XSession.h"
 
 namespace pivorel::test {

@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 
-#include "Linux/SecretServiceStore.h"
-#include "Settings/ServicesForm.h"
-#include "Storage/Credentials.h"
-#include "Storage/UserDefaults.h"
+#include "BrisendoKit/Settings/ServicesForm.h"
+#include "BrisendoKit/Storage/Credentials.h"
+#include "BrisendoKit/Support/UserDefaults.h"
+#include "Pivorel/Linux/SecretServiceStore.h"
 #include "TempDir.h"
 
 using namespace pivorel;

@@ -1,4 +1,4 @@
-#include "Settings/SettingsWindow.h"
+#include "Pivorel/Settings/SettingsWindow.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,27 +16,27 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "Actions/ActionsSettingsModel.h"
+#include "BrisendoKit/Actions/ActionsSettingsModel.h"
+#include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Platform/NoOnDeviceTranslator.h"
+#include "BrisendoKit/Settings/ActionRow.h"
+#include "BrisendoKit/Support/UserDefaults.h"
+#include "BrisendoKit/Update/Updater.h"
+#include "BrisendoKit/Update/UpdaterHook.h"
 #include "Fakes/FakeDesktop.h"
-#include "Linux/AutostartLoginItem.h"
-#include "Localization/L.h"
-#include "Localization/LanguageStore.h"
-#include "Localization/Localizer.h"
+#include "Pivorel/Linux/AutostartLoginItem.h"
+#include "Pivorel/Look/PivorelStyle.h"
+#include "Pivorel/QtMainQueue.h"
+#include "Pivorel/Settings/ActionsSettingsView.h"
+#include "Pivorel/Settings/CustomActionEditor.h"
+#include "Pivorel/Settings/ExtensionLibraryView.h"
+#include "Pivorel/Settings/GeneralSettingsView.h"
+#include "Pivorel/Settings/TranslationPackView.h"
 #include "Pivorel/WindowTest.h"
-#include "PivorelStyle.h"
-#include "Platform/NoOnDeviceTranslator.h"
 #include "QtApp.h"
-#include "QtMainQueue.h"
-#include "Settings/ActionRow.h"
-#include "Settings/ActionsSettingsView.h"
-#include "Settings/CustomActionEditor.h"
-#include "Settings/ExtensionLibraryView.h"
-#include "Settings/GeneralSettingsView.h"
-#include "Settings/TranslationPackView.h"
-#include "Storage/UserDefaults.h"
 #include "TempDir.h"
-#include "Update/Updater.h"
-#include "Update/UpdaterHook.h"
 #include "XSession.h"
 
 using namespace pivorel;

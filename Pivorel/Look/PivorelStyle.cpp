@@ -1,0 +1,95 @@
+#include "Pivorel/Look/PivorelStyle.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace pivorel {
+
+namespace {
+
+QColor withAlpha(QColor color, double alpha) {
+    color.setAlphaF(static_cast<float>(alpha));
+    return color;
+}
+
+}  // namespace
+
+QColor PivorelStyle::accent(bool dark) {
+    return dark ? QColor::fromRgbF(0.96f, 0.58f, 0.50f) : QColor::fromRgbF(0.90f, 0.42f, 0.34f);
+}
+
+bool PivorelStyle::isDark(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightnessF() <
+           palette.color(QPalette::WindowText).lightnessF();
+}
+
+QColor PivorelStyle::background(const QPalette& palette) {
+    return palette.color(QPalette::Window);
+}
+
+QColor PivorelStyle::primary(const QPalette& palette) {
+    return withAlpha(palette.color(QPalette::WindowText), 0.88);
+}
+
+QColor PivorelStyle::secondary(const QPalette& palette) {
+    return withAlpha(palette.color(QPalette::WindowText), 0.56);
+}
+
+QColor PivorelStyle::tertiary(const QPalette& palette) {
+    return withAlpha(palette.color(QPalette::WindowText), 0.36);
+}
+
+QColor PivorelStyle::separator(const QPalette& palette) {
+    return withAlpha(palette.color(QPalette::WindowText), isDark(palette) ? 0.18 : 0.14);
+}
+
+QColor PivorelStyle::quaternaryFill(const QPalette& palette) {
+    return withAlpha(palette.color(QPalette::WindowText), isDark(palette) ? 0.10 : 0.06);
+}
+
+QColor PivorelStyle::orange(const QPalette& palette) {
+    return isDark(palette) ? QColor(255, 159, 10) : QColor(230, 126, 0);
+}
+
+QFont PivorelStyle::font(double size, QFont::Weight weight) {
+    QFont font;
+    font.setFamilies({QString::fromLatin1(textFamily)});
+    font.setPointSizeF(points(size));
+    font.setWeight(weight);
+    return font;
+}
+
+// Point sizes are resolved with the screen's logical DPI; dividing by it keeps the size in
+// logical pixels whatever the desktop's font DPI.
+double PivorelStyle::points(double pixels) {
+    const auto* screen = QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+    return pixels * 72.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+QPalette PivorelStyle::palette(bool dark) {
+    const QColor window = dark ? QColor(40, 40, 42) : QColor(246, 246, 246);
+    const QColor text = dark ? QColor(240, 240, 242) : QColor(20, 20, 22);
+    const QColor base = dark ? QColor(30, 30, 32) : QColor(255, 255, 255);
+    QPalette p(window);
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::Window, window);
+        p.setColor(group, QPalette::WindowText, text);
+        p.setColor(group, QPalette::Text, text);
+        p.setColor(group, QPalette::ButtonText, text);
+        p.setColor(group, QPalette::Base, base);
+        p.setColor(group, QPalette::Button, dark ? QColor(62, 62, 66) : QColor(236, 236, 236));
+        p.setColor(group, QPalette::Highlight, accent(dark));
+        p.setColor(group, QPalette::HighlightedText, Qt::white);
+        p.setColor(group, QPalette::PlaceholderText, withAlpha(text, 0.4));
+        p.setColor(group, QPalette::ToolTipBase, base);
+        p.setColor(group, QPalette::ToolTipText, text);
+    }
+    const QColor disabled = withAlpha(text, 0.35);
+    p.setColor(QPalette::Disabled, QPalette::WindowText, disabled);
+    p.setColor(QPalette::Disabled, QPalette::Text, disabled);
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, disabled);
+    return p;
+}
+
+}  // namespace pivorel

@@ -1,0 +1,172 @@
+#include "Pivorel/Windows/PermissionGuideWindow.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "Pivorel/Linux/ScreenCoordinates.h"
+#include "Pivorel/Look/PivorelStyle.h"
+#include "Pivorel/Tray/TrayIcon.h"
+
+namespace pivorel {
+
+namespace {
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QLabel* wrappedLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+}  // namespace
+
+PermissionGuideWindow::PermissionGuideWindow(const GuideContent& content, Callbacks callbacks)
+    : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint),
+      content_(content),
+      callbacks_(std::move(callbacks)) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(qs(content.title));
+    setFixedWidth(340);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* header = new QHBoxLayout;
+    dragIcon_ = new QLabel(this);
+    const QIcon icon = TrayIcon::image();
+    dragIcon_->setPixmap(icon.pixmap(48, 48));
+    dragIcon_->setFixedSize(52, 52);
+    dragIcon_->setToolTip(qs(content.dragTooltip));
+    dragIcon_->setCursor(Qt::OpenHandCursor);
+    dragIcon_->installEventFilter(this);
+    header->addWidget(dragIcon_);
+    auto* title = wrappedLabel(qs(content.title), this);
+    title->setFont(PivorelStyle::font(15, QFont::DemiBold));
+    header->addWidget(title, 1);
+    layout->addLayout(header);
+    layout->addWidget(wrappedLabel(qs(content.reason), this));
+
+    int number = 1;
+    for (const auto& step : content.steps) {
+        layout->addWidget(wrappedLabel(QString::number(number++) + ". " + qs(step), this));
+    }
+    for (const auto& note : content.notes) {
+        auto* label = wrappedLabel("· " + qs(note), this);
+        label->setFont(PivorelStyle::font(11));
+        layout->addWidget(label);
+    }
+    statusLabel_ = wrappedLabel({}, this);
+    statusLabel_->setFont(PivorelStyle::font(13, QFont::DemiBold));
+    layout->addWidget(statusLabel_);
+
+    auto* buttons = new QHBoxLayout;
+    auto* reveal = new QPushButton(qs(content.buttonReveal), this);
+    auto* reopen = new QPushButton(qs(content.buttonReopen), this);
+    auto* skip = new QPushButton(qs(content.buttonSkip), this);
+    buttons->addWidget(reveal);
+    buttons->addWidget(reopen);
+    buttons->addStretch(1);
+    buttons->addWidget(skip);
+    layout->addLayout(buttons);
+    connect(reveal, &QPushButton::clicked, this, [this] {
+        if (callbacks_.onReveal) callbacks_.onReveal();
+    });
+    connect(reopen, &QPushButton::clicked, this, [this] {
+        if (callbacks_.onReopen) callbacks_.onReopen();
+    });
+    connect(skip, &QPushButton::clicked, this, [this] {
+        if (callbacks_.onSkip) callbacks_.onSkip();
+    });
+    adjustSize();
+}
+
+GuideWindowFactory PermissionGuideWindow::factory() {
+    return [](const GuideContent& content, Callbacks callbacks) -> std::unique_ptr<GuideWindow> {
+        return std::make_unique<PermissionGuideWindow>(content, std::move(callbacks));
+    };
+}
+
+void PermissionGuideWindow::setStatus(GuideStatus status, const std::string& text) {
+    status_ = status;
+    statusLabel_->setText(qs(text));
+    const bool good = status == GuideStatus::granted || status == GuideStatus::dropped;
+    QPalette pal = statusLabel_->palette();
+    pal.setColor(QPalette::WindowText, good ? QColor(0x2E, 0x9E, 0x4F)
+                                       : status == GuideStatus::dropMissed
+                                           ? PivorelStyle::orange(palette())
+                                           : PivorelStyle::secondary(palette()));
+    statusLabel_->setPalette(pal);
+    adjustSize();
+}
+
+Size PermissionGuideWindow::size() {
+    const QSize s = sizeHint().expandedTo(QWidget::size());
+    return {static_cast<double>(s.width()), static_cast<double>(s.height())};
+}
+
+void PermissionGuideWindow::moveTo(Point origin) {
+    const Size s = size();
+    const Rect frame =
+        ScreenCoordinates::current().toX11(Rect{origin.x, origin.y, s.width, s.height});
+    move(static_cast<int>(frame.x), static_cast<int>(frame.y));
+}
+
+void PermissionGuideWindow::show() {
+    QWidget::show();
+}
+
+void PermissionGuideWindow::hide() {
+    QWidget::hide();
+}
+
+void PermissionGuideWindow::bringToFront() {
+    QWidget::show();
+    raise();
+}
+
+bool PermissionGuideWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == dragIcon_) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            const auto* e = static_cast<QMouseEvent*>(event);
+            pressed_ = e->button() == Qt::LeftButton;
+            pressAt_ = e->position().toPoint();
+        } else if (event->type() == QEvent::MouseMove && pressed_) {
+            const auto* e = static_cast<QMouseEvent*>(event);
+            if ((e->position().toPoint() - pressAt_).manhattanLength() >=
+                QApplication::startDragDistance()) {
+                pressed_ = false;
+                startDrag();
+            }
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            pressed_ = false;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PermissionGuideWindow::startDrag() {
+    if (callbacks_.onDragStarted) callbacks_.onDragStarted();
+    auto* drag = new QDrag(dragIcon_);
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(qs(content_.dragPath))});
+    drag->setMimeData(mime);
+    drag->setPixmap(dragIcon_->pixmap());
+    const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::LinkAction);
+    const char* operation = action == Qt::CopyAction   ? "copy"
+                            : action == Qt::LinkAction ? "link"
+                            : action == Qt::MoveAction ? "move"
+                                                       : "none";
+    if (callbacks_.onDragEnded) callbacks_.onDragEnded(operation);
+}
+
+}  // namespace pivorel

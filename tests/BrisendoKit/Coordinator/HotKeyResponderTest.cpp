@@ -1,0 +1,187 @@
+#include "BrisendoKit/Coordinator/HotKeyResponder.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "BrisendoKit/Actions/ActionConfigStore.h"
+#include "BrisendoKit/BarPanel/BarController.h"
+#include "BrisendoKit/BarPanel/PanelController.h"
+#include "BrisendoKit/Coordinator/AppController.h"
+#include "BrisendoKit/Coordinator/SelectionWatcher.h"
+#include "BrisendoKit/Selection/SelectionReader.h"
+#include "BrisendoKit/Storage/BarSettings.h"
+#include "BrisendoKit/Storage/Store.h"
+#include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/UserDefaults.h"
+#include "Fakes/FakeDesktop.h"
+#include "Fakes/ManualMainQueue.h"
+#include "TempDir.h"
+
+using namespace pivorel;
+using namespace pivorel::test;
+
+namespace {
+
+struct Registration {
+    std::uint32_t keyCode = 0;
+    std::uint32_t modifiers = 0;
+    std::function<void()> pressed;
+};
+
+// The coordinator and the watcher over fake desktop ports, with the hot key's registrations
+// recorded instead of grabbed.
+struct Rig {
+    TempDir dir;
+    VirtualClock clock;
+    ManualMainQueue queue{clock};
+    std::unique_ptr<Store> store = Store::open(dir.path() / "history.sqlite").value();
+    BarSettings settings{std::make_shared<UserDefaults>(dir.path() / "defaults.json")};
+    FakeWorkspace workspace;
+    FakeInputMonitor input;
+    FakeAccessibility accessibility;
+    FakePasteboard pasteboard;
+    FakeBarWindow barWindow;
+    FakePanelWindow panelWindow;
+    BarController bar{barWindow, workspace};
+    PanelController panel{panelWindow, workspace, input, queue};
+    AppController controller{
+        *store, ActionConfigStore{dir.path() / "actions.json"}, bar, panel, workspace, clock};
+    SelectionReader reader{accessibility, workspace, pasteboard, [] {}};
+    SelectionWatcher watcher{controller, *store, settings,
+                             reader,     input,  workspace,
+                             queue,      clock,  [](std::function<void()> work) { work(); }};
+    std::vector<Registration> registrations;
+    bool grabSucceeds = true;
+    std::unique_ptr<HotKeyResponder> responder = std::make_unique<HotKeyResponder>(
+        watcher, reader, controller, workspace, queue,
+        [this](std::uint32_t code, std::uint32_t mods, std::function<void()> pressed) {
+            registrations.push_back({code, mods, std::move(pressed)});
+            return grabSucceeds;
+        });
+
+    Rig() { workspace.pointer = {700, 800}; }
+
+    const PanelMode& panelMode() { return panel.model()->mode(); }
+};
+
+const std::string noSelectionNotice =
+    "读不到选中的文字。这个 App 可能不暴露选区（终端、部分 Electron 应用）。"
+    "可以在设置里为它开启「拷贝兜底」。";
+
+}  // namespace
+
+TEST(HotKeyResponder, RegistersEachNewKeyOnceAndPressesArriveThroughTheQueue) {
+    Rig rig;
+    EXPECT_TRUE(rig.responder->update(HotKeySpec::defaultSpec()));
+    ASSERT_EQ(rig.registrations.size(), 1u);
+    EXPECT_EQ(rig.registrations[0].keyCode, 45u);
+    EXPECT_EQ(rig.registrations[0].modifiers, HotKeySpec::control | HotKeySpec::option);
+    EXPECT_TRUE(rig.responder->isRegistered());
+
+    // Settings that changed something else leave the grab alone.
+    EXPECT_FALSE(rig.responder->update(HotKeySpec::defaultSpec()));
+    EXPECT_EQ(rig.registrations.size(), 1u);
+
+    // A key someone else holds is not asked for again until the settings change.
+    rig.grabSucceeds = false;
+    const HotKeySpec other{49, HotKeySpec::cmd | HotKeySpec::shift};
+    EXPECT_TRUE(rig.responder->update(other));
+    EXPECT_FALSE(rig.responder->isRegistered());
+    EXPECT_EQ(rig.responder->spec(), other);
+    EXPECT_FALSE(rig.responder->update(other));
+    EXPECT_EQ(rig.registrations.size(), 2u);
+
+    // The desktop's callback only queues the press.
+    rig.accessibility.systemText = "serendipity";
+    rig.registrations[0].pressed();
+    EXPECT_FALSE(rig.panel.isVisible());
+    rig.queue.runReady();
+    EXPECT_TRUE(rig.panel.isVisible());
+
+    // A press still queued when the responder goes is dropped.
+    rig.panel.close("esc");
+    rig.registrations[1].pressed();
+    rig.responder.reset();
+    rig.queue.runReady();
+    EXPECT_FALSE(rig.panel.isVisible());
+}
+
+TEST(HotKeyResponder, SelectedTextOpensThePanelAtThePointerAsAHotKeyRecord) {
+    Rig rig;
+    rig.workspace.setFront("org.gnome.gedit");
+    rig.accessibility.systemText = "meet at 3pm";
+    rig.barWindow.visible = true;
+    rig.responder->pressed();
+
+    ASSERT_TRUE(rig.panel.isVisible());
+    EXPECT_TRUE(rig.panelMode().isList());
+    EXPECT_EQ(rig.panel.model()->selection(), "meet at 3pm");
+    ASSERT_TRUE(rig.controller.currentRequest());
+    EXPECT_EQ(rig.controller.currentRequest()->source, "hotkey");
+    EXPECT_EQ(rig.controller.currentRequest()->app, "org.gnome.gedit");
+
+    const auto record = rig.store->record(*rig.controller.currentRecordID());
+    ASSERT_TRUE(record && record->has_value());
+    EXPECT_EQ((*record)->source, "hotkey");
+    // The panel goes where the pointer is: moved with it.
+    const Rect first = rig.panel.frame();
+    rig.workspace.pointer = {800, 750};
+    rig.responder->pressed();
+    const Rect second = rig.panel.frame();
+    EXPECT_DOUBLE_EQ(second.minX() - first.minX(), 100);
+    EXPECT_DOUBLE_EQ(second.maxY() - first.maxY(), -50);
+}
+
+TEST(HotKeyResponder, NothingReadableShowsWhyForFourAndAHalfSeconds) {
+    Rig rig;
+    rig.workspace.setFront("org.gnome.Terminal");
+    rig.responder->pressed();
+
+    ASSERT_TRUE(rig.panel.isVisible());
+    EXPECT_EQ(rig.panelMode(), PanelMode::notice(noSelectionNotice));
+    EXPECT_TRUE(rig.panel.model()->rows().empty());
+    EXPECT_FALSE(rig.controller.currentRecordID());
+
+    rig.queue.advance(4.4);
+    EXPECT_TRUE(rig.panel.isVisible());
+    rig.queue.advance(0.2);
+    EXPECT_FALSE(rig.panel.isVisible());
+    EXPECT_EQ(rig.panel.lastCloseReason(), "notice-timeout");
+
+    // Without the permission the notice says what is missing, and the log says so too.
+    LogCapture log;
+    rig.accessibility.trusted = false;
+    rig.accessibility.systemText = "readable, but not allowed";
+    rig.responder->pressed();
+    ASSERT_TRUE(rig.panel.isVisible());
+    EXPECT_EQ(rig.panelMode(),
+              PanelMode::notice("需要先授予辅助功能权限：系统设置 → 隐私与安全性 → 辅助功能 → "
+                                "打开 Pivorel，然后再按一次快捷键。"));
+    EXPECT_TRUE(log.contains("辅助功能未授权"));
+}
+
+TEST(HotKeyResponder, APressAfterAGestureWithoutABarIsLoggedAsAMiss) {
+    Rig rig;
+    rig.workspace.setFront("org.gnome.Terminal");
+    const auto event = [&](std::uint32_t type, Point at) {
+        rig.watcher.handle(GestureEvent(type, 1, 0, 0, at));
+    };
+    event(GestureEvent::leftMouseDownType, {100, 100});
+    event(GestureEvent::leftMouseDraggedType, {300, 100});
+    event(GestureEvent::leftMouseUpType, {300, 100});
+    // Both reads find nothing: the terminal does not expose its selection.
+    rig.queue.advance(0.1);
+    rig.queue.advance(0.3);
+    EXPECT_FALSE(rig.bar.isVisible());
+
+    rig.clock.set(rig.clock.now() + std::chrono::seconds(1));
+    rig.responder->pressed();
+    const auto summary = rig.store->barSummary();
+    ASSERT_TRUE(summary);
+    ASSERT_EQ(summary->size(), 1u);
+    EXPECT_EQ(summary->front().app, "org.gnome.Terminal");
+    EXPECT_EQ(summary->front().misses, 1);
+}

@@ -1,0 +1,142 @@
+#include "Pivorel/Panel/FloatingPanel.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <QWindow>
+
+#include "BrisendoKit/Actions/ActionCatalog.h"
+#include "BrisendoKit/BarPanel/PanelModel.h"
+#include "BrisendoKit/LanguageModel/AskModel.h"
+#include "Pivorel/Panel/AskView.h"
+#include "Pivorel/Panel/PanelRootView.h"
+#include "Pivorel/ViewTesting.h"
+
+using namespace pivorel;
+using namespace pivorel::test;
+
+namespace {
+
+class SilentChat final : public ChatStreaming {
+  public:
+    std::unique_ptr<Cancellable> stream(std::vector<ChatMessage>, OnPiece, OnFinish) override {
+        return std::make_unique<Handle>();
+    }
+
+  private:
+    struct Handle final : Cancellable {
+        void cancel() override {}
+    };
+};
+
+std::shared_ptr<PanelModel> model() {
+    return std::make_shared<PanelModel>(
+        "text", std::nullopt,
+        std::vector<ActionID>{ActionID::copy(), ActionID::google(), ActionID::ask()}, std::nullopt,
+        ActionCatalog::builtin(), true);
+}
+
+// Delivers a key press the way the platform does: to the window, not to a widget.
+void press(FloatingPanel& panel, int key, const QString& text = {},
+           Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QKeyEvent event(QEvent::KeyPress, key, mods, text);
+    QCoreApplication::sendEvent(panel.windowHandle(), &event);
+}
+
+}  // namespace
+
+TEST(FloatingPanel, TranslatesKeysIntoTheProgramsKeyCodes) {
+    qtApp("offscreen");
+    auto key = [](int k, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        return FloatingPanel::keyEvent(QKeyEvent(QEvent::KeyPress, k, mods, text));
+    };
+    EXPECT_EQ(key(Qt::Key_Escape, "\x1b"), (KeyEvent{53, 0, "\x1b"}));
+    EXPECT_EQ(key(Qt::Key_Return, "\r"), (KeyEvent{36, 0, "\r"}));
+    EXPECT_EQ(key(Qt::Key_Enter, "\r", Qt::KeypadModifier), (KeyEvent{76, 0, "\r"}));
+    EXPECT_EQ(key(Qt::Key_Down, ""), (KeyEvent{125, 0, ""}));
+    EXPECT_EQ(key(Qt::Key_Up, ""), (KeyEvent{126, 0, ""}));
+    EXPECT_EQ(key(Qt::Key_3, "3"), (KeyEvent{20, 0, "3"}));
+    // A keypad digit types the digit.
+    EXPECT_EQ(key(Qt::Key_3, "3", Qt::KeypadModifier)->charactersIgnoringModifiers, "3");
+    // Shift-1 types "!", but the key is still the 1 key, its character "1".
+    EXPECT_EQ(key(Qt::Key_Exclam, "!", Qt::ShiftModifier),
+              (KeyEvent{18, KeyEvent::shiftFlag, "1"}));
+    EXPECT_EQ(
+        key(Qt::Key_A, "a", Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier),
+        (KeyEvent{0, KeyEvent::controlFlag | KeyEvent::optionFlag | KeyEvent::commandFlag, "a"}));
+    EXPECT_FALSE(key(Qt::Key_F20, "").has_value());
+}
+
+TEST(FloatingPanel, KeysReachTheHandlerBeforeTheFollowUpField) {
+    qtApp("offscreen");
+    FloatingPanel panel;
+    std::vector<KeyEvent> seen;
+    bool handled = false;
+    panel.setKeyHandler([&](const KeyEvent& e) {
+        seen.push_back(e);
+        return handled || e.keyCode == 53;
+    });
+    auto m = model();
+    m->ask = std::make_shared<AskModel>(AskKind::ask, std::make_shared<SilentChat>(),
+                                        std::vector<ChatMessage>{});
+    m->setMode(PanelMode::ask(AskKind::ask));
+    panel.setContent(m);
+    const Size size = panel.fittingSize();
+    panel.setFrame({40, 40, size.width, size.height});
+    panel.orderFrontAndMakeKey();
+    QCoreApplication::processEvents();
+    auto* ask = qobject_cast<AskView*>(panel.rootView()->modeView());
+    ASSERT_NE(ask, nullptr);
+    ASSERT_EQ(panel.focusWidget(), ask->followUpField());
+
+    // Not handled: the field types it.
+    press(panel, Qt::Key_A, "a");
+    EXPECT_EQ(ask->followUpField()->text(), "a");
+    // Handled: the field never sees it.
+    handled = true;
+    press(panel, Qt::Key_B, "b");
+    EXPECT_EQ(ask->followUpField()->text(), "a");
+    handled = false;
+    // Escape while the field has focus reaches the handler.
+    press(panel, Qt::Key_Escape, "\x1b");
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[2].keyCode, 53);
+
+    // Without a handler keys go straight to the field.
+    panel.setKeyHandler(nullptr);
+    press(panel, Qt::Key_C, "c");
+    EXPECT_EQ(ask->followUpField()->text(), "ac");
+}
+
+TEST(FloatingPanel, FitsEachModeAndDropsItsContent) {
+    qtApp("offscreen");
+    FloatingPanel panel;
+    EXPECT_EQ(panel.fittingSize(), (Size{0, 0}));
+    auto m = model();
+    std::weak_ptr<PanelModel> weak = m;
+    panel.setContent(m);
+    const Size list = panel.fittingSize();
+    EXPECT_EQ(list.width, 340 + 36);
+    // The size follows a mode change even before the view heard of it.
+    m->ask = std::make_shared<AskModel>(AskKind::ask, std::make_shared<SilentChat>(),
+                                        std::vector<ChatMessage>{});
+    m->setMode(PanelMode::ask(AskKind::ask));
+    EXPECT_EQ(panel.fittingSize(), (Size{496, 436}));
+    m->setMode(PanelMode::notice("好"));
+    EXPECT_EQ(panel.fittingSize().width, 376);
+
+    const double screenHeight = QGuiApplication::primaryScreen()->geometry().height();
+    const Rect frame{30, 50, 376, 120};
+    panel.setFrame(frame);
+    EXPECT_EQ(panel.geometry(), QRect(30, static_cast<int>(screenHeight) - 170, 376, 120));
+    EXPECT_EQ(panel.frame(), frame);
+
+    m.reset();
+    panel.setContent(nullptr);
+    EXPECT_TRUE(weak.expired());
+    EXPECT_EQ(panel.fittingSize(), (Size{0, 0}));
+    flushDeletes();
+}

@@ -1,0 +1,88 @@
+#include "Pivorel/Tools/SelfTests.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include <string>
+
+#include "TempDir.h"
+#include "XSession.h"
+
+using namespace pivorel;
+using namespace pivorel::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The binary's self test, its temporary files under `home`.
+XSession::Output runSelftest(XSession& x, const std::string& flag, const TempDir& home) {
+    return x.run({PIVOREL_BINARY, flag}, 30s,
+                 {{"PIVOREL_FORCE_LANG", "zh-Hans"},
+                  {"TMPDIR", home.path().string()},
+                  {"XDG_CONFIG_HOME", (home.path() / "config").string()},
+                  {"XDG_DATA_HOME", (home.path() / "data").string()}});
+}
+
+// An xterm with the keyboard, as a user's application would have it.
+bool focusXterm(XSession& x) {
+    if (x.spawn({"xterm", "-class", "SelftestXterm", "-geometry", "60x10+600+500"}) <= 0) {
+        return false;
+    }
+    const auto window = x.waitForWindow("SelftestXterm");
+    return window && x.xdotool({"windowactivate", "--sync", std::to_string(*window)});
+}
+
+}  // namespace
+
+TEST(SelfTests, BarSelftestPassesEveryCheckAgainstTheRealWindows) {
+    auto& x = XSession::shared();
+    if (!x.ok()) GTEST_SKIP() << x.error();
+    ASSERT_TRUE(focusXterm(x));
+    TempDir home;
+    const auto run = runSelftest(x, "--bar-selftest", home);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("\nbar-selftest: ALL PASS\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("FAIL"), std::string::npos) << run.out;
+    // Every check was made: one line each.
+    std::size_t passes = 0;
+    for (auto at = run.out.find("bar-selftest: PASS "); at != std::string::npos;
+         at = run.out.find("bar-selftest: PASS ", at + 1)) {
+        ++passes;
+    }
+    EXPECT_EQ(passes, 14u) << run.out;
+    EXPECT_NE(run.out.find("bar-selftest: summary app=com.apple.Terminal shown=0 misses=1\n"),
+              std::string::npos)
+        << run.out;
+    // The database stays where the line says, in the temporary directory.
+    const auto kept =
+        run.out.find("bar-selftest: db kept at " + home.path().string() + "/pivorel-barselftest-");
+    EXPECT_NE(kept, std::string::npos) << run.out;
+}
+
+TEST(SelfTests, PanelSelftestReportsOnePanelAboveTheOthers) {
+    auto& x = XSession::shared();
+    if (!x.ok()) GTEST_SKIP() << x.error();
+    ASSERT_TRUE(focusXterm(x));
+    TempDir home;
+    const auto run = runSelftest(x, "--panel-selftest", home);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("selftest: panel windows=1\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("selftest: layer=101 w="), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(" onscreen=true\n"), std::string::npos) << run.out;
+}
+
+TEST(SelfTests, WithoutADisplayTheyFailAtOnce) {
+    TempDir home;
+    const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(PIVOREL_BINARY) +
+                            " --bar-selftest 2>/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[256];
+    while (fgets(buf, sizeof buf, p)) out += buf;
+    const int status = pclose(p);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(out, "bar-selftest: no X display\n");
+}
