@@ -129,9 +129,8 @@ std::optional<Rect> LinuxPermissions::settingsWindowFrame() {
 }
 
 std::string LinuxPermissions::programPath() {
-    std::error_code ec;
-    const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : path.string();
+    const auto self = ChildProcess::ownExecutable();
+    return self ? self.value().string() : std::string();
 }
 
 bool LinuxPermissions::reveal(const std::string& path) {

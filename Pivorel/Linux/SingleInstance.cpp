@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <future>
@@ -21,6 +20,7 @@
 #include "BrisendoKit/Support/Log.h"
 #include "BrisendoKit/Support/MainQueue.h"
 #include "BrisendoKit/Support/Text.h"
+#include "BrisendoKit/Support/XdgDirs.h"
 
 namespace pivorel {
 
@@ -209,10 +209,7 @@ class SingleInstance::Listener : public QThread {
 };
 
 fs::path SingleInstance::defaultSocketPath() {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
-        const fs::path dir(runtime);
-        if (dir.is_absolute()) return dir / "pivorel" / "instance.sock";
-    }
+    if (const auto runtime = XdgDirs::runtimeDir()) return *runtime / "pivorel" / "instance.sock";
     return fs::path("/tmp") / ("pivorel-" + std::to_string(::getuid())) / "instance.sock";
 }
 
