@@ -1,10 +1,10 @@
 #include "Pivorel/Linux/AppNames.h"
 
 #include "BrisendoKit/Localization/Localizer.h"
-#include "BrisendoKit/Support/DesktopEntry.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Text.h"
 #include "BrisendoKit/Support/XdgDirs.h"
+#include "Pivorel/Linux/DesktopEntry.h"
 
 namespace pivorel {
 

@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "BrisendoKit/Support/AppIdentity.h"
-#include "BrisendoKit/Support/DesktopEntry.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Log.h"
 #include "BrisendoKit/Support/XdgDirs.h"
 #include "Pivorel/Linux/ChildProcess.h"
+#include "Pivorel/Linux/DesktopEntry.h"
 
 namespace pivorel {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
-#include "BrisendoKit/Support/DesktopEntry.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Text.h"
 #include "Pivorel/Linux/AppNames.h"
+#include "Pivorel/Linux/DesktopEntry.h"
 
 namespace pivorel {
 
