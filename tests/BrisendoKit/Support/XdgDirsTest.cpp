@@ -35,7 +35,6 @@ TEST(XdgDirs, VariablesCountOnlyWhenAbsolute) {
     setenv("XDG_RUNTIME_DIR", "/run/user/1", 1);
     EXPECT_EQ(XdgDirs::configHome(), fs::path("/nonexistent/xdg"));
     EXPECT_EQ(XdgDirs::runtimeDir(), fs::path("/run/user/1"));
-    EXPECT_FALSE(fs::exists("/nonexistent/xdg"));
 
     for (const auto& [name, value] : saved) {
         value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
