@@ -4,11 +4,6 @@
 #include <iostream>
 
 #include <QApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QUrl>
 #include <algorithm>
 
 #include "BrisendoKit/Actions/ActionConfigStore.h"
@@ -34,6 +29,7 @@
 #include "BrisendoKit/Support/NotificationCenter.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Pivorel/Bar/BarPanel.h"
+#include "Pivorel/Linux/FileReveal.h"
 #include "Pivorel/Linux/LinuxDesktop.h"
 #include "Pivorel/Linux/SecretServiceStore.h"
 #include "Pivorel/Linux/VdirReminders.h"
@@ -400,29 +396,7 @@ void AppDelegate::checkLegacySecrets() {
 // ---- the database file
 
 void AppDelegate::revealDatabase() {
-    const auto path = Store::defaultPath();
-    const QString file = QUrl::fromLocalFile(QString::fromStdString(path.string())).toString();
-    const QString folder =
-        QUrl::fromLocalFile(QString::fromStdString(path.parent_path().string())).toString();
-    auto message = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
-                                                  QStringLiteral("/org/freedesktop/FileManager1"),
-                                                  QStringLiteral("org.freedesktop.FileManager1"),
-                                                  QStringLiteral("ShowItems"));
-    message << QStringList{file} << QString();
-    // A file manager that must first be started may take a while: the answer comes later.
-    auto* call =
-        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message, 5000), this);
-    std::weak_ptr<AppDelegate*> weak = self_;
-    connect(call, &QDBusPendingCallWatcher::finished, this,
-            [weak, folder](QDBusPendingCallWatcher* w) {
-                w->deleteLater();
-                if (!w->isError()) return;
-                auto self = weak.lock();
-                if (!self || !*self || !(*self)->desktop_) return;
-                Log::write("Pivorel: 文件管理器没有回应，改为打开目录 (" +
-                           w->error().message().toStdString() + ")");
-                (*self)->desktop_->workspace().open(folder.toStdString());
-            });
+    FileReveal::show(Store::defaultPath().string(), this);
 }
 
 int runApplication(int argc, char** argv, AppDelegate::Options options) {

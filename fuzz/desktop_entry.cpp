@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "BrisendoKit/Support/DesktopEntry.h"
 #include "BrisendoKit/Support/Text.h"
+#include "Pivorel/Linux/DesktopEntry.h"
 
 // Any bytes parse; every value read back is valid UTF-8 and the lookups agree.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

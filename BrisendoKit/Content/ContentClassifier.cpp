@@ -1,5 +1,6 @@
 #include "BrisendoKit/Content/ContentClassifier.h"
 
+#include "BrisendoKit/Support/IcuRegex.h"
 #include "BrisendoKit/Support/Text.h"
 
 #include <unicode/regex.h>
@@ -7,8 +8,6 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,12 +26,7 @@ enum Pattern : std::size_t {
     patternCount = firstDatePattern + 7,
 };
 
-struct PatternSource {
-    const char* utf8;
-    bool caseInsensitive;
-};
-
-constexpr PatternSource sources[patternCount] = {
+constexpr IcuRegex::Source sources[patternCount] = {
     {R"re(^[a-zA-Z][a-zA-Z0-9+.-]*://\S+$)re", false},
     {R"re(^(?:www\.)?[a-zA-Z0-9-]+(?:\.[a-zA-Z0-9-]+)*\.([a-zA-Z]{2,})(?::\d+)?(?:[/?#]\S*)?$)re",
      false},
@@ -57,27 +51,7 @@ constexpr std::array<std::string_view, 27> topLevelLabels = {
     "xyz", "cc",  "tv",  "us", "uk", "jp", "hk",  "tw",  "info", "biz", "so",  "ly",  "sh",
 };
 
-// Compiled on first use, shared by every thread (a pattern is safe to share; matchers are
-// not), and never released.
-const std::array<std::unique_ptr<icu::RegexPattern>, patternCount>& compiledPatterns() {
-    static const auto* compiled = [] {
-        auto* all = new std::array<std::unique_ptr<icu::RegexPattern>, patternCount>();
-        for (std::size_t i = 0; i < patternCount; ++i) {
-            UErrorCode status = U_ZERO_ERROR;
-            UParseError where{};
-            const uint32_t flags = sources[i].caseInsensitive ? UREGEX_CASE_INSENSITIVE : 0;
-            (*all)[i].reset(icu::RegexPattern::compile(
-                icu::UnicodeString::fromUTF8(sources[i].utf8), flags, where, status));
-            if (U_FAILURE(status) || !(*all)[i]) {
-                std::fprintf(stderr, "Pivorel: pattern %zu does not compile (%s, offset %d): %s\n",
-                             i, u_errorName(status), where.offset, sources[i].utf8);
-                std::abort();
-            }
-        }
-        return all;
-    }();
-    return *compiled;
-}
+constinit const IcuRegex patterns{sources};
 
 // The text in UTF-16, converted once for all the patterns that look at it. Matchers are
 // made on first use per text; reusing them across texts measured no faster worth keeping.
@@ -108,9 +82,7 @@ class Scan {
         if (m) {
             m->reset();
         } else {
-            UErrorCode status = U_ZERO_ERROR;
-            m.reset(compiledPatterns()[p]->matcher(text_, status));
-            if (U_FAILURE(status)) m.reset();
+            m = patterns.matcher(p, text_);
         }
         return m.get();
     }

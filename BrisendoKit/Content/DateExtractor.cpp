@@ -15,12 +15,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <vector>
 
 #include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Support/IcuRegex.h"
 
 namespace pivorel {
 
@@ -38,36 +38,16 @@ enum Pattern : std::size_t {
 };
 
 // The clock pattern also takes an "am"/"pm" right after the time, so «9:45 pm» is 21:45.
-constexpr std::array<const char*, patternCount> sources = {
-    R"re((大后天|后天|明天|明日|今天|今日))re",
-    R"re((下下周|下下个星期|下周|下个星期|下礼拜|这周|本周|这个星期|周|星期|礼拜)\s*([一二三四五六日天1-7]))re",
-    R"re((?:(\d{4})\s*[-/.年]\s*)?(\d{1,2})\s*[-/.月]\s*(\d{1,2})\s*[日号]?)re",
-    R"re((\d{1,2})\s*[:：]\s*(\d{2})(?:\s*(am|pm)\b)?)re",
-    R"re((凌晨|早上|早晨|上午|中午|下午|傍晚|晚上)\s*\d{1,2}\s*[:：]\s*\d{2})re",
-    R"re((凌晨|早上|早晨|上午|中午|下午|傍晚|晚上)?\s*(\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点\s*(半|(\d{1,2})\s*分?)?)re",
-    R"re(\b(\d{1,2})(?::(\d{2}))?\s*(am|pm)\b)re",
+constexpr IcuRegex::Source sources[patternCount] = {
+    {R"re((大后天|后天|明天|明日|今天|今日))re"},
+    {R"re((下下周|下下个星期|下周|下个星期|下礼拜|这周|本周|这个星期|周|星期|礼拜)\s*([一二三四五六日天1-7]))re"},
+    {R"re((?:(\d{4})\s*[-/.年]\s*)?(\d{1,2})\s*[-/.月]\s*(\d{1,2})\s*[日号]?)re"},
+    {R"re((\d{1,2})\s*[:：]\s*(\d{2})(?:\s*(am|pm)\b)?)re"},
+    {R"re((凌晨|早上|早晨|上午|中午|下午|傍晚|晚上)\s*\d{1,2}\s*[:：]\s*\d{2})re"},
+    {R"re((凌晨|早上|早晨|上午|中午|下午|傍晚|晚上)?\s*(\d{1,2}|[一二两三四五六七八九十]{1,3})\s*点\s*(半|(\d{1,2})\s*分?)?)re"},
+    {R"re(\b(\d{1,2})(?::(\d{2}))?\s*(am|pm)\b)re"},
 };
-
-// Compiled on first use, shared by every thread (a pattern is safe to share; matchers are
-// not), and never released.
-const std::array<std::unique_ptr<icu::RegexPattern>, patternCount>& compiledPatterns() {
-    static const auto* compiled = [] {
-        auto* all = new std::array<std::unique_ptr<icu::RegexPattern>, patternCount>();
-        for (std::size_t i = 0; i < patternCount; ++i) {
-            UErrorCode status = U_ZERO_ERROR;
-            UParseError where{};
-            (*all)[i].reset(icu::RegexPattern::compile(icu::UnicodeString::fromUTF8(sources[i]),
-                                                       UREGEX_CASE_INSENSITIVE, where, status));
-            if (U_FAILURE(status) || !(*all)[i]) {
-                std::fprintf(stderr, "Pivorel: pattern %zu does not compile (%s, offset %d)\n", i,
-                             u_errorName(status), where.offset);
-                std::abort();
-            }
-        }
-        return all;
-    }();
-    return *compiled;
-}
+constinit const IcuRegex patterns{sources};
 
 // The groups of a first match anywhere in the text; an absent group is nothing. An engine
 // failure (such as the backtracking limit) counts as no match.
@@ -75,8 +55,8 @@ using Groups = std::array<std::optional<icu::UnicodeString>, 5>;
 
 std::optional<Groups> findFirst(Pattern p, const icu::UnicodeString& text) {
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::RegexMatcher> m(compiledPatterns()[p]->matcher(text, status));
-    if (U_FAILURE(status) || !m || !m->find(status) || U_FAILURE(status)) return std::nullopt;
+    const auto m = patterns.matcher(p, text);
+    if (!m || !m->find(status) || U_FAILURE(status)) return std::nullopt;
     Groups groups;
     const int32_t count = std::min<int32_t>(m->groupCount(), static_cast<int32_t>(groups.size()));
     for (int32_t g = 0; g <= count && g < static_cast<int32_t>(groups.size()); ++g) {

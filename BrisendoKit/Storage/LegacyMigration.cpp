@@ -9,6 +9,7 @@
 #include "BrisendoKit/Support/AppIdentity.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/UserDefaults.h"
+#include "BrisendoKit/Support/XdgDirs.h"
 
 namespace pivorel {
 
@@ -87,7 +88,7 @@ LegacyMigration::LegacyMigration(json legacyDefaults, std::shared_ptr<UserDefaul
 LegacyMigration LegacyMigration::production() {
     return LegacyMigration(
         readLegacyDefaults(UserDefaults::domainFile(AppIdentity::legacyBundleID)),
-        UserDefaults::standard(), AppIdentity::dataDirectory() / AppIdentity::legacySupportDirName,
+        UserDefaults::standard(), XdgDirs::dataHome() / AppIdentity::legacySupportDirName,
         AppIdentity::supportDirectory(), Credentials::store(),
         std::string(AppIdentity::legacyBundleID), std::string(Credentials::service));
 }

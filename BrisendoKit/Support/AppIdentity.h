@@ -7,8 +7,7 @@
 
 namespace pivorel {
 
-// How the program names itself, and where its data lives. Constants and two lookups; no
-// state.
+// How the program names itself, and where its data lives. Constants and a lookup; no state.
 struct AppIdentity {
     AppIdentity() = delete;
 
@@ -25,16 +24,10 @@ struct AppIdentity {
     static constexpr std::array<std::string_view, 2> urlSchemes{"pivorel", "brisendo"};
 
     // The directory every data file lives in: `base` (or the user's data directory,
-    // $XDG_DATA_HOME, else ~/.local/share) followed by supportDirName. The directory is
-    // created; a failure to create it is left for whoever opens a file there to notice.
+    // XdgDirs::dataHome()) followed by supportDirName. The directory is created; a failure to
+    // create it is left for whoever opens a file there to notice.
     static std::filesystem::path supportDirectory(
         const std::optional<std::filesystem::path>& base = std::nullopt);
-
-    // The user's configuration directory: $XDG_CONFIG_HOME, else ~/.config. Not created.
-    static std::filesystem::path configDirectory();
-
-    // The user's data directory: $XDG_DATA_HOME, else ~/.local/share. Not created.
-    static std::filesystem::path dataDirectory();
 };
 
 }  // namespace pivorel

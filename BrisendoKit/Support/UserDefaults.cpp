@@ -7,6 +7,7 @@
 #include "BrisendoKit/Support/AppIdentity.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/XdgDirs.h"
 
 namespace pivorel {
 
@@ -41,7 +42,7 @@ std::shared_ptr<UserDefaults> UserDefaults::standard() {
 }
 
 fs::path UserDefaults::domainFile(std::string_view domain) {
-    return AppIdentity::configDirectory() / (std::string(domain) + ".json");
+    return XdgDirs::configHome() / (std::string(domain) + ".json");
 }
 
 UserDefaults::FileStamp UserDefaults::stampNow() const {

@@ -1,12 +1,10 @@
 #include "Pivorel/Linux/AppNames.h"
 
-#include <cstdlib>
-
 #include "BrisendoKit/Localization/Localizer.h"
-#include "BrisendoKit/Support/AppIdentity.h"
-#include "BrisendoKit/Support/DesktopEntry.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Text.h"
+#include "BrisendoKit/Support/XdgDirs.h"
+#include "Pivorel/Linux/DesktopEntry.h"
 
 namespace pivorel {
 
@@ -50,17 +48,8 @@ Lookup nameIn(const fs::path& file, const std::vector<std::string>& locales, std
 }  // namespace
 
 std::vector<fs::path> AppNames::dataDirectories() {
-    std::vector<fs::path> dirs{AppIdentity::dataDirectory()};
-    const char* env = std::getenv("XDG_DATA_DIRS");
-    const std::string list = env && *env ? env : "/usr/local/share:/usr/share";
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t stop = list.find(':', start);
-        if (stop == std::string::npos) stop = list.size();
-        const fs::path dir = list.substr(start, stop - start);
-        if (dir.is_absolute()) dirs.push_back(dir);
-        start = stop + 1;
-    }
+    std::vector<fs::path> dirs{XdgDirs::dataHome()};
+    for (auto& dir : XdgDirs::dataDirs()) dirs.push_back(std::move(dir));
     return dirs;
 }
 

@@ -24,8 +24,7 @@ struct AppNames {
                                               const std::vector<std::filesystem::path>& dataDirs,
                                               std::string_view language);
 
-    // $XDG_DATA_HOME, then each directory of $XDG_DATA_DIRS (default /usr/local/share and
-    // /usr/share); relative entries are ignored.
+    // Where desktop files are looked for: the user's data directory, then the system's.
     static std::vector<std::filesystem::path> dataDirectories();
 
     // The desktop-file locales to try for an interface language, best first.

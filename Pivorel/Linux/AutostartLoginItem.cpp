@@ -3,13 +3,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include "BrisendoKit/Support/AppIdentity.h"
-#include "BrisendoKit/Support/DesktopEntry.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/XdgDirs.h"
+#include "Pivorel/Linux/ChildProcess.h"
+#include "Pivorel/Linux/DesktopEntry.h"
 
 namespace pivorel {
 
@@ -19,25 +20,15 @@ namespace {
 
 constexpr std::size_t maxEntryBytes = 1u << 20;
 
-std::vector<fs::path> systemConfigDirectories() {
-    const char* env = std::getenv("XDG_CONFIG_DIRS");
-    const std::string list = env && *env ? env : "/etc/xdg";
-    std::vector<fs::path> dirs;
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t stop = list.find(':', start);
-        if (stop == std::string::npos) stop = list.size();
-        const fs::path dir = list.substr(start, stop - start);
-        if (dir.is_absolute()) dirs.push_back(dir / "autostart");
-        start = stop + 1;
-    }
+std::vector<fs::path> systemAutostartDirectories() {
+    auto dirs = XdgDirs::configDirs();
+    for (auto& dir : dirs) dir /= "autostart";
     return dirs;
 }
 
 fs::path currentExecutable() {
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path("pivorel") : self;
+    auto self = ChildProcess::ownExecutable();
+    return self ? self.value() : fs::path("pivorel");
 }
 
 }  // namespace
@@ -49,7 +40,7 @@ AutostartLoginItem::AutostartLoginItem(fs::path userDirectory,
 }
 
 AutostartLoginItem::AutostartLoginItem()
-    : AutostartLoginItem(AppIdentity::configDirectory() / "autostart", systemConfigDirectories(),
+    : AutostartLoginItem(XdgDirs::configHome() / "autostart", systemAutostartDirectories(),
                          currentExecutable()) {}
 
 bool AutostartLoginItem::entryEnabled(const fs::path& file, bool& exists) {

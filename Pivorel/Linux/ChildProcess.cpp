@@ -153,6 +153,13 @@ Result<Done, std::string> ChildProcess::spawnDetached(const std::vector<std::str
     return Done{};
 }
 
+Result<std::filesystem::path, std::string> ChildProcess::ownExecutable() {
+    std::error_code ec;
+    auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return fail(ec.message());
+    return path;
+}
+
 std::string ChildProcess::findInPath(const std::string& program) {
     if (program.empty()) return {};
     if (program.find('/') != std::string::npos) {

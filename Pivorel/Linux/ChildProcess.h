@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ struct ChildProcess {
 
     // The full path of `program` in PATH, or empty.
     static std::string findInPath(const std::string& program);
+
+    // This program's own file (/proc/self/exe), or why it cannot be told.
+    static Result<std::filesystem::path, std::string> ownExecutable();
 };
 
 }  // namespace pivorel

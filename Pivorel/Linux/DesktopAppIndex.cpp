@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
-#include "BrisendoKit/Support/DesktopEntry.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Text.h"
 #include "Pivorel/Linux/AppNames.h"
+#include "Pivorel/Linux/DesktopEntry.h"
 
 namespace pivorel {
 
@@ -74,6 +74,10 @@ DesktopAppIndex::Index DesktopAppIndex::build() const {
             if (auto wmClass = nonEmpty(entry.value("StartupWMClass"))) {
                 out.idsByLowerWMClass.emplace(lower(*wmClass), id);
             }
+            const auto categories = ";" + entry.value("Categories").value_or("") + ";";
+            if (categories.find(";TerminalEmulator;") != std::string::npos) {
+                out.terminals.insert(id);
+            }
         }
     }
     return out;
@@ -91,6 +95,11 @@ const DesktopAppIndex::Index& DesktopAppIndex::index(bool allowRebuild) {
 bool DesktopAppIndex::hasDesktopFile(const std::string& id) {
     std::lock_guard lock(mutex_);
     return index(false).ids.contains(withoutSuffix(id));
+}
+
+bool DesktopAppIndex::isTerminal(const std::string& id) {
+    std::lock_guard lock(mutex_);
+    return index(false).terminals.contains(withoutSuffix(id));
 }
 
 std::optional<std::string> DesktopAppIndex::resolve(const WindowHints& hints) {

@@ -36,11 +36,15 @@ class DesktopAppIndex {
 
     bool hasDesktopFile(const std::string& id);
 
+    // Whether the desktop file `id` is in the TerminalEmulator category.
+    bool isTerminal(const std::string& id);
+
   private:
     struct Index {
         std::set<std::string> ids;
         std::map<std::string, std::string> idsByLowerName;
         std::map<std::string, std::string> idsByLowerWMClass;
+        std::set<std::string> terminals;
     };
     const Index& index(bool allowRebuild);
     Index build() const;

@@ -10,6 +10,7 @@
 #include "BrisendoKit/Shell/PermissionGuide.h"
 #include "Pivorel/Linux/ChildProcess.h"
 #include "Pivorel/Linux/DisplayProbe.h"
+#include "Pivorel/Linux/FileReveal.h"
 
 namespace pivorel {
 
@@ -128,24 +129,12 @@ std::optional<Rect> LinuxPermissions::settingsWindowFrame() {
 }
 
 std::string LinuxPermissions::programPath() {
-    std::error_code ec;
-    const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : path.string();
+    const auto self = ChildProcess::ownExecutable();
+    return self ? self.value().string() : std::string();
 }
 
 bool LinuxPermissions::reveal(const std::string& path) {
-    if (path.empty()) return false;
-    if (!ChildProcess::findInPath("dbus-send").empty()) {
-        const auto outcome = ChildProcess::run(
-            {"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.FileManager1",
-             "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1.ShowItems",
-             "array:string:file://" + path, "string:"},
-            3.0);
-        if (outcome.exitStatus == 0) return true;
-    }
-    const auto folder = std::filesystem::path(path).parent_path();
-    return !ChildProcess::findInPath("xdg-open").empty() &&
-           ChildProcess::spawnDetached({"xdg-open", folder.string()}).ok();
+    return FileReveal::showAndWait(path);
 }
 
 }  // namespace pivorel

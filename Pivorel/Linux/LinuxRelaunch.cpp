@@ -12,9 +12,8 @@ namespace fs = std::filesystem;
 LinuxRelaunch::LinuxRelaunch(std::function<void()> quit) : quit_(std::move(quit)) {}
 
 fs::path LinuxRelaunch::executablePath() {
-    std::error_code ec;
-    auto path = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : path;
+    auto self = ChildProcess::ownExecutable();
+    return self ? self.value() : fs::path();
 }
 
 bool LinuxRelaunch::isInstalledExecutable(const fs::path& path) {

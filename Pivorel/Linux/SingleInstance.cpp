@@ -1,24 +1,26 @@
 #include "Pivorel/Linux/SingleInstance.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <future>
 #include <mutex>
 #include <optional>
 
 #include "BrisendoKit/Support/Log.h"
 #include "BrisendoKit/Support/MainQueue.h"
 #include "BrisendoKit/Support/Text.h"
+#include "BrisendoKit/Support/XdgDirs.h"
 
 namespace pivorel {
 
@@ -28,41 +30,14 @@ namespace {
 
 constexpr std::string_view okReply = "ok\n";
 constexpr std::string_view refusedReply = "refused\n";
+constexpr int ioTimeoutMs = static_cast<int>(SingleInstance::ioTimeoutSeconds * 1000);
 
 std::string errnoText() {
     return std::strerror(errno);
 }
 
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-  private:
-    int fd_;
-};
-
-bool fillAddress(const fs::path& socket, sockaddr_un& addr) {
-    std::memset(&addr, 0, sizeof addr);
-    addr.sun_family = AF_UNIX;
-    const std::string path = socket.string();
-    if (path.empty() || path.size() >= sizeof addr.sun_path) return false;
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-void setTimeouts(int fd, double seconds) {
-    timeval tv{};
-    tv.tv_sec = static_cast<time_t>(seconds);
-    tv.tv_usec = static_cast<suseconds_t>((seconds - static_cast<double>(tv.tv_sec)) * 1e6);
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+QString qPath(const fs::path& path) {
+    return QString::fromStdString(path.string());
 }
 
 std::optional<uid_t> peerUid(int fd) {
@@ -70,52 +45,6 @@ std::optional<uid_t> peerUid(int fd) {
     socklen_t len = sizeof cred;
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0) return std::nullopt;
     return cred.uid;
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// Reads up to a line break or the end; false when the limit is passed or reading fails
-// (timeouts included).
-bool readLine(int fd, std::string& out, std::size_t limit) {
-    char buf[4096];
-    for (;;) {
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        out.append(buf, static_cast<std::size_t>(n));
-        if (const auto nl = out.find('\n'); nl != std::string::npos) {
-            out.resize(nl);
-            return true;
-        }
-        if (out.size() > limit) return false;
-    }
-}
-
-// Connects to `socket`; the connected descriptor, or -1 with errno set.
-int connectTo(const fs::path& socket) {
-    sockaddr_un addr{};
-    if (!fillAddress(socket, addr)) {
-        errno = ENAMETOOLONG;
-        return -1;
-    }
-    Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (fd.get() < 0) return -1;
-    setTimeouts(fd.get(), SingleInstance::ioTimeoutSeconds);
-    int rc;
-    do {
-        rc = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) return -1;
-    return fd.release();
 }
 
 // The socket file itself: nothing there, or a socket of `uid`.
@@ -132,11 +61,60 @@ Result<bool, std::string> checkSocketFile(const fs::path& socket, uid_t uid) {
     return true;
 }
 
+// A connection the listener accepted, read with plain blocking calls: a sender may end its
+// message by closing its writing side and still wait for the answer, which QLocalSocket
+// cannot serve (it closes both ways at the end of input).
+class Connection {
+  public:
+    explicit Connection(int fd) : fd_(fd) {
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+        timeval tv{static_cast<time_t>(SingleInstance::ioTimeoutSeconds), 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    }
+    ~Connection() { ::close(fd_); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    std::optional<uid_t> peer() const { return peerUid(fd_); }
+
+    // Up to a line break or the end; false when the limit is passed or reading fails
+    // (timeouts included).
+    bool readLine(std::string& out, std::size_t limit) {
+        char buf[4096];
+        for (;;) {
+            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return false;
+            if (n == 0) return true;
+            out.append(buf, static_cast<std::size_t>(n));
+            if (const auto nl = out.find('\n'); nl != std::string::npos) {
+                out.resize(nl);
+                return true;
+            }
+            if (out.size() > limit) return false;
+        }
+    }
+
+    void write(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+
+  private:
+    int fd_;
+};
+
 }  // namespace
 
-struct SingleInstance::Shared {
-    explicit Shared(MainQueue& q) : queue(q) {}
+struct SingleInstance::Shared : std::enable_shared_from_this<Shared> {
+    Shared(MainQueue& q, uid_t uid) : queue(q), expectedUid(uid) {}
     MainQueue& queue;
+    const uid_t expectedUid;
     std::mutex mutex;
     LinkHandler handler;
     std::deque<std::string> pending;
@@ -155,13 +133,83 @@ struct SingleInstance::Shared {
             h(link);
         }
     }
+
+    void handle(int fd) {
+        Connection connection(fd);
+        const auto uid = connection.peer();
+        if (!uid || *uid != expectedUid) {
+            Log::write("Pivorel: 单实例 拒绝其他用户的连接 uid=" +
+                       (uid ? std::to_string(*uid) : std::string("?")));
+            return;
+        }
+        std::string message;
+        const bool complete = connection.readLine(message, maxMessageBytes);
+        if (complete && message.empty()) return;  // a liveness probe
+        if (!complete || !isLink(message)) {
+            Log::write("Pivorel: 单实例 拒绝不是链接的消息 (" + std::to_string(message.size()) +
+                       " 字节)");
+            connection.write(refusedReply);
+            return;
+        }
+        // Queued before the answer: a sender told "ok" can rely on the link being carried out.
+        {
+            std::lock_guard lock(mutex);
+            pending.push_back(std::move(message));
+        }
+        queue.post([self = shared_from_this()] { self->drain(); });
+        connection.write(okReply);
+    }
+};
+
+// The thread that owns the QLocalServer and runs its event loop; connections are served one
+// at a time there.
+class SingleInstance::Listener : public QThread {
+  public:
+    Listener(fs::path socket, std::shared_ptr<Shared> shared)
+        : socket_(std::move(socket)), shared_(std::move(shared)) {}
+    ~Listener() override {
+        quit();
+        wait();
+    }
+
+    // Empty once listening, else QLocalServer's error and whether the address was taken.
+    std::future<std::pair<QString, bool>> started() { return started_.get_future(); }
+
+  protected:
+    void run() override {
+        Server server(*shared_);
+        // Not UserAccessOption: it binds elsewhere and renames over the path, so of two
+        // instances starting at once both would win. The directory is private; the mode
+        // matches it.
+        if (!server.listen(qPath(socket_))) {
+            started_.set_value(
+                {server.errorString(), server.serverError() == QAbstractSocket::AddressInUseError});
+            return;
+        }
+        ::chmod(socket_.c_str(), 0700);
+        started_.set_value({});
+        exec();
+    }
+
+  private:
+    class Server : public QLocalServer {
+      public:
+        explicit Server(Shared& shared) : shared_(shared) {}
+
+      protected:
+        void incomingConnection(quintptr fd) override { shared_.handle(static_cast<int>(fd)); }
+
+      private:
+        Shared& shared_;
+    };
+
+    fs::path socket_;
+    std::shared_ptr<Shared> shared_;
+    std::promise<std::pair<QString, bool>> started_;
 };
 
 fs::path SingleInstance::defaultSocketPath() {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
-        const fs::path dir(runtime);
-        if (dir.is_absolute()) return dir / "pivorel" / "instance.sock";
-    }
+    if (const auto runtime = XdgDirs::runtimeDir()) return *runtime / "pivorel" / "instance.sock";
     return fs::path("/tmp") / ("pivorel-" + std::to_string(::getuid())) / "instance.sock";
 }
 
@@ -204,23 +252,33 @@ SingleInstance::ForwardResult SingleInstance::forward(const std::string& link,
     if (!file) return {Forward::unsafe, file.error()};
     if (!file.value()) return {Forward::notRunning, {}};
 
-    Fd fd(connectTo(socket));
-    if (fd.get() < 0) {
-        if (errno == ECONNREFUSED || errno == ENOENT) return {Forward::notRunning, {}};
-        return {Forward::failed, errnoText()};
+    // Blocking calls only: this runs before the QApplication exists.
+    QLocalSocket peer;
+    peer.connectToServer(qPath(socket));
+    if (!peer.waitForConnected(ioTimeoutMs)) {
+        if (peer.error() == QLocalSocket::ConnectionRefusedError ||
+            peer.error() == QLocalSocket::ServerNotFoundError) {
+            return {Forward::notRunning, {}};
+        }
+        return {Forward::failed, peer.errorString().toStdString()};
     }
     // The listener must be this user's too, or the link (the user's selected text) would
     // go to someone else.
-    if (peerUid(fd.get()) != ::getuid()) {
+    if (peerUid(static_cast<int>(peer.socketDescriptor())) != ::getuid()) {
         return {Forward::unsafe, "the listener is another user's"};
     }
-    std::string message = link + "\n";
-    if (!writeAll(fd.get(), message)) return {Forward::failed, "send: " + errnoText()};
-    ::shutdown(fd.get(), SHUT_WR);
-    std::string reply;
-    if (!readLine(fd.get(), reply, 64)) return {Forward::failed, "no answer"};
-    if (reply + "\n" == okReply) return {Forward::forwarded, {}};
-    if (reply + "\n" == refusedReply) return {Forward::refused, "the running instance refused it"};
+    peer.write(QByteArray::fromStdString(link + "\n"));
+    while (peer.bytesToWrite() > 0) {
+        if (!peer.waitForBytesWritten(ioTimeoutMs)) {
+            return {Forward::failed, "send: " + peer.errorString().toStdString()};
+        }
+    }
+    while (!peer.canReadLine()) {
+        if (!peer.waitForReadyRead(ioTimeoutMs)) return {Forward::failed, "no answer"};
+    }
+    const QByteArray reply = peer.readLine();
+    if (reply == okReply.data()) return {Forward::forwarded, {}};
+    if (reply == refusedReply.data()) return {Forward::refused, "the running instance refused it"};
     return {Forward::failed, "no answer"};
 }
 
@@ -237,66 +295,34 @@ Result<std::unique_ptr<SingleInstance>, SingleInstance::ListenError> SingleInsta
     auto existing = checkSocketFile(socket, ::getuid());
     if (!existing) return fail(ListenError{Kind::unsafe, existing.error()});
     if (existing.value()) {
-        Fd probe(connectTo(socket));
-        if (probe.get() >= 0) {
+        QLocalSocket probe;
+        probe.connectToServer(qPath(socket));
+        if (probe.waitForConnected(ioTimeoutMs)) {
             // Someone answers: another instance. Closing without a word is its liveness
             // probe, not a message.
             return fail(ListenError{Kind::alreadyRunning, socket.string()});
         }
-        ::unlink(socket.c_str());  // left behind by an instance that crashed
+        QLocalServer::removeServer(qPath(socket));  // left behind by an instance that crashed
     }
 
-    sockaddr_un addr{};
-    if (!fillAddress(socket, addr)) {
-        return fail(ListenError{Kind::failed, socket.string() + ": path too long"});
-    }
-    Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (fd.get() < 0) return fail(ListenError{Kind::failed, "socket: " + errnoText()});
-    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+    auto shared = std::make_shared<Shared>(queue, expectedUid);
+    std::unique_ptr<SingleInstance> instance(new SingleInstance(socket, shared));
+    auto started = instance->listener_->started();
+    instance->listener_->start();
+    if (const auto [error, taken] = started.get(); !error.isEmpty()) {
         // Two instances starting at once: the other one won.
-        const Kind kind = errno == EADDRINUSE ? Kind::alreadyRunning : Kind::failed;
-        return fail(ListenError{kind, "bind: " + errnoText()});
+        return fail(ListenError{taken ? Kind::alreadyRunning : Kind::failed,
+                                "listen: " + error.toStdString()});
     }
-    ::chmod(socket.c_str(), 0700);
-    if (::listen(fd.get(), 16) != 0) {
-        ::unlink(socket.c_str());
-        return fail(ListenError{Kind::failed, "listen: " + errnoText()});
-    }
-    struct stat st {};
-    ::lstat(socket.c_str(), &st);
-    int wake[2];
-    if (::pipe2(wake, O_CLOEXEC) != 0) {
-        ::unlink(socket.c_str());
-        return fail(ListenError{Kind::failed, "pipe: " + errnoText()});
-    }
-    return std::unique_ptr<SingleInstance>(
-        new SingleInstance(socket, fd.release(), wake, st.st_ino, expectedUid, queue));
+    return instance;
 }
 
-SingleInstance::SingleInstance(fs::path socket, int listenFd, int wakeFd[2], ino_t inode,
-                               uid_t expectedUid, MainQueue& queue)
+SingleInstance::SingleInstance(fs::path socket, std::shared_ptr<Shared> shared)
     : socket_(std::move(socket)),
-      listenFd_(listenFd),
-      wakeRead_(wakeFd[0]),
-      wakeWrite_(wakeFd[1]),
-      inode_(inode),
-      expectedUid_(expectedUid),
-      shared_(std::make_shared<Shared>(queue)) {
-    thread_ = std::thread([this] { serve(); });
-}
+      shared_(std::move(shared)),
+      listener_(std::make_unique<Listener>(socket_, shared_)) {}
 
-SingleInstance::~SingleInstance() {
-    const char byte = 0;
-    while (::write(wakeWrite_, &byte, 1) < 0 && errno == EINTR) {
-    }
-    if (thread_.joinable()) thread_.join();
-    ::close(listenFd_);
-    ::close(wakeRead_);
-    ::close(wakeWrite_);
-    // Only our own socket: a successor may already have replaced it.
-    struct stat st {};
-    if (::lstat(socket_.c_str(), &st) == 0 && st.st_ino == inode_) ::unlink(socket_.c_str());
-}
+SingleInstance::~SingleInstance() = default;
 
 void SingleInstance::setLinkHandler(LinkHandler handler) {
     {
@@ -304,47 +330,6 @@ void SingleInstance::setLinkHandler(LinkHandler handler) {
         shared_->handler = std::move(handler);
     }
     shared_->queue.post([shared = shared_] { shared->drain(); });
-}
-
-void SingleInstance::serve() {
-    for (;;) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        if (fds[1].revents != 0) return;
-        if ((fds[0].revents & POLLIN) == 0) continue;
-        Fd client(::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC));
-        if (client.get() < 0) continue;
-        handle(client.get());
-    }
-}
-
-void SingleInstance::handle(int fd) {
-    const auto uid = peerUid(fd);
-    if (!uid || *uid != expectedUid_) {
-        Log::write("Pivorel: 单实例 拒绝其他用户的连接 uid=" +
-                   (uid ? std::to_string(*uid) : std::string("?")));
-        return;
-    }
-    setTimeouts(fd, ioTimeoutSeconds);
-    std::string message;
-    const bool complete = readLine(fd, message, maxMessageBytes);
-    if (complete && message.empty()) return;  // a liveness probe
-    if (!complete || !isLink(message)) {
-        Log::write("Pivorel: 单实例 拒绝不是链接的消息 (" + std::to_string(message.size()) +
-                   " 字节)");
-        writeAll(fd, refusedReply);
-        return;
-    }
-    // Queued before the answer: a sender told "ok" can rely on the link being carried out.
-    {
-        std::lock_guard lock(shared_->mutex);
-        shared_->pending.push_back(std::move(message));
-    }
-    shared_->queue.post([shared = shared_] { shared->drain(); });
-    writeAll(fd, okReply);
 }
 
 }  // namespace pivorel

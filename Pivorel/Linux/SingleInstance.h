@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "BrisendoKit/Support/Result.h"
 
@@ -58,8 +57,9 @@ class SingleInstance {
     static ForwardResult forward(const std::string& link,
                                  const std::filesystem::path& socket = defaultSocketPath());
 
-    // Becomes the instance: listens at `socket` on a thread of its own and hands each
-    // accepted link to the handler on `queue`. Fails with alreadyRunning when another
+    // Becomes the instance: listens at `socket` on a thread of its own (running a Qt event
+    // loop, so the QApplication must exist) and hands each accepted link to the handler on
+    // `queue`. Fails with alreadyRunning when another
     // instance answers there; a socket left behind by a crashed instance is replaced.
     // `expectedUid` is whom to accept (this user; tests pass another).
     static Result<std::unique_ptr<SingleInstance>, ListenError> listen(
@@ -81,19 +81,12 @@ class SingleInstance {
 
   private:
     struct Shared;
-    SingleInstance(std::filesystem::path socket, int listenFd, int wakeFd[2], ino_t inode,
-                   uid_t expectedUid, MainQueue& queue);
-    void serve();
-    void handle(int fd);
+    class Listener;
+    SingleInstance(std::filesystem::path socket, std::shared_ptr<Shared> shared);
 
     std::filesystem::path socket_;
-    int listenFd_;
-    int wakeRead_;
-    int wakeWrite_;
-    ino_t inode_;
-    uid_t expectedUid_;
     std::shared_ptr<Shared> shared_;
-    std::thread thread_;
+    std::unique_ptr<Listener> listener_;
 };
 
 }  // namespace pivorel

@@ -255,8 +255,8 @@ std::optional<bool> X11Accessibility::pressMenu(const std::string& app, char key
     const auto window = workspace_.windowOf(app);
     if (!window) return std::nullopt;
     // Control-C in a terminal interrupts the job running there.
-    if (TerminalApps::isTerminal(window->app, window->instance, window->klass) ||
-        TerminalApps::isTerminal(app)) {
+    if (TerminalApps::isTerminal(workspace_.apps(), window->app, window->instance, window->klass) ||
+        TerminalApps::isTerminal(workspace_.apps(), app)) {
         return std::nullopt;
     }
     if (window->pid) {
@@ -268,7 +268,9 @@ std::optional<bool> X11Accessibility::pressMenu(const std::string& app, char key
     // A keystroke goes to whoever has the focus: only when that is the application.
     const auto active = workspace_.activeWindow();
     if (!active || active->app != app) return std::nullopt;
-    if (TerminalApps::isTerminal(active->app, active->instance, active->klass)) return std::nullopt;
+    if (TerminalApps::isTerminal(workspace_.apps(), active->app, active->instance, active->klass)) {
+        return std::nullopt;
+    }
     return sendControlKey(key);
 }
 

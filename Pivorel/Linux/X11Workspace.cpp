@@ -3,15 +3,15 @@
 #include <unistd.h>
 
 #include <QGuiApplication>
-#include <QProcess>
 #include <QScreen>
-#include <QStandardPaths>
 #include <algorithm>
 #include <cctype>
 
 #include "BrisendoKit/Support/AppIdentity.h"
 #include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/Text.h"
 #include "Pivorel/Linux/AppNames.h"
+#include "Pivorel/Linux/ChildProcess.h"
 #include "Pivorel/Linux/DesktopAppIndex.h"
 #include "Pivorel/Linux/ScreenCoordinates.h"
 #include "Pivorel/Linux/X11Connection.h"
@@ -22,7 +22,7 @@ namespace {
 
 constexpr std::size_t maxCachedWindows = 512;
 constexpr auto handlerCacheTime = std::chrono::seconds(30);
-constexpr int handlerQueryLimitMs = 1000;
+constexpr double handlerQueryLimitSeconds = 1.0;
 
 // RFC 3986: ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ), lower-cased.
 std::optional<std::string> schemeOf(const std::string& url) {
@@ -40,7 +40,7 @@ std::optional<std::string> schemeOf(const std::string& url) {
 }
 
 bool hasXdgOpen() {
-    return !QStandardPaths::findExecutable("xdg-open").isEmpty();
+    return !ChildProcess::findInPath("xdg-open").empty();
 }
 
 }  // namespace
@@ -197,23 +197,16 @@ bool X11Workspace::canOpen(const std::string& url) {
             return it->second.first;
         }
     }
-    QProcess query;
-    query.start("xdg-mime",
-                {"query", "default", QString::fromStdString("x-scheme-handler/" + *scheme)});
-    bool found = false;
-    if (query.waitForFinished(handlerQueryLimitMs) && query.exitCode() == 0) {
-        found = !query.readAllStandardOutput().trimmed().isEmpty();
-    } else {
-        query.kill();
-        query.waitForFinished(100);
-    }
+    const auto query = ChildProcess::run(
+        {"xdg-mime", "query", "default", "x-scheme-handler/" + *scheme}, handlerQueryLimitSeconds);
+    const bool found = query.exitStatus == 0 && !text::trim(query.output).empty();
     std::lock_guard lock(mutex_);
     openable_[*scheme] = {found, now};
     return found;
 }
 
 void X11Workspace::open(const std::string& url) {
-    if (!QProcess::startDetached("xdg-open", {QString::fromStdString(url)})) {
+    if (!ChildProcess::spawnDetached({"xdg-open", url})) {
         Log::write("Pivorel: 无法打开链接 (xdg-open 不可用)");
     }
 }

@@ -33,6 +33,8 @@ class X11Workspace final : public Workspace {
 
     X11Workspace(X11Connection& x, DesktopAppIndex& apps);
 
+    DesktopAppIndex& apps() { return apps_; }
+
     std::optional<std::string> frontmostApp() override;
     std::vector<RunningApp> runningApps() override;
     bool canOpen(const std::string& url) override;

@@ -11,9 +11,9 @@
 #include "BrisendoKit/Localization/L.h"
 #include "BrisendoKit/Localization/LanguageStore.h"
 #include "BrisendoKit/Platform/Workspace.h"
-#include "BrisendoKit/Support/DesktopEntry.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "Pivorel/Linux/AppNames.h"
+#include "Pivorel/Linux/DesktopEntry.h"
 #include "Pivorel/Look/PivorelStyle.h"
 #include "Pivorel/Settings/SettingsWidgets.h"
 

@@ -5,6 +5,7 @@
 
 #include "BrisendoKit/Support/AppIdentity.h"
 #include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/XdgDirs.h"
 #include "Pivorel/Linux/AutostartLoginItem.h"
 #include "Pivorel/Linux/ChildProcess.h"
 
@@ -36,13 +37,13 @@ std::string desktopEntryText(const fs::path& executable) {
 }
 
 int runInstallDesktopEntry(std::ostream& out) {
-    std::error_code ec;
-    const fs::path executable = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) {
-        out << "pivorel: cannot tell where this program is: " << ec.message() << "\n";
+    const auto self = ChildProcess::ownExecutable();
+    if (!self) {
+        out << "pivorel: cannot tell where this program is: " << self.error() << "\n";
         return 1;
     }
-    const fs::path applications = AppIdentity::dataDirectory() / "applications";
+    const fs::path& executable = self.value();
+    const fs::path applications = XdgDirs::dataHome() / "applications";
     const fs::path file = applications / "pivorel.desktop";
     if (!fileio::writeFileAtomically(file, desktopEntryText(executable))) {
         const int saved = errno;

@@ -1,13 +1,11 @@
 #include "Pivorel/Tools/SeedCredentials.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 
 #include "BrisendoKit/Storage/Credentials.h"
+#include "BrisendoKit/Support/XdgDirs.h"
 #include "Pivorel/Linux/SecretServiceStore.h"
 
 extern char** environ;
@@ -15,13 +13,7 @@ extern char** environ;
 namespace pivorel {
 
 std::filesystem::path seedAuthFilePath() {
-    std::filesystem::path home;
-    if (const char* h = std::getenv("HOME"); h && *h) {
-        home = h;
-    } else if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) {
-        home = pw->pw_dir;
-    }
-    return home / ".local/share/opencode/auth.json";
+    return XdgDirs::home() / ".local/share/opencode/auth.json";
 }
 
 std::map<std::string, std::string> processEnvironment() {

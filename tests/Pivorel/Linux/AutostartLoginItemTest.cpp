@@ -4,9 +4,9 @@
 
 #include <fstream>
 
-#include "BrisendoKit/Support/DesktopEntry.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Log.h"
+#include "Pivorel/Linux/DesktopEntry.h"
 #include "TempDir.h"
 
 using namespace pivorel;

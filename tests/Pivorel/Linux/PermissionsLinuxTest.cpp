@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QThread>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +15,7 @@
 #include "Pivorel/Linux/ChildProcess.h"
 #include "Pivorel/Linux/LinuxPermissions.h"
 #include "Pivorel/Linux/LinuxRelaunch.h"
+#include "QtApp.h"
 #include "TempDir.h"
 
 using namespace pivorel;
@@ -26,7 +31,40 @@ fs::path script(const TempDir& dir, const std::string& name, const std::string& 
     return path;
 }
 
+// A file manager that notes what it was asked to show, answering from a thread of its own
+// as a separate process would while the caller waits on the main thread.
+class FileManager final : public QDBusVirtualObject {
+  public:
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        shown = message.arguments().value(0).toStringList().join(" ").toStdString();
+        return connection.send(message.createReply());
+    }
+    std::string shown;  // read once the caller has the answer
+};
+
 }  // namespace
+
+TEST(LinuxPermissions, RevealNamesTheFileByItsPercentEncodedUri) {
+    qtApp();
+    if (!QDBusConnection::sessionBus().isConnected()) GTEST_SKIP() << "no session bus";
+    QThread thread;
+    FileManager manager;
+    manager.moveToThread(&thread);
+    auto bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "file-manager");
+    ASSERT_TRUE(bus.registerService("org.freedesktop.FileManager1"));
+    ASSERT_TRUE(bus.registerVirtualObject("/org/freedesktop/FileManager1", &manager));
+    thread.start();
+    for (const auto& [path, uri] :
+         {std::pair{"/tmp/a b/100%.txt", "file:///tmp/a%20b/100%25.txt"},
+          std::pair{"/tmp/记录/#1?.sqlite", "file:///tmp/%E8%AE%B0%E5%BD%95/%231%3F.sqlite"}}) {
+        EXPECT_TRUE(LinuxPermissions().reveal(path));
+        EXPECT_EQ(manager.shown, uri);
+    }
+    QDBusConnection::disconnectFromBus("file-manager");
+    thread.quit();
+    thread.wait();
+}
 
 TEST(ChildProcess, RunsCollectsOutputAndEnforcesTheDeadline) {
     auto echo = ChildProcess::run({"sh", "-c", "echo hi; exit 3"}, 5);

@@ -13,6 +13,7 @@
 
 #include "BrisendoKit/Support/Log.h"
 #include "Fakes/ManualMainQueue.h"
+#include "QtApp.h"
 #include "TempDir.h"
 
 using namespace pivorel;
@@ -23,6 +24,8 @@ namespace {
 
 class SingleInstanceTest : public ::testing::Test {
   protected:
+    void SetUp() override { qtApp(); }
+
     // Delivers what the listener thread posted.
     void deliver() {
         queue.waitForPost(std::chrono::seconds(5));

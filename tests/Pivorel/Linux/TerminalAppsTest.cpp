@@ -2,35 +2,39 @@
 
 #include <gtest/gtest.h>
 
-#include "BrisendoKit/Content/RankingRules.h"
+#include <filesystem>
+#include <fstream>
+
+#include "Pivorel/Linux/DesktopAppIndex.h"
+#include "TempDir.h"
 
 using namespace pivorel;
 
-TEST(TerminalApps, KnowsTerminalsByIdentifierOrWindowClassInAnyCase) {
-    EXPECT_TRUE(TerminalApps::isTerminal("xterm"));
-    EXPECT_TRUE(TerminalApps::isTerminal("XTerm")) << "xterm's WM_CLASS class";
-    EXPECT_TRUE(TerminalApps::isTerminal("debian-xterm")) << "its Debian desktop file";
-    EXPECT_TRUE(TerminalApps::isTerminal("org.gnome.Terminal"));
-    EXPECT_TRUE(TerminalApps::isTerminal("Gnome-terminal"));
-    EXPECT_TRUE(TerminalApps::isTerminal("Alacritty"));
-    EXPECT_FALSE(TerminalApps::isTerminal("code")) << "an editor copies with Control-C";
-    EXPECT_FALSE(TerminalApps::isTerminal("gtk3-widget-factory"));
-    EXPECT_FALSE(TerminalApps::isTerminal(""));
-    EXPECT_FALSE(TerminalApps::isTerminal("xterm2"));
+TEST(TerminalApps, InstalledTerminalEmulatorsAndTheWindowClassesKnownAlone) {
+    test::TempDir data;
+    const auto entry = [&](const std::string& id, const std::string& body) {
+        std::filesystem::create_directories(data.path() / "applications");
+        std::ofstream(data.path() / "applications" / (id + ".desktop"))
+            << "[Desktop Entry]\nType=Application\n"
+            << body;
+    };
+    entry("org.gnome.Terminal", "Categories=GNOME;GTK;System;TerminalEmulator;\n");
+    entry("debian-xterm", "StartupWMClass=XTerm\nCategories=System;TerminalEmulator\n");
+    entry("code", "Categories=Development;IDE;\n");
+    entry("launcher", "Categories=Utility;TerminalEmulatorLauncher;\n");
+    DesktopAppIndex apps({data.path()});
 
-    EXPECT_TRUE(TerminalApps::isTerminal(std::nullopt, "urxvt", "URxvt"));
-    EXPECT_TRUE(TerminalApps::isTerminal("some-launcher-id", std::nullopt, "kitty"))
+    EXPECT_TRUE(TerminalApps::isTerminal(apps, "org.gnome.Terminal"));
+    EXPECT_TRUE(TerminalApps::isTerminal(apps, "debian-xterm"));
+    EXPECT_FALSE(TerminalApps::isTerminal(apps, "code")) << "an editor copies with Control-C";
+    EXPECT_FALSE(TerminalApps::isTerminal(apps, "launcher")) << "categories are whole words";
+    EXPECT_FALSE(TerminalApps::isTerminal(apps, "kitty")) << "not installed here";
+
+    // Windows no desktop file names keep their WM_CLASS as the identifier.
+    EXPECT_TRUE(TerminalApps::isTerminal(apps, "XTerm"));
+    EXPECT_TRUE(TerminalApps::isTerminal(apps, "URxvt", "urxvt", "URxvt"));
+    EXPECT_TRUE(TerminalApps::isTerminal(apps, "some-launcher-id", std::nullopt, "st-256color"))
         << "the window class decides when the identifier does not";
-    EXPECT_FALSE(TerminalApps::isTerminal(std::nullopt, std::nullopt, std::nullopt));
-
-    // Every terminal of the ranking's developer-tools group is one here too.
-    const auto& developerTools = RankingRules::linuxAppGroups().at(3);
-    for (const char* id :
-         {"org.gnome.Terminal", "org.gnome.Console", "org.kde.konsole", "xfce4-terminal",
-          "com.gexperts.Tilix", "terminator", "xterm", "kitty", "Alacritty",
-          "org.wezfurlong.wezterm", "com.mitchellh.ghostty", "dev.warp.Warp"}) {
-        EXPECT_NE(std::find(developerTools.begin(), developerTools.end(), id), developerTools.end())
-            << id;
-        EXPECT_TRUE(TerminalApps::isTerminal(id)) << id;
-    }
+    EXPECT_FALSE(TerminalApps::isTerminal(apps, "xterm2"));
+    EXPECT_FALSE(TerminalApps::isTerminal(apps, std::nullopt, std::nullopt, std::nullopt));
 }

@@ -1,4 +1,4 @@
-#include "BrisendoKit/Support/DesktopEntry.h"
+#include "Pivorel/Linux/DesktopEntry.h"
 
 #include <algorithm>
 
