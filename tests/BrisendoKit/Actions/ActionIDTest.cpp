@@ -28,11 +28,3 @@ TEST(ActionID, BuiltinsCustomAndStrangers) {
     set.insert(ActionID("ask"));
     EXPECT_EQ(set.size(), ActionID::builtins().size());
 }
-
-TEST(ActionID, ShortTitlesLocalizeAllButBrandNames) {
-    EXPECT_EQ(ActionID::ask().shortTitle(), "问一下");
-    EXPECT_EQ(ActionID::openURL().shortTitle(), "打开");
-    EXPECT_EQ(ActionID::flomo().title(), "记到 flomo");
-    EXPECT_EQ(ActionID::flomo().shortTitle(), "flomo");
-    EXPECT_EQ(ActionID::dayOne().shortTitle(), "Day One");
-}

@@ -118,19 +118,6 @@ TEST_F(FlomoClientTest, StalledServerTimesOut) {
     EXPECT_NE(result.text.find("timed out"), std::string::npos) << result.text;
 }
 
-TEST_F(FlomoClientTest, NoServerIsATransportFailure) {
-    int freePort;
-    {
-        test::LocalHttpServer gone;
-        gone.start();
-        freePort = gone.port();
-    }
-    const FlomoResult result = client("http://127.0.0.1:" + std::to_string(freePort) + "/hook")
-                                   .sendNow("a", std::nullopt, std::nullopt);
-    EXPECT_EQ(result.kind, FlomoResult::Kind::failed);
-    EXPECT_FALSE(result.text.empty());
-}
-
 TEST_F(FlomoClientTest, SendDeliversOnTheMainQueueAndReadsTheStoredAddress) {
     http.server.Post("/hook", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(R"({"code":0})", "application/json");

@@ -165,14 +165,3 @@ TEST_F(RemindersTest, FailuresSaveNothingAndSayWhy) {
     const ReminderCreator none(queue_, [] { return std::unique_ptr<RemindersService>(); });
     EXPECT_FALSE(none.addNow(draft("a")).ok());
 }
-
-TEST_F(RemindersTest, AddReportsOnTheMainQueue) {
-    std::optional<Result<Done, ReminderError>> outcome;
-    creator().add(draft("明天"), [&](Result<Done, ReminderError> r) { outcome = std::move(r); });
-    ASSERT_TRUE(queue_.waitForPost(std::chrono::seconds(10)));
-    EXPECT_FALSE(outcome);  // nothing happens off the main queue
-    queue_.runReady();
-    ASSERT_TRUE(outcome);
-    EXPECT_TRUE(outcome->ok());
-    EXPECT_EQ(journal_->saved.size(), 1u);
-}

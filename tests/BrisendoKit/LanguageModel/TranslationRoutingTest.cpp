@@ -83,42 +83,6 @@ class Routing : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Routing, OrderFollowsTheEngineAndTheKey) {
-    auto system =
-        std::make_shared<SystemTranslationChannel>(queue, std::make_shared<NoOnDeviceTranslator>());
-    auto model = std::make_shared<ModelTranslationChannel>(nullptr, [] { return true; });
-    auto ids = [](const RoutedTranslator::Channels& channels) {
-        std::vector<std::string> out;
-        for (const auto& c : channels) out.push_back(c->id());
-        return out;
-    };
-    using Ids = std::vector<std::string>;
-    EXPECT_EQ(ids(RoutedTranslator::order(TranslateEngine::automatic, system, model, true)),
-              (Ids{"model", "system"}));
-    EXPECT_EQ(ids(RoutedTranslator::order(TranslateEngine::automatic, system, model, false)),
-              (Ids{"system", "model"}));
-    EXPECT_EQ(ids(RoutedTranslator::order(TranslateEngine::system, system, model, true)),
-              (Ids{"system"}));
-    EXPECT_EQ(ids(RoutedTranslator::order(TranslateEngine::model, system, model, false)),
-              (Ids{"model"}));
-    // This platform has no offline packs.
-    EXPECT_FALSE(system->canHandle("Hello, how are you today?"));
-}
-
-TEST(TranslationPlan, FollowsTheRecognisedLanguage) {
-    using Plan = SystemTranslationChannel::Plan;
-    EXPECT_EQ(SystemTranslationChannel::plan("こんにちは、元気ですか"), (Plan{"ja", "zh-Hans"}));
-    EXPECT_EQ(SystemTranslationChannel::plan("The quick brown fox jumps over the lazy dog"),
-              (Plan{"en", "zh-Hans"}));
-    const auto chinese = SystemTranslationChannel::plan("这是一个用来测试的中文句子");
-    ASSERT_TRUE(chinese);
-    EXPECT_EQ(chinese->source.substr(0, 2), "zh");
-    EXPECT_EQ(chinese->target, "en");
-    EXPECT_EQ(SystemTranslationChannel::plan("12345 !! 3.14"), std::nullopt);
-    EXPECT_EQ(SystemTranslationChannel::plan(""), std::nullopt);
-    EXPECT_EQ(SystemTranslationChannel::plan("\xFF\xFE\x80"), std::nullopt);
-}
-
 TEST_F(Routing, AutomaticWithAKeyFallsBackToTheDeviceWhenTheModelFailsFirst) {
     server.reply(ChatServer::answer({"你好，", "世界"}));
     auto got = run(translator(TranslateEngine::automatic, true),

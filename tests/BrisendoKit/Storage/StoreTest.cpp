@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <fstream>
-#include <numeric>
 #include <random>
 #include <thread>
 
@@ -109,36 +108,6 @@ TEST(Store, OpeningBadPathsGivesClearErrors) {
     ASSERT_FALSE(absent.ok());
     EXPECT_EQ(absent.error().kind, StoreError::Kind::open);
     EXPECT_FALSE(fs::exists(dir.path() / "absent.sqlite"));
-}
-
-TEST(Store, AFileTheProcessMayNotWriteIsAnOpenError) {
-    test::TempDir dir;
-    const fs::path file = dir.path() / "h.sqlite";
-    { openStore(file)->insert(request("x"), {}, {}, t0); }
-    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_exec);
-    fs::permissions(file, fs::perms::owner_read | fs::perms::others_read);
-
-    // Root writes anything, so the open runs as an unprivileged user where needed.
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
-        auto store = Store::open(file);
-        const std::string answer = store.ok() ? "opened" : store.error().describe();
-        ssize_t written = write(pipeFds[1], answer.data(), answer.size());
-        _exit(written == ssize_t(answer.size()) ? 0 : 3);
-    }
-    close(pipeFds[1]);
-    std::string answer;
-    char buffer[256];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) answer.append(buffer, n);
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(answer, "open(attempt to write a readonly database)");
 }
 
 TEST(Store, RecordsRoundTripWithTheirEncodings) {
@@ -469,73 +438,53 @@ TEST(Store, ReadOnlyStoreReadsAndRefusesWrites) {
 }
 
 TEST(Store, EightThreadsShareOneStore) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    constexpr int operations = 1000;
-#else
-    constexpr int operations = 5000;
-#endif
-    constexpr int threads = 8;
+    constexpr int threads = 8, operations = 600;
     test::TempDir dir;
     auto store = openStore(dir.path() / "h.sqlite");
     auto calendar = calendarIn("UTC");
-    std::atomic<int> failures{0};
+    std::atomic<int> failures{0}, bars{0}, archives{0};
     std::vector<std::vector<std::pair<std::int64_t, std::string>>> inserted(threads);
-    std::vector<int> barEvents(threads), archives(threads);
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&, t] {
             std::mt19937 random(t);
-            auto check = [&](bool ok) { failures += ok ? 0 : 1; };
+            auto& mine = inserted[t];
             for (int i = 0; i < operations; ++i) {
-                const int op = random() % 20;
-                auto& mine = inserted[t];
-                if (op < 8 || mine.empty()) {
+                const int op = random() % 8;
+                bool ok = true;
+                if (op < 3 || mine.empty()) {
                     const std::string text = std::to_string(t) + "-" + std::to_string(i);
-                    auto id = store->insert(request(text, "app" + std::to_string(op)),
-                                            ContentProfile{{ContentKind::sentence}}, {}, t0);
-                    check(id.ok());
-                    if (id.ok()) mine.emplace_back(*id, text);
-                } else if (op < 12) {
-                    check(store->markChosen(mine[random() % mine.size()].first, ActionID::copy(), 1)
-                              .ok());
-                } else if (op < 15) {
-                    check(store->logBar("shown", "app", std::nullopt, 3, false, t0).ok());
-                    ++barEvents[t];
-                } else if (op < 16) {
-                    check(store->archive(mine.back().first, "ask", "transcript", t0).ok());
-                    ++archives[t];
-                } else if (op < 17) {
+                    auto id = store->insert(request(text, "app"), {}, {}, t0);
+                    ok = id.ok();
+                    if (ok) mine.emplace_back(*id, text);
+                } else if (op == 3) {
+                    ok = store->markChosen(mine[random() % mine.size()].first, ActionID::copy(), 1)
+                             .ok();
+                } else if (op == 4) {
+                    ok = store->logBar("shown", "app", std::nullopt, 3, false, t0).ok() && ++bars;
+                } else if (op == 5) {
+                    ok = store->archive(mine.back().first, "ask", "x", t0).ok() && ++archives;
+                } else if (op == 6) {
                     auto r = store->record(mine.back().first);
-                    check(r.ok() && r->has_value() && (*r)->text == mine.back().second);
-                } else if (op < 18) {
-                    check(store->history("app1", ContentKind::sentence).ok());
-                } else if (op < 19) {
-                    // Another day, so the count stays small while rows pile up.
-                    check(store->todayStats(t0 - std::chrono::hours(48), *calendar).ok());
+                    ok = r.ok() && r->has_value() && (*r)->text == mine.back().second;
                 } else {
-                    check(store->barSummary().ok());
+                    ok = store->history("app", ContentKind::sentence).ok() &&
+                         store->barSummary().ok();
                 }
+                failures += ok ? 0 : 1;
             }
         });
     }
     for (auto& worker : workers) worker.join();
     EXPECT_EQ(failures, 0);
-
     std::int64_t selections = 0;
     for (const auto& mine : inserted) {
-        for (const auto& [id, text] : mine) {
-            auto r = store->record(id);
-            ASSERT_TRUE(r.ok() && r->has_value()) << id;
-            EXPECT_EQ((*r)->text, text);
-        }
+        for (const auto& [id, text] : mine) EXPECT_EQ((*store->record(id))->text, text);
         selections += std::ssize(mine);
     }
     EXPECT_EQ(store->todayStats(t0, *calendar)->count, selections);
-    std::int64_t shown = 0;
-    const auto summary = store->barSummary();
-    for (const auto& row : *summary) shown += row.shown;
-    EXPECT_EQ(shown, std::accumulate(barEvents.begin(), barEvents.end(), 0));
-    EXPECT_EQ(*store->archiveCount(), std::accumulate(archives.begin(), archives.end(), 0));
+    EXPECT_EQ(store->barSummary()->at(0).shown, bars);
+    EXPECT_EQ(*store->archiveCount(), archives);
 }
 
 TEST(Store, AWriterKilledMidStreamLosesNoReturnedInsert) {
