@@ -22,7 +22,6 @@ using Field = CustomActionForm::Field;
 TEST(CustomActionForm, SavingShowsTheFirstFailingCheckUnderItsField) {
     CustomActionForm form(known);
     EXPECT_TRUE(form.isNew());
-    EXPECT_EQ(form.title(), "新的自定义动作");
 
     form.setName(" \n ");
     form.setURLTemplate("https://example.com/?q={text}");
@@ -34,9 +33,6 @@ TEST(CustomActionForm, SavingShowsTheFirstFailingCheckUnderItsField) {
     form.setURLTemplate("https://example.com/?q={text} x");
     EXPECT_EQ(form.submit(), std::nullopt);
     EXPECT_EQ(form.error(), (CustomActionForm::Error{Field::urlTemplate, "模板里不能有空格"}));
-    form.setURLTemplate("javascript://alert({text})");
-    form.submit();
-    EXPECT_EQ(form.error()->message, "不支持 javascript:// 协议");
 
     form.setName("  Perplexity ");
     form.setSymbol(" magnifyingglass ");
@@ -54,7 +50,6 @@ TEST(CustomActionForm, EditingKeepsTheIdentityAndUnknownSymbolsOfferThePicker) {
                                 "https://www.bing.com/search?q={text}", "bing"};
     CustomActionForm form(existing, known);
     EXPECT_FALSE(form.isNew());
-    EXPECT_EQ(form.title(), "编辑自定义动作");
     EXPECT_FALSE(form.symbolKnown());
     EXPECT_EQ(form.previewSymbol(), "questionmark.square.dashed");
     form.setSymbol("");

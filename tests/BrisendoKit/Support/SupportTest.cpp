@@ -1,0 +1,180 @@
+#include "BrisendoKit/Support/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/DesktopEntry.h"
+#include "BrisendoKit/Support/Log.h"
+#include "TempDir.h"
+
+using namespace pivorel::text;
+using namespace pivorel;
+namespace fs = std::filesystem;
+
+TEST(Text, TrimUsesUnicodeWhiteSpace) {
+    EXPECT_EQ(trim("  \n\thello world\r\n "), "hello world");
+    // NO-BREAK SPACE, IDEOGRAPHIC SPACE, NEXT LINE and LINE SEPARATOR are White_Space.
+    EXPECT_EQ(trim("\u00A0\u3000x y\u0085\u2028"), "x y");
+    // ZERO WIDTH SPACE and BOM are not.
+    EXPECT_EQ(trim("\u200Bx\uFEFF"), "\u200Bx\uFEFF");
+    EXPECT_EQ(trim(" \n \u3000"), "");
+    EXPECT_EQ(trim(""), "");
+    EXPECT_EQ(trim("\u3000中\u3000"), "中");
+    EXPECT_EQ(trim("x\xE3\x80"), "x\xE3\x80");     // a cut-off ideographic space is not space
+    EXPECT_EQ(trim("\xE3\x80\x80\x80 "), "\x80");  // a stray continuation byte stays
+}
+
+TEST(Text, GraphemesCountWhatAPersonSees) {
+    EXPECT_EQ(graphemeCount(""), 0u);
+    EXPECT_EQ(graphemeCount("abc"), 3u);
+    EXPECT_EQ(graphemeCount("明天下午"), 4u);
+    EXPECT_EQ(graphemeCount("e\u0301"), 1u);             // combining acute
+    EXPECT_EQ(graphemeCount("👍🏽"), 1u);            // skin tone modifier
+    EXPECT_EQ(graphemeCount("👨‍👩‍👧"), 1u);  // ZWJ family
+    EXPECT_EQ(graphemeCount("🇨🇳🇩🇪"), 2u);                // two flags
+    EXPECT_EQ(graphemeCount("a\r\nb"), 3u);              // CR LF is one
+    EXPECT_EQ(graphemePrefix("👨‍👩‍👧ab", 1), "👨‍👩‍👧");
+    EXPECT_EQ(graphemePrefix("e\u0301x", 1), "e\u0301");
+    EXPECT_EQ(graphemePrefix("ab", 5), "ab");
+    EXPECT_EQ(graphemePrefix("ab", 0), "");
+}
+
+TEST(Text, RepairReplacesEachIllFormedSubpart) {
+    EXPECT_EQ(repairUtf8("中文"), "中文");
+    EXPECT_EQ(repairUtf8("a\xFF"
+                         "b"),
+              "a\uFFFD"
+              "b");
+    // A truncated three-byte sequence is one maximal subpart: one replacement.
+    EXPECT_EQ(repairUtf8("\xE4\xB8"
+                         "x"),
+              "\uFFFD"
+              "x");
+    // Overlong encodings and surrogates are ill-formed, byte by byte.
+    EXPECT_EQ(repairUtf8("\xC0\xAF"), "\uFFFD\uFFFD");
+    EXPECT_EQ(repairUtf8("\xED\xA0\x80"), "\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(repairUtf8("\xF4\x90\x80\x80"), "\uFFFD\uFFFD\uFFFD\uFFFD");  // above U+10FFFF
+    EXPECT_EQ(repairUtf8("end\xF0\x9F\x98"), "end\uFFFD");
+    EXPECT_TRUE(isValidUtf8(repairUtf8(std::string("\x80\x81\xC3\x28\xE2\x82", 6))));
+}
+
+TEST(Text, Utf16LengthCountsSurrogatePairsAndHelpersSurviveIllFormedInput) {
+    EXPECT_EQ(utf16Length("中文"), 2u);
+    EXPECT_EQ(utf16Length("😀"), 2u);
+    const std::string bad("\xFF \xE4\xB8 x \xC3", 8);
+    EXPECT_EQ(trim(bad), bad);
+    EXPECT_GE(graphemeCount(bad), 5u);
+    EXPECT_EQ(utf16Length(bad), 7u);
+}
+
+TEST(DesktopEntry, ReadsGroupsLocalizedKeysAndEscapes) {
+    const auto e = DesktopEntry::parse(
+        "# comment\n"
+        "[Desktop Entry]\r\n"
+        "Type=Application\n"
+        "Name = Text Editor \n"
+        "Name[zh_CN]=文本编辑器\n"
+        "Name[de]=Texteditor\n"
+        "Name=Second\n"
+        "Comment=Line\\none\\stwo\\tthree\\\\four\\x\\\n"
+        "broken line\n"
+        "=no key\n"
+        "[Desktop Action new-window]\n"
+        "Name=New Window\n"
+        "Exec=gedit --new-window\n");
+    EXPECT_TRUE(e.hasGroup("Desktop Entry"));
+    EXPECT_TRUE(e.hasGroup("Desktop Action new-window"));
+    EXPECT_EQ(e.value("Name"), "Text Editor");  // the first occurrence, blanks trimmed
+    EXPECT_EQ(e.value("Comment"), "Line\none two\tthree\\four\\x\\");
+    EXPECT_EQ(e.value("Exec"), std::nullopt);  // another group's key
+    EXPECT_EQ(e.value("Exec", "Desktop Action new-window"), "gedit --new-window");
+    EXPECT_EQ(e.localizedValue("Name", {"zh_CN", "zh"}), "文本编辑器");
+    EXPECT_EQ(e.localizedValue("Name", {"de_AT", "de"}), "Texteditor");
+    EXPECT_EQ(e.localizedValue("Name", {"fr"}), "Text Editor");
+    EXPECT_EQ(e.localizedValue("Icon", {"fr"}), std::nullopt);
+}
+
+TEST(DesktopEntry, ToleratesAnyBytes) {
+    EXPECT_FALSE(DesktopEntry::parse("").hasGroup("Desktop Entry"));
+    EXPECT_EQ(DesktopEntry::parse("Name=outside any group\n").value("Name"), std::nullopt);
+    EXPECT_EQ(DesktopEntry::parse("[Desktop Entry\nName=x").value("Name"), std::nullopt);
+    EXPECT_EQ(DesktopEntry::parse(std::string("[Desktop Entry]\nName=a\xff\0b", 25)).value("Name"),
+              std::string("a\xEF\xBF\xBD\0b", 6));
+}
+
+TEST(DesktopEntry, LocaleFallbacksFollowTheKeyFileOrder) {
+    EXPECT_EQ(DesktopEntry::localeFallbacks("sr_YU.UTF-8@Latn"),
+              (std::vector<std::string>{"sr_YU@Latn", "sr_YU", "sr@Latn", "sr"}));
+    EXPECT_EQ(DesktopEntry::localeFallbacks("zh_TW"), (std::vector<std::string>{"zh_TW", "zh"}));
+    EXPECT_EQ(DesktopEntry::localeFallbacks("en"), (std::vector<std::string>{"en"}));
+    EXPECT_TRUE(DesktopEntry::localeFallbacks("").empty());
+}
+
+TEST(AppIdentity, SupportDirectoryUnderABaseIsCreatedOnce) {
+    test::TempDir dir;
+    const fs::path first = AppIdentity::supportDirectory(dir.path());
+    EXPECT_EQ(first, dir.path() / "Pivorel");
+    EXPECT_TRUE(fs::is_directory(first));
+    EXPECT_EQ(AppIdentity::supportDirectory(dir.path()), first);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+
+    // A base that cannot hold a directory still gives the path; the failure shows later.
+    std::ofstream(dir.path() / "plain") << "x";
+    EXPECT_EQ(AppIdentity::supportDirectory(dir.path() / "plain"), dir.path() / "plain/Pivorel");
+}
+
+TEST(AppIdentity, DirectoriesFollowTheXDGVariables) {
+    test::TempDir dir;
+    const auto saved = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v ? std::optional<std::string>(v) : std::nullopt;
+    };
+    const auto restore = [](const char* name, const std::optional<std::string>& v) {
+        v ? setenv(name, v->c_str(), 1) : unsetenv(name);
+    };
+    const auto home = saved("HOME"), data = saved("XDG_DATA_HOME"),
+               config = saved("XDG_CONFIG_HOME");
+
+    setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
+    EXPECT_EQ(AppIdentity::supportDirectory(), dir.path() / "data/Pivorel");
+    EXPECT_TRUE(fs::is_directory(dir.path() / "data/Pivorel"));
+
+    setenv("HOME", dir.path().c_str(), 1);
+    setenv("XDG_DATA_HOME", "relative/dir", 1);  // invalid, ignored
+    EXPECT_EQ(AppIdentity::dataDirectory(), dir.path() / ".local/share");
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(AppIdentity::configDirectory(), dir.path() / ".config");
+    setenv("XDG_CONFIG_HOME", "/nonexistent/xdg", 1);
+    EXPECT_EQ(AppIdentity::configDirectory(), fs::path("/nonexistent/xdg"));
+    EXPECT_FALSE(fs::exists("/nonexistent/xdg"));
+
+    restore("HOME", home);
+    restore("XDG_DATA_HOME", data);
+    restore("XDG_CONFIG_HOME", config);
+}
+
+TEST(Log, CaptureSeesLinesAndRestoresTheSink) {
+    {
+        LogCapture capture;
+        Log::write("Pivorel: 面板关闭 reason=esc");
+        EXPECT_TRUE(capture.contains("reason=esc"));
+        {
+            LogCapture inner;
+            Log::write("inner");
+            EXPECT_FALSE(capture.contains("inner"));
+        }
+        Log::write("outer again");
+        EXPECT_TRUE(capture.contains("outer again"));
+    }
+}
+
+TEST(Clock, UnixSecondsRoundTripAndClampGarbage) {
+    EXPECT_DOUBLE_EQ(toUnixSeconds(fromUnixSeconds(1700000000.25)), 1700000000.25);
+    EXPECT_NO_THROW(fromUnixSeconds(1e300));
+    EXPECT_EQ(toUnixSeconds(fromUnixSeconds(std::nan(""))), 0.0);
+}
