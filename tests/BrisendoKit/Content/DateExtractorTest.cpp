@@ -162,25 +162,6 @@ TEST_F(DateExtractorTest, ClockChangesInTheUsersZone) {
     EXPECT_EQ(show(DateExtractor::extract("今天", instant, *ny)), "2024-04-30");
 }
 
-TEST_F(DateExtractorTest, ResultCarriesAMondayFirstCopyOfTheCalendar) {
-    cal_->setFirstDayOfWeek(UCAL_SUNDAY);
-    const auto result = DateExtractor::extract("明天下午3点", at(*cal_, 2024, 5, 1, 10, 0), *cal_);
-    ASSERT_TRUE(result && result->calendar);
-    EXPECT_EQ(result->calendar->getFirstDayOfWeek(), UCAL_MONDAY);
-    EXPECT_EQ(cal_->getFirstDayOfWeek(), UCAL_SUNDAY);
-    icu::UnicodeString zone;
-    EXPECT_EQ(result->calendar->getTimeZone().getID(zone), icu::UnicodeString(u"Asia/Shanghai"));
-    // The instant it names is 07:00 UTC.
-    EXPECT_EQ(result->instant(),
-              TimePoint(std::chrono::sys_days(std::chrono::year(2024) / std::chrono::May / 2) +
-                        std::chrono::hours(7)));
-    // Equal components with an equivalent calendar are equal.
-    auto same = DateExtractor::extract("5月2日15:00", at(*cal_, 2024, 5, 1, 10, 0), *cal_);
-    EXPECT_EQ(result, same);
-    same->minute = 1;
-    EXPECT_NE(result, same);
-}
-
 TEST_F(DateExtractorTest, DescribeUsesTheInterfaceLanguage) {
     const auto previous = Localizer::languageOverride();
     DateComponents c;

@@ -70,25 +70,6 @@ TEST(GeneralForm, ARefusedLoginChangeSpringsBackWithANote) {
     EXPECT_EQ(bare.versionLine(), "当前版本 　还没检查过");
 }
 
-TEST(GeneralForm, StoresTheBarSwitchAndDrivesTheUpdateChecker) {
-    Fixture f;
-    EXPECT_TRUE(f.form.barEnabled());
-    f.form.setBarEnabled(false);
-    EXPECT_EQ(f.defaults->boolValue("barEnabled"), false);
-
-    int changes = 0;
-    auto watch = f.form.changed.connect([&] { ++changes; });
-    f.form.setAutoCheck(false);
-    EXPECT_FALSE(f.update->automatic);
-    f.form.checkNow();
-    EXPECT_EQ(f.update->checks, 1);
-    EXPECT_EQ(f.form.versionLine(), "当前版本 0.1.0　还没检查过");
-    f.update->last = fromUnixSeconds(1'750'000'000);
-    f.update->signal.emit();  // the checker finished on its own
-    EXPECT_EQ(changes, 3);
-    EXPECT_EQ(f.form.versionLine().rfind("当前版本 0.1.0　上次检查 ", 0), 0u);
-}
-
 TEST(GeneralForm, TheLastCheckIsWrittenInTheInterfaceLanguagesMonthDayTimeForm) {
     // 2025-06-15 15:06:40 UTC.
     const TimePoint t = fromUnixSeconds(1'750'000'000);
