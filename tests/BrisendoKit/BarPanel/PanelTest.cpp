@@ -90,20 +90,6 @@ TEST(PanelModel, BuildsAtMostFourteenRowsWithTitlesSymbolsAndHints) {
     EXPECT_NE(due.find("15:00"), std::string::npos) << due;
 }
 
-TEST(PanelModel, HighlightWrapsAndChoicesStayInsideTheRows) {
-    auto model = listOf(5), empty = listOf(0);
-    std::vector<std::int64_t> chosen;
-    model->choose(0);  // no callback yet: nothing
-    model->onChoose = [&](std::int64_t i) { chosen.push_back(i); };
-    model->moveHighlight(-11);  // any delta lands on a row
-    model->chooseHighlighted();
-    model->choose(5);
-    model->choose(-1);
-    EXPECT_EQ(chosen, (std::vector<std::int64_t>{4}));
-    empty->moveHighlight(1);
-    EXPECT_EQ(empty->highlighted(), 0);
-}
-
 TEST(PanelPlacement, OpensBelowRightOfThePointAndStaysInside) {
     const Rect v{0, 0, 1440, 875};
     const Size size{376, 206};
