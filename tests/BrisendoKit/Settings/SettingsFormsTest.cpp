@@ -6,7 +6,6 @@
 #include "BrisendoKit/Localization/Localizer.h"
 #include "BrisendoKit/Platform/LoginItemHook.h"
 #include "BrisendoKit/Platform/NoOnDeviceTranslator.h"
-#include "BrisendoKit/Platform/UpdateHook.h"
 #include "BrisendoKit/Settings/ActionRow.h"
 #include "BrisendoKit/Settings/ApplicationsListModel.h"
 #include "BrisendoKit/Settings/GeneralForm.h"
@@ -43,27 +42,9 @@ struct FakeLogin final : LoginItemHook {
     }
 };
 
-struct FakeUpdate final : UpdateHook {
-    bool automatic = true;
-    std::optional<TimePoint> last;
-    int checks = 0;
-    Signal<> signal;
-    bool autoCheck() override { return automatic; }
-    void setAutoCheck(bool on) override { automatic = on; }
-    std::optional<TimePoint> lastCheck() override { return last; }
-    void checkNow() override { ++checks; }
-    std::string version() override { return "0.1.0"; }
-    Connection observe(std::function<void()> handler) override {
-        return signal.connect(std::move(handler));
-    }
-};
-
-struct LoginFixture {
-    test::TempDir dir;
-    std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(dir.path() / "d.json");
+struct LoginFixture : Fixture {
     std::shared_ptr<FakeLogin> login = std::make_shared<FakeLogin>();
-    std::shared_ptr<FakeUpdate> update = std::make_shared<FakeUpdate>();
-    GeneralForm form{BarSettings(defaults), login, update};
+    GeneralForm form{BarSettings(defaults), login, nullptr};
 };
 
 using Phase = TranslationPackModel::Phase;
