@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "BrisendoKit/Actions/ActionID.h"
+
 using namespace pivorel;
 
 namespace {
@@ -9,19 +11,6 @@ CustomAction action(std::string id, std::string urlTemplate, std::string name = 
     return CustomAction{std::move(id), std::move(name), "star", std::move(urlTemplate), {}};
 }
 }  // namespace
-
-TEST(ActionCatalog, CustomActionsShowTheirOwnNameAndSymbol) {
-    ActionConfig config;
-    config.custom = {action("custom:a", "https://www.douban.com/search?q={text}", "搜豆瓣"),
-                     action("custom:a", "https://second.example/?q={text}", "第二个")};
-    const ActionCatalog catalog(config);
-    EXPECT_EQ(catalog.title(ActionID("custom:a")), "搜豆瓣");  // the first of equal ids wins
-    EXPECT_EQ(catalog.shortTitle(ActionID("custom:a")), "搜豆瓣");
-    EXPECT_EQ(catalog.symbol(ActionID("custom:a")), "star");
-    EXPECT_EQ(catalog.title(ActionID::translate()), "翻译");
-    EXPECT_EQ(catalog.title(ActionID("custom:unknown")), "自定义动作");
-    EXPECT_EQ(ActionCatalog::builtin().shortTitle(ActionID::google()), "Google");
-}
 
 TEST(ActionCatalog, HintNamesTheHostWhenThereIsOne) {
     ActionConfig config;

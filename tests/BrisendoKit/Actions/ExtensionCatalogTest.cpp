@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
+#include "BrisendoKit/Actions/ExtensionCatalogStore.h"
+#include "BrisendoKit/Actions/ExtensionLibraryModel.h"
 #include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Support/FileIO.h"
+#include "Fakes/ManualMainQueue.h"
+#include "LocalHttpServer.h"
+#include "TempDir.h"
 
 using namespace pivorel;
 
@@ -29,41 +33,37 @@ std::vector<std::string> ids(const ExtensionCatalog& catalog) {
     return out;
 }
 
-bool hasHan(const std::string& s) {
-    for (unsigned char c : s) {
-        if (c >= 0xE4 && c <= 0xE9) return true;
+const std::string kRemote =
+    R"({"version": 1, "updated": "2027-05-01", "items": [)"
+    R"({"id": "bing", "name": "必应", "urlTemplate": "https://cn.bing.com/search?q={text}"},)"
+    R"({"id": "example", "name": "Example", "urlTemplate": "https://example.com/?q={text}"}]})";
+
+struct ExtensionCatalogStoreTest : ::testing::Test {
+    test::TempDir dir;
+    test::LocalHttpServer http;
+    std::string body = kRemote;
+    int status = 200;
+    std::string cacheControl;
+
+    void SetUp() override {
+        http.server.Get("/extensions.json",
+                        [this](const httplib::Request& req, httplib::Response& res) {
+                            cacheControl = req.get_header_value("Cache-Control");
+                            res.status = status;
+                            res.set_content(body, "application/json");
+                        });
+        http.start();
     }
-    return false;
-}
+
+    ExtensionCatalogStore store() const {
+        ExtensionCatalogStore s{dir.path() / "extensions-cache.json"};
+        s.remoteURL = http.url("/extensions.json");
+        return s;
+    }
+    std::optional<std::string> cache() const { return fileio::readFile(store().cacheURL); }
+};
 
 }  // namespace
-
-TEST(ExtensionCatalog, BuiltinSitesAreGroupedInOrderAndTranslated) {
-    const ExtensionCatalog& builtin = ExtensionCatalog::builtin();
-    std::vector<std::string> categories;
-    for (const auto& [category, items] : builtin.grouped()) categories.push_back(category);
-    EXPECT_EQ(categories, (std::vector<std::string>{"企业查询", "搜索引擎", "AI 搜索", "社区内容",
-                                                    "开发者", "百科学术", "翻译词典", "购物地图"}));
-
-    // Every Chinese text shown in the library has its translations.
-    const auto keys = Localizer::tableKeys("en");
-    const std::set<std::string> known(keys.begin(), keys.end());
-    for (const auto& item : builtin.items) {
-        EXPECT_TRUE(item.urlTemplate.starts_with("https://")) << item.id;
-        EXPECT_NE(item.urlTemplate.find("{text}"), std::string::npos) << item.id;
-        for (const std::string& text :
-             {item.name, item.category, item.summary, item.note.value_or("")}) {
-            if (hasHan(text)) {
-                EXPECT_TRUE(known.count(text)) << item.id << ": " << text;
-            }
-        }
-    }
-    const auto claude = std::find_if(builtin.items.begin(), builtin.items.end(),
-                                     [](const auto& p) { return p.id == "claude"; });
-    ASSERT_NE(claude, builtin.items.end());
-    EXPECT_EQ(claude->urlTemplate, "https://claude.ai/new?q={text}");
-    EXPECT_EQ(claude->note, "文字会预填在输入框，需要自己按发送；要先登录 claude.ai");
-}
 
 TEST(ExtensionCatalog, DecodeRejectsTheWholeOnlyForTopLevelFaults) {
     for (const std::string& bad :
@@ -101,19 +101,6 @@ TEST(ExtensionCatalog, DecodeDropsBadItemsOneByOne) {
     EXPECT_EQ(
         catalog->items[1],
         (ExtensionPreset{"full", "N full", "s", "https://full.example/?q={text}", "c", "m", "n"}));
-}
-
-TEST(ExtensionCatalog, PresetValidation) {
-    ExtensionPreset p = site("x", "名字", "link", "https://x.com/?q={text}");
-    EXPECT_EQ(p.validationError(), std::nullopt);
-    p.id = " \t\u3000 ";
-    EXPECT_EQ(p.validationError(), "缺少 id");
-    p.id = "x";
-    p.name = "\n\r\n ";
-    EXPECT_EQ(p.validationError(), "缺少名称");
-    p.name = "名字";
-    p.urlTemplate = "javascript://alert({text})";
-    EXPECT_EQ(p.validationError(), "不支持 javascript:// 协议");
 }
 
 TEST(ExtensionCatalog, MergeReplacesInPlaceAndAppendsNewOnes) {
@@ -166,4 +153,84 @@ TEST(ExtensionCatalog, MakeActionGivesAFreshLocalizedAction) {
     EXPECT_EQ(p.makeAction().name, "Bing Search");
     EXPECT_EQ(site("x", "Made Up", "link", "https://x.com/{text}").makeAction().name, "Made Up");
     Localizer::setLanguageOverride("zh-Hans");
+}
+
+TEST_F(ExtensionCatalogStoreTest, GoodDownloadIsCachedAndMerged) {
+    EXPECT_EQ(store().current(), ExtensionCatalog::builtin());
+
+    const auto refreshed = store().refresh();
+    ASSERT_TRUE(refreshed);
+    EXPECT_EQ(refreshed->items.size(), 47u);
+    EXPECT_EQ(refreshed->items[3].name, "必应");
+    EXPECT_EQ(refreshed->updated, "2027-05-01");
+    EXPECT_EQ(cache(), kRemote);  // the bytes as downloaded
+    EXPECT_EQ(store().current(), *refreshed);
+
+    EXPECT_EQ(cacheControl, "no-cache");
+}
+
+TEST_F(ExtensionCatalogStoreTest, BadDownloadsLeaveTheCacheAlone) {
+    ASSERT_TRUE(store().refresh());
+    for (const auto& [replyStatus, replyBody] : std::vector<std::pair<int, std::string>>{
+             {404, kRemote},
+             {200, "<html>oops</html>"},
+             {200, R"({"version": 2, "items": []})"},
+         }) {
+        status = replyStatus;
+        body = replyBody;
+        EXPECT_FALSE(store().refresh()) << replyBody;
+        EXPECT_EQ(cache(), kRemote);
+    }
+
+    // A port nothing listens on.
+    ExtensionCatalogStore offline = store();
+    {
+        test::LocalHttpServer gone;
+        gone.start();
+        offline.remoteURL = gone.url("/extensions.json");
+    }
+    EXPECT_FALSE(offline.refresh());
+    EXPECT_EQ(cache(), kRemote);
+
+    // A cache that does not decode reads as none.
+    ASSERT_TRUE(fileio::writeFileAtomically(store().cacheURL, "{\"version\": 1, \"items\""));
+    EXPECT_EQ(store().current(), ExtensionCatalog::builtin());
+}
+
+TEST_F(ExtensionCatalogStoreTest, LibraryModelPublishesOnlyGoodResults) {
+    test::VirtualClock clock;
+    test::ManualMainQueue queue(clock);
+    ExtensionLibraryModel model(store(), queue);
+    int changes = 0;
+    Connection connection = model.changed.connect([&] { ++changes; });
+    EXPECT_EQ(model.catalog(), ExtensionCatalog::builtin());
+    EXPECT_FALSE(model.refreshing());
+
+    status = 500;
+    model.refresh();
+    model.refresh();  // folded into the running one
+    EXPECT_TRUE(model.refreshing());
+    ASSERT_TRUE(queue.waitForPost(std::chrono::seconds(10)));
+    queue.runReady();
+    EXPECT_FALSE(model.refreshing());
+    EXPECT_FALSE(model.refreshed());
+    EXPECT_EQ(model.catalog(), ExtensionCatalog::builtin());
+    EXPECT_EQ(changes, 2);
+
+    status = 200;
+    model.refresh();
+    ASSERT_TRUE(queue.waitForPost(std::chrono::seconds(10)));
+    queue.runReady();
+    EXPECT_TRUE(model.refreshed());
+    EXPECT_EQ(model.catalog().items.size(), 47u);
+
+    // A page made with a catalog shows it; one that closes before its download ends is not
+    // called back.
+    ExtensionCatalog given;
+    auto page = std::make_unique<ExtensionLibraryModel>(store(), queue, given);
+    EXPECT_EQ(page->catalog(), given);
+    page->refresh();
+    page.reset();
+    ASSERT_TRUE(queue.waitForPost(std::chrono::seconds(10)));
+    queue.runReady();
 }

@@ -7,8 +7,6 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
-#include "BrisendoKit/Support/AppIdentity.h"
-#include "Fakes/InMemorySecretStore.h"
 #include "Fakes/ManualMainQueue.h"
 #include "LocalHttpServer.h"
 
@@ -116,42 +114,4 @@ TEST_F(FlomoClientTest, StalledServerTimesOut) {
     released.notify_all();
     EXPECT_EQ(result.kind, FlomoResult::Kind::failed);
     EXPECT_NE(result.text.find("timed out"), std::string::npos) << result.text;
-}
-
-TEST_F(FlomoClientTest, NoServerIsATransportFailure) {
-    int freePort;
-    {
-        test::LocalHttpServer gone;
-        gone.start();
-        freePort = gone.port();
-    }
-    const FlomoResult result = client("http://127.0.0.1:" + std::to_string(freePort) + "/hook")
-                                   .sendNow("a", std::nullopt, std::nullopt);
-    EXPECT_EQ(result.kind, FlomoResult::Kind::failed);
-    EXPECT_FALSE(result.text.empty());
-}
-
-TEST_F(FlomoClientTest, SendDeliversOnTheMainQueueAndReadsTheStoredAddress) {
-    http.server.Post("/hook", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(R"({"code":0})", "application/json");
-    });
-    http.start();
-    test::InMemorySecretStore secrets;
-    secrets.set(http.url("/hook"), AppIdentity::bundleID, FlomoClient::webhookAccount);
-
-    std::optional<FlomoResult> delivered;
-    FlomoClient(false, queue, FlomoClient::storedWebhook(secrets))
-        .send("a", std::nullopt, std::nullopt, [&](FlomoResult r) { delivered = r; });
-    EXPECT_FALSE(delivered);  // never on the caller's stack
-    ASSERT_TRUE(queue.waitForPost(std::chrono::seconds(10)));
-    queue.runReady();
-    EXPECT_EQ(delivered, FlomoResult::sent());
-
-    delivered.reset();
-    client(std::nullopt, true).send("b", std::nullopt, std::nullopt, [&](FlomoResult r) {
-        delivered = r;
-    });
-    EXPECT_FALSE(delivered);
-    queue.runReady();
-    EXPECT_EQ(delivered, FlomoResult::dryRun("b\n\n#pivorel"));
 }

@@ -36,14 +36,6 @@ std::string repeat(std::string_view unit, int n) {
 }
 
 TEST(ContentProfile, KindsKeepRawNamesOrderAndPriority) {
-    for (K k : allContentKinds) EXPECT_EQ(contentKindFromString(toString(k)), k);
-    EXPECT_EQ(contentKindFromString("URL"), std::nullopt);
-    EXPECT_EQ(contentKindFromString(""), std::nullopt);
-
-    ContentKindSet set{K::longParagraph, K::url, K::english};
-    EXPECT_EQ(std::vector<K>(set.begin(), set.end()),
-              (std::vector<K>{K::url, K::english, K::longParagraph}));
-
     EXPECT_EQ(kinds({K::todoLike, K::dateTime, K::chinese, K::shortPhrase}).primary(), K::todoLike);
     EXPECT_EQ(kinds({K::dateTime, K::longParagraph}).primary(), K::dateTime);
     EXPECT_EQ(kinds({K::english, K::shortPhrase}).primary(), K::shortPhrase);

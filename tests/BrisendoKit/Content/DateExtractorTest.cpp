@@ -6,8 +6,15 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "BrisendoKit/Content/ReminderCreator.h"
+#include "BrisendoKit/Content/ReminderDraft.h"
 #include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Platform/RemindersService.h"
+#include "Fakes/ManualMainQueue.h"
 
 using namespace pivorel;
 
@@ -60,6 +67,59 @@ class DateExtractorTest : public ::testing::Test {
     }
 
     std::unique_ptr<icu::Calendar> cal_ = calendarIn("Asia/Shanghai");
+};
+
+// Wednesday 1 May 2024, 10:00 in Shanghai.
+const TimePoint wednesday = TimePoint(
+    std::chrono::sys_days(std::chrono::year(2024) / std::chrono::May / 1) + std::chrono::hours(2));
+
+// What the fake service was asked, shared with the test after the service is gone.
+struct Journal {
+    int opened = 0;
+    std::vector<std::pair<std::string, NewReminder>> saved;
+};
+
+class FakeReminders final : public RemindersService {
+  public:
+    explicit FakeReminders(std::shared_ptr<Journal> journal) : journal_(std::move(journal)) {}
+
+    Result<bool, ReminderError> access = true;
+    std::optional<std::string> list = std::string("Inbox");
+    std::optional<ReminderError> saveError;
+
+    Result<bool, ReminderError> requestAccess() override { return access; }
+    std::optional<std::string> defaultList() override { return list; }
+    Result<Done, ReminderError> save(const std::string& into, const NewReminder& r) override {
+        if (saveError) return fail(*saveError);
+        journal_->saved.emplace_back(into, r);
+        return Done{};
+    }
+
+  private:
+    std::shared_ptr<Journal> journal_;
+};
+
+class RemindersTest : public ::testing::Test {
+  protected:
+    ReminderDraft draft(std::string_view text, std::optional<std::string_view> app = std::nullopt,
+                        std::optional<std::string_view> url = std::nullopt) const {
+        return ReminderDraftBuilder::make(text, app, url, wednesday, *calendar_);
+    }
+
+    // A creator whose every opened service is set up by `configure`.
+    ReminderCreator creator(std::function<void(FakeReminders&)> configure = {}) {
+        return ReminderCreator(queue_, [this, configure] {
+            ++journal_->opened;
+            auto service = std::make_unique<FakeReminders>(journal_);
+            if (configure) configure(*service);
+            return service;
+        });
+    }
+
+    std::unique_ptr<icu::Calendar> calendar_ = calendarIn("Asia/Shanghai");
+    std::shared_ptr<Journal> journal_ = std::make_shared<Journal>();
+    test::VirtualClock clock_;
+    test::ManualMainQueue queue_{clock_};
 };
 
 }  // namespace
@@ -162,25 +222,6 @@ TEST_F(DateExtractorTest, ClockChangesInTheUsersZone) {
     EXPECT_EQ(show(DateExtractor::extract("今天", instant, *ny)), "2024-04-30");
 }
 
-TEST_F(DateExtractorTest, ResultCarriesAMondayFirstCopyOfTheCalendar) {
-    cal_->setFirstDayOfWeek(UCAL_SUNDAY);
-    const auto result = DateExtractor::extract("明天下午3点", at(*cal_, 2024, 5, 1, 10, 0), *cal_);
-    ASSERT_TRUE(result && result->calendar);
-    EXPECT_EQ(result->calendar->getFirstDayOfWeek(), UCAL_MONDAY);
-    EXPECT_EQ(cal_->getFirstDayOfWeek(), UCAL_SUNDAY);
-    icu::UnicodeString zone;
-    EXPECT_EQ(result->calendar->getTimeZone().getID(zone), icu::UnicodeString(u"Asia/Shanghai"));
-    // The instant it names is 07:00 UTC.
-    EXPECT_EQ(result->instant(),
-              TimePoint(std::chrono::sys_days(std::chrono::year(2024) / std::chrono::May / 2) +
-                        std::chrono::hours(7)));
-    // Equal components with an equivalent calendar are equal.
-    auto same = DateExtractor::extract("5月2日15:00", at(*cal_, 2024, 5, 1, 10, 0), *cal_);
-    EXPECT_EQ(result, same);
-    same->minute = 1;
-    EXPECT_NE(result, same);
-}
-
 TEST_F(DateExtractorTest, DescribeUsesTheInterfaceLanguage) {
     const auto previous = Localizer::languageOverride();
     DateComponents c;
@@ -203,4 +244,73 @@ TEST_F(DateExtractorTest, DescribeUsesTheInterfaceLanguage) {
     c.month = 2'000'000'000;
     EXPECT_EQ(DateExtractor::describe(c), " 09:00");
     Localizer::setLanguageOverride(previous);
+}
+
+TEST_F(RemindersTest, DraftTitleNotesAndDueDate) {
+    const ReminderDraft d = draft("  明天下午3点开会\n");
+    EXPECT_EQ(d.title, "明天下午3点开会");
+    EXPECT_EQ(d.notes, std::nullopt);
+    ASSERT_TRUE(d.due);
+    EXPECT_EQ(
+        (std::vector<int>{d.due->year, d.due->month, d.due->day, *d.due->hour, *d.due->minute}),
+        (std::vector<int>{2024, 5, 2, 15, 0}));
+    EXPECT_FALSE(draft("下周五交报告").due->hour);
+    EXPECT_FALSE(draft("买牛奶").due);
+
+    // The notes hold what the title cut, then the source.
+    EXPECT_EQ(draft("买牛奶\n记得低脂").title, "买牛奶");
+    EXPECT_EQ(draft("买牛奶\n记得低脂").notes, "买牛奶\n记得低脂");
+    const ReminderDraft fromPage = draft("读完这篇", "Firefox", "https://example.com/a");
+    EXPECT_EQ(fromPage.title, "读完这篇");
+    EXPECT_EQ(fromPage.notes, "https://example.com/a · 来自 Firefox");
+    EXPECT_EQ(draft("a\n b", "Firefox", std::nullopt).notes, "a\n b\n\n来自 Firefox");
+    const std::string longLine(250, 'x');
+    EXPECT_EQ(draft(longLine).title, std::string(200, 'x'));
+    EXPECT_EQ(draft(longLine).notes, longLine);
+    EXPECT_EQ(draft("a   b").notes, "a   b");  // the title collapsed the run
+    EXPECT_EQ(draft("\xff").title, "\xEF\xBF\xBD");
+}
+
+TEST_F(RemindersTest, SavesIntoTheDefaultListWithAnAlarmOnlyForATime) {
+    ASSERT_TRUE(creator().addNow(draft("明天下午3点开会")).ok());
+    ASSERT_TRUE(creator().addNow(draft("下周五")).ok());
+    ASSERT_TRUE(creator().addNow(draft("买牛奶")).ok());
+    ASSERT_EQ(journal_->saved.size(), 3u);
+    EXPECT_EQ(journal_->saved[0].first, "Inbox");
+    EXPECT_EQ(journal_->saved[0].second.title, "明天下午3点开会");
+    // 15:00 in Shanghai is 07:00 UTC.
+    EXPECT_EQ(journal_->saved[0].second.alarm,
+              TimePoint(std::chrono::sys_days(std::chrono::year(2024) / std::chrono::May / 2) +
+                        std::chrono::hours(7)));
+    EXPECT_TRUE(journal_->saved[1].second.due);
+    EXPECT_FALSE(journal_->saved[1].second.alarm);
+    EXPECT_FALSE(journal_->saved[2].second.due || journal_->saved[2].second.alarm);
+    EXPECT_EQ(journal_->opened, 3);  // a fresh service for every reminder
+}
+
+TEST_F(RemindersTest, FailuresSaveNothingAndSayWhy) {
+    const auto denied = creator([](FakeReminders& s) { s.access = false; }).addNow(draft("a"));
+    ASSERT_FALSE(denied.ok());
+    EXPECT_EQ(denied.error(), ReminderError::denied());
+
+    const auto noList = creator([](FakeReminders& s) { s.list.reset(); }).addNow(draft("a"));
+    ASSERT_FALSE(noList.ok());
+    EXPECT_EQ(noList.error().description(), "找不到默认的提醒事项列表");
+
+    // The service's own errors pass through unchanged.
+    const auto askFailed = creator([](FakeReminders& s) {
+                               s.access = fail(ReminderError::service("bus gone"));
+                           }).addNow(draft("a"));
+    ASSERT_FALSE(askFailed.ok());
+    EXPECT_EQ(askFailed.error().description(), "bus gone");
+    const auto saveFailed = creator([](FakeReminders& s) {
+                                s.saveError = ReminderError::service("disk full");
+                            }).addNow(draft("a"));
+    ASSERT_FALSE(saveFailed.ok());
+    EXPECT_EQ(saveFailed.error(), ReminderError::service("disk full"));
+    EXPECT_TRUE(journal_->saved.empty());
+
+    // Not even a service to open.
+    const ReminderCreator none(queue_, [] { return std::unique_ptr<RemindersService>(); });
+    EXPECT_FALSE(none.addNow(draft("a")).ok());
 }

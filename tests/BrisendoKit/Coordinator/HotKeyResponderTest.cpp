@@ -2,23 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
-#include <vector>
-
-#include "BrisendoKit/Actions/ActionConfigStore.h"
-#include "BrisendoKit/BarPanel/BarController.h"
-#include "BrisendoKit/BarPanel/PanelController.h"
-#include "BrisendoKit/Coordinator/AppController.h"
-#include "BrisendoKit/Coordinator/SelectionWatcher.h"
-#include "BrisendoKit/Selection/SelectionReader.h"
-#include "BrisendoKit/Storage/BarSettings.h"
-#include "BrisendoKit/Storage/Store.h"
-#include "BrisendoKit/Support/Log.h"
-#include "BrisendoKit/Support/UserDefaults.h"
-#include "Fakes/FakeDesktop.h"
-#include "Fakes/ManualMainQueue.h"
-#include "TempDir.h"
+#include "BrisendoKit/Coordinator/Harness.h"
 
 using namespace pivorel;
 using namespace pivorel::test;
@@ -31,28 +15,8 @@ struct Registration {
     std::function<void()> pressed;
 };
 
-// The coordinator and the watcher over fake desktop ports, with the hot key's registrations
-// recorded instead of grabbed.
-struct Rig {
-    TempDir dir;
-    VirtualClock clock;
-    ManualMainQueue queue{clock};
-    std::unique_ptr<Store> store = Store::open(dir.path() / "history.sqlite").value();
-    BarSettings settings{std::make_shared<UserDefaults>(dir.path() / "defaults.json")};
-    FakeWorkspace workspace;
-    FakeInputMonitor input;
-    FakeAccessibility accessibility;
-    FakePasteboard pasteboard;
-    FakeBarWindow barWindow;
-    FakePanelWindow panelWindow;
-    BarController bar{barWindow, workspace};
-    PanelController panel{panelWindow, workspace, input, queue};
-    AppController controller{
-        *store, ActionConfigStore{dir.path() / "actions.json"}, bar, panel, workspace, clock};
-    SelectionReader reader{accessibility, workspace, pasteboard, [] {}};
-    SelectionWatcher watcher{controller, *store, settings,
-                             reader,     input,  workspace,
-                             queue,      clock,  [](std::function<void()> work) { work(); }};
+// The harness with the hot key's registrations recorded instead of grabbed.
+struct Rig : Harness {
     std::vector<Registration> registrations;
     bool grabSucceeds = true;
     std::unique_ptr<HotKeyResponder> responder = std::make_unique<HotKeyResponder>(
@@ -138,10 +102,16 @@ TEST(HotKeyResponder, SelectedTextOpensThePanelAtThePointerAsAHotKeyRecord) {
 TEST(HotKeyResponder, NothingReadableShowsWhyForFourAndAHalfSeconds) {
     Rig rig;
     rig.workspace.setFront("org.gnome.Terminal");
+    // A drag whose reads find nothing: the press is also the bar's miss.
+    rig.drag();
+    rig.queue.advance(1.0);
+    EXPECT_FALSE(rig.bar.isVisible());
     rig.responder->pressed();
 
     ASSERT_TRUE(rig.panel.isVisible());
     EXPECT_EQ(rig.panelMode(), PanelMode::notice(noSelectionNotice));
+    EXPECT_EQ(rig.rows("SELECT event, app FROM bar_log"),
+              (std::vector<std::vector<std::string>>{{"miss", "org.gnome.Terminal"}}));
     EXPECT_TRUE(rig.panel.model()->rows().empty());
     EXPECT_FALSE(rig.controller.currentRecordID());
 
@@ -152,7 +122,6 @@ TEST(HotKeyResponder, NothingReadableShowsWhyForFourAndAHalfSeconds) {
     EXPECT_EQ(rig.panel.lastCloseReason(), "notice-timeout");
 
     // Without the permission the notice says what is missing, and the log says so too.
-    LogCapture log;
     rig.accessibility.trusted = false;
     rig.accessibility.systemText = "readable, but not allowed";
     rig.responder->pressed();
@@ -160,28 +129,5 @@ TEST(HotKeyResponder, NothingReadableShowsWhyForFourAndAHalfSeconds) {
     EXPECT_EQ(rig.panelMode(),
               PanelMode::notice("需要先授予辅助功能权限：系统设置 → 隐私与安全性 → 辅助功能 → "
                                 "打开 Pivorel，然后再按一次快捷键。"));
-    EXPECT_TRUE(log.contains("辅助功能未授权"));
-}
-
-TEST(HotKeyResponder, APressAfterAGestureWithoutABarIsLoggedAsAMiss) {
-    Rig rig;
-    rig.workspace.setFront("org.gnome.Terminal");
-    const auto event = [&](std::uint32_t type, Point at) {
-        rig.watcher.handle(GestureEvent(type, 1, 0, 0, at));
-    };
-    event(GestureEvent::leftMouseDownType, {100, 100});
-    event(GestureEvent::leftMouseDraggedType, {300, 100});
-    event(GestureEvent::leftMouseUpType, {300, 100});
-    // Both reads find nothing: the terminal does not expose its selection.
-    rig.queue.advance(0.1);
-    rig.queue.advance(0.3);
-    EXPECT_FALSE(rig.bar.isVisible());
-
-    rig.clock.set(rig.clock.now() + std::chrono::seconds(1));
-    rig.responder->pressed();
-    const auto summary = rig.store->barSummary();
-    ASSERT_TRUE(summary);
-    ASSERT_EQ(summary->size(), 1u);
-    EXPECT_EQ(summary->front().app, "org.gnome.Terminal");
-    EXPECT_EQ(summary->front().misses, 1);
+    EXPECT_TRUE(rig.log.contains("辅助功能未授权"));
 }

@@ -63,7 +63,6 @@ TEST(AskModel, StreamsAnAnswerCarriesTheHistoryIntoFollowUpsAndArchivesTheTransc
     model.start();
     EXPECT_TRUE(model.isStreaming());
     ASSERT_EQ(model.turns().size(), 1u);
-    EXPECT_EQ(model.turns()[0].role, "assistant");
     chat->piece("Hel");
     chat->piece("lo");
     EXPECT_EQ(model.lastAnswer(), "Hello");  // while still streaming

@@ -20,9 +20,8 @@
 namespace pivorel::test {
 
 // A chat-completions endpoint on 127.0.0.1 that answers as real services do: chunked
-// transfer, pauses between events, CR LF line ends, keep-alive comments, a role-only first
-// chunk, a usage chunk with empty choices and "[DONE]". Each request takes the next
-// scripted reply; with none left, the last one repeats.
+// transfer, pauses between events, CR LF line ends, a role-only first chunk and "[DONE]". Each
+// request takes the next scripted reply; with none left, the last one repeats.
 class ChatServer {
   public:
     struct Step {
@@ -38,10 +37,8 @@ class ChatServer {
         bool stall = false;           // after the steps, send nothing until the test ends
     };
     struct Received {
-        std::string method;
         std::string path;
         std::string authorization;
-        std::string contentType;
         std::string body;
     };
 
@@ -76,21 +73,13 @@ class ChatServer {
         return event({{"id", "chatcmpl-1"},
                       {"choices", {{{"index", 0}, {"delta", {{"role", "assistant"}}}}}}});
     }
-    static std::string usage() {
-        return event({{"id", "chatcmpl-1"},
-                      {"choices", nlohmann::json::array()},
-                      {"usage", {{"prompt_tokens", 9}, {"completion_tokens", 3}}}});
-    }
-    static std::string keepAlive() { return ": keep-alive\r\n\r\n"; }
     static std::string done() { return "data: [DONE]\r\n\r\n"; }
 
     // A whole answer as a service streams it, one piece per chunk.
     static Reply answer(const std::vector<std::string>& pieces, int pauseMs = 2) {
         Reply r;
         r.steps.push_back({0, role()});
-        r.steps.push_back({pauseMs, keepAlive()});
         for (const auto& piece : pieces) r.steps.push_back({pauseMs, delta(piece)});
-        r.steps.push_back({pauseMs, usage()});
         r.steps.push_back({0, done()});
         return r;
     }
@@ -108,8 +97,7 @@ class ChatServer {
         Reply r;
         {
             std::lock_guard lock(mutex_);
-            received_.push_back({req.method, req.path, req.get_header_value("Authorization"),
-                                 req.get_header_value("Content-Type"), req.body});
+            received_.push_back({req.path, req.get_header_value("Authorization"), req.body});
             if (!replies_.empty()) {
                 last_ = replies_.front();
                 replies_.pop_front();

@@ -3,9 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "BrisendoKit/LanguageModel/ChatServer.h"
+#include "BrisendoKit/LanguageModel/LLMError.h"
+#include "BrisendoKit/LanguageModel/Prompts.h"
+#include "BrisendoKit/LanguageModel/SSE.h"
+#include "BrisendoKit/LanguageModel/SSELineReader.h"
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 #include "Fakes/ManualMainQueue.h"
+#include "TempDir.h"
 
 using namespace pivorel;
 using nlohmann::json;
@@ -34,6 +44,21 @@ class LLMClientTest : public ::testing::Test {
     ChatServer server;
 };
 
+std::string choice(const std::string& deltaJson) {
+    return R"(data: {"choices":[{"index":0,"delta":)" + deltaJson + "}]}";
+}
+
+std::vector<std::string> splitAll(SSELineReader& reader, const std::vector<std::string>& parts) {
+    std::vector<std::string> lines;
+    auto collect = [&](std::string_view line) {
+        lines.emplace_back(line);
+        return true;
+    };
+    for (const auto& part : parts) reader.feed(part, collect);
+    reader.finish(collect);
+    return lines;
+}
+
 }  // namespace
 
 TEST(LLMClientRequest, IsThePostTheServiceExpectsAndNeedsAnHttpAddress) {
@@ -52,9 +77,6 @@ TEST(LLMClientRequest, IsThePostTheServiceExpectsAndNeedsAnHttpAddress) {
               R"({"model":"deepseek-chat","stream":true,"messages":[{"role":"system",)"
               R"("content":"be brief"},{"role":"user","content":"serendipity"}]})");
 
-    // The path is appended as plain text.
-    LLMClient slash("http://127.0.0.1:9/v1/", "m", queue, {});
-    EXPECT_EQ(slash.makeRequest({}, "k")->url, "http://127.0.0.1:9/v1//chat/completions");
     // Text that is not UTF-8 still makes a body.
     const auto odd = c.makeRequest({{"user", "a\xFF"}}, "k");
     ASSERT_TRUE(odd);
@@ -68,17 +90,13 @@ TEST(LLMClientRequest, IsThePostTheServiceExpectsAndNeedsAnHttpAddress) {
     }
 }
 
-TEST_F(LLMClientTest, StreamsPiecesAsTheServiceWritesThem) {
+TEST_F(LLMClientTest, StreamsPiecesStopsAtTheEndMarkerAndJoinsLinesCutAnywhere) {
     server.reply(ChatServer::answer({"Seren", "dipity ", "是", "意外之喜。"}));
-    const auto got = run(client());
-    EXPECT_EQ(got.pieces, (std::vector<std::string>{"Seren", "dipity ", "是", "意外之喜。"}));
-    EXPECT_EQ(got.error, std::nullopt);
-    ASSERT_EQ(server.requests().size(), 1u);
-    EXPECT_EQ(server.requests()[0].path, "/v1/chat/completions");
-    EXPECT_EQ(json::parse(server.requests()[0].body)["messages"][1]["content"], "serendipity");
-}
+    const auto whole = run(client());
+    EXPECT_EQ(whole.pieces, (std::vector<std::string>{"Seren", "dipity ", "是", "意外之喜。"}));
+    EXPECT_EQ(whole.error, std::nullopt);
+    EXPECT_EQ(server.requests().at(0).path, "/v1/chat/completions");
 
-TEST_F(LLMClientTest, StopsAtTheEndMarkerAndJoinsLinesCutAnywhere) {
     ChatServer::Reply r;
     for (const auto* p : {"one", "two", "three"}) r.steps.push_back({1, ChatServer::delta(p)});
     r.steps.push_back({1, "data: [DONE]\n\n" + ChatServer::delta("after")});
@@ -169,10 +187,6 @@ TEST_F(LLMClientTest, TransportFailuresEndTheStream) {
     ASSERT_TRUE(got.llmError());
     EXPECT_EQ(got.llmError()->kind(), LLMError::Kind::transport);
     EXPECT_NE(got.llmError()->description().find("网络出错："), std::string::npos);
-
-    // A base address that cannot work ends the stream, it does not throw.
-    LLMClient broken("::not a url::", "m", queue, [] { return std::string("k"); });
-    EXPECT_EQ(run(broken).llmError(), LLMError::invalidURL("::not a url::"));
 }
 
 TEST_F(LLMClientTest, CancelStopsASilentTransferAndCallsNothing) {
@@ -200,4 +214,147 @@ TEST_F(LLMClientTest, CancelStopsASilentTransferAndCallsNothing) {
     queue.runReady();
     EXPECT_TRUE(none.pieces.empty());
     EXPECT_FALSE(none.finished);
+}
+
+TEST(SSE, ReadsDeltasAndTheEndMarker) {
+    EXPECT_EQ(SSE::parse("data:[DONE]"), SSEEvent::done());
+    EXPECT_EQ(SSE::parse("data: \t[DONE] \t"), SSEEvent::done());
+    EXPECT_EQ(SSE::parse(choice(R"({"content":"Hi"})")), SSEEvent::delta("Hi"));
+    EXPECT_EQ(SSE::parse(R"(data:{"choices":[{"delta":{"content":"Hi"}}]})"),
+              SSEEvent::delta("Hi"));
+    // Only the first choice counts.
+    EXPECT_EQ(SSE::parse(R"(data: {"choices":[{"delta":{"content":"A"}},)"
+                         R"({"delta":{"content":"B"}}]})"),
+              SSEEvent::delta("A"));
+    // Text inside the piece is kept as sent, spaces included.
+    EXPECT_EQ(SSE::parse(choice(R"({"content":"  a\nb "})")), SSEEvent::delta("  a\nb "));
+}
+
+TEST(SSE, IgnoresEverythingElse) {
+    const std::vector<std::string> lines = {
+        "",
+        ": keep-alive",
+        "DATA: [DONE]",
+        "data:",
+        "data: [DONE]x",
+        "data: not json",
+        choice(R"({"content":""})"),
+        choice(R"({"role":"assistant"})"),
+        choice(R"({"content":42})"),
+        choice(R"("Hi")"),
+        R"(data: {"choices":[]})",
+        R"(data: {"choices":{"0":{"delta":{"content":"Hi"}}}})",
+        R"(data: {"choices":["Hi"]})",
+        R"(data: {"choices":[null,{"delta":{"content":"Hi"}}]})",
+        R"(data: [{"choices":[{"delta":{"content":"Hi"}}]}])",
+        R"(data: {"error":{"message":"bad"}})",
+    };
+    for (const auto& line : lines) EXPECT_EQ(SSE::parse(line), SSEEvent::ignore()) << line;
+}
+
+TEST(SSE, RepairsIllFormedUtf8InAPiece) {
+    const std::string line = choice("{\"content\":\"a\xC3\x28z\"}");
+    const auto event = SSE::parse(line);
+    ASSERT_EQ(event.kind, SSEEvent::Kind::delta);
+    EXPECT_EQ(event.text, "a\xEF\xBF\xBD(z");
+    // Escaped characters come back as UTF-8.
+    EXPECT_EQ(SSE::parse(choice(R"({"content":"\u4f60\ud83d\ude00"})")), SSEEvent::delta("你😀"));
+}
+
+TEST(SSELineReader, JoinsLinesAcrossReadsWhereverTheyAreCut) {
+    const std::string body = "data: a\r\n\r\n: ka\ndata: b\rdata: c\r\n\ntail";
+    const std::vector<std::string> expected = {"data: a", "", ": ka", "data: b",
+                                               "data: c", "", "tail"};
+    SSELineReader whole;
+    EXPECT_EQ(splitAll(whole, {body}), expected);
+    for (std::size_t cut = 1; cut < body.size(); ++cut) {
+        SSELineReader reader;
+        EXPECT_EQ(splitAll(reader, {body.substr(0, cut), body.substr(cut)}), expected) << cut;
+    }
+    std::vector<std::string> bytes;
+    for (char c : body) bytes.emplace_back(1, c);
+    SSELineReader byByte;
+    EXPECT_EQ(splitAll(byByte, bytes), expected);
+}
+
+TEST(SSELineReader, DropsAnOverlongLineWithoutKeepingIt) {
+    SSELineReader reader(16);
+    std::vector<std::string> lines;
+    auto collect = [&](std::string_view line) {
+        lines.emplace_back(line);
+        return true;
+    };
+    reader.feed("short\nthis line is far too long", collect);
+    EXPECT_EQ(reader.buffered(), 0u);
+    reader.feed(std::string(1000, 'x'), collect);
+    EXPECT_EQ(reader.buffered(), 0u);
+    reader.feed("xx\r\nnext\n", collect);
+    reader.feed(std::string(40, 'y') + "\nlast", collect);  // too long within one read
+    reader.finish(collect);
+    EXPECT_EQ(lines, (std::vector<std::string>{"short", "next", "last"}));
+    EXPECT_EQ(reader.droppedLines(), 2u);
+}
+
+TEST(LLMError, ReadsTheServersMessageFromAFailedResponse) {
+    const auto unauthorized =
+        LLMError::fromResponse(401, R"({"error":{"message":"Invalid key","type":"auth"}})");
+    EXPECT_EQ(unauthorized, LLMError::http(401, "Invalid key"));
+    EXPECT_EQ(unauthorized.description(), "模型接口返回 401：Invalid key");
+
+    // Characters, not bytes: 200 Chinese characters keep 160.
+    std::string chinese;
+    for (int i = 0; i < 200; ++i) chinese += "错";
+    EXPECT_EQ(LLMError::fromResponse(502, chinese).message().size(), 160u * 3);
+
+    EXPECT_EQ(LLMError::fromResponse(402, R"({"error":{"code":"insufficient_user_quota"}})"),
+              LLMError::quota());
+    EXPECT_EQ(LLMError::fromResponse(500, "... insufficient_user_quota ..."), LLMError::quota());
+
+    // Any other shape falls back to the whole text.
+    EXPECT_EQ(LLMError::fromResponse(400, R"({"error":"bad"})").message(), R"({"error":"bad"})");
+    // A body in another encoding is shown repaired rather than dropped.
+    EXPECT_EQ(LLMError::fromResponse(500, "\xB4\xED\xCE\xF3").message(),
+              "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(Prompts, AskNamesTheInterfaceLanguageAndTranslationGoesToTheOtherLanguage) {
+    test::TempDir dir;
+    auto defaults = std::make_shared<UserDefaults>(dir.path() / "d.json");
+    Localizer::setPreferenceDefaults(defaults);
+    const char* saved = std::getenv("LANGUAGE");
+    const std::string savedLanguage = saved ? saved : "";
+
+    Localizer::setLanguageOverride("de");
+    EXPECT_NE(Prompts::ask().find("用德语回答"), std::string::npos) << Prompts::ask();
+    Localizer::setLanguageOverride(std::nullopt);
+    defaults->set("uiLanguage", "system");
+    setenv("LANGUAGE", "fr_FR", 1);
+    EXPECT_EQ(Prompts::answerLanguage(), "法语");
+    defaults->set("uiLanguage", "ko");
+    EXPECT_EQ(Prompts::answerLanguage(), "韩语");
+    EXPECT_EQ(Prompts::answerLanguage("zh-Hant"), "繁体中文");
+    EXPECT_EQ(Prompts::answerLanguage("pt-BR"), "英文");
+
+    Localizer::setPreferenceDefaults(nullptr);
+    Localizer::setLanguageOverride("zh-Hans");
+    if (saved) {
+        setenv("LANGUAGE", savedLanguage.c_str(), 1);
+    } else {
+        unsetenv("LANGUAGE");
+    }
+
+    EXPECT_EQ(
+        Prompts::askMessages("serendipity", "Safari"),
+        (std::vector<ChatMessage>{{"system", Prompts::ask()},
+                                  {"user", "选中的文字：\nserendipity\n\n（来自：Safari）"}}));
+    EXPECT_EQ(Prompts::askMessages("x", std::nullopt)[1].content, "选中的文字：\nx");
+
+    const std::string toEnglish = Prompts::translateSystem("今天天气很好");
+    const std::string toChinese = Prompts::translateSystem("The weather is nice");
+    EXPECT_NE(toEnglish.find("英文"), std::string::npos);
+    EXPECT_NE(toChinese.find("简体中文"), std::string::npos);
+    EXPECT_EQ(Prompts::translateSystem("用 Docker 部署 the service"), toChinese);
+    EXPECT_EQ(Prompts::translateSystem("12345"), toChinese);
+    EXPECT_EQ(Prompts::translateMessages("你好"),
+              (std::vector<ChatMessage>{{"system", toEnglish}, {"user", "你好"}}));
 }

@@ -7,12 +7,11 @@
 #include "BrisendoKit/LanguageModel/ChatServer.h"
 #include "BrisendoKit/LanguageModel/LLMClient.h"
 #include "BrisendoKit/LanguageModel/ModelTranslationChannel.h"
-#include "BrisendoKit/LanguageModel/PackStatusMonitor.h"
 #include "BrisendoKit/LanguageModel/Prompts.h"
 #include "BrisendoKit/LanguageModel/RoutedTranslator.h"
 #include "BrisendoKit/LanguageModel/SystemTranslationChannel.h"
 #include "BrisendoKit/LanguageModel/TranslateEngine.h"
-#include "BrisendoKit/Platform/NoOnDeviceTranslator.h"
+#include "BrisendoKit/Platform/OnDeviceTranslator.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Fakes/ManualMainQueue.h"
 #include "TempDir.h"
@@ -82,42 +81,6 @@ class Routing : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST_F(Routing, OrderFollowsTheEngineAndTheKey) {
-    auto system =
-        std::make_shared<SystemTranslationChannel>(queue, std::make_shared<NoOnDeviceTranslator>());
-    auto model = std::make_shared<ModelTranslationChannel>(nullptr, [] { return true; });
-    auto ids = [](const RoutedTranslator::Channels& channels) {
-        std::vector<std::string> out;
-        for (const auto& c : channels) out.push_back(c->id());
-        return out;
-    };
-    using Ids = std::vector<std::string>;
-    EXPECT_EQ(ids(RoutedTranslator::order(TranslateEngine::automatic, system, model, true)),
-              (Ids{"model", "system"}));
-    EXPECT_EQ(ids(RoutedTranslator::order(TranslateEngine::automatic, system, model, false)),
-              (Ids{"system", "model"}));
-    EXPECT_EQ(ids(RoutedTranslator::order(TranslateEngine::system, system, model, true)),
-              (Ids{"system"}));
-    EXPECT_EQ(ids(RoutedTranslator::order(TranslateEngine::model, system, model, false)),
-              (Ids{"model"}));
-    // This platform has no offline packs.
-    EXPECT_FALSE(system->canHandle("Hello, how are you today?"));
-}
-
-TEST(TranslationPlan, FollowsTheRecognisedLanguage) {
-    using Plan = SystemTranslationChannel::Plan;
-    EXPECT_EQ(SystemTranslationChannel::plan("こんにちは、元気ですか"), (Plan{"ja", "zh-Hans"}));
-    EXPECT_EQ(SystemTranslationChannel::plan("The quick brown fox jumps over the lazy dog"),
-              (Plan{"en", "zh-Hans"}));
-    const auto chinese = SystemTranslationChannel::plan("这是一个用来测试的中文句子");
-    ASSERT_TRUE(chinese);
-    EXPECT_EQ(chinese->source.substr(0, 2), "zh");
-    EXPECT_EQ(chinese->target, "en");
-    EXPECT_EQ(SystemTranslationChannel::plan("12345 !! 3.14"), std::nullopt);
-    EXPECT_EQ(SystemTranslationChannel::plan(""), std::nullopt);
-    EXPECT_EQ(SystemTranslationChannel::plan("\xFF\xFE\x80"), std::nullopt);
-}
 
 TEST_F(Routing, AutomaticWithAKeyFallsBackToTheDeviceWhenTheModelFailsFirst) {
     server.reply(ChatServer::answer({"你好，", "世界"}));
@@ -210,70 +173,19 @@ TEST(TranslateEngine, ReadsTheStoredChoiceAndDescribesIt) {
     test::TempDir dir;
     UserDefaults defaults(dir.path() / "d.json");
     EXPECT_EQ(currentTranslateEngine(defaults), TranslateEngine::automatic);
-    for (const auto& [raw, engine] : std::vector<std::pair<std::string, TranslateEngine>>{
-             {"system", TranslateEngine::system},
-             {"model", TranslateEngine::model},
-             {"deepl", TranslateEngine::automatic}}) {
-        defaults.set(translateEngineDefaultsKey, raw);
-        EXPECT_EQ(currentTranslateEngine(defaults), engine) << raw;
+    defaults.set(translateEngineDefaultsKey, "model");
+    EXPECT_EQ(currentTranslateEngine(defaults), TranslateEngine::model);
+    for (const nlohmann::json& unknown : {nlohmann::json("deepl"), nlohmann::json(3)}) {
+        defaults.set(translateEngineDefaultsKey, unknown);
+        EXPECT_EQ(currentTranslateEngine(defaults), TranslateEngine::automatic) << unknown;
     }
-    defaults.set(translateEngineDefaultsKey, 3);
-    EXPECT_EQ(currentTranslateEngine(defaults), TranslateEngine::automatic);
 
     using S = TranslateEngineStatus;
     EXPECT_EQ(
         translateEngineStatus(TranslateEngine::model, true, std::nullopt, "  deepseek-chat\n"),
         (S{"现在用你的模型翻译（deepseek-chat）", true}));
-    EXPECT_EQ(translateEngineStatus(TranslateEngine::automatic, true, false, "m"),
-              (S{"现在用你的模型翻译（m）", true}));
-    EXPECT_EQ(translateEngineStatus(TranslateEngine::model, false, true, "m"),
-              (S{"还没填 API Key，翻译不会成功：请在下面填写", false}));
+    EXPECT_EQ(translateEngineStatus(TranslateEngine::model, false, true, "m").ok, false);
     EXPECT_EQ(translateEngineStatus(TranslateEngine::automatic, false, std::nullopt, "m"),
               (S{"正在检查语言包…", true}));
-    EXPECT_EQ(translateEngineStatus(TranslateEngine::system, true, true, "m"),
-              (S{"现在用系统翻译（本机离线，语言包已就绪）", true}));
-    EXPECT_EQ(translateEngineStatus(TranslateEngine::system, true, false, "m"),
-              (S{"语言包还没装，翻译不会成功：请先下载，或填入自己的模型", false}));
-}
-
-TEST(PackStatusMonitor, ChecksOnlyWhileActiveOnceTheStateIsKnown) {
-    test::VirtualClock clock;
-    test::ManualMainQueue queue(clock);
-    bool active = false;
-    bool installed = false;
-    int checks = 0;
-    auto monitor = std::make_unique<PackStatusMonitor>(
-        queue, std::nullopt, 2.0, [&] { return active; },
-        [&] {
-            ++checks;
-            return installed;
-        });
-    std::vector<std::optional<bool>> seen;
-    auto connection =
-        monitor->readyChanged.connect([&](std::optional<bool> r) { seen.push_back(r); });
-
-    monitor->start();
-    monitor->start();      // already running
-    EXPECT_EQ(checks, 1);  // unknown: checked even in the background
-    EXPECT_EQ(monitor->ready(), false);
-    queue.advance(10);
-    EXPECT_EQ(checks, 1);  // in the background and known: no checks
-
-    installed = true;
-    active = true;
-    queue.advance(2.0);
-    EXPECT_EQ(checks, 2);
-    EXPECT_EQ(monitor->ready(), true);
-    queue.advance(4.0);
-    EXPECT_EQ(checks, 4);
-    EXPECT_EQ(seen, (std::vector<std::optional<bool>>{false, true}));  // only changes
-
-    monitor->stop();
-    queue.advance(10);
-    EXPECT_EQ(checks, 4);
-    monitor->start();
-    EXPECT_EQ(checks, 5);
-    monitor.reset();  // its pending timer must find it gone
-    queue.advance(10);
-    EXPECT_EQ(checks, 5);
+    EXPECT_EQ(translateEngineStatus(TranslateEngine::system, true, false, "m").ok, false);
 }

@@ -209,15 +209,6 @@ TEST_F(SelectionDetectorTest, SameTextIsShownOnceAndStateSurvivesNewSettings) {
     EXPECT_TRUE(drag().empty());
 }
 
-TEST(SelectionDetector, HideReasonStrings) {
-    for (int i = 0; i < 6; ++i) {
-        const auto r = static_cast<D::HideReason>(i);
-        EXPECT_EQ(hideReasonFromString(toString(r)), r);
-    }
-    EXPECT_EQ(toString(D::HideReason::appSwitch), "appSwitch");
-    EXPECT_EQ(hideReasonFromString("Esc"), std::nullopt);
-}
-
 TEST(GestureEvent, KeepsOnlyWhatEachTypeCarriesAndMapsToDetectorEvents) {
     const Point p{3, -4};
     const GestureEvent key(10, 2, 0x20000 | 0x100, 53, p);

@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <fstream>
+#include <set>
 
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Platform/KeyCodes.h"
 #include "BrisendoKit/Selection/SelectionDetector.h"
+#include "BrisendoKit/Storage/HotKeySpec.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "TempDir.h"
 
@@ -22,12 +26,10 @@ struct Fixture {
 
 TEST(BarSettings, MissingOrHandEditedValuesOfTheWrongTypeReadAsDefaults) {
     Fixture f;
-    const auto excluded = f.settings.excluded();
-    EXPECT_NE(std::find(excluded.begin(), excluded.end(), "org.keepassxc.KeePassXC"),
-              excluded.end());
     const auto config = SelectionDetector::Config::from(f.settings);
     EXPECT_TRUE(config.enabled);
-    EXPECT_EQ(config.excluded, std::set<std::string>(excluded.begin(), excluded.end()));
+    EXPECT_EQ(config.excluded, std::set<std::string>(BarSettings::defaultExcluded().begin(),
+                                                     BarSettings::defaultExcluded().end()));
     EXPECT_EQ(config.ownBundleID, "com.morvale.pivorel");
     EXPECT_FALSE(std::filesystem::exists(f.file));  // reading writes nothing
 
@@ -48,20 +50,16 @@ TEST(BarSettings, MissingOrHandEditedValuesOfTheWrongTypeReadAsDefaults) {
     EXPECT_EQ(s.translateEngine(), "auto");
 
     // Hot key values outside the unsigned 32-bit range, or fractional ones.
-    for (const char* json : {R"({"hotkeyCode": -1, "hotkeyMods": 6144})",
-                             R"({"hotkeyCode": 4294967296, "hotkeyMods": 6144})",
-                             R"({"hotkeyCode": 46, "hotkeyMods": 18446744073709551615})",
-                             R"({"hotkeyCode": 46.5, "hotkeyMods": 6144})",
-                             R"({"hotkeyCode": 46, "hotkeyMods": -4096})"}) {
+    for (const char* json :
+         {R"({"hotkeyCode": -1, "hotkeyMods": 6144, "barPausedUntil": 0})",
+          R"({"hotkeyCode": 4294967296, "hotkeyMods": 6144, "barPausedUntil": -5})",
+          R"({"hotkeyCode": 46, "hotkeyMods": 18446744073709551615, "barPausedUntil": false})",
+          R"({"hotkeyCode": 46.5, "hotkeyMods": 6144})",
+          R"({"hotkeyCode": 46, "hotkeyMods": -4096})"}) {
         std::ofstream(file) << json;
-        EXPECT_EQ(BarSettings(std::make_shared<UserDefaults>(file)).hotkey(),
-                  HotKeySpec::defaultSpec())
-            << json;
-    }
-    for (const char* json : {R"({"barPausedUntil": 0})", R"({"barPausedUntil": -5})",
-                             R"({"barPausedUntil": false})"}) {
-        std::ofstream(file) << json;
-        EXPECT_EQ(BarSettings(std::make_shared<UserDefaults>(file)).pausedUntil(), std::nullopt);
+        const BarSettings read(std::make_shared<UserDefaults>(file));
+        EXPECT_EQ(read.hotkey(), HotKeySpec::defaultSpec()) << json;
+        EXPECT_EQ(read.pausedUntil(), std::nullopt) << json;
     }
     // A stored empty address is used as stored; the two known engines pass through.
     std::ofstream(file) << R"({"llmBaseURL": "", "translateEngine": "model"})";
@@ -111,4 +109,45 @@ TEST(BarSettings, PausingStoresSecondsAndTogglesAroundNow) {
     s.setPausedUntil(now - std::chrono::hours(1));  // a pause in the past: pauses again
     s.togglePause(now);
     EXPECT_EQ(s.pausedUntil(), fromUnixSeconds(1'800'003'600));
+}
+
+TEST(HotKeySpec, ValidityNeedsCommandOptionOrControl) {
+    EXPECT_TRUE(HotKeySpec::defaultSpec().isValid());
+    EXPECT_FALSE((HotKeySpec{45, 0}).isValid());
+    EXPECT_FALSE((HotKeySpec{45, HotKeySpec::shift}).isValid());
+    EXPECT_TRUE((HotKeySpec{45, 768}).isValid());
+    EXPECT_FALSE((HotKeySpec{45, 0x4000}).isValid());  // an unknown bit is no modifier
+}
+
+TEST(HotKeySpec, DisplayOrdersModifiersAndNamesTheKey) {
+    EXPECT_EQ(HotKeySpec::defaultSpec().display(), "⌃⌥N");
+    EXPECT_EQ((HotKeySpec{45, 768}).display(), "⇧⌘N");
+    EXPECT_EQ((HotKeySpec{42, 0x1b00}).display(), "⌃⌥⇧⌘\\");
+    EXPECT_EQ((HotKeySpec{50, HotKeySpec::cmd}).display(), "⌘`");
+    EXPECT_EQ((HotKeySpec{111, 0}).display(), "F12");
+    EXPECT_EQ((HotKeySpec{49, HotKeySpec::control}).display(), "⌃空格");
+    EXPECT_EQ((HotKeySpec{200, HotKeySpec::control}).display(), "⌃键200");
+
+    Localizer::setLanguageOverride("en");
+    EXPECT_EQ((HotKeySpec{49, HotKeySpec::option}).display(), "⌥Space");
+    EXPECT_EQ((HotKeySpec{4294967295u, 0}).display(), "Key 4294967295");
+    Localizer::setLanguageOverride("zh-Hans");
+}
+
+TEST(KeyCodes, EveryNamedKeyRoundTripsThroughItsKeysym) {
+    std::set<std::uint32_t> keysyms;
+    for (const auto& [code, name] : HotKeySpec::keyNames()) {
+        const auto keysym = KeyCodes::keysymForKeyCode(code);
+        ASSERT_TRUE(keysym) << name;
+        EXPECT_TRUE(keysyms.insert(*keysym).second) << name;
+        EXPECT_EQ(KeyCodes::keyCodeForKeysym(*keysym), code) << name;
+    }
+    EXPECT_EQ(KeyCodes::keysymForKeyCode(45), 0x6eu);    // XK_n
+    EXPECT_EQ(KeyCodes::keyCodeForKeysym(0xff8d), 76u);  // keypad Enter
+    EXPECT_EQ(KeyCodes::keyCodeForKeysym('N'), 45u);
+    EXPECT_EQ(KeyCodes::keyCodeForKeysym('!'), 18u);
+    EXPECT_EQ(KeyCodes::keyCodeForKeysym('~'), 50u);
+    EXPECT_EQ(KeyCodes::keyCodeForKeysym(0xfe20), 48u);  // shift+Tab
+    EXPECT_EQ(KeyCodes::keysymForKeyCode(200), std::nullopt);
+    EXPECT_EQ(KeyCodes::keyCodeForKeysym(0xffe1), std::nullopt);  // Shift_L itself
 }

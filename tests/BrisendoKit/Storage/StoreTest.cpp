@@ -1,16 +1,12 @@
 #include "BrisendoKit/Storage/Store.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unicode/calendar.h>
 #include <unicode/timezone.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <fstream>
-#include <numeric>
 #include <random>
 #include <thread>
 
@@ -90,55 +86,18 @@ TEST(Store, OpeningBadPathsGivesClearErrors) {
     ASSERT_FALSE(missingDir.ok());
     EXPECT_EQ(missingDir.error().describe(), "open(unable to open database file)");
 
-    fs::create_directory(dir.path() / "adir");
-    auto directory = Store::open(dir.path() / "adir");
-    ASSERT_FALSE(directory.ok());
-    EXPECT_EQ(directory.error().kind, StoreError::Kind::open);
-
     const fs::path junk = dir.path() / "junk.sqlite";
     std::ofstream(junk) << std::string(4096, 'x');
-    auto notADatabase = Store::open(junk);
-    ASSERT_FALSE(notADatabase.ok());
-    EXPECT_EQ(notADatabase.error().describe(), "sql(file is not a database)");
-    auto notADatabaseToRead = Store::openReadOnly(junk);
-    ASSERT_FALSE(notADatabaseToRead.ok());
-    EXPECT_EQ(notADatabaseToRead.error().describe(), "sql(file is not a database)");
-
+    for (bool readOnly : {false, true}) {
+        auto opened = readOnly ? Store::openReadOnly(junk) : Store::open(junk);
+        ASSERT_FALSE(opened.ok());
+        EXPECT_EQ(opened.error().describe(), "sql(file is not a database)");
+    }
     // Reading never creates the file.
     auto absent = Store::openReadOnly(dir.path() / "absent.sqlite");
     ASSERT_FALSE(absent.ok());
     EXPECT_EQ(absent.error().kind, StoreError::Kind::open);
     EXPECT_FALSE(fs::exists(dir.path() / "absent.sqlite"));
-}
-
-TEST(Store, AFileTheProcessMayNotWriteIsAnOpenError) {
-    test::TempDir dir;
-    const fs::path file = dir.path() / "h.sqlite";
-    { openStore(file)->insert(request("x"), {}, {}, t0); }
-    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_exec);
-    fs::permissions(file, fs::perms::owner_read | fs::perms::others_read);
-
-    // Root writes anything, so the open runs as an unprivileged user where needed.
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
-        auto store = Store::open(file);
-        const std::string answer = store.ok() ? "opened" : store.error().describe();
-        ssize_t written = write(pipeFds[1], answer.data(), answer.size());
-        _exit(written == ssize_t(answer.size()) ? 0 : 3);
-    }
-    close(pipeFds[1]);
-    std::string answer;
-    char buffer[256];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) answer.append(buffer, n);
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(answer, "open(attempt to write a readonly database)");
 }
 
 TEST(Store, RecordsRoundTripWithTheirEncodings) {
@@ -350,81 +309,68 @@ TEST(Store, CountTablesAgreeWithTheBaseTablesUnderRandomEdits) {
         "'openURL'), (1, 'b', NULL, 'english,shortPhrase', 'google'), (1, 'c', '', ',url,', "
         "'copy')");
 
-    const std::vector<std::optional<std::string>> apps = {std::nullopt, "", "code", "firefox",
-                                                          "org.gnome.Terminal"};
-    const std::vector<std::string> actions = {"copy", "google", "translate", "custom:x", "ask"};
+    const std::vector<std::optional<std::string>> apps = {std::nullopt, "", "code", "firefox"};
+    const std::vector<std::optional<std::string>> actions = {"copy", "google", "custom:x"};
     const std::vector<std::string> oddKinds = {
         "url,,bogus", "english,url", ",", "URL", "todoLike,todoLike", "sentence,longParagraph"};
+    const std::vector<std::optional<std::string>> barApps = {std::nullopt, "(未知)", "code"};
+    const std::vector<std::string> events = {"shown", "miss", "other"};
     std::mt19937 random(20240611);
     auto pick = [&](const auto& list) { return list[random() % std::size(list)]; };
-    auto quoted = [](const std::optional<std::string>& s) {
-        return s ? "'" + *s + "'" : std::string("NULL");
-    };
+    auto sql = [](const std::optional<std::string>& s) { return s ? "'" + *s + "'" : "NULL"; };
+    auto bit = [&] { return std::to_string(random() % 2); };
 
     auto store = openStore(file);
     RawConnection raw(file);
-    std::int64_t lastID = 3;
-    std::int64_t barEvents = 0;
-    const std::vector<std::optional<std::string>> barApps = {std::nullopt, "(未知)", "code",
-                                                             "firefox"};
-    const std::vector<std::string> events = {"shown", "miss", "other"};
-    auto latency = [&]() -> std::string {
-        return random() % 4 ? std::to_string(random() % 900) : "NULL";
-    };
+    std::int64_t lastID = 3, barEvents = 0;
     auto compare = [&] {
         for (const auto& app : apps) {
             for (ContentKind primary : allContentKinds) {
-                auto fast = store->history(app, primary);
-                auto plain = store->historyFromSelections(app, primary);
-                ASSERT_TRUE(fast.ok() && plain.ok());
-                ASSERT_EQ(*fast, *plain)
+                ASSERT_EQ(*store->history(app, primary),
+                          *store->historyFromSelections(app, primary))
                     << "app " << app.value_or("<none>") << " primary " << toString(primary);
             }
         }
-        auto bars = store->barSummary();
-        auto barsFromLog = store->barSummaryFromLog();
-        ASSERT_TRUE(bars.ok() && barsFromLog.ok());
-        ASSERT_EQ(*bars, *barsFromLog);
+        ASSERT_EQ(*store->barSummary(), *store->barSummaryFromLog());
     };
     compare();
     for (int step = 0; step < 1200; ++step) {
         const int op = random() % 14;
         const std::string row = std::to_string(1 + random() % lastID);
+        const std::string barRow =
+            std::to_string(1 + random() % std::max<std::int64_t>(barEvents, 1));
         if (op < 4) {
             ContentProfile profile;
-            for (ContentKind kind : allContentKinds) {
+            for (ContentKind kind : allContentKinds)
                 if (random() % 3 == 0) profile.kinds.insert(kind);
-            }
             lastID = *store->insert(request("t", pick(apps), random() % 10 == 0), profile, {}, t0);
         } else if (op < 7) {
-            store->markChosen(std::stoll(row) + random() % 2, ActionID(pick(actions)), 1);
+            store->markChosen(std::stoll(row) + random() % 2, ActionID(*pick(actions)), 1);
         } else if (op == 7) {
             raw.exec("INSERT INTO selections (ts, text, app, dry, kinds, chosen) VALUES (1, 'r', " +
-                     quoted(pick(apps)) + ", " + std::to_string(random() % 2) + ", '" +
-                     pick(oddKinds) + "', " + quoted(pick(actions)) + ")");
+                     sql(pick(apps)) + ", " + bit() + ", '" + pick(oddKinds) + "', " +
+                     sql(pick(actions)) + ")");
             lastID += 1;
         } else if (op == 8) {
             // One column at a time, so each column's own trigger path is taken.
-            const std::string change[] = {"app = " + quoted(pick(apps)),
-                                          "kinds = '" + pick(oddKinds) + "'",
-                                          "dry = " + std::to_string(random() % 2),
-                                          "chosen = " + quoted(pick(actions)), "text = 'edited'"};
+            const std::string change[] = {"app = " + sql(pick(apps)),
+                                          "kinds = '" + pick(oddKinds) + "'", "dry = " + bit(),
+                                          "chosen = " + sql(pick(actions)), "text = 'edited'"};
             raw.exec("UPDATE selections SET " + pick(change) + " WHERE id = " + row);
         } else if (op == 9) {
             raw.exec(random() % 2 ? "DELETE FROM selections WHERE id = " + row
                                   : "UPDATE selections SET chosen = NULL WHERE id = " + row);
         } else if (op < 12) {
-            const bool hasLatency = random() % 4 != 0;
-            store->logBar(pick(events), pick(barApps), std::nullopt,
-                          hasLatency ? std::optional<std::int64_t>(random() % 900) : std::nullopt,
-                          random() % 5 == 0, t0);
+            const std::optional<std::int64_t> latency =
+                random() % 4 ? std::optional<std::int64_t>(random() % 900) : std::nullopt;
+            store->logBar(pick(events), pick(barApps), std::nullopt, latency, random() % 5 == 0,
+                          t0);
             ++barEvents;
         } else {
-            const std::string barRow =
-                std::to_string(1 + random() % std::max<std::int64_t>(barEvents, 1));
-            const std::string change[] = {
-                "app = " + quoted(pick(barApps)), "event = '" + pick(events) + "'",
-                "latency_ms = " + latency(), "dry = " + std::to_string(random() % 2)};
+            const std::string change[] = {"app = " + sql(pick(barApps)),
+                                          "event = '" + pick(events) + "'",
+                                          "latency_ms = " + std::to_string(random() % 900),
+                                          "latency_ms = NULL", "dry = " + bit()};
             raw.exec(op == 12 ? "UPDATE bar_log SET " + pick(change) + " WHERE id = " + barRow
                               : "DELETE FROM bar_log WHERE id = " + barRow);
         }
@@ -469,116 +415,51 @@ TEST(Store, ReadOnlyStoreReadsAndRefusesWrites) {
 }
 
 TEST(Store, EightThreadsShareOneStore) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    constexpr int operations = 1000;
-#else
-    constexpr int operations = 5000;
-#endif
-    constexpr int threads = 8;
+    constexpr int threads = 8, operations = 600;
     test::TempDir dir;
     auto store = openStore(dir.path() / "h.sqlite");
     auto calendar = calendarIn("UTC");
-    std::atomic<int> failures{0};
+    std::atomic<int> failures{0}, bars{0}, archives{0};
     std::vector<std::vector<std::pair<std::int64_t, std::string>>> inserted(threads);
-    std::vector<int> barEvents(threads), archives(threads);
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&, t] {
             std::mt19937 random(t);
-            auto check = [&](bool ok) { failures += ok ? 0 : 1; };
+            auto& mine = inserted[t];
             for (int i = 0; i < operations; ++i) {
-                const int op = random() % 20;
-                auto& mine = inserted[t];
-                if (op < 8 || mine.empty()) {
+                const int op = random() % 8;
+                bool ok = true;
+                if (op < 3 || mine.empty()) {
                     const std::string text = std::to_string(t) + "-" + std::to_string(i);
-                    auto id = store->insert(request(text, "app" + std::to_string(op)),
-                                            ContentProfile{{ContentKind::sentence}}, {}, t0);
-                    check(id.ok());
-                    if (id.ok()) mine.emplace_back(*id, text);
-                } else if (op < 12) {
-                    check(store->markChosen(mine[random() % mine.size()].first, ActionID::copy(), 1)
-                              .ok());
-                } else if (op < 15) {
-                    check(store->logBar("shown", "app", std::nullopt, 3, false, t0).ok());
-                    ++barEvents[t];
-                } else if (op < 16) {
-                    check(store->archive(mine.back().first, "ask", "transcript", t0).ok());
-                    ++archives[t];
-                } else if (op < 17) {
+                    auto id = store->insert(request(text, "app"), {}, {}, t0);
+                    ok = id.ok();
+                    if (ok) mine.emplace_back(*id, text);
+                } else if (op == 3) {
+                    ok = store->markChosen(mine[random() % mine.size()].first, ActionID::copy(), 1)
+                             .ok();
+                } else if (op == 4) {
+                    ok = store->logBar("shown", "app", std::nullopt, 3, false, t0).ok() && ++bars;
+                } else if (op == 5) {
+                    ok = store->archive(mine.back().first, "ask", "x", t0).ok() && ++archives;
+                } else if (op == 6) {
                     auto r = store->record(mine.back().first);
-                    check(r.ok() && r->has_value() && (*r)->text == mine.back().second);
-                } else if (op < 18) {
-                    check(store->history("app1", ContentKind::sentence).ok());
-                } else if (op < 19) {
-                    // Another day, so the count stays small while rows pile up.
-                    check(store->todayStats(t0 - std::chrono::hours(48), *calendar).ok());
+                    ok = r.ok() && r->has_value() && (*r)->text == mine.back().second;
                 } else {
-                    check(store->barSummary().ok());
+                    ok = store->history("app", ContentKind::sentence).ok() &&
+                         store->barSummary().ok();
                 }
+                failures += ok ? 0 : 1;
             }
         });
     }
     for (auto& worker : workers) worker.join();
     EXPECT_EQ(failures, 0);
-
     std::int64_t selections = 0;
     for (const auto& mine : inserted) {
-        for (const auto& [id, text] : mine) {
-            auto r = store->record(id);
-            ASSERT_TRUE(r.ok() && r->has_value()) << id;
-            EXPECT_EQ((*r)->text, text);
-        }
+        for (const auto& [id, text] : mine) EXPECT_EQ((*store->record(id))->text, text);
         selections += std::ssize(mine);
     }
     EXPECT_EQ(store->todayStats(t0, *calendar)->count, selections);
-    std::int64_t shown = 0;
-    const auto summary = store->barSummary();
-    for (const auto& row : *summary) shown += row.shown;
-    EXPECT_EQ(shown, std::accumulate(barEvents.begin(), barEvents.end(), 0));
-    EXPECT_EQ(*store->archiveCount(), std::accumulate(archives.begin(), archives.end(), 0));
-}
-
-TEST(Store, AWriterKilledMidStreamLosesNoReturnedInsert) {
-    test::TempDir dir;
-    const fs::path file = dir.path() / "h.sqlite";
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(pipeFds[0]);
-        auto store = Store::open(file);
-        if (!store.ok()) _exit(1);
-        for (int i = 0; i < 1'000'000; ++i) {
-            auto id =
-                (*store)->insert(request("row " + std::to_string(i)),
-                                 ContentProfile{{ContentKind::english}}, {ActionID::copy()}, t0);
-            if (!id.ok()) _exit(2);
-            const std::int64_t value = *id;
-            if (write(pipeFds[1], &value, sizeof value) != sizeof value) _exit(3);
-        }
-        _exit(0);
-    }
-    close(pipeFds[1]);
-    std::vector<std::int64_t> returned;
-    std::int64_t value = 0;
-    bool killed = false;
-    while (read(pipeFds[0], &value, sizeof value) == sizeof value) {
-        returned.push_back(value);
-        if (returned.size() == 300 && !killed) killed = kill(child, SIGKILL) == 0;
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(killed);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
-    ASSERT_GE(returned.size(), 300u);
-
-    auto store = openStore(file);
-    for (std::int64_t id : returned) {
-        auto r = store->record(id);
-        ASSERT_TRUE(r.ok() && r->has_value()) << id;
-    }
-    EXPECT_EQ(RawConnection(file).text("PRAGMA integrity_check"), "ok");
-    EXPECT_TRUE(store->insert(request("after"), {}, {}, t0).ok());
+    EXPECT_EQ(store->barSummary()->at(0).shown, bars);
+    EXPECT_EQ(*store->archiveCount(), archives);
 }

@@ -2,7 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+
+#include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Log.h"
+#include "TempDir.h"
+
 using namespace pivorel::text;
+using namespace pivorel;
+namespace fs = std::filesystem;
 
 TEST(Text, TrimUsesUnicodeWhiteSpace) {
     EXPECT_EQ(trim("  \n\thello world\r\n "), "hello world");
@@ -58,4 +69,38 @@ TEST(Text, Utf16LengthCountsSurrogatePairsAndHelpersSurviveIllFormedInput) {
     EXPECT_EQ(trim(bad), bad);
     EXPECT_GE(graphemeCount(bad), 5u);
     EXPECT_EQ(utf16Length(bad), 7u);
+}
+
+TEST(AppIdentity, SupportDirectoryUnderABaseIsCreatedOnce) {
+    test::TempDir dir;
+    const fs::path first = AppIdentity::supportDirectory(dir.path());
+    EXPECT_EQ(first, dir.path() / "Pivorel");
+    EXPECT_TRUE(fs::is_directory(first));
+    EXPECT_EQ(AppIdentity::supportDirectory(dir.path()), first);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+
+    // A base that cannot hold a directory still gives the path; the failure shows later.
+    std::ofstream(dir.path() / "plain") << "x";
+    EXPECT_EQ(AppIdentity::supportDirectory(dir.path() / "plain"), dir.path() / "plain/Pivorel");
+}
+
+TEST(Log, CaptureSeesLinesAndRestoresTheSink) {
+    {
+        LogCapture capture;
+        Log::write("Pivorel: 面板关闭 reason=esc");
+        EXPECT_TRUE(capture.contains("reason=esc"));
+        {
+            LogCapture inner;
+            Log::write("inner");
+            EXPECT_FALSE(capture.contains("inner"));
+        }
+        Log::write("outer again");
+        EXPECT_TRUE(capture.contains("outer again"));
+    }
+}
+
+TEST(Clock, UnixSecondsRoundTripAndClampGarbage) {
+    EXPECT_DOUBLE_EQ(toUnixSeconds(fromUnixSeconds(1700000000.25)), 1700000000.25);
+    EXPECT_NO_THROW(fromUnixSeconds(1e300));
+    EXPECT_EQ(toUnixSeconds(fromUnixSeconds(std::nan(""))), 0.0);
 }
