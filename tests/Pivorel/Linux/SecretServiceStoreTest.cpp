@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -75,30 +74,9 @@ std::vector<std::string> itemLabels(const std::string& service, const std::strin
     return labels;
 }
 
-struct Run {
-    int status = -1;
-    std::string out;
-    std::string err;
-    double seconds = 0;
-};
-
-Run runSeed(const std::string& env) {
-    test::TempDir scratch;
-    const auto errFile = scratch.path() / "stderr";
-    const std::string cmd =
-        "env -u PIVOREL_TEST_RUN -u PIVOREL_FLOMO_URL -u PIVOREL_LLM_PROVIDER " + env +
-        " PIVOREL_LOG_STDERR=1 " + PIVOREL_BINARY + " --seed-credentials 2>" + errFile.string();
-    const auto start = std::chrono::steady_clock::now();
-    FILE* p = popen(cmd.c_str(), "r");
-    Run r;
-    std::array<char, 256> buf{};
-    while (p && fgets(buf.data(), buf.size(), p)) r.out += buf.data();
-    const int status = p ? pclose(p) : -1;
-    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(errFile);
-    r.err.assign(std::istreambuf_iterator<char>(in), {});
-    return r;
+test::Ran runSeed(const std::string& env) {
+    return test::runShell("env -u PIVOREL_TEST_RUN -u PIVOREL_FLOMO_URL -u PIVOREL_LLM_PROVIDER " +
+                          env + " PIVOREL_LOG_STDERR=1 " + PIVOREL_BINARY + " --seed-credentials");
 }
 
 std::size_t countLines(const std::string& text, const std::string& fragment) {
