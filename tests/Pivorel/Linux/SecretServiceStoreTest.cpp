@@ -1,6 +1,5 @@
 #include "Pivorel/Linux/SecretServiceStore.h"
 
-#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <libsecret/secret.h>
 #include <sys/socket.h>
@@ -27,27 +26,12 @@ bool secretServiceAvailable(std::string& why) {
         why = "no test keyring: run the tests through scripts/keyring-session";
         return false;
     }
-    GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (!bus) {
-        why = std::string("no session bus: ") + error->message;
-        g_error_free(error);
-        return false;
-    }
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "NameHasOwner", g_variant_new("(s)", "org.freedesktop.secrets"), G_VARIANT_TYPE("(b)"),
-        G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, &error);
-    gboolean owned = FALSE;
-    if (reply) {
-        g_variant_get(reply, "(b)", &owned);
-        g_variant_unref(reply);
-    } else {
-        g_error_free(error);
-    }
-    g_object_unref(bus);
-    if (!owned) why = "no Secret Service on the session bus";
-    return owned;
+    const auto owner = test::runShell(
+        "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+        "org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets");
+    if (owner.out.find("boolean true") != std::string::npos) return true;
+    why = "no Secret Service on the session bus " + owner.err;
+    return false;
 }
 
 #define REQUIRE_SECRET_SERVICE()                               \

@@ -28,9 +28,9 @@ class ExplainBinary : public ::testing::Test {
   protected:
     fs::path supportDir() const { return home_.path() / "data" / "Pivorel"; }
 
-    test::Ran run(const std::vector<std::string>& args) const {
+    test::Ran run(const std::vector<std::string>& args, const std::string& env = "") const {
         std::string command =
-            "env HOME=" + test::shellWord(home_.path().string()) +
+            "env " + env + " HOME=" + test::shellWord(home_.path().string()) +
             " XDG_DATA_HOME=" + test::shellWord((home_.path() / "data").string()) +
             " XDG_CONFIG_HOME=" + test::shellWord((home_.path() / "config").string()) +
             " " PIVOREL_BINARY " --explain";
@@ -180,11 +180,9 @@ TEST_F(ExplainBinary, BadArgumentsPrintTheUsageAndExitTwo) {
 }
 
 TEST_F(ExplainBinary, ReadsTheDueDateInTheProcesssTimeZone) {
-    const char* previous = std::getenv("TZ");
-    const std::string saved = previous ? previous : "";
-    const auto dueFor = [&](const char* zone, const std::string& text) {
-        ::setenv("TZ", zone, 1);
-        const test::Ran r = run({"--text", text, "--now", "2024-05-01T10:00:00+08:00"});
+    const auto dueFor = [&](const std::string& zone, const std::string& text) {
+        const test::Ran r =
+            run({"--text", text, "--now", "2024-05-01T10:00:00+08:00"}, "TZ=" + zone);
         EXPECT_EQ(r.status, 0) << r.err;
         return json(r)["due"];
     };
@@ -196,11 +194,6 @@ TEST_F(ExplainBinary, ReadsTheDueDateInTheProcesssTimeZone) {
     EXPECT_EQ(dueFor("America/New_York", "今天"),
               Json({{"year", 2024}, {"month", 4}, {"day", 30}}));
     EXPECT_TRUE(dueFor("Asia/Shanghai", "hello").is_null());
-    if (previous) {
-        ::setenv("TZ", saved.c_str(), 1);
-    } else {
-        ::unsetenv("TZ");
-    }
 }
 
 TEST(Explain, ParsesTimesWithAnOffsetStrictly) {

@@ -52,19 +52,11 @@ bool clickAt(XSession& x, QPoint p) {
 // The middle of the tray: trayer sizes itself to its icons, and ours is the only one. (Qt
 // does not know where the tray placed the icon: it answers from its own window's origin.)
 std::optional<QPoint> trayCentre(XSession& x) {
-    const auto found = x.run({"xdotool", "search", "--onlyvisible", "--class", "trayer"});
-    std::istringstream ids(found.out);
-    std::string id;
-    if (!std::getline(ids, id) || id.empty()) return std::nullopt;
-    const auto shell = x.run({"xdotool", "getwindowgeometry", "--shell", id});
-    std::map<std::string, int> v;
-    std::istringstream lines(shell.out);
-    for (std::string line; std::getline(lines, line);) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos) v[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
-    }
-    if (v["WIDTH"] < 16 || v["HEIGHT"] < 16) return std::nullopt;
-    return QPoint(v["X"] + v["WIDTH"] / 2, v["Y"] + v["HEIGHT"] / 2);
+    const auto tray = x.waitForWindow("trayer", std::chrono::milliseconds(100));
+    if (!tray) return std::nullopt;
+    const auto g = x.windowGeometry(*tray);
+    if (g[2] < 16 || g[3] < 16) return std::nullopt;
+    return QPoint(g[0] + g[2] / 2, g[1] + g[3] / 2);
 }
 
 // A file manager on the session bus that only notes what it was asked to show.
