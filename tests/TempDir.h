@@ -1,11 +1,15 @@
 #pragma once
 
+#include <stdio.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace pivorel::test {
 
@@ -38,5 +42,40 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+// A program run to its end by the shell.
+struct Ran {
+    int status = -1;  // the exit status; -1 when it did not end normally
+    std::string out;
+    std::string err;
+    double seconds = 0;
+};
+
+// `arg` as one shell word.
+inline std::string shellWord(const std::string& arg) {
+    std::string out = "'";
+    for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// Runs `command` with sh, its standard output and error kept apart.
+inline Ran runShell(const std::string& command) {
+    TempDir scratch;
+    const auto errFile = scratch.path() / "stderr";
+    const auto start = std::chrono::steady_clock::now();
+    FILE* pipe = ::popen((command + " 2>" + shellWord(errFile.string())).c_str(), "r");
+    Ran r;
+    char buf[4096];
+    while (pipe) {
+        const std::size_t n = std::fread(buf, 1, sizeof buf, pipe);
+        if (n == 0) break;
+        r.out.append(buf, n);
+    }
+    const int status = pipe ? ::pclose(pipe) : -1;
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.status = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = readText(errFile);
+    return r;
+}
 
 }  // namespace pivorel::test

@@ -174,7 +174,6 @@ class XSession {
         return std::nullopt;
     }
 
-    // Shorthand for `xdotool <args...>`; true when it succeeded.
     // Where a client window is on the root window: x, y, width, height (xwininfo, as
     // xdotool misplaces windows inside a window manager's frame).
     std::array<int, 4> windowGeometry(std::uint32_t window) {
@@ -196,6 +195,7 @@ class XSession {
         return g;
     }
 
+    // Shorthand for `xdotool <args...>`; true when it succeeded.
     bool xdotool(std::vector<std::string> args) {
         args.insert(args.begin(), "xdotool");
         return run(args).status == 0;
@@ -350,35 +350,18 @@ class XSession {
 
     // openbox is ready once it has announced itself on the root window.
     bool waitForWindowManager() {
-        xcb_connection_t* c = xcb_connect(display_.c_str(), nullptr);
-        if (xcb_connection_has_error(c)) {
-            xcb_disconnect(c);
-            return false;
-        }
-        xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        const char* name = "_NET_SUPPORTING_WM_CHECK";
-        auto* atomReply = xcb_intern_atom_reply(
-            c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-        xcb_atom_t atom = atomReply ? atomReply->atom : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(atomReply);
-        bool ready = false;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!ready && atom != XCB_ATOM_NONE && std::chrono::steady_clock::now() < deadline) {
-            auto* reply = xcb_get_property_reply(
-                c, xcb_get_property(c, 0, root, atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
-            ready = reply && xcb_get_property_value_length(reply) == 4;
-            std::free(reply);
-            if (!ready) {
-                int status = 0;
-                if (::waitpid(windowManager_, &status, WNOHANG) == windowManager_) {
-                    windowManager_ = -1;
-                    break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        while (std::chrono::steady_clock::now() < deadline) {
+            const auto out = run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).out;
+            if (out.find("window id") != std::string::npos) return true;
+            int status = 0;
+            if (::waitpid(windowManager_, &status, WNOHANG) == windowManager_) {
+                windowManager_ = -1;
+                return false;
             }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        xcb_disconnect(c);
-        return ready;
+        return false;
     }
 
     void stop() {

@@ -13,7 +13,6 @@
 #include <QWidget>
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -36,10 +35,8 @@
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Pivorel/AppDelegate.h"
 #include "Pivorel/Linux/LinuxDesktop.h"
+#include "Pivorel/Linux/ScreenCoordinates.h"
 #include "Pivorel/Linux/WindowServer.h"
-#include "Pivorel/Linux/X11Clipboard.h"
-#include "Pivorel/Linux/X11Connection.h"
-#include "Pivorel/Linux/X11Selections.h"
 #include "Pivorel/Linux/XDesktopTestSupport.h"
 #include "Pivorel/WindowTest.h"
 #include "TempDir.h"
@@ -51,49 +48,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-using XPoint = std::pair<int, int>;
-
-// Raw events carry no position: the program asks for the pointer when a press or release
-// arrives, so the hand keeps still for a moment around each.
-constexpr const char* still = "0.12";
 constexpr std::string_view gestureLine = "选择手势";
 constexpr std::string_view readLine = "小条读选区";
-
-// The pointer put at `p` before a press: a warp, which is fine there.
-std::vector<std::string> at(XPoint p) {
-    return {"mousemove", std::to_string(p.first), std::to_string(p.second), "sleep", still};
-}
-
-// A drag as a hand makes it: the press, motion in relative steps (a warp makes no raw
-// motion, and raw motion is what tells a drag from a click), the release.
-std::vector<std::string> drag(XPoint from, XPoint to) {
-    auto steps = at(from);
-    steps.insert(steps.end(), {"mousedown", "1", "sleep", still});
-    constexpr int parts = 4;
-    for (int i = 1; i <= parts; ++i) {
-        const auto part = [&](int a, int b) {
-            return std::to_string((b - a) * i / parts - (b - a) * (i - 1) / parts);
-        };
-        steps.insert(steps.end(), {"mousemove_relative", "--", part(from.first, to.first),
-                                   part(from.second, to.second), "sleep", "0.03"});
-    }
-    steps.insert(steps.end(), {"sleep", still, "mouseup", "1", "sleep", still});
-    return steps;
-}
-
-std::vector<std::string> click(XPoint p, int clicks = 1, bool shift = false) {
-    auto steps = at(p);
-    if (shift) steps.insert(steps.end(), {"keydown", "Shift_L", "sleep", "0.05"});
-    steps.insert(steps.end(), {"click", "--repeat", std::to_string(clicks), "--delay", "80", "1"});
-    if (shift) steps.insert(steps.end(), {"sleep", "0.05", "keyup", "Shift_L"});
-    steps.insert(steps.end(), {"sleep", still});
-    return steps;
-}
-
-// Centre of a character cell of an xterm drawn with the 6x13 font (2-pixel border).
-XPoint cell(const std::array<int, 4>& window, int column, int row) {
-    return {window[0] + 2 + column * 6 + 3, window[1] + 2 + row * 13 + 6};
-}
 
 // One row of the bar log as the history store wrote it.
 struct BarRow {
@@ -130,30 +86,6 @@ std::vector<BarRow> barRows(const std::filesystem::path& database, std::int64_t 
     sqlite3_finalize(statement);
     sqlite3_close(db);
     return rows;
-}
-
-// Another X client looking at the clipboard: every target it offers, with its bytes.
-std::map<std::string, std::string> clipboardSeenByOthers() {
-    return offThread([] {
-        std::map<std::string, std::string> out;
-        auto connection = X11Connection::open();
-        if (!connection) return out;
-        auto selections = X11Selections::open(*connection.value());
-        if (!selections) return out;
-        auto& s = *selections.value();
-        const xcb_atom_t clipboard = s.atom("CLIPBOARD");
-        const auto targets = s.convert(clipboard, s.atom("TARGETS"), 500ms, 4096);
-        if (!targets) return out;
-        for (std::size_t i = 0; i + 4 <= targets->bytes.size(); i += 4) {
-            xcb_atom_t atom;
-            std::memcpy(&atom, targets->bytes.data() + i, 4);
-            const auto name = s.atomName(atom);
-            if (X11Clipboard::isMetaTarget(name)) continue;
-            const auto data = s.convert(clipboard, atom, 500ms, 1 << 20);
-            out[name] = data ? data->bytes : "<refused>";
-        }
-        return out;
-    });
 }
 
 std::size_t countLines(const LogCapture& log, std::string_view fragment) {
@@ -213,9 +145,11 @@ class EndToEnd : public ::testing::Test {
         if (!x_->ok()) GTEST_SKIP() << x_->error();
         // One home per process: the settings store is the process's once made.
         static TempDir home;
-        ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
+        useHome(home.path());
+        // Copy first and nothing reordered, so a click on the first icon has no outside
+        // effects; the model endpoint refuses at once.
         ActionConfig config;
+        config.order.insert(config.order.begin(), "copy");
         config.smartRanking = false;
         ASSERT_TRUE(
             ActionConfigStore{AppIdentity::supportDirectory() / "actions.json"}.save(config));
@@ -225,17 +159,10 @@ class EndToEnd : public ::testing::Test {
         qtApp("xcb");
         // Accessibility on, as a user turns it on: programs started from now expose
         // themselves on the test's session bus.
-        accessible_ =
-            x_->run({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
-                     "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
-                     "string:org.a11y.Status", "string:IsEnabled", "variant:boolean:true"})
-                .status == 0;
+        accessible_ = enableAccessibility(*x_);
         log_ = std::make_unique<LogCapture>();
-        AppDelegate::Options options;
-        options.keychainMigration = false;
-        options.permissionGuide = false;
-        delegate_ = std::make_unique<AppDelegate>(options);
-        ASSERT_EQ(delegate_->start(), 0);
+        delegate_ = startDelegate();
+        ASSERT_TRUE(delegate_);
         controller_ = delegate_->controller();
         const auto earlier = barRows(delegate_->store()->path(), 0);
         firstRow_ = earlier.empty() ? 0 : earlier.back().id;
@@ -250,9 +177,12 @@ class EndToEnd : public ::testing::Test {
     static BarSettings settings() { return BarSettings(UserDefaults::standard()); }
 
     // Starts a client, waits for its window and gives it the keyboard.
-    std::uint32_t start(const std::vector<std::string>& argv, const std::string& windowClass,
-                        const std::map<std::string, std::string>& env = {}) {
-        clients_.push_back(x_->spawn(argv, env));
+    std::uint32_t start(const std::vector<std::string>& argv, const std::string& windowClass) {
+        return started(x_->spawn(argv), windowClass);
+    }
+
+    std::uint32_t started(pid_t pid, const std::string& windowClass) {
+        clients_.push_back(pid);
         const auto window = x_->waitForWindow(windowClass, 20s);
         if (!window) return 0;
         settle(300ms);
@@ -265,10 +195,7 @@ class EndToEnd : public ::testing::Test {
 
     // A program of this test executable, run in a process of its own.
     std::uint32_t startProgram(const std::string& test, const std::string& windowClass) {
-        const auto self = std::filesystem::read_symlink("/proc/self/exe").string();
-        return start({self, "--gtest_also_run_disabled_tests", "--gtest_filter=" + test},
-                     windowClass,
-                     {{"QT_QPA_PLATFORM", "xcb"}, {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}});
+        return started(spawnTestProgram(*x_, test), windowClass);
     }
 
     std::uint32_t startXterm(const std::string& geometry, const std::string& script) {
@@ -383,13 +310,30 @@ TEST_F(EndToEnd, XtermShowsTheBarForTheGesturesSelectionOnly) {
     ASSERT_TRUE(term);
     const auto g = x_->windowGeometry(term);
 
-    expectBar(drag(cell(g, 0, 0), cell(g, 40, 0)), "alpha beta gamma", term, "debian-xterm");
-    expectBar(click(cell(g, 7, 0), 2), "beta", term, "debian-xterm");
-    expectNoBar(click(cell(g, 8, 3)), 0, "a single click");
+    expectBar(dragSteps(cell(g, 0, 0), cell(g, 40, 0)), "alpha beta gamma", term, "debian-xterm");
+    expectBar(clickSteps(cell(g, 7, 0), 2), "beta", term, "debian-xterm");
+    // One click on the first icon performs it: copied, recorded as chosen first, the short
+    // notice comes and goes, and the terminal has the keyboard again.
+    const auto context = controller_->barContext();
+    ASSERT_TRUE(context);
+    ASSERT_EQ(context->barOrder.front(), ActionID::copy());
+    const Point origin = controller_->bar().contentOrigin();
+    const Point first = ScreenCoordinates::current().toX11(Point{origin.x + 3 + 12, origin.y + 14});
+    ASSERT_TRUE(drive(*x_, clickSteps({static_cast<int>(first.x), static_cast<int>(first.y)})));
+    ASSERT_TRUE(waitUntil([&] { return !controller_->bar().isVisible(); }));
+    const auto record = delegate_->store()->record(context->id);
+    ASSERT_TRUE(record && record->has_value());
+    EXPECT_EQ((*record)->chosen, ActionID::copy());
+    EXPECT_EQ((*record)->chosenRank, 1);
+    ASSERT_TRUE(waitUntil([&] { return !controller_->panel().isVisible(); }, 4s));
+    EXPECT_EQ(controller_->panel().lastCloseReason(), "notice-timeout");
+    EXPECT_TRUE(waitUntil([&] { return WindowServer::activeWindow() == term; }));
+
+    expectNoBar(clickSteps(cell(g, 8, 3)), 0, "a single click");
     // xterm does not select on a shift-click, and still serves "beta" from before the press.
-    expectNoBar(click(cell(g, 20, 0), 1, true), 2, "a shift-click after an earlier selection");
+    expectNoBar(clickSteps(cell(g, 20, 0), 1, true), 2, "a shift-click after an earlier selection");
     // Line breaks only: blank.
-    expectNoBar(drag(cell(g, 2, 3), cell(g, 30, 5)), 2, "a drag over empty lines");
+    expectNoBar(dragSteps(cell(g, 2, 3), cell(g, 30, 5)), 2, "a drag over empty lines");
 }
 
 TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsAndOurOwnPanelNever) {
@@ -399,19 +343,20 @@ TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsAndOurOwnPanelNever) {
     const XPoint textLeft{g[0] + 12, g[1] + 25}, textRight{g[0] + 300, g[1] + 25};
     const std::string app = "pivorel-test-fields";
 
-    expectBar(drag(textLeft, textRight), "quick brown fox", fields, app);
-    expectBar(click({g[0] + 16, g[1] + 25}, 2), "quick", fields, app);
-    expectNoBar(click(textRight), 0, "a single click");
-    expectBar(click(textLeft, 1, true), "quick brown fox", fields, app);
+    expectBar(dragSteps(textLeft, textRight), "quick brown fox", fields, app);
+    expectBar(clickSteps({g[0] + 16, g[1] + 25}, 2), "quick", fields, app);
+    expectNoBar(clickSteps(textRight), 0, "a single click");
+    expectBar(clickSteps(textLeft, 1, true), "quick brown fox", fields, app);
     // The field keeps its selection and PRIMARY while the window's background is dragged
     // across and double-clicked: neither gesture selected anything.
-    expectNoBar(drag({g[0] + 20, g[1] + 50}, {g[0] + 200, g[1] + 50}), 2, "a drag on empty space");
-    expectNoBar(click({g[0] + 100, g[1] + 50}, 2), 2, "a double click on empty space");
+    expectNoBar(dragSteps({g[0] + 20, g[1] + 50}, {g[0] + 200, g[1] + 50}), 2,
+                "a drag on empty space");
+    expectNoBar(clickSteps({g[0] + 100, g[1] + 50}, 2), 2, "a double click on empty space");
 
     // Known for what it is where the program is on the accessibility bus; it publishes
     // nothing either way.
     const auto before = log_->lines().size();
-    expectNoBar(drag({g[0] + 12, g[1] + 75}, {g[0] + 300, g[1] + 75}), accessible_ ? 1 : 2,
+    expectNoBar(dragSteps({g[0] + 12, g[1] + 75}, {g[0] + 300, g[1] + 75}), accessible_ ? 1 : 2,
                 "a password field");
     if (accessible_) {
         EXPECT_TRUE(loggedSince(before, "ignored(secure-field)")) << recentLog();
@@ -443,8 +388,13 @@ TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsAndOurOwnPanelNever) {
     ASSERT_TRUE(waitUntil([&] { return followUp->text() == "own panel words"; }));
     const QPoint from = followUp->mapToGlobal(QPoint(6, followUp->height() / 2));
     const QPoint to = followUp->mapToGlobal(QPoint(followUp->width() - 6, followUp->height() / 2));
-    expectNoBar(drag({from.x(), from.y()}, {to.x(), to.y()}), 0, "our own panel");
+    expectNoBar(dragSteps({from.x(), from.y()}, {to.x(), to.y()}), 0, "our own panel");
     EXPECT_TRUE(followUp->hasSelectedText()) << "the drag reached the panel";
+    // A click elsewhere (on the bare desktop) leaves a conversation open.
+    ASSERT_TRUE(drive(*x_, clickSteps({1400, 880})));
+    settle(500ms);
+    EXPECT_TRUE(controller_->panel().isVisible());
+    EXPECT_TRUE(model->mode().isAsk());
     controller_->panel().close("esc");
 }
 
@@ -456,14 +406,14 @@ TEST_F(EndToEnd, GtkWidgetFactoryShowsTheBarForTheGesturesSelectionOnly) {
     const std::string app = "gtk3-widget-factory";
     // The editable entry reading "entry" on the first page, from its empty end back past its
     // first letter.
-    expectBar(drag({f[0] + 263, f[1] + 254}, {f[0] + 17, f[1] + 254}), "entry", factory, app);
+    expectBar(dragSteps({f[0] + 263, f[1] + 254}, {f[0] + 17, f[1] + 254}), "entry", factory, app);
     // The text view: its first line begins "Lorem ipsum dolor sit amet,".
     const XPoint lineStart{f[0] + 1090, f[1] + 337}, lineEnd{f[0] + 1290, f[1] + 337};
-    expectBar(click({lineStart.first + 8, lineStart.second}, 2), "Lorem", factory, app);
-    expectNoBar(click(lineStart), 0, "a single click");
-    expectBar(click(lineEnd, 1, true), "Lorem ipsum dolor sit amet,", factory, app);
+    expectBar(clickSteps({lineStart.first + 8, lineStart.second}, 2), "Lorem", factory, app);
+    expectNoBar(clickSteps(lineStart), 0, "a single click");
+    expectBar(clickSteps(lineEnd, 1, true), "Lorem ipsum dolor sit amet,", factory, app);
     // The empty "Inset" frame, while the text view keeps its selection.
-    expectNoBar(drag({f[0] + 900, f[1] + 150}, {f[0] + 1040, f[1] + 150}), 2,
+    expectNoBar(dragSteps({f[0] + 900, f[1] + 150}, {f[0] + 1040, f[1] + 150}), 2,
                 "a drag on empty space");
 }
 
@@ -475,7 +425,7 @@ TEST_F(EndToEnd, ScrollKeysSwitchesAndMovingAwayHideTheBar) {
     ASSERT_TRUE(drive(*x_, {"windowactivate", "--sync", std::to_string(term)}));
     const auto g = x_->windowGeometry(term);
     const auto showBeta = [&] {
-        expectBar(click(cell(g, 7, 0), 2), "beta", term, "debian-xterm");
+        expectBar(clickSteps(cell(g, 7, 0), 2), "beta", term, "debian-xterm");
         EXPECT_TRUE(delegate_->watcher()->hasMoveMonitor());
     };
     const auto hiddenBy = [&](std::vector<std::string> steps) {
@@ -510,7 +460,7 @@ TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
     const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
     ASSERT_TRUE(fields);
     const auto g = x_->windowGeometry(fields);
-    expectBar(drag({g[0] + 12, g[1] + 25}, {g[0] + 300, g[1] + 25}), "quick brown fox", fields,
+    expectBar(dragSteps({g[0] + 12, g[1] + 25}, {g[0] + 300, g[1] + 25}), "quick brown fox", fields,
               "pivorel-test-fields");
 
     // With a bar up: the panel, on what is selected, and no miss.
@@ -520,13 +470,21 @@ TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
     EXPECT_EQ(controller_->currentRequest()->text, "quick brown fox");
     EXPECT_EQ(controller_->currentRequest()->source, "hotkey");
     EXPECT_FALSE(controller_->bar().isVisible());
-    controller_->panel().close("esc");
+    // The panel has the keyboard; Escape closes it and gives the keyboard back.
+    auto model = controller_->panel().model();
+    ASSERT_TRUE(model);
+    ASSERT_TRUE(waitUntil([] { return WindowServer::isActive(); }));
+    ASSERT_TRUE(drive(*x_, {"key", "Down"}));
+    EXPECT_TRUE(waitUntil([&] { return model->highlighted() == 1; }));
+    ASSERT_TRUE(drive(*x_, {"key", "Escape"}));
+    ASSERT_TRUE(waitUntil([&] { return !controller_->panel().isVisible(); }));
+    EXPECT_EQ(controller_->panel().lastCloseReason(), "esc");
     ASSERT_TRUE(waitUntil([&] { return WindowServer::activeWindow() == fields; }));
 
     // A second after a gesture that brought no bar: a miss, with the reader's reason and
     // the time since the gesture.
     const auto reads = countLines(*log_, readLine);
-    ASSERT_TRUE(drive(*x_, drag({g[0] + 20, g[1] + 50}, {g[0] + 200, g[1] + 50})));
+    ASSERT_TRUE(drive(*x_, dragSteps({g[0] + 20, g[1] + 50}, {g[0] + 200, g[1] + 50})));
     const auto released = std::chrono::steady_clock::now();
     ASSERT_TRUE(waitUntil([&] { return countLines(*log_, readLine) == reads + 2; }));
     settle(std::chrono::duration_cast<std::chrono::milliseconds>(released + 1s -
@@ -547,7 +505,11 @@ TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
     ASSERT_TRUE(pressHotKey());
     ASSERT_TRUE(waitUntil([&] { return controller_->panel().isVisible(); }));
     EXPECT_EQ(rows("miss").size(), 1u);
-    controller_->panel().close("esc");
+    // A click elsewhere (on the bare desktop) closes the list.
+    ASSERT_TRUE(waitUntil([] { return WindowServer::isActive(); }));
+    ASSERT_TRUE(drive(*x_, clickSteps({1400, 880})));
+    ASSERT_TRUE(waitUntil([&] { return !controller_->panel().isVisible(); }));
+    EXPECT_EQ(controller_->panel().lastCloseReason(), "outside-click");
 }
 
 TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
@@ -567,7 +529,7 @@ TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
     const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
     ASSERT_TRUE(fields);
     const auto f = x_->windowGeometry(fields);
-    expectBar(drag({f[0] + 12, f[1] + 25}, {f[0] + 300, f[1] + 25}), "quick brown fox", fields,
+    expectBar(dragSteps({f[0] + 12, f[1] + 25}, {f[0] + 300, f[1] + 25}), "quick brown fox", fields,
               "pivorel-test-fields");
     x_->terminate(clients_.back());
     ASSERT_TRUE(waitUntil([&] {
@@ -584,8 +546,8 @@ TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
 
     // Nothing to read the first time; the retry copies.
     auto from = log_->lines().size();
-    expectBar(drag({g[0] + 20, g[1] + 30}, {g[0] + 300, g[1] + 30}), "copied only words", copyOnly,
-              copyApp);
+    expectBar(dragSteps({g[0] + 20, g[1] + 30}, {g[0] + 300, g[1] + 30}), "copied only words",
+              copyOnly, copyApp);
     EXPECT_TRUE(loggedSince(from, "empty(no-selection)")) << recentLog();
     EXPECT_EQ(clipboardSeenByOthers(), before);
     EXPECT_GE(rows("shown").back().latencyMs, 330) << "read again 250 ms after the first read";
@@ -600,7 +562,7 @@ TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
     ASSERT_TRUE(term);
     const auto t = x_->windowGeometry(term);
     from = log_->lines().size();
-    expectNoBar(drag(cell(t, 2, 3), cell(t, 30, 5)), 2, "blank lines in a listed terminal");
+    expectNoBar(dragSteps(cell(t, 2, 3), cell(t, 30, 5)), 2, "blank lines in a listed terminal");
     EXPECT_TRUE(loggedSince(from, "empty(copy-triggerFailed)")) << recentLog();
     settle(300ms);
     EXPECT_FALSE(std::filesystem::exists(marker));
@@ -615,10 +577,18 @@ TEST_F(EndToEndTwoScreens, TheBarStaysOnTheScreenOfTheSelection) {
     ASSERT_TRUE(term);
     const auto g = x_->windowGeometry(term);
     ASSERT_GE(g[0], 1440) << "the terminal is on the second screen";
-    expectBar(drag(cell(g, 0, 0), cell(g, 59, 0)), "alpha beta gamma", term, "debian-xterm");
+    expectBar(dragSteps(cell(g, 0, 0), cell(g, 59, 0)), "alpha beta gamma", term, "debian-xterm");
 
-    const auto screens = delegate_->desktop()->workspace().screens();
+    // Top edges aligned on X11: the taller screen reaches below the primary's bottom.
+    auto& workspace = delegate_->desktop()->workspace();
+    const auto screens = workspace.screens();
     ASSERT_EQ(screens.size(), 2u);
+    EXPECT_EQ(screens[0].frame, (Rect{0, 0, 1440, 900}));
+    EXPECT_EQ(screens[1].frame, (Rect{1440, -124, 1280, 1024}));
+    EXPECT_EQ(workspace.mainScreen(), 1u);
+    const auto containing = screenContaining(workspace, workspace.pointerLocation());
+    ASSERT_TRUE(containing);
+    EXPECT_EQ(containing->frame, screens[1].frame);
     const Rect visible = screens[1].visibleFrame;
     const Rect capsule = controller_->bar().frame().insetBy(BarPlacement::shadowInset);
     EXPECT_GE(capsule.minX(), visible.minX());
@@ -629,6 +599,8 @@ TEST_F(EndToEndTwoScreens, TheBarStaysOnTheScreenOfTheSelection) {
     // around it may reach past the edge).
     const auto shown = WindowServer::ownWindowsOnScreen();
     ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].level(), WindowServer::popUpLevel);
+    EXPECT_EQ(static_cast<std::int64_t>(shown[0].id), controller_->bar().windowNumber());
     const int inset = static_cast<int>(BarPlacement::shadowInset);
     EXPECT_GE(shown[0].x + inset, 1440);
     EXPECT_LE(shown[0].x + shown[0].width - inset, 2720);

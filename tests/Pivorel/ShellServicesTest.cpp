@@ -80,8 +80,7 @@ TEST(ShellServicesWindows, TheMenusCommandsOpenTheirWindowsOnceAndTellTheCheck) 
     auto& x = XSession::shared();
     if (!x.ok()) GTEST_SKIP() << x.error();
     TempDir home;
-    ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
+    useHome(home.path());
     LocalHttpServer feed;
     std::atomic<bool> answer{false};
     feed.server.Get("/appcast.xml", [&](const httplib::Request&, httplib::Response& res) {
@@ -91,13 +90,9 @@ TEST(ShellServicesWindows, TheMenusCommandsOpenTheirWindowsOnceAndTellTheCheck) 
     });
     feed.start();
     ::setenv("PIVOREL_APPCAST_URL", feed.url("/appcast.xml").c_str(), 1);
-    qtApp("xcb");
-
-    AppDelegate::Options options;
-    options.keychainMigration = false;
-    options.permissionGuide = false;
-    AppDelegate delegate(options);
-    ASSERT_EQ(delegate.start(), 0);
+    const auto program = startDelegate();
+    ASSERT_TRUE(program);
+    AppDelegate& delegate = *program;
     ShellServices& services = *delegate.services();
 
     services.openSettings();
@@ -179,16 +174,10 @@ TEST(UpdaterOnly, ChecksAtOnceStartsNothingElseAndQuitsAfterTwentyFiveSeconds) {
         res.set_content(appcast("99.0"), "application/rss+xml");
     });
     feed.start();
-    const auto runtime = home.path() / "run";
-    std::filesystem::create_directory(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    const auto env = programEnv(home.path(), {{"PIVOREL_LOG_STDERR", "1"},
+                                              {"PIVOREL_APPCAST_URL", feed.url("/appcast.xml")}});
     const auto started = std::chrono::steady_clock::now();
-    const pid_t program = x.spawn({PIVOREL_BINARY, "--updater-only"},
-                                  {{"PIVOREL_LOG_STDERR", "1"},
-                                   {"PIVOREL_APPCAST_URL", feed.url("/appcast.xml")},
-                                   {"XDG_RUNTIME_DIR", runtime.string()},
-                                   {"XDG_CONFIG_HOME", (home.path() / "config").string()},
-                                   {"XDG_DATA_HOME", (home.path() / "data").string()}});
+    const pid_t program = x.spawn({PIVOREL_BINARY, "--updater-only"}, env);
     ASSERT_GT(program, 0);
     const auto log = [&] { return readText(x.logPath()); };
     EXPECT_TRUE(waitUntil(
@@ -210,5 +199,5 @@ TEST(UpdaterOnly, ChecksAtOnceStartsNothingElseAndQuitsAfterTwentyFiveSeconds) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_GE(std::chrono::steady_clock::now() - started, 24s);
     EXPECT_FALSE(std::filesystem::exists(home.path() / "data" / "Pivorel" / "pivorel.sqlite"));
-    EXPECT_FALSE(std::filesystem::exists(runtime / "pivorel"));
+    EXPECT_FALSE(std::filesystem::exists(env.at("XDG_RUNTIME_DIR") + "/pivorel"));
 }

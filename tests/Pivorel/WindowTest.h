@@ -10,8 +10,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <thread>
+
+#include "Pivorel/AppDelegate.h"
+#include "QtApp.h"
 
 namespace pivorel::test {
 
@@ -46,6 +51,37 @@ inline void keepScreenshot(const std::string& name) {
         std::filesystem::create_directories(dir, ec);
         image.save(QString::fromStdString((dir / (name + ".png")).string()), "PNG");
     }
+}
+
+// The user's files go to `home` from now on, for this process.
+inline void useHome(const std::filesystem::path& home) {
+    ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+}
+
+// The environment of the program started in a process of its own with its files in `home`
+// (and its single-instance socket too: another test's program may hold the shared one).
+inline std::map<std::string, std::string> programEnv(const std::filesystem::path& home,
+                                                     std::map<std::string, std::string> more = {}) {
+    const auto runtime = home / "run";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    more.insert({{"XDG_RUNTIME_DIR", runtime.string()},
+                 {"XDG_CONFIG_HOME", (home / "config").string()},
+                 {"XDG_DATA_HOME", (home / "data").string()}});
+    return more;
+}
+
+// The whole program in this process on the display, with no keyring migration and no
+// permission guide; null when it did not start.
+inline std::unique_ptr<AppDelegate> startDelegate() {
+    qtApp("xcb");
+    AppDelegate::Options options;
+    options.keychainMigration = false;
+    options.permissionGuide = false;
+    auto delegate = std::make_unique<AppDelegate>(options);
+    if (delegate->start() != 0) return nullptr;
+    return delegate;
 }
 
 }  // namespace pivorel::test

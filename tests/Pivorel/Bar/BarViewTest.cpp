@@ -117,7 +117,6 @@ TEST(BarPanel, AClickThatHidesTheBarLetsGoOfTheModelAndLeavesNothingDangling) {
     };
     const Size size = panel.setContent(model);
     model.reset();
-    EXPECT_EQ(size, (Size{156, 56}));
     panel.setFrame({100, 200, size.width, size.height});
     panel.orderFront();
     ASSERT_NE(panel.view(), nullptr);
@@ -134,9 +133,6 @@ TEST(BarPanel, FramesAreGlobalCoordinatesWithTheOriginAtTheBottomLeft) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     BarPanel panel;
     EXPECT_EQ(panel.windowNumber(), 0);
-    EXPECT_TRUE(panel.windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
-    EXPECT_TRUE(panel.windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
-    EXPECT_TRUE(panel.testAttribute(Qt::WA_ShowWithoutActivating));
 
     const Size size = panel.setContent(fourItems());
     // A half-point origin, as centring on a release point gives.

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 #include "BrisendoKit/Support/Log.h"
 #include "Pivorel/Linux/ChildProcess.h"
@@ -93,19 +95,20 @@ TEST(ChildProcess, RunsCollectsOutputAndEnforcesTheDeadline) {
 TEST(LinuxPermissions, LiveChecksReadTheProbeChildAndGiveUpOnAHangingOne) {
     TempDir dir;
     LogCapture log;
-    EXPECT_EQ(LinuxPermissions(script(dir, "yes1", "echo 1").string())
-                  .checkLive(PermissionKind::accessibility, 2),
-              true);
-    EXPECT_EQ(LinuxPermissions(script(dir, "no", "echo 0").string())
-                  .checkLive(PermissionKind::inputMonitoring, 2),
-              false);
-    EXPECT_EQ(LinuxPermissions(script(dir, "word", "echo yes").string())
-                  .checkLive(PermissionKind::accessibility, 2),
-              std::nullopt);
+    // What the probe child printed, and how it ended.
+    const std::vector<std::tuple<const char*, PermissionKind, std::optional<bool>>> answers{
+        {"echo 1", PermissionKind::accessibility, true},
+        {"echo 0", PermissionKind::inputMonitoring, false},
+        {"echo yes", PermissionKind::accessibility, std::nullopt},
+        {"echo 1; exit 2", PermissionKind::accessibility, std::nullopt},
+        // Kinds a fresh process sees no differently are not probed at all.
+        {"echo 1", PermissionKind::microphone, std::nullopt}};
+    int n = 0;
+    for (const auto& [body, kind, expected] : answers) {
+        const auto child = script(dir, "probe" + std::to_string(n++), body);
+        EXPECT_EQ(LinuxPermissions(child.string()).checkLive(kind, 2), expected) << body;
+    }
     EXPECT_TRUE(log.contains("live permission check accessibility unusable: rc=0 out=yes"));
-    EXPECT_EQ(LinuxPermissions(script(dir, "fails", "echo 1; exit 2").string())
-                  .checkLive(PermissionKind::accessibility, 2),
-              std::nullopt);
 
     // A program whose main does not answer the probe first: cut off at the time-out.
     const auto start = std::chrono::steady_clock::now();
@@ -118,10 +121,6 @@ TEST(LinuxPermissions, LiveChecksReadTheProbeChildAndGiveUpOnAHangingOne) {
     EXPECT_EQ(LinuxPermissions("/nonexistent").checkLive(PermissionKind::accessibility, 1),
               std::nullopt);
     EXPECT_TRUE(log.contains("live permission check accessibility failed to start: "));
-    // Kinds a fresh process sees no differently are not probed at all.
-    EXPECT_EQ(LinuxPermissions(script(dir, "never", "echo 1").string())
-                  .checkLive(PermissionKind::microphone, 2),
-              std::nullopt);
 }
 
 TEST(LinuxPermissions, SettingsProgramsOfTheCurrentDesktopComeFirst) {

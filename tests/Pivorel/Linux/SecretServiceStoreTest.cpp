@@ -1,6 +1,5 @@
 #include "Pivorel/Linux/SecretServiceStore.h"
 
-#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <libsecret/secret.h>
 #include <sys/socket.h>
@@ -8,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -28,27 +26,12 @@ bool secretServiceAvailable(std::string& why) {
         why = "no test keyring: run the tests through scripts/keyring-session";
         return false;
     }
-    GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (!bus) {
-        why = std::string("no session bus: ") + error->message;
-        g_error_free(error);
-        return false;
-    }
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "NameHasOwner", g_variant_new("(s)", "org.freedesktop.secrets"), G_VARIANT_TYPE("(b)"),
-        G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, &error);
-    gboolean owned = FALSE;
-    if (reply) {
-        g_variant_get(reply, "(b)", &owned);
-        g_variant_unref(reply);
-    } else {
-        g_error_free(error);
-    }
-    g_object_unref(bus);
-    if (!owned) why = "no Secret Service on the session bus";
-    return owned;
+    const auto owner = test::runShell(
+        "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+        "org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets");
+    if (owner.out.find("boolean true") != std::string::npos) return true;
+    why = "no Secret Service on the session bus " + owner.err;
+    return false;
 }
 
 #define REQUIRE_SECRET_SERVICE()                               \
@@ -75,30 +58,9 @@ std::vector<std::string> itemLabels(const std::string& service, const std::strin
     return labels;
 }
 
-struct Run {
-    int status = -1;
-    std::string out;
-    std::string err;
-    double seconds = 0;
-};
-
-Run runSeed(const std::string& env) {
-    test::TempDir scratch;
-    const auto errFile = scratch.path() / "stderr";
-    const std::string cmd =
-        "env -u PIVOREL_TEST_RUN -u PIVOREL_FLOMO_URL -u PIVOREL_LLM_PROVIDER " + env +
-        " PIVOREL_LOG_STDERR=1 " + PIVOREL_BINARY + " --seed-credentials 2>" + errFile.string();
-    const auto start = std::chrono::steady_clock::now();
-    FILE* p = popen(cmd.c_str(), "r");
-    Run r;
-    std::array<char, 256> buf{};
-    while (p && fgets(buf.data(), buf.size(), p)) r.out += buf.data();
-    const int status = p ? pclose(p) : -1;
-    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(errFile);
-    r.err.assign(std::istreambuf_iterator<char>(in), {});
-    return r;
+test::Ran runSeed(const std::string& env) {
+    return test::runShell("env -u PIVOREL_TEST_RUN -u PIVOREL_FLOMO_URL -u PIVOREL_LLM_PROVIDER " +
+                          env + " PIVOREL_LOG_STDERR=1 " + PIVOREL_BINARY + " --seed-credentials");
 }
 
 std::size_t countLines(const std::string& text, const std::string& fragment) {

@@ -5,9 +5,7 @@
 #include <unicode/gregocal.h>
 #include <unicode/timezone.h>
 
-#include <stdio.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -67,18 +65,6 @@ std::string findTodoman() {
     return {};
 }
 
-// Runs a shell command and returns what it printed, or nothing when it failed.
-std::optional<std::string> capture(const std::string& command) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return std::nullopt;
-    std::string out;
-    char buf[4096];
-    while (const std::size_t n = std::fread(buf, 1, sizeof buf, pipe)) out.append(buf, n);
-    const int status = ::pclose(pipe);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    return out;
-}
-
 class VdirRemindersTest : public ::testing::Test {
   protected:
     fs::path collection() const { return dir_.path() / "Reminders"; }
@@ -104,9 +90,11 @@ class VdirRemindersTest : public ::testing::Test {
                               << "default_list = \"Reminders\"\n"
                               << "cache_path = \"" << (dir_.path() / "cache.sqlite3").string()
                               << "\"\n";
-        return capture("HOME='" + dir_.path().string() + "' TZ=" + zone + " " + binary +
-                       " --config '" + config.string() + "' --color never " +
-                       (porcelain ? "--porcelain " : "") + "list 2>&1");
+        const auto r = test::runShell(
+            "HOME='" + dir_.path().string() + "' TZ=" + zone + " " + binary + " --config '" +
+            config.string() + "' --color never " + (porcelain ? "--porcelain " : "") + "list");
+        if (r.status != 0) return std::nullopt;
+        return r.out;
     }
 
     test::TempDir dir_;

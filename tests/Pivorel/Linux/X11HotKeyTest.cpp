@@ -32,22 +32,22 @@ TEST(X11HotKey, FiresWhateverTheLocksAndIsNotTyping) {
     ASSERT_TRUE(env.desktop->registerHotKey(keyN, controlOption, [&] { ++pressed; }));
 
     ASSERT_TRUE(drive(x, {"key", "ctrl+alt+n"}));
-    ASSERT_TRUE(spinUntil([&] { return pressed == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return pressed == 1; }));
     ASSERT_TRUE(drive(x, {"key", "Caps_Lock", "key", "Num_Lock", "key", "ctrl+alt+n", "key",
                           "Caps_Lock", "key", "Num_Lock"}));
-    ASSERT_TRUE(spinUntil([&] { return pressed == 2; })) << "with CapsLock and NumLock on";
+    ASSERT_TRUE(waitUntil([&] { return pressed == 2; })) << "with CapsLock and NumLock on";
     ASSERT_TRUE(drive(x, {"key", "ctrl+n", "key", "alt+shift+n"}));
-    spinFor(std::chrono::milliseconds(150));
+    settle(std::chrono::milliseconds(150));
     EXPECT_EQ(pressed, 2) << "other modifiers are other keys";
     EXPECT_EQ(keys.size(), 2u) << "only the two presses that were not the hot key are typing";
 
     // Another key replaces the first.
     ASSERT_TRUE(env.desktop->registerHotKey(keyJ, controlOption, [&] { pressed += 10; }));
     ASSERT_TRUE(drive(x, {"key", "ctrl+alt+n", "key", "ctrl+alt+j"}));
-    ASSERT_TRUE(spinUntil([&] { return pressed == 12; }));
+    ASSERT_TRUE(waitUntil([&] { return pressed == 12; }));
     env.desktop->unregisterHotKey();
     ASSERT_TRUE(drive(x, {"key", "ctrl+alt+j"}));
-    spinFor(std::chrono::milliseconds(150));
+    settle(std::chrono::milliseconds(150));
     EXPECT_EQ(pressed, 12);
 }
 
@@ -74,5 +74,5 @@ TEST(X11HotKey, AKeyHeldByAnotherProgramIsRefusedWithOneLogLine) {
     // Free once the other program lets go: the server drops its grab when it has handled the
     // closed connection, which may take a moment.
     other.value().reset();
-    EXPECT_TRUE(spinUntil([&] { return env.desktop->registerHotKey(keyN, controlOption, [] {}); }));
+    EXPECT_TRUE(waitUntil([&] { return env.desktop->registerHotKey(keyN, controlOption, [] {}); }));
 }

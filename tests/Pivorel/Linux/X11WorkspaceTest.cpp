@@ -46,33 +46,3 @@ TEST(X11Workspace, ApplicationsPointerAndScreenInTheProgramsTerms) {
     EXPECT_FALSE(workspace.canOpen("1http://example.com")) << "a scheme begins with a letter";
     EXPECT_FALSE(workspace.canOpen("x-pivorel-nobody-handles-this:thing"));
 }
-
-TEST(X11Workspace, TwoScreensGiveTwoVisibleFramesInTheProgramsCoordinates) {
-    // Two monitors side by side on one X screen, as RandR describes them.
-    XSessionOptions twoScreens;
-    twoScreens.screens = {"2720x1024x24"};
-    twoScreens.monitors = {"1440x900+0+0", "1280x1024+1440+0"};
-    XDesktopEnvironment env(twoScreens);
-    PIVOREL_REQUIRE_DESKTOP(env);
-    auto& workspace = env.desktop->workspace();
-
-    const auto screens = workspace.screens();
-    ASSERT_EQ(screens.size(), 2u);
-    EXPECT_EQ(screens[0].frame, (Rect{0, 0, 1440, 900}));
-    // Top edges aligned on X11: the taller screen reaches below the primary's bottom.
-    EXPECT_EQ(screens[1].frame, (Rect{1440, -124, 1280, 1024}));
-    for (const auto& screen : screens) {
-        EXPECT_GE(screen.visibleFrame.minX(), screen.frame.minX());
-        EXPECT_GE(screen.visibleFrame.minY(), screen.frame.minY());
-        EXPECT_LE(screen.visibleFrame.maxX(), screen.frame.maxX());
-        EXPECT_LE(screen.visibleFrame.maxY(), screen.frame.maxY());
-        EXPECT_GT(screen.visibleFrame.width, 0);
-    }
-
-    ASSERT_TRUE(drive(*env.x, {"mousemove", "2000", "500"}));
-    EXPECT_EQ(workspace.pointerLocation(), (Point{2000, 400}));
-    EXPECT_EQ(workspace.mainScreen(), 1u) << "no window has the focus: the pointer's screen";
-    const auto containing = screenContaining(workspace, {2000, 400});
-    ASSERT_TRUE(containing);
-    EXPECT_EQ(containing->frame, screens[1].frame);
-}

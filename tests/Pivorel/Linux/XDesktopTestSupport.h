@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <future>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -17,36 +17,22 @@
 #include <vector>
 
 #include "Pivorel/Linux/LinuxDesktop.h"
+#include "Pivorel/Linux/X11Clipboard.h"
+#include "Pivorel/Linux/X11Connection.h"
+#include "Pivorel/Linux/X11Selections.h"
 #include "Pivorel/QtMainQueue.h"
+#include "Pivorel/WindowTest.h"
 #include "QtApp.h"
 #include "XSession.h"
 
 namespace pivorel::test {
-
-// Spins the Qt event loop until `done` answers true or `limit` passes.
-inline bool spinUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
-// Spins the event loop for a while (lets the X server and its clients catch up).
-inline void spinFor(std::chrono::milliseconds duration) {
-    spinUntil([] { return false; }, duration);
-}
 
 // Runs `work` on a thread of its own while the event loop keeps spinning, as the program's
 // blocking reads do.
 template <class F>
 auto offThread(F work) -> decltype(work()) {
     auto future = std::async(std::launch::async, std::move(work));
-    spinUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+    waitUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
               std::chrono::seconds(20));
     return future.get();
 }
@@ -55,6 +41,96 @@ auto offThread(F work) -> decltype(work()) {
 // step as it happens (it asks the pointer's position when a press arrives).
 inline bool drive(XSession& x, std::vector<std::string> args) {
     return offThread([&] { return x.xdotool(std::move(args)); });
+}
+
+// The same with the steps written as one line: "mousemove 10 20 click 1".
+inline bool driveLine(XSession& x, const std::string& steps) {
+    std::istringstream words(steps);
+    return drive(x, std::vector<std::string>(std::istream_iterator<std::string>(words), {}));
+}
+
+using XPoint = std::pair<int, int>;
+
+// Raw events carry no position: the program asks for the pointer when a press or release
+// arrives, so the hand keeps still for a moment around each.
+inline std::vector<std::string> pointerAt(XPoint p) {
+    return {"mousemove", std::to_string(p.first), std::to_string(p.second), "sleep", "0.12"};
+}
+
+// A drag as a hand makes it: the press, motion in relative steps (a warp makes no raw
+// motion, and raw motion is what tells a drag from a click), the release.
+inline std::vector<std::string> dragSteps(XPoint from, XPoint to) {
+    auto steps = pointerAt(from);
+    steps.insert(steps.end(), {"mousedown", "1", "sleep", "0.12"});
+    constexpr int parts = 4;
+    for (int i = 1; i <= parts; ++i) {
+        const auto part = [&](int a, int b) {
+            return std::to_string((b - a) * i / parts - (b - a) * (i - 1) / parts);
+        };
+        steps.insert(steps.end(), {"mousemove_relative", "--", part(from.first, to.first),
+                                   part(from.second, to.second), "sleep", "0.03"});
+    }
+    steps.insert(steps.end(), {"sleep", "0.12", "mouseup", "1", "sleep", "0.12"});
+    return steps;
+}
+
+inline std::vector<std::string> clickSteps(XPoint p, int clicks = 1, bool shift = false) {
+    auto steps = pointerAt(p);
+    if (shift) steps.insert(steps.end(), {"keydown", "Shift_L", "sleep", "0.05"});
+    steps.insert(steps.end(), {"click", "--repeat", std::to_string(clicks), "--delay", "80", "1"});
+    if (shift) steps.insert(steps.end(), {"sleep", "0.05", "keyup", "Shift_L"});
+    steps.insert(steps.end(), {"sleep", "0.12"});
+    return steps;
+}
+
+// Centre of a character cell of an xterm drawn with the 6x13 font (2-pixel border).
+inline XPoint cell(const std::array<int, 4>& window, int column, int row) {
+    return {window[0] + 2 + column * 6 + 3, window[1] + 2 + row * 13 + 6};
+}
+
+// Accessibility on the test's own session bus, as a user turns it on: programs started
+// from now expose themselves.
+inline bool enableAccessibility(XSession& x) {
+    return x.run({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                  "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status",
+                  "string:IsEnabled", "variant:boolean:true"})
+               .status == 0;
+}
+
+// Starts the Qt field program of this test executable (QtFieldProgram.DISABLED_Serve, or
+// `test`) in a process of its own.
+inline pid_t spawnTestProgram(XSession& x,
+                              const std::string& test = "QtFieldProgram.DISABLED_Serve",
+                              bool accessible = true) {
+    const auto self = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::map<std::string, std::string> env{{"QT_QPA_PLATFORM", "xcb"}};
+    if (accessible) env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1";
+    return x.spawn({self, "--gtest_also_run_disabled_tests", "--gtest_filter=" + test}, env);
+}
+
+// Another X client looking at the clipboard: every target it offers, with its bytes.
+inline std::map<std::string, std::string> clipboardSeenByOthers() {
+    return offThread([] {
+        std::map<std::string, std::string> out;
+        auto connection = X11Connection::open();
+        if (!connection) return out;
+        auto selections = X11Selections::open(*connection.value());
+        if (!selections) return out;
+        auto& s = *selections.value();
+        const xcb_atom_t clipboard = s.atom("CLIPBOARD");
+        const auto targets =
+            s.convert(clipboard, s.atom("TARGETS"), std::chrono::milliseconds(500), 4096);
+        if (!targets) return out;
+        for (std::size_t i = 0; i + 4 <= targets->bytes.size(); i += 4) {
+            xcb_atom_t atom;
+            std::memcpy(&atom, targets->bytes.data() + i, 4);
+            const auto name = s.atomName(atom);
+            if (X11Clipboard::isMetaTarget(name)) continue;
+            const auto data = s.convert(clipboard, atom, std::chrono::milliseconds(500), 1 << 20);
+            out[name] = data ? data->bytes : "<refused>";
+        }
+        return out;
+    });
 }
 
 // A display with openbox, Qt on it, and the desktop connected: what every test here starts

@@ -1,10 +1,6 @@
 #include "Pivorel/Tools/AskSelftest.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -65,19 +61,13 @@ TEST(AskSelftest, BinaryReadsTheSettingsAndSaysWhenNoKeyIsStored) {
     std::ofstream(dir.path() / "com.morvale.pivorel.json")
         << R"({"llmBaseURL": ")" << server.baseURL() << R"(", "llmModel": "test-model"})";
     // A session bus that does not exist: the secret store answers "nothing" at once.
-    const std::string cmd = "env -u PIVOREL_TEST_RUN PIVOREL_FORCE_LANG=zh-Hans XDG_CONFIG_HOME=" +
-                            dir.path().string() +
-                            " DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent " +
-                            std::string(PIVOREL_BINARY) + " --ask-selftest 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string out;
-    std::array<char, 256> buf{};
-    while (fgets(buf.data(), buf.size(), p)) out += buf.data();
-    const int status = pclose(p);
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
-    EXPECT_EQ(out, "ask-selftest: base=" + server.baseURL() +
-                       " model=test-model key-in-keychain=false\n"
-                       "ask-selftest: ERROR 还没有模型密钥：菜单栏 → 设置… 里填入 API Key\n");
+    const auto r =
+        test::runShell("env -u PIVOREL_TEST_RUN PIVOREL_FORCE_LANG=zh-Hans XDG_CONFIG_HOME=" +
+                       dir.path().string() + " DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent " +
+                       std::string(PIVOREL_BINARY) + " --ask-selftest");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "ask-selftest: base=" + server.baseURL() +
+                         " model=test-model key-in-keychain=false\n"
+                         "ask-selftest: ERROR 还没有模型密钥：菜单栏 → 设置… 里填入 API Key\n");
     EXPECT_TRUE(server.requests().empty());
 }

@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -33,19 +30,12 @@ TEST(CommandLine, RejectsUnknownSwitchesAndStrayArguments) {
 }
 
 namespace {
-struct Run {
-    int status;
-    std::string out;
-};
-Run run(const std::string& args, const std::string& env = "") {
-    const std::string cmd =
-        "env -u PIVOREL_TEST_RUN " + env + " " + std::string(PIVOREL_BINARY) + " " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    std::array<char, 256> buf{};
-    while (p && fgets(buf.data(), buf.size(), p)) out += buf.data();
-    const int status = p ? pclose(p) : -1;
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+// The program's output, standard error after standard output.
+pivorel::test::Ran run(const std::string& args, const std::string& env = "") {
+    auto r = pivorel::test::runShell("env -u PIVOREL_TEST_RUN " + env + " " +
+                                     std::string(PIVOREL_BINARY) + " " + args);
+    r.out += r.err;
+    return r;
 }
 }  // namespace
 

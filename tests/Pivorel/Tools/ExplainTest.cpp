@@ -2,13 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -18,66 +13,29 @@
 #include "BrisendoKit/Support/Clock.h"
 #include "TempDir.h"
 
-extern char** environ;
-
 namespace pivorel {
 namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
-struct Finished {
-    int status = -1;
-    std::string out;
-    std::string err;
-    Json json() const { return Json::parse(out); }
-};
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+Json json(const test::Ran& r) {
+    return Json::parse(r.out);
 }
 
 // A user with an empty home: HOME and the XDG directories point into a fresh directory.
 class ExplainBinary : public ::testing::Test {
   protected:
-    fs::path dataDir() const { return home_.path() / "data"; }
-    fs::path supportDir() const { return dataDir() / "Pivorel"; }
+    fs::path supportDir() const { return home_.path() / "data" / "Pivorel"; }
 
-    Finished run(std::vector<std::string> args) const {
-        args.insert(args.begin(), {PIVOREL_BINARY, "--explain"});
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("HOME=", 0) != 0 && entry.rfind("XDG_", 0) != 0) env.push_back(entry);
-        }
-        env.push_back("HOME=" + home_.path().string());
-        env.push_back("XDG_DATA_HOME=" + dataDir().string());
-        env.push_back("XDG_CONFIG_HOME=" + (home_.path() / "config").string());
-        std::vector<char*> argv, envp;
-        for (auto& a : args) argv.push_back(a.data());
-        for (auto& e : env) envp.push_back(e.data());
-        argv.push_back(nullptr);
-        envp.push_back(nullptr);
-
-        const fs::path out = home_.path() / "stdout", err = home_.path() / "stderr";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = 0;
-        Finished result;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        result.out = slurp(out);
-        result.err = slurp(err);
-        return result;
+    test::Ran run(const std::vector<std::string>& args, const std::string& env = "") const {
+        std::string command =
+            "env " + env + " HOME=" + test::shellWord(home_.path().string()) +
+            " XDG_DATA_HOME=" + test::shellWord((home_.path() / "data").string()) +
+            " XDG_CONFIG_HOME=" + test::shellWord((home_.path() / "config").string()) +
+            " " PIVOREL_BINARY " --explain";
+        for (const auto& a : args) command += " " + test::shellWord(a);
+        return test::runShell(command);
     }
 
     test::TempDir home_;
@@ -103,9 +61,9 @@ double scoreOf(const Json& j, const std::string& action) {
 }
 
 TEST_F(ExplainBinary, ShowsTheDefaultRankingOfAShortEnglishWord) {
-    const Finished r = run({"--text", " word ", "--now", "2024-05-01T09:30:00+08:00"});
+    const test::Ran r = run({"--text", " word ", "--now", "2024-05-01T09:30:00+08:00"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const Json j = r.json();
+    const Json j = json(r);
     std::vector<std::string> keys;
     for (const auto& [key, value] : j.items()) keys.push_back(key);
     EXPECT_EQ(keys, (std::vector<std::string>{"text", "kinds", "primary", "ranking", "barOrder",
@@ -127,11 +85,11 @@ TEST_F(ExplainBinary, ShowsTheDefaultRankingOfAShortEnglishWord) {
 }
 
 TEST_F(ExplainBinary, WeighsLinksApplicationsAndTheUsersConfiguration) {
-    Json j = run({"--text", "https://example.com/a"}).json();
+    Json j = json(run({"--text", "https://example.com/a"}));
     EXPECT_EQ(rankedActions(j).front(), "openURL");
     EXPECT_EQ(j["ranking"][0]["score"], 100.0);
 
-    j = run({"--text", "word", "--app", "code", "--editable"}).json();
+    j = json(run({"--text", "word", "--app", "code", "--editable"}));
     EXPECT_EQ(j["ranking"][0]["action"], "cut");
     EXPECT_EQ(j["ranking"][0]["score"], 95.0);
     EXPECT_EQ(scoreOf(j, "ask"), 90.0);
@@ -142,7 +100,7 @@ TEST_F(ExplainBinary, WeighsLinksApplicationsAndTheUsersConfiguration) {
     config.smartRanking = false;
     config.barCount = 5;
     ASSERT_TRUE(ActionConfigStore{supportDir() / "actions.json"}.save(config));
-    j = run({"--text", "word"}).json();
+    j = json(run({"--text", "word"}));
     EXPECT_EQ(rankedActions(j),
               (std::vector<std::string>{"ask", "flomo", "google", "dayOne", "kagi", "copy",
                                         "calendar", "todo", "cut", "paste", "lookup"}));
@@ -154,7 +112,7 @@ TEST_F(ExplainBinary, WeighsLinksApplicationsAndTheUsersConfiguration) {
     // --config wins over the user's file.
     const fs::path other = home_.path() / "other.json";
     ASSERT_TRUE(ActionConfigStore{other}.save(ActionConfig{}));
-    j = run({"--text", "word", "--config", other.string()}).json();
+    j = json(run({"--text", "word", "--config", other.string()}));
     EXPECT_EQ(j["ranking"][0]["action"], "translate");
 }
 
@@ -175,19 +133,19 @@ TEST_F(ExplainBinary, ReadsHistoryWithoutEverWritingIt) {
     }
     const auto sizeBefore = fs::file_size(db);
     // 25 + 3 × 80 ÷ 6 in context + 3 × 32 ÷ 6 over all applications.
-    Json j = run({"--text", "word", "--db", db.string()}).json();
+    Json j = json(run({"--text", "word", "--db", db.string()}));
     EXPECT_EQ(scoreOf(j, "kagi"), 81.0);
     EXPECT_EQ(fs::file_size(db), sizeBefore);
     // Another application has no contextual history.
-    j = run({"--text", "word", "--db", db.string(), "--app", "firefox"}).json();
+    j = json(run({"--text", "word", "--db", db.string(), "--app", "firefox"}));
     EXPECT_EQ(scoreOf(j, "kagi"), 25 + 10 + 16.0);
-    EXPECT_EQ(scoreOf(run({"--text", "word", "--no-history"}).json(), "kagi"), 25.0);
+    EXPECT_EQ(scoreOf(json(run({"--text", "word", "--no-history"})), "kagi"), 25.0);
 
     // A database that is not there is no history, and stays not there.
     const fs::path missing = home_.path() / "missing.sqlite";
-    const Finished r = run({"--text", "word", "--db", missing.string()});
+    const test::Ran r = run({"--text", "word", "--db", missing.string()});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(scoreOf(r.json(), "kagi"), 25.0);
+    EXPECT_EQ(scoreOf(json(r), "kagi"), 25.0);
     EXPECT_FALSE(fs::exists(missing));
     // Nor does a file that is not a database stop it.
     std::ofstream(home_.path() / "junk.sqlite") << "not a database";
@@ -209,7 +167,7 @@ TEST_F(ExplainBinary, BadArgumentsPrintTheUsageAndExitTwo) {
         {"--text", "a", "--config", ""},
     };
     for (const auto& args : bad) {
-        const Finished r = run(args);
+        const test::Ran r = run(args);
         EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
         EXPECT_NE(r.err.find("usage: pivorel --explain"), std::string::npos);
         EXPECT_TRUE(r.out.empty());
@@ -222,13 +180,11 @@ TEST_F(ExplainBinary, BadArgumentsPrintTheUsageAndExitTwo) {
 }
 
 TEST_F(ExplainBinary, ReadsTheDueDateInTheProcesssTimeZone) {
-    const char* previous = std::getenv("TZ");
-    const std::string saved = previous ? previous : "";
-    const auto dueFor = [&](const char* zone, const std::string& text) {
-        ::setenv("TZ", zone, 1);
-        const Finished r = run({"--text", text, "--now", "2024-05-01T10:00:00+08:00"});
+    const auto dueFor = [&](const std::string& zone, const std::string& text) {
+        const test::Ran r =
+            run({"--text", text, "--now", "2024-05-01T10:00:00+08:00"}, "TZ=" + zone);
         EXPECT_EQ(r.status, 0) << r.err;
-        return r.json()["due"];
+        return json(r)["due"];
     };
     // Wednesday 1 May 2024, 10:00 in Shanghai.
     EXPECT_EQ(dueFor("Asia/Shanghai", "  明天下午3点开会\n"),
@@ -238,11 +194,6 @@ TEST_F(ExplainBinary, ReadsTheDueDateInTheProcesssTimeZone) {
     EXPECT_EQ(dueFor("America/New_York", "今天"),
               Json({{"year", 2024}, {"month", 4}, {"day", 30}}));
     EXPECT_TRUE(dueFor("Asia/Shanghai", "hello").is_null());
-    if (previous) {
-        ::setenv("TZ", saved.c_str(), 1);
-    } else {
-        ::unsetenv("TZ");
-    }
 }
 
 TEST(Explain, ParsesTimesWithAnOffsetStrictly) {

@@ -1,12 +1,9 @@
 #include "Pivorel/Tools/SelfTests.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdio>
-
 #include <string>
 
+#include "Pivorel/WindowTest.h"
 #include "TempDir.h"
 #include "XSession.h"
 
@@ -19,10 +16,8 @@ namespace {
 // The binary's self test, its temporary files under `home`.
 XSession::Output runSelftest(XSession& x, const std::string& flag, const TempDir& home) {
     return x.run({PIVOREL_BINARY, flag}, 30s,
-                 {{"PIVOREL_FORCE_LANG", "zh-Hans"},
-                  {"TMPDIR", home.path().string()},
-                  {"XDG_CONFIG_HOME", (home.path() / "config").string()},
-                  {"XDG_DATA_HOME", (home.path() / "data").string()}});
+                 programEnv(home.path(),
+                            {{"PIVOREL_FORCE_LANG", "zh-Hans"}, {"TMPDIR", home.path().string()}}));
 }
 
 // An xterm with the keyboard, as a user's application would have it.
@@ -74,15 +69,8 @@ TEST(SelfTests, PanelSelftestReportsOnePanelAboveTheOthers) {
 }
 
 TEST(SelfTests, WithoutADisplayTheyFailAtOnce) {
-    TempDir home;
-    const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(PIVOREL_BINARY) +
-                            " --bar-selftest 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string out;
-    char buf[256];
-    while (fgets(buf, sizeof buf, p)) out += buf;
-    const int status = pclose(p);
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_EQ(out, "bar-selftest: no X display\n");
+    const auto r = runShell("env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(PIVOREL_BINARY) +
+                            " --bar-selftest");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "bar-selftest: no X display\n");
 }

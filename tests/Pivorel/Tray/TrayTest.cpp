@@ -37,15 +37,6 @@ using ID = StatusMenuModel::ItemID;
 
 namespace {
 
-// A runtime directory of the test's own: a program started by another test holds the
-// single-instance socket of the shared one.
-std::string runtimeDir(const TempDir& home) {
-    const auto dir = home.path() / "run";
-    std::filesystem::create_directories(dir);
-    std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
-    return dir.string();
-}
-
 std::string text(QAction* action) {
     return action ? action->text().toStdString() : "<none>";
 }
@@ -61,19 +52,11 @@ bool clickAt(XSession& x, QPoint p) {
 // The middle of the tray: trayer sizes itself to its icons, and ours is the only one. (Qt
 // does not know where the tray placed the icon: it answers from its own window's origin.)
 std::optional<QPoint> trayCentre(XSession& x) {
-    const auto found = x.run({"xdotool", "search", "--onlyvisible", "--class", "trayer"});
-    std::istringstream ids(found.out);
-    std::string id;
-    if (!std::getline(ids, id) || id.empty()) return std::nullopt;
-    const auto shell = x.run({"xdotool", "getwindowgeometry", "--shell", id});
-    std::map<std::string, int> v;
-    std::istringstream lines(shell.out);
-    for (std::string line; std::getline(lines, line);) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos) v[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
-    }
-    if (v["WIDTH"] < 16 || v["HEIGHT"] < 16) return std::nullopt;
-    return QPoint(v["X"] + v["WIDTH"] / 2, v["Y"] + v["HEIGHT"] / 2);
+    const auto tray = x.waitForWindow("trayer", std::chrono::milliseconds(100));
+    if (!tray) return std::nullopt;
+    const auto g = x.windowGeometry(*tray);
+    if (g[2] < 16 || g[3] < 16) return std::nullopt;
+    return QPoint(g[0] + g[2] / 2, g[1] + g[3] / 2);
 }
 
 // A file manager on the session bus that only notes what it was asked to show.
@@ -96,8 +79,7 @@ TEST(TrayWindows, TheMenuOpensFromTheTrayRefreshedAndItsItemsAct) {
     auto& x = XSession::shared();
     if (!x.ok()) GTEST_SKIP() << x.error();
     TempDir home;
-    ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
+    useHome(home.path());
     const pid_t trayer = x.spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype",
                                   "request", "--height", "24", "--SetDockType", "true"});
     ASSERT_GT(trayer, 0);
@@ -105,11 +87,9 @@ TEST(TrayWindows, TheMenuOpensFromTheTrayRefreshedAndItsItemsAct) {
     ASSERT_TRUE(waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10s))
         << "trayer gave no tray";
 
-    AppDelegate::Options options;
-    options.keychainMigration = false;
-    options.permissionGuide = false;
-    AppDelegate delegate(options);
-    ASSERT_EQ(delegate.start(), 0);
+    const auto program = startDelegate();
+    ASSERT_TRUE(program);
+    AppDelegate& delegate = *program;
     Tray& tray = *delegate.tray();
     ASSERT_TRUE(waitUntil([&] { return trayCentre(x).has_value(); }, 5s));
     EXPECT_EQ(text(tray.action(ID::stats)), "今天 0 条 · 排第一就是所选 —（0/0）");
@@ -194,13 +174,9 @@ TEST(TrayWindows, WithoutATrayTheProgramRunsOnAndSaysSoOnce) {
     auto& x = XSession::shared();
     if (!x.ok()) GTEST_SKIP() << x.error();
     TempDir home;
-    const pid_t program =
-        x.spawn({PIVOREL_BINARY, "--no-keychain-migration", "--no-permission-guide"},
-                {{"PIVOREL_LOG_STDERR", "1"},
-                 {"PIVOREL_FORCE_LANG", "zh-Hans"},
-                 {"XDG_RUNTIME_DIR", runtimeDir(home)},
-                 {"XDG_CONFIG_HOME", (home.path() / "config").string()},
-                 {"XDG_DATA_HOME", (home.path() / "data").string()}});
+    const pid_t program = x.spawn(
+        {PIVOREL_BINARY, "--no-keychain-migration", "--no-permission-guide"},
+        programEnv(home.path(), {{"PIVOREL_LOG_STDERR", "1"}, {"PIVOREL_FORCE_LANG", "zh-Hans"}}));
     ASSERT_GT(program, 0);
     const auto log = [&] { return readText(x.logPath()); };
     ASSERT_TRUE(waitUntil([&] { return log().find("没有系统托盘") != std::string::npos; }, 10s))
@@ -223,10 +199,7 @@ TEST(TrayWindows, ADatabaseThatCannotBeOpenedEndsTheProgram) {
     // The data directory is a file: nothing can be created below it.
     std::ofstream(home.path() / "data") << "not a directory";
     const auto result = x.run({"sh", "-c", std::string(PIVOREL_BINARY) + " 2>&1"}, 10s,
-                              {{"PIVOREL_LOG_STDERR", "1"},
-                               {"XDG_RUNTIME_DIR", runtimeDir(home)},
-                               {"XDG_CONFIG_HOME", (home.path() / "config").string()},
-                               {"XDG_DATA_HOME", (home.path() / "data").string()}});
+                              programEnv(home.path(), {{"PIVOREL_LOG_STDERR", "1"}}));
     EXPECT_EQ(result.status, 1) << result.out;
     EXPECT_NE(result.out.find("Pivorel: 打不开数据库 open("), std::string::npos) << result.out;
 }
