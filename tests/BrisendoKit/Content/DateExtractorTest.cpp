@@ -225,14 +225,11 @@ TEST_F(DateExtractorTest, ClockChangesInTheUsersZone) {
 TEST_F(DateExtractorTest, DescribeUsesTheInterfaceLanguage) {
     const auto previous = Localizer::languageOverride();
     DateComponents c;
-    c.year = 2024;
-    c.month = 12;
-    c.day = 3;
+    c.year = 2024, c.month = 12, c.day = 3;
     c.calendar = std::shared_ptr<const icu::Calendar>(cal_->clone());
     Localizer::setLanguageOverride("zh-Hans");
     EXPECT_EQ(DateExtractor::describe(c), "12月3日");
-    c.hour = 14;
-    c.minute = 30;
+    c.hour = 14, c.minute = 30;
     EXPECT_EQ(DateExtractor::describe(c), "12月3日 14:30");
     Localizer::setLanguageOverride("en");
     EXPECT_EQ(DateExtractor::describe(c), "Dec 3 14:30");
@@ -289,25 +286,19 @@ TEST_F(RemindersTest, SavesIntoTheDefaultListWithAnAlarmOnlyForATime) {
 }
 
 TEST_F(RemindersTest, FailuresSaveNothingAndSayWhy) {
-    const auto denied = creator([](FakeReminders& s) { s.access = false; }).addNow(draft("a"));
-    ASSERT_FALSE(denied.ok());
-    EXPECT_EQ(denied.error(), ReminderError::denied());
-
-    const auto noList = creator([](FakeReminders& s) { s.list.reset(); }).addNow(draft("a"));
-    ASSERT_FALSE(noList.ok());
-    EXPECT_EQ(noList.error().description(), "找不到默认的提醒事项列表");
-
     // The service's own errors pass through unchanged.
-    const auto askFailed = creator([](FakeReminders& s) {
-                               s.access = fail(ReminderError::service("bus gone"));
-                           }).addNow(draft("a"));
-    ASSERT_FALSE(askFailed.ok());
-    EXPECT_EQ(askFailed.error().description(), "bus gone");
-    const auto saveFailed = creator([](FakeReminders& s) {
-                                s.saveError = ReminderError::service("disk full");
-                            }).addNow(draft("a"));
-    ASSERT_FALSE(saveFailed.ok());
-    EXPECT_EQ(saveFailed.error(), ReminderError::service("disk full"));
+    using Setup = std::function<void(FakeReminders&)>;
+    for (auto [setup, error] : std::vector<std::pair<Setup, std::string>>{
+             {[](FakeReminders& s) { s.access = false; }, ReminderError::denied().description()},
+             {[](FakeReminders& s) { s.list.reset(); }, "找不到默认的提醒事项列表"},
+             {[](FakeReminders& s) { s.access = fail(ReminderError::service("bus gone")); },
+              "bus gone"},
+             {[](FakeReminders& s) { s.saveError = ReminderError::service("disk full"); },
+              "disk full"}}) {
+        const auto result = creator(setup).addNow(draft("a"));
+        ASSERT_FALSE(result.ok());
+        EXPECT_EQ(result.error().description(), error);
+    }
     EXPECT_TRUE(journal_->saved.empty());
 
     // Not even a service to open.

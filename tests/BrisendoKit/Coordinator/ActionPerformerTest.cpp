@@ -42,6 +42,13 @@ struct ActionPerformerTest : ::testing::Test {
         }
         return true;
     }
+    // The panel stays up until just before `seconds` have passed.
+    void expectClosesAfter(double seconds) {
+        h.queue.advance(seconds - 0.01);
+        EXPECT_TRUE(h.panelWindow.visible);
+        h.queue.advance(0.02);
+        EXPECT_FALSE(h.panelWindow.visible);
+    }
 };
 
 CustomAction custom(std::string id, std::string name, std::string urlTemplate) {
@@ -109,10 +116,7 @@ TEST_F(ActionPerformerTest, CutAndPasteTellTheOutcomeWhereTheUserLooks) {
     h.bar.model()->onChoose(0);
     EXPECT_EQ(h.notice(), L("这里不能粘贴（只读内容）"));
     EXPECT_EQ(h.panelWindow.frame().origin(), h.panelOriginNear(anchor));
-    h.queue.advance(2.49);
-    EXPECT_TRUE(h.panelWindow.visible);
-    h.queue.advance(0.02);
-    EXPECT_FALSE(h.panelWindow.visible);
+    expectClosesAfter(2.5);
 
     // From the panel, which closes first: the failure at the pointer, the success silent.
     h.workspace.pointer = {700, 300};
@@ -120,10 +124,7 @@ TEST_F(ActionPerformerTest, CutAndPasteTellTheOutcomeWhereTheUserLooks) {
     EXPECT_TRUE(h.log.contains("Pivorel: 面板关闭 reason=action-opened"));
     EXPECT_EQ(h.notice(), L("这里不能粘贴（只读内容）"));
     EXPECT_EQ(h.panelWindow.frame().origin(), h.panelOriginNear({700, 300}));
-    h.queue.advance(4.49);
-    EXPECT_TRUE(h.panelWindow.visible);
-    h.queue.advance(0.02);
-    EXPECT_FALSE(h.panelWindow.visible);
+    expectClosesAfter(4.5);
 
     choose("editable", ActionID::cut());
     EXPECT_EQ(h.accessibility.presses.back(), std::make_pair(std::string(test::Harness::app), 'X'));
@@ -152,12 +153,14 @@ TEST_F(ActionPerformerTest, LinksOpenOrSayWhatIsMissing) {
     EXPECT_EQ(h.workspace.opened.back(),
               "https://zh.wikipedia.org/w/index.php?search=C%2B%2B%20%E6%95%99%E7%A8%8B");
 
-    choose("x", ActionID(broken.id));
-    EXPECT_EQ(h.notice(), L("「%@」的 URL 模板无效，请到设置 → 动作里修改", "Broken"));
-    choose("x", ActionID(zotero.id));
-    EXPECT_EQ(h.notice(), L("没有能打开这个链接的 App"));
-    choose("x", ActionID::dayOne());
-    EXPECT_EQ(h.notice(), L("没有找到 Day One"));
+    for (auto [action, notice] :
+         {std::pair{ActionID(broken.id),
+                    L("「%@」的 URL 模板无效，请到设置 → 动作里修改", "Broken")},
+          {ActionID(zotero.id), L("没有能打开这个链接的 App")},
+          {ActionID::dayOne(), L("没有找到 Day One")}}) {
+        choose("x", action);
+        EXPECT_EQ(h.notice(), notice);
+    }
     h.queue.advance(3.01);
     EXPECT_FALSE(h.panelWindow.visible);
 
@@ -222,8 +225,5 @@ TEST_F(ActionPerformerTest, AReminderNoticeNamesItsDueDate) {
     }
     choose("没有日期的事", ActionID::todo());
     ASSERT_TRUE(settle([&] { return h.notice() == ReminderError::denied().description(); }));
-    h.queue.advance(5.99);
-    EXPECT_TRUE(h.panelWindow.visible);
-    h.queue.advance(0.02);
-    EXPECT_FALSE(h.panelWindow.visible);
+    expectClosesAfter(6);
 }

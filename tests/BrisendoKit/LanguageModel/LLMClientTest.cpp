@@ -48,7 +48,7 @@ std::string choice(const std::string& deltaJson) {
     return R"(data: {"choices":[{"index":0,"delta":)" + deltaJson + "}]}";
 }
 
-std::vector<std::string> splitAll(SSELineReader& reader, const std::vector<std::string>& parts) {
+std::vector<std::string> splitAll(SSELineReader&& reader, const std::vector<std::string>& parts) {
     std::vector<std::string> lines;
     auto collect = [&](std::string_view line) {
         lines.emplace_back(line);
@@ -216,7 +216,7 @@ TEST_F(LLMClientTest, CancelStopsASilentTransferAndCallsNothing) {
     EXPECT_FALSE(none.finished);
 }
 
-TEST(SSE, ReadsDeltasAndTheEndMarker) {
+TEST(SSE, ReadsDeltasAndTheEndMarkerAndIgnoresEverythingElse) {
     EXPECT_EQ(SSE::parse("data:[DONE]"), SSEEvent::done());
     EXPECT_EQ(SSE::parse("data: \t[DONE] \t"), SSEEvent::done());
     EXPECT_EQ(SSE::parse(choice(R"({"content":"Hi"})")), SSEEvent::delta("Hi"));
@@ -228,10 +228,8 @@ TEST(SSE, ReadsDeltasAndTheEndMarker) {
               SSEEvent::delta("A"));
     // Text inside the piece is kept as sent, spaces included.
     EXPECT_EQ(SSE::parse(choice(R"({"content":"  a\nb "})")), SSEEvent::delta("  a\nb "));
-}
 
-TEST(SSE, IgnoresEverythingElse) {
-    const std::vector<std::string> lines = {
+    const std::vector<std::string> ignored = {
         "",
         ": keep-alive",
         "DATA: [DONE]",
@@ -247,9 +245,8 @@ TEST(SSE, IgnoresEverythingElse) {
         R"(data: {"choices":["Hi"]})",
         R"(data: {"choices":[null,{"delta":{"content":"Hi"}}]})",
         R"(data: [{"choices":[{"delta":{"content":"Hi"}}]}])",
-        R"(data: {"error":{"message":"bad"}})",
-    };
-    for (const auto& line : lines) EXPECT_EQ(SSE::parse(line), SSEEvent::ignore()) << line;
+        R"(data: {"error":{"message":"bad"}})"};
+    for (const auto& line : ignored) EXPECT_EQ(SSE::parse(line), SSEEvent::ignore()) << line;
 }
 
 TEST(SSE, RepairsIllFormedUtf8InAPiece) {
@@ -265,16 +262,13 @@ TEST(SSELineReader, JoinsLinesAcrossReadsWhereverTheyAreCut) {
     const std::string body = "data: a\r\n\r\n: ka\ndata: b\rdata: c\r\n\ntail";
     const std::vector<std::string> expected = {"data: a", "", ": ka", "data: b",
                                                "data: c", "", "tail"};
-    SSELineReader whole;
-    EXPECT_EQ(splitAll(whole, {body}), expected);
-    for (std::size_t cut = 1; cut < body.size(); ++cut) {
-        SSELineReader reader;
-        EXPECT_EQ(splitAll(reader, {body.substr(0, cut), body.substr(cut)}), expected) << cut;
-    }
+    EXPECT_EQ(splitAll(SSELineReader(), {body}), expected);
+    for (std::size_t cut = 1; cut < body.size(); ++cut)
+        EXPECT_EQ(splitAll(SSELineReader(), {body.substr(0, cut), body.substr(cut)}), expected)
+            << cut;
     std::vector<std::string> bytes;
     for (char c : body) bytes.emplace_back(1, c);
-    SSELineReader byByte;
-    EXPECT_EQ(splitAll(byByte, bytes), expected);
+    EXPECT_EQ(splitAll(SSELineReader(), bytes), expected);
 }
 
 TEST(SSELineReader, DropsAnOverlongLineWithoutKeepingIt) {
@@ -306,9 +300,9 @@ TEST(LLMError, ReadsTheServersMessageFromAFailedResponse) {
     for (int i = 0; i < 200; ++i) chinese += "错";
     EXPECT_EQ(LLMError::fromResponse(502, chinese).message().size(), 160u * 3);
 
-    EXPECT_EQ(LLMError::fromResponse(402, R"({"error":{"code":"insufficient_user_quota"}})"),
-              LLMError::quota());
-    EXPECT_EQ(LLMError::fromResponse(500, "... insufficient_user_quota ..."), LLMError::quota());
+    for (auto [status, body] : {std::pair{402, R"({"error":{"code":"insufficient_user_quota"}})"},
+                                {500, "... insufficient_user_quota ..."}})
+        EXPECT_EQ(LLMError::fromResponse(status, body), LLMError::quota());
 
     // Any other shape falls back to the whole text.
     EXPECT_EQ(LLMError::fromResponse(400, R"({"error":"bad"})").message(), R"({"error":"bad"})");
@@ -322,7 +316,7 @@ TEST(Prompts, AskNamesTheInterfaceLanguageAndTranslationGoesToTheOtherLanguage) 
     auto defaults = std::make_shared<UserDefaults>(dir.path() / "d.json");
     Localizer::setPreferenceDefaults(defaults);
     const char* saved = std::getenv("LANGUAGE");
-    const std::string savedLanguage = saved ? saved : "";
+    const std::optional<std::string> savedLanguage = saved ? std::optional(saved) : std::nullopt;
 
     Localizer::setLanguageOverride("de");
     EXPECT_NE(Prompts::ask().find("用德语回答"), std::string::npos) << Prompts::ask();
@@ -337,11 +331,7 @@ TEST(Prompts, AskNamesTheInterfaceLanguageAndTranslationGoesToTheOtherLanguage) 
 
     Localizer::setPreferenceDefaults(nullptr);
     Localizer::setLanguageOverride("zh-Hans");
-    if (saved) {
-        setenv("LANGUAGE", savedLanguage.c_str(), 1);
-    } else {
-        unsetenv("LANGUAGE");
-    }
+    savedLanguage ? setenv("LANGUAGE", savedLanguage->c_str(), 1) : unsetenv("LANGUAGE");
 
     EXPECT_EQ(
         Prompts::askMessages("serendipity", "Safari"),
@@ -353,8 +343,8 @@ TEST(Prompts, AskNamesTheInterfaceLanguageAndTranslationGoesToTheOtherLanguage) 
     const std::string toChinese = Prompts::translateSystem("The weather is nice");
     EXPECT_NE(toEnglish.find("英文"), std::string::npos);
     EXPECT_NE(toChinese.find("简体中文"), std::string::npos);
-    EXPECT_EQ(Prompts::translateSystem("用 Docker 部署 the service"), toChinese);
-    EXPECT_EQ(Prompts::translateSystem("12345"), toChinese);
+    for (const char* text : {"用 Docker 部署 the service", "12345"})
+        EXPECT_EQ(Prompts::translateSystem(text), toChinese) << text;
     EXPECT_EQ(Prompts::translateMessages("你好"),
               (std::vector<ChatMessage>{{"system", toEnglish}, {"user", "你好"}}));
 }

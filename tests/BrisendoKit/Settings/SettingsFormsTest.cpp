@@ -198,19 +198,15 @@ TEST(ApplicationsListModel, TheRunningMenuOffersRegularUnlistedAppsOnceSortedByL
 
 TEST(GeneralForm, ARefusedLoginChangeSpringsBackWithANote) {
     LoginFixture f;
-    f.form.setLoginOn(true);
-    EXPECT_TRUE(f.form.loginOn());
-    EXPECT_EQ(f.form.loginNote(), "");
-
-    f.login->accept = false;
-    f.form.setLoginOn(false);
-    EXPECT_TRUE(f.form.loginOn());
-    EXPECT_EQ(f.form.loginNote(), "系统没有接受，请在系统设置 → 通用 → 登录项里手动设置");
-
-    f.login->accept = true;
-    f.form.setLoginOn(false);
-    EXPECT_FALSE(f.form.loginOn());
-    EXPECT_EQ(f.form.loginNote(), "");
+    const std::string refused = "系统没有接受，请在系统设置 → 通用 → 登录项里手动设置";
+    for (auto [accept, on, shown, note] : {std::tuple{true, true, true, ""},
+                                           {false, false, true, refused.c_str()},
+                                           {true, false, false, ""}}) {
+        f.login->accept = accept;
+        f.form.setLoginOn(on);
+        EXPECT_EQ(f.form.loginOn(), shown);
+        EXPECT_EQ(f.form.loginNote(), note);
+    }
 
     // Without a hook the switch stays off and says it was refused.
     GeneralForm bare{BarSettings(f.defaults), nullptr, nullptr};

@@ -219,17 +219,17 @@ TEST(PermissionGuide, OnlyASwitchFollowedByAKnownKindIsAProbe) {
     EXPECT_EQ(PermissionGuide::probeKind({"--x", "--permission-probe", "systemAudioCapture"}),
               PermissionKind::systemAudioCapture);
     // An unknown word or a missing value is a normal start.
-    EXPECT_FALSE(PermissionGuide::probeKind({"--permission-probe", "camera"}));
-    EXPECT_FALSE(PermissionGuide::probeKind({"--permission-probe"}));
-    EXPECT_FALSE(PermissionGuide::probeKind({"accessibility", "--permission-probe"}));
+    for (auto args : std::vector<std::vector<std::string>>{{"--permission-probe", "camera"},
+                                                           {"--permission-probe"},
+                                                           {"accessibility", "--permission-probe"}})
+        EXPECT_FALSE(PermissionGuide::probeKind(args));
 }
 
 TEST(PermissionGuide, ProbeOutputMustBeExactlyOneOrZeroWithStatusZero) {
     EXPECT_EQ(PermissionGuide::interpretProbe(0, "1\n"), true);
     EXPECT_EQ(PermissionGuide::interpretProbe(0, " 0 \r\n"), false);
-    EXPECT_EQ(PermissionGuide::interpretProbe(0, "yes"), std::nullopt);
-    EXPECT_EQ(PermissionGuide::interpretProbe(0, "10"), std::nullopt);
-    EXPECT_EQ(PermissionGuide::interpretProbe(0, ""), std::nullopt);
+    for (const char* output : {"yes", "10", ""})
+        EXPECT_EQ(PermissionGuide::interpretProbe(0, output), std::nullopt) << output;
     EXPECT_EQ(PermissionGuide::interpretProbe(-1, "1"), std::nullopt);
 }
 
@@ -252,11 +252,8 @@ TEST(PermissionGuide, DragPathIsTheInstalledProgramOrTheDefaultOne) {
               "/opt/pivorel/bin/pivorel");
     EXPECT_EQ(PermissionGuide::bundlePathForDrag("/usr/local/bin/PIVOREL", "Pivorel"),
               "/usr/local/bin/PIVOREL");
-    EXPECT_EQ(PermissionGuide::bundlePathForDrag("/work/build/pivorel_tests", "Pivorel"),
-              "/usr/bin/pivorel");
-    EXPECT_EQ(PermissionGuide::bundlePathForDrag("pivorel", "Pivorel"), "/usr/bin/pivorel");
-    EXPECT_EQ(PermissionGuide::bundlePathForDrag("", "Pivorel"), "/usr/bin/pivorel");
-    EXPECT_EQ(PermissionGuide::bundlePathForDrag("///", "Pivorel"), "/usr/bin/pivorel");
+    for (const char* path : {"/work/build/pivorel_tests", "pivorel", "", "///"})
+        EXPECT_EQ(PermissionGuide::bundlePathForDrag(path, "Pivorel"), "/usr/bin/pivorel") << path;
 }
 
 TEST(GuidePlacement, BesideTheSettingsWindowElseTheCorner) {
@@ -277,9 +274,10 @@ TEST(GuidePlacement, FollowsLargeMovesAndOverlapsOnly) {
     const Rect settings{100, 200, 600, 500};
     const Rect guide{716, 300, 300, 400};
     EXPECT_TRUE(GuidePlacement::shouldFollow(std::nullopt, settings, guide));
-    EXPECT_FALSE(GuidePlacement::shouldFollow(settings, settings, guide));
-    EXPECT_FALSE(GuidePlacement::shouldFollow(settings, Rect{105, 190, 600, 500}, guide));
-    EXPECT_TRUE(GuidePlacement::shouldFollow(settings, Rect{100, 250, 600, 500}, guide));
-    // A small move that puts it over the guide.
-    EXPECT_TRUE(GuidePlacement::shouldFollow(settings, Rect{130, 200, 600, 500}, guide));
+    // A small move follows only when it puts the window over the guide.
+    for (auto [moved, follow] : {std::pair{settings, false},
+                                 {Rect{105, 190, 600, 500}, false},
+                                 {Rect{100, 250, 600, 500}, true},
+                                 {Rect{130, 200, 600, 500}, true}})
+        EXPECT_EQ(GuidePlacement::shouldFollow(settings, moved, guide), follow) << moved.minX();
 }

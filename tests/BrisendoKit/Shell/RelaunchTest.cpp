@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "BrisendoKit/Shell/RelaunchContinuation.h"
 #include "BrisendoKit/Shell/Relauncher.h"
@@ -67,16 +68,15 @@ TEST_F(Relaunch, ContinuationIsTakenOnceWithinItsAgeWindow) {
     EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now));
 
     // 130 s old: dropped as expired. 10 s in the future: dropped. 3 s ahead: accepted.
-    RelaunchContinuation::save(pendingAt(toUnixSeconds(now) - 130), file);
-    EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now));
-    EXPECT_TRUE(log.contains("pending permission expired (age 130s), dropped"));
-    EXPECT_FALSE(fs::exists(file));
-    RelaunchContinuation::save(pendingAt(toUnixSeconds(now) + 10), file);
-    EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now));
-    EXPECT_TRUE(log.contains("pending permission expired (age -10s), dropped"));
-    RelaunchContinuation::save(pendingAt(toUnixSeconds(now) + 3), file);
-    EXPECT_TRUE(RelaunchContinuation::takePending(120, file, now));
-
+    for (auto [offset, taken, line] : std::vector<std::tuple<double, bool, const char*>>{
+             {-130, false, "pending permission expired (age 130s), dropped"},
+             {10, false, "pending permission expired (age -10s), dropped"},
+             {3, true, ""}}) {
+        RelaunchContinuation::save(pendingAt(toUnixSeconds(now) + offset), file);
+        EXPECT_EQ(RelaunchContinuation::takePending(120, file, now).has_value(), taken) << offset;
+        EXPECT_TRUE(log.contains(line));
+        EXPECT_FALSE(fs::exists(file));
+    }
     // Absurd times do not overflow the log line.
     RelaunchContinuation::save(pendingAt(1e300), file);
     EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now));
@@ -85,18 +85,18 @@ TEST_F(Relaunch, ContinuationIsTakenOnceWithinItsAgeWindow) {
 TEST_F(Relaunch, BadContinuationFilesGiveNothingAndAreRemoved) {
     const std::string fresh = std::to_string(toUnixSeconds(now));
 
-    const std::vector<std::string> bad = {
-        "not json",
-        "[]",
-        "{\"kind\":\"accessibility\",\"action\":\"barReady\",\"payload\":{}}",
-        "{\"kind\":\"accessibility\",\"action\":\"barReady\",\"payload\":{\"n\":1},\"savedAt\":" +
-            fresh + "}",
-        "{\"kind\":\"camera\",\"action\":\"barReady\",\"payload\":{},\"savedAt\":" + fresh + "}",
-        "{\"kind\":\"accessibility\",\"action\":\"barReady\",\"payload\":{},\"savedAt\":\"" +
-            fresh + "\"}",
-        std::string(RelaunchContinuation::maxFileBytes + 1, ' '),
-        "{\"kind\":\"accessibility\",\"action\":\"barReady\",\"payload\":{},\"savedAt\":1e999}",
+    const auto json = [](std::string kind, std::string payload, std::string savedAt) {
+        return R"({"kind":")" + kind + R"(","action":"barReady","payload":)" + payload +
+               (savedAt.empty() ? "" : R"(,"savedAt":)" + savedAt) + "}";
     };
+    const std::vector<std::string> bad = {"not json",
+                                          "[]",
+                                          json("accessibility", "{}", ""),
+                                          json("accessibility", R"({"n":1})", fresh),
+                                          json("camera", "{}", fresh),
+                                          json("accessibility", "{}", '"' + fresh + '"'),
+                                          json("accessibility", "{}", "1e999"),
+                                          std::string(RelaunchContinuation::maxFileBytes + 1, ' ')};
     for (const auto& bytes : bad) {
         ASSERT_TRUE(fileio::writeFileAtomically(file, bytes));
         EXPECT_FALSE(RelaunchContinuation::takePending(120, file, now)) << bytes.substr(0, 80);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 #include "BrisendoKit/Support/Log.h"
@@ -36,17 +37,17 @@ std::string appcast(const std::string& version) {
 }  // namespace
 
 TEST(VersionComparison, OrdersReleasesAndPreReleases) {
-    EXPECT_GT(compareVersions("1.10", "1.9"), 0);
-    EXPECT_EQ(compareVersions("1.0.0", "1"), 0);
-    EXPECT_EQ(compareVersions("v2.1", "2.1"), 0);
-    EXPECT_LT(compareVersions("1.0b2", "1.0"), 0);
-    EXPECT_LT(compareVersions("1.0b2", "1.0b10"), 0);
-    EXPECT_LT(compareVersions("1.0beta", "1.0rc1"), 0);
-    EXPECT_GT(compareVersions("1.0.1", "1.0b9"), 0);
-    EXPECT_EQ(compareVersions("1.0-RC1", "1.0rc1"), 0);
-    // Numbers longer than any integer type still compare.
-    EXPECT_GT(compareVersions("1.99999999999999999999999", "1.99999999999999999999998"), 0);
-    EXPECT_EQ(compareVersions("1.007", "1.7"), 0);
+    for (const char* row :
+         {"1.10 > 1.9", "1.0.0 = 1", "v2.1 = 2.1", "1.0b2 < 1.0", "1.0b2 < 1.0b10",
+          "1.0beta < 1.0rc1", "1.0.1 > 1.0b9", "1.0-RC1 = 1.0rc1", "1.007 = 1.7",
+          // Numbers longer than any integer type still compare.
+          "1.99999999999999999999999 > 1.99999999999999999999998"}) {
+        std::istringstream in(row);
+        std::string a, order, b;
+        in >> a >> order >> b;
+        const int got = compareVersions(a, b);
+        EXPECT_EQ(got < 0 ? "<" : got > 0 ? ">" : "=", order) << row;
+    }
     EXPECT_LT(compareVersions("", "0.1"), 0);
 }
 
@@ -87,10 +88,9 @@ TEST(Appcast, ReadsBothSparkleFormsAndPicksTheNewestForThisSystem) {
 }
 
 TEST(Appcast, BadDocumentsAreErrorsAndBadFieldsAreDropped) {
-    EXPECT_FALSE(Appcast::parse(""));
-    EXPECT_FALSE(Appcast::parse("<rss><channel><item></channel></rss>"));
-    EXPECT_FALSE(Appcast::parse("<html><body>Not found</body></html>"));
-    EXPECT_FALSE(Appcast::parse("<rss version=\"2.0\"></rss>"));
+    for (const char* bad : {"", "<rss><channel><item></channel></rss>",
+                            "<html><body>Not found</body></html>", "<rss version=\"2.0\"></rss>"})
+        EXPECT_FALSE(Appcast::parse(bad)) << bad;
     const auto empty = Appcast::parse(feed(""));
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->empty());
@@ -120,11 +120,11 @@ TEST(Appcast, OnlyWebAddressesAreOpened) {
     item.releaseNotesURL = "https://pivorel.app/notes";
     EXPECT_EQ(item.pageURL(), "https://pivorel.app/notes");
     item.releaseNotesURL = "https://pivorel.app/a b";
-    EXPECT_EQ(item.pageURL(), "");
-    item.downloadURL = "HTTP://pivorel.app/x.deb";
-    EXPECT_EQ(item.pageURL(), "HTTP://pivorel.app/x.deb");
-    item.downloadURL = "https:///nohost";
-    EXPECT_EQ(item.pageURL(), "");
+    for (auto [download, page] : {std::pair{"HTTP://pivorel.app/x.deb", "HTTP://pivorel.app/x.deb"},
+                                  {"https:///nohost", ""}}) {
+        item.downloadURL = download;
+        EXPECT_EQ(item.pageURL(), page);
+    }
 }
 
 TEST(UpdaterFetch, ReadsTheFeedOverHttpAndReportsEveryFailure) {
@@ -141,9 +141,8 @@ TEST(UpdaterFetch, ReadsTheFeedOverHttpAndReportsEveryFailure) {
         res.set_redirect("/newer.xml");
     });
     server.server.Get("/stall.xml", [&](const httplib::Request&, httplib::Response& res) {
-        for (int i = 0; i < 300 && !release; ++i) {
+        for (int i = 0; i < 300 && !release; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
         res.set_content(appcast("9.0"), "application/rss+xml");
     });
     server.start();
@@ -156,16 +155,14 @@ TEST(UpdaterFetch, ReadsTheFeedOverHttpAndReportsEveryFailure) {
     EXPECT_FALSE(Appcast::newest(*same, "0.1.0"));
     ASSERT_TRUE(Updater::fetch(server.url("/moved.xml")));
 
-    auto broken = Updater::fetch(server.url("/broken.xml"));
-    ASSERT_FALSE(broken);
-    EXPECT_NE(broken.error().find("malformed XML"), std::string::npos);
-    auto missing = Updater::fetch(server.url("/missing.xml"));
-    ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.error(), "HTTP 404");
     auto stalled = Updater::fetch(server.url("/stall.xml"), 0.3);
     release = true;
-    ASSERT_FALSE(stalled);
-    EXPECT_NE(stalled.error().find("timed out"), std::string::npos) << stalled.error();
+    for (auto [got, error] : {std::pair{Updater::fetch(server.url("/broken.xml")), "malformed XML"},
+                              {Updater::fetch(server.url("/missing.xml")), "HTTP 404"},
+                              {stalled, "timed out"}}) {
+        ASSERT_FALSE(got);
+        EXPECT_NE(got.error().find(error), std::string::npos) << got.error();
+    }
 }
 
 namespace {
@@ -210,18 +207,18 @@ TEST_F(UpdaterTest, ScheduledChecksRunAfterStartUpThenOncePerInterval) {
     int observed = 0;
     auto watching = hook.observe([&] { ++observed; });
     updater.start();
-    queue.advance(Updater::startDelay - 1);
-    EXPECT_EQ(fetches, 0);
-    queue.advance(1);
-    EXPECT_EQ(fetches, 1);
+    for (auto [step, want] : {std::pair{Updater::startDelay - 1, 0}, {1, 1}}) {
+        queue.advance(step);
+        EXPECT_EQ(fetches, want);
+    }
     EXPECT_EQ(updater.lastCheck(), clock.now());
     EXPECT_TRUE(log.contains("Pivorel: 更新检查 已是最新"));
     EXPECT_TRUE(log.contains("Pivorel: 更新周期结束 check=1 error=无"));
 
-    queue.advance(Updater::defaultInterval - 10);
-    EXPECT_EQ(fetches, 1);
-    queue.advance(10);
-    EXPECT_EQ(fetches, 2);
+    for (auto [step, want] : {std::pair{Updater::defaultInterval - 10, 1}, {10, 2}}) {
+        queue.advance(step);
+        EXPECT_EQ(fetches, want);
+    }
 
     // Turning automatic checks off stops them; on again, the due check comes at once.
     updater.setAutomaticChecks(false);
@@ -267,12 +264,12 @@ TEST_F(UpdaterTest, UserChecksReportEveryOutcome) {
     updater.updateNow();  // with no update known, it checks
     queue.runReady();
     EXPECT_TRUE(workspace.opened.empty());
-    feedVersion = "0.3";
-    updater.checkNow();
-    queue.runReady();
-    feedFails = true;
-    updater.checkNow();
-    queue.runReady();
+    for (bool fails : {false, true}) {
+        feedVersion = "0.3";
+        feedFails = fails;
+        updater.checkNow();
+        queue.runReady();
+    }
     ASSERT_EQ(userResults.size(), 3u);
     EXPECT_EQ(userResults[0].message("0.1.0"), "Pivorel 0.1.0 已是最新版本。");
     EXPECT_EQ(userResults[1].outcome, Updater::CheckResult::Outcome::found);
@@ -306,8 +303,8 @@ TEST_F(UpdaterTest, UpdaterOnlyModeLogsChecksAndQuitsAfter25Seconds) {
     EXPECT_TRUE(log.contains("Pivorel: --updater-only 版本 0.1.0"));
     queue.runReady();
     EXPECT_EQ(fetches, 1);
-    queue.advance(24);
-    EXPECT_EQ(quits, 0);
-    queue.advance(1);
-    EXPECT_EQ(quits, 1);
+    for (int want : {0, 1}) {
+        queue.advance(want ? 1 : 24);
+        EXPECT_EQ(quits, want);
+    }
 }
