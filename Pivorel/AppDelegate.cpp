@@ -66,6 +66,7 @@ AppDelegate::AppDelegate(Options options)
 AppDelegate::~AppDelegate() {
     *self_ = nullptr;
     observers_.clear();
+    reads_.stop();
     workers_.waitForDone();
     if (desktop_) desktop_->unregisterHotKey();
 }
@@ -123,7 +124,8 @@ int AppDelegate::start() {
         [] { return std::make_unique<VdirReminders>(); }, OnDeviceTranslator::platformDefault()});
     controller_->setPerformer(performer_.get());
     watcher_ = std::make_unique<SelectionWatcher>(*controller_, *store_, settings_, *reader_,
-                                                  desktop_->input(), workspace, *queue_, clock_);
+                                                  desktop_->input(), workspace, *queue_, clock_,
+                                                  reads_.runner());
     links_ = std::make_unique<LinkDispatcher>(*controller_, *store_, workspace, clock_);
     controller_->onStatsChanged = [this] { refreshStats(); };
 

@@ -13,6 +13,7 @@
 #include "BrisendoKit/Storage/BarSettings.h"
 #include "BrisendoKit/Support/Clock.h"
 #include "BrisendoKit/Support/Signal.h"
+#include "BrisendoKit/Support/Worker.h"
 #include "Pivorel/ShellServices.h"
 
 namespace pivorel {
@@ -129,6 +130,8 @@ class AppDelegate : public QObject {
 
     // Keyring work; quitting waits for it.
     QThreadPool workers_;
+    // Selection reads; stopped before the reader, the desktop and the queue they use go.
+    Worker reads_;
     std::vector<Connection> observers_;
     // Work handed to other threads and queues holds this weakly.
     std::shared_ptr<AppDelegate*> self_;
