@@ -40,6 +40,7 @@ ShellServices::ShellServices(std::shared_ptr<UserDefaults> defaults, MainQueue& 
 
 ShellServices::~ShellServices() {
     observers_.clear();
+    background_.stop();
 }
 
 void ShellServices::openSettings() {
@@ -48,6 +49,7 @@ void ShellServices::openSettings() {
         SettingsEnvironment environment;
         environment.defaults = defaults_;
         environment.queue = &queue_;
+        environment.runInBackground = background_.runner();
         environment.workspace = &workspace_;
         environment.update = std::make_shared<UpdaterHook>(*updater_);
         SettingsWindow::setSharedEnvironment(std::move(environment));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "BrisendoKit/Support/Signal.h"
+#include "BrisendoKit/Support/Worker.h"
 
 namespace pivorel {
 
@@ -66,6 +67,8 @@ class ShellServices {
     std::unique_ptr<LinuxRelaunch> relaunchPlatform_;
     std::unique_ptr<Relauncher> relauncher_;
     bool settingsReady_ = false;
+    // The settings pages' downloads; stopped before the queue goes.
+    Worker background_;
     std::vector<Connection> observers_;
 };
 

@@ -5,6 +5,7 @@
 
 #include "BrisendoKit/Actions/ActionConfigStore.h"
 #include "BrisendoKit/Actions/ExtensionCatalogStore.h"
+#include "BrisendoKit/Support/Worker.h"
 
 namespace pivorel {
 
@@ -20,6 +21,8 @@ struct SettingsEnvironment {
     std::shared_ptr<UserDefaults> defaults;
     // Results of downloads and checks come back through it; must outlive the window.
     MainQueue* queue = nullptr;
+    // Downloads run through it; its owner stops it before the queue goes.
+    Worker::Runner runInBackground;
     // The running applications for the applications page; may be null (the menu is empty).
     Workspace* workspace = nullptr;
     std::shared_ptr<LoginItemHook> login;

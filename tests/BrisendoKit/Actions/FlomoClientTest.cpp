@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/Worker.h"
 #include "Fakes/InMemorySecretStore.h"
 #include "Fakes/ManualMainQueue.h"
 #include "LocalHttpServer.h"
@@ -21,12 +22,16 @@ struct FlomoClientTest : ::testing::Test {
     test::ManualMainQueue queue{clock};
     test::LocalHttpServer http;
     std::atomic<int> webhookReads{0};
+    Worker worker;
 
     FlomoClient client(std::optional<std::string> webhook, bool dry = false) {
-        return FlomoClient(dry, queue, [this, webhook] {
-            ++webhookReads;
-            return webhook;
-        });
+        return FlomoClient(
+            dry, queue,
+            [this, webhook] {
+                ++webhookReads;
+                return webhook;
+            },
+            worker.runner());
     }
 
     std::string replyBody;
@@ -140,7 +145,7 @@ TEST_F(FlomoClientTest, SendDeliversOnTheMainQueueAndReadsTheStoredAddress) {
     secrets.set(http.url("/hook"), AppIdentity::bundleID, FlomoClient::webhookAccount);
 
     std::optional<FlomoResult> delivered;
-    FlomoClient(false, queue, FlomoClient::storedWebhook(secrets))
+    FlomoClient(false, queue, FlomoClient::storedWebhook(secrets), worker.runner())
         .send("a", std::nullopt, std::nullopt, [&](FlomoResult r) { delivered = r; });
     EXPECT_FALSE(delivered);  // never on the caller's stack
     ASSERT_TRUE(queue.waitForPost(std::chrono::seconds(10)));
