@@ -58,13 +58,12 @@ std::string productName() {
 AppDelegate::AppDelegate(Options options)
     : options_(std::move(options)),
       settings_(UserDefaults::standard()),
-      queue_(std::make_unique<QtMainQueue>()),
-      self_(std::make_shared<AppDelegate*>(this)) {
+      queue_(std::make_unique<QtMainQueue>()) {
     workers_.setMaxThreadCount(1);
 }
 
 AppDelegate::~AppDelegate() {
-    *self_ = nullptr;
+    self_.reset();
     observers_.clear();
     reads_.stop();
     workers_.waitForDone();
@@ -82,11 +81,11 @@ int AppDelegate::start() {
     auto& workspace = desktop_->workspace();
 
     services_ = std::make_unique<ShellServices>(settings_.defaults(), *queue_, clock_, workspace);
-    std::weak_ptr<AppDelegate*> weak = self_;
+    const auto weak = self_.guard();
     auto& queue = *queue_;
     observers_.push_back(services_->pendingUpdateChanged().connect([weak, &queue] {
         queue.post([weak] {
-            if (auto self = weak.lock(); self && *self) (*self)->refreshStats();
+            if (auto* self = weak.get()) self->refreshStats();
         });
     }));
     if (options_.updaterOnly) {
@@ -295,19 +294,19 @@ void AppDelegate::suspendHotKey(bool suspend) {
 // ---- observers
 
 void AppDelegate::installObservers() {
-    std::weak_ptr<AppDelegate*> weak = self_;
+    const auto weak = self_.guard();
     auto& queue = *queue_;
     // Settings may change on any thread; they are applied on the main one.
     observers_.push_back(
         settings_.defaults()->changed.connect([weak, &queue](const std::string& key) {
             queue.post([weak, key] {
-                if (auto self = weak.lock(); self && *self) (*self)->defaultsChanged(key);
+                if (auto* self = weak.get()) self->defaultsChanged(key);
             });
         }));
     observers_.push_back(
         NotificationCenter::defaultCenter().observe(Localizer::languageDidChange, [weak, &queue] {
             queue.post([weak] {
-                if (auto self = weak.lock(); self && *self) (*self)->languageChanged();
+                if (auto* self = weak.get()) self->languageChanged();
             });
         }));
     for (const auto name : {HotKeyRecorder::recordingBegan, HotKeyRecorder::recordingEnded}) {
@@ -315,7 +314,7 @@ void AppDelegate::installObservers() {
         observers_.push_back(
             NotificationCenter::defaultCenter().observe(name, [weak, &queue, suspend] {
                 queue.post([weak, suspend] {
-                    if (auto self = weak.lock(); self && *self) (*self)->suspendHotKey(suspend);
+                    if (auto* self = weak.get()) self->suspendHotKey(suspend);
                 });
             }));
     }
@@ -366,7 +365,7 @@ void AppDelegate::startSecretsMigration() {
 }
 
 void AppDelegate::importLegacySecrets() {
-    std::weak_ptr<AppDelegate*> weak = self_;
+    const auto weak = self_.guard();
     auto& queue = *queue_;
     // The keyring may take its time (or wait for an unlock): never on the main thread.
     workers_.start([weak, &queue] {
@@ -374,9 +373,9 @@ void AppDelegate::importLegacySecrets() {
         Log::write("Pivorel: 钥匙串迁移 " + report.summary());
         const bool pending = !report.secretsPending.empty();
         queue.post([weak, pending] {
-            if (auto self = weak.lock(); self && *self) {
-                (*self)->legacySecretsPending_ = pending;
-                (*self)->refreshStats();
+            if (auto* self = weak.get()) {
+                self->legacySecretsPending_ = pending;
+                self->refreshStats();
             }
         });
     });
@@ -384,16 +383,16 @@ void AppDelegate::importLegacySecrets() {
 
 void AppDelegate::checkLegacySecrets() {
     if (checkingLegacy_.exchange(true)) return;
-    std::weak_ptr<AppDelegate*> weak = self_;
+    const auto weak = self_.guard();
     auto& queue = *queue_;
     workers_.start([weak, &queue] {
         const bool pending = !LegacyMigration::production().pendingSecretAccounts().empty();
         queue.post([weak, pending] {
-            if (auto self = weak.lock(); self && *self) {
-                (*self)->checkingLegacy_ = false;
-                if ((*self)->legacySecretsPending_ == pending) return;
-                (*self)->legacySecretsPending_ = pending;
-                (*self)->refreshStats();
+            if (auto* self = weak.get()) {
+                self->checkingLegacy_ = false;
+                if (self->legacySecretsPending_ == pending) return;
+                self->legacySecretsPending_ = pending;
+                self->refreshStats();
             }
         });
     });
@@ -414,16 +413,16 @@ void AppDelegate::revealDatabase() {
     // A file manager that must first be started may take a while: the answer comes later.
     auto* call =
         new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message, 5000), this);
-    std::weak_ptr<AppDelegate*> weak = self_;
+    const auto weak = self_.guard();
     connect(call, &QDBusPendingCallWatcher::finished, this,
             [weak, folder](QDBusPendingCallWatcher* w) {
                 w->deleteLater();
                 if (!w->isError()) return;
-                auto self = weak.lock();
-                if (!self || !*self || !(*self)->desktop_) return;
+                auto* self = weak.get();
+                if (!self || !self->desktop_) return;
                 Log::write("Pivorel: 文件管理器没有回应，改为打开目录 (" +
                            w->error().message().toStdString() + ")");
-                (*self)->desktop_->workspace().open(folder.toStdString());
+                self->desktop_->workspace().open(folder.toStdString());
             });
 }
 

@@ -12,6 +12,7 @@
 #include "BrisendoKit/Shell/StatusMenuModel.h"
 #include "BrisendoKit/Storage/BarSettings.h"
 #include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/Signal.h"
 #include "BrisendoKit/Support/Worker.h"
 #include "Pivorel/ShellServices.h"
@@ -134,7 +135,7 @@ class AppDelegate : public QObject {
     Worker reads_;
     std::vector<Connection> observers_;
     // Work handed to other threads and queues holds this weakly.
-    std::shared_ptr<AppDelegate*> self_;
+    LifetimeToken<AppDelegate> self_{this};
 };
 
 // pivorel without a one-shot switch: the tray program, until the user quits from the menu.

@@ -9,6 +9,7 @@
 #include "BrisendoKit/BarPanel/PanelModel.h"
 #include "BrisendoKit/Platform/PanelWindow.h"
 #include "BrisendoKit/Support/Geometry.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
@@ -63,7 +64,7 @@ class PanelController {
     std::int64_t noticeToken_ = 0;
     std::optional<std::string> lastCloseReason_;
     // Callbacks handed out hold this weakly and do nothing once the controller is gone.
-    std::shared_ptr<PanelController*> self_;
+    LifetimeToken<PanelController> self_{this};
 };
 
 }  // namespace pivorel

@@ -23,8 +23,7 @@ AppController::AppController(Store& store, ActionConfigStore actionStore, BarCon
       panel_(panel),
       workspace_(workspace),
       clock_(clock),
-      currentConfig_(ActionConfig::defaultConfig()),
-      self_(std::make_shared<AppController*>(this)) {
+      currentConfig_(ActionConfig::defaultConfig()) {
     panel_.onCloseLogged = [](const std::string& reason) {
         Log::write(formatString("Pivorel: 面板关闭 reason=%@", {reason}));
     };
@@ -70,12 +69,12 @@ bool AppController::showBar(const SelectRequest& request, Point down, Point up) 
     auto model = std::make_shared<BarModel>(barOrder, config.barCount, ActionCatalog(config));
     barContext_ = BarContext{request, std::move(ranking), std::move(barOrder), id, config};
 
-    const std::weak_ptr<AppController*> weak = self_;
+    const auto weak = self_.guard();
     model->onChoose = [weak](std::int64_t index) {
-        if (auto self = weak.lock()) (*self)->barChose(index);
+        if (auto* self = weak.get()) self->barChose(index);
     };
     model->onMore = [weak] {
-        if (auto self = weak.lock()) (*self)->barMore();
+        if (auto* self = weak.get()) self->barMore();
     };
     bar_.show(std::move(model), down, up);
     // Without a screen to put it on, the bar stays away: that is no bar shown.
@@ -110,11 +109,11 @@ std::shared_ptr<PanelModel> AppController::makeModel(const SelectRequest& reques
         std::make_shared<PanelModel>(request.text, std::move(sourceApp), ranking, request.url,
                                      ActionCatalog(config), config.smartRanking, clock_.now());
     // Weak on both sides: the model must not keep itself or the coordinator alive.
-    model->onChoose = [weak = std::weak_ptr<AppController*>(self_),
+    model->onChoose = [weak = self_.guard(),
                        weakModel = std::weak_ptr<PanelModel>(model)](std::int64_t index) {
-        const auto self = weak.lock();
+        auto* self = weak.get();
         const auto chosenIn = weakModel.lock();
-        if (self && chosenIn) (*self)->choose(index, chosenIn);
+        if (self && chosenIn) self->choose(index, chosenIn);
     };
     return model;
 }

@@ -17,6 +17,7 @@
 #include "BrisendoKit/Storage/SelectRequest.h"
 #include "BrisendoKit/Support/Clock.h"
 #include "BrisendoKit/Support/Geometry.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
 
 namespace pivorel {
 
@@ -107,7 +108,7 @@ class AppController {
     Point barAnchor_;
     bool barFlow_ = false;
     // Callbacks handed to models hold this weakly.
-    std::shared_ptr<AppController*> self_;
+    LifetimeToken<AppController> self_{this};
 };
 
 }  // namespace pivorel

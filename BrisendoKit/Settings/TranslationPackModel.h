@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
@@ -74,7 +75,7 @@ class TranslationPackModel {
     std::string failure_;
     int generation_ = 0;
     // Expires with the model, so a download that ends later finds no one to tell.
-    std::shared_ptr<TranslationPackModel*> self_;
+    LifetimeToken<TranslationPackModel> self_{this};
 };
 
 }  // namespace pivorel
