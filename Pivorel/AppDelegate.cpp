@@ -58,6 +58,7 @@ std::string productName() {
 AppDelegate::AppDelegate(Options options)
     : options_(std::move(options)),
       settings_(UserDefaults::standard()),
+      credentials_(std::make_shared<SecretServiceStore>()),
       queue_(std::make_unique<QtMainQueue>()) {
     workers_.setMaxThreadCount(1);
 }
@@ -80,7 +81,8 @@ int AppDelegate::start() {
     desktop_ = std::move(*desktop);
     auto& workspace = desktop_->workspace();
 
-    services_ = std::make_unique<ShellServices>(settings_.defaults(), *queue_, clock_, workspace);
+    services_ = std::make_unique<ShellServices>(settings_.defaults(), *queue_, clock_, workspace,
+                                                credentials_);
     const auto weak = self_.guard();
     auto& queue = *queue_;
     observers_.push_back(services_->pendingUpdateChanged().connect([weak, &queue] {
@@ -94,10 +96,8 @@ int AppDelegate::start() {
     }
     PermissionGuide::setProductName(productName());
 
-    Credentials::setStore(std::make_shared<SecretServiceStore>());
-
     {
-        auto migration = LegacyMigration::production();
+        auto migration = LegacyMigration::production(credentials_.store());
         Log::write("Pivorel: 旧版数据迁移 " + migration.runFast().summary());
     }
     RelaunchContinuation::resumeAtStartup(clock_.now());
@@ -120,7 +120,8 @@ int AppDelegate::start() {
                                                 desktop_->pasteboard());
     performer_ = std::make_unique<ActionPerformer>(ActionPerformer::Services{
         *controller_, *reader_, desktop_->pasteboard(), workspace, settings_, *queue_, clock_,
-        [] { return std::make_unique<VdirReminders>(); }, OnDeviceTranslator::platformDefault()});
+        [] { return std::make_unique<VdirReminders>(); }, OnDeviceTranslator::platformDefault(),
+        credentials_});
     controller_->setPerformer(performer_.get());
     watcher_ = std::make_unique<SelectionWatcher>(*controller_, *store_, settings_, *reader_,
                                                   desktop_->input(), workspace, *queue_, clock_,
@@ -368,8 +369,8 @@ void AppDelegate::importLegacySecrets() {
     const auto weak = self_.guard();
     auto& queue = *queue_;
     // The keyring may take its time (or wait for an unlock): never on the main thread.
-    workers_.start([weak, &queue] {
-        const auto report = LegacyMigration::production().runSecrets();
+    workers_.start([weak, &queue, secrets = credentials_.store()] {
+        const auto report = LegacyMigration::production(secrets).runSecrets();
         Log::write("Pivorel: 钥匙串迁移 " + report.summary());
         const bool pending = !report.secretsPending.empty();
         queue.post([weak, pending] {
@@ -385,8 +386,8 @@ void AppDelegate::checkLegacySecrets() {
     if (checkingLegacy_.exchange(true)) return;
     const auto weak = self_.guard();
     auto& queue = *queue_;
-    workers_.start([weak, &queue] {
-        const bool pending = !LegacyMigration::production().pendingSecretAccounts().empty();
+    workers_.start([weak, &queue, secrets = credentials_.store()] {
+        const bool pending = !LegacyMigration::production(secrets).pendingSecretAccounts().empty();
         queue.post([weak, pending] {
             if (auto* self = weak.get()) {
                 self->checkingLegacy_ = false;

@@ -11,6 +11,7 @@
 
 #include "BrisendoKit/Shell/StatusMenuModel.h"
 #include "BrisendoKit/Storage/BarSettings.h"
+#include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Support/Clock.h"
 #include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/Signal.h"
@@ -105,6 +106,8 @@ class AppDelegate : public QObject {
     Options options_;
     BarSettings settings_;
     SystemClock clock_;
+    // The keyring.
+    Credentials credentials_;
     std::unique_ptr<QtMainQueue> queue_;
     std::unique_ptr<Store> store_;
     std::unique_ptr<LinuxDesktop> desktop_;

@@ -20,10 +20,11 @@
 namespace pivorel {
 
 ShellServices::ShellServices(std::shared_ptr<UserDefaults> defaults, MainQueue& queue,
-                             const Clock& clock, Workspace& workspace)
+                             const Clock& clock, Workspace& workspace, Credentials credentials)
     : defaults_(std::move(defaults)),
       queue_(queue),
       workspace_(workspace),
+      credentials_(std::move(credentials)),
       updater_(std::make_unique<Updater>(*defaults_, queue, clock, workspace, PIVOREL_VERSION)),
       checkWindow_(std::make_unique<UpdateCheckWindow>(*updater_)),
       permissions_(std::make_shared<LinuxPermissions>()),
@@ -51,6 +52,7 @@ void ShellServices::openSettings() {
         environment.queue = &queue_;
         environment.runInBackground = background_.runner();
         environment.workspace = &workspace_;
+        environment.credentials = credentials_;
         environment.update = std::make_shared<UpdaterHook>(*updater_);
         SettingsWindow::setSharedEnvironment(std::move(environment));
         settingsReady_ = true;

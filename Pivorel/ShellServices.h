@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Support/Signal.h"
 #include "BrisendoKit/Support/Worker.h"
 
@@ -27,7 +28,7 @@ class Workspace;
 class ShellServices {
   public:
     ShellServices(std::shared_ptr<UserDefaults> defaults, MainQueue& queue, const Clock& clock,
-                  Workspace& workspace);
+                  Workspace& workspace, Credentials credentials = Credentials());
     ~ShellServices();
     ShellServices(const ShellServices&) = delete;
     ShellServices& operator=(const ShellServices&) = delete;
@@ -60,6 +61,7 @@ class ShellServices {
     std::shared_ptr<UserDefaults> defaults_;
     MainQueue& queue_;
     Workspace& workspace_;
+    Credentials credentials_;
     std::unique_ptr<Updater> updater_;
     std::unique_ptr<UpdateCheckWindow> checkWindow_;
     std::shared_ptr<LinuxPermissions> permissions_;

@@ -187,7 +187,7 @@ void ActionPerformer::addReminder(const SelectRequest& request) {
 void ActionPerformer::sendToFlomo(const SelectRequest& request) {
     const bool dry = s_.settings.flomoDry();
     s_.controller.notice(dry ? L("flomo（dry-run，未发送）…") : L("正在记到 flomo…"), 30);
-    const FlomoClient client(dry, s_.queue, FlomoClient::storedWebhook(*Credentials::store()),
+    const FlomoClient client(dry, s_.queue, FlomoClient::storedWebhook(*s_.credentials.store()),
                              background_.runner());
     client.send(request.text, displayName(request.app), request.url,
                 [guard = self_.guard()](const FlomoResult& result) {
@@ -214,16 +214,16 @@ void ActionPerformer::startAsk(AskKind kind, const SelectRequest& request, std::
     auto messages = kind == AskKind::ask
                         ? Prompts::askMessages(request.text, displayName(request.app))
                         : Prompts::translateMessages(request.text);
-    auto client =
-        std::make_shared<LLMClient>(s_.settings.llmBaseURL(), s_.settings.llmModel(), s_.queue,
-                                    [] { return Credentials::get(Credentials::llmAccount); });
+    auto client = std::make_shared<LLMClient>(
+        s_.settings.llmBaseURL(), s_.settings.llmModel(), s_.queue,
+        [credentials = s_.credentials] { return credentials.get(Credentials::llmAccount); });
 
     std::shared_ptr<ChatStreaming> source = client;
     if (kind == AskKind::translate) {
         // Runs on a worker thread for every stream, so it takes only shared copies.
         auto channels = [queue = &s_.queue, defaults = s_.settings.defaults(),
-                         translator = s_.onDeviceTranslator, client] {
-            const bool hasKey = Credentials::exists(Credentials::llmAccount);
+                         translator = s_.onDeviceTranslator, client, credentials = s_.credentials] {
+            const bool hasKey = credentials.exists(Credentials::llmAccount);
             return RoutedTranslator::order(
                 currentTranslateEngine(*defaults),
                 std::make_shared<SystemTranslationChannel>(*queue, translator),

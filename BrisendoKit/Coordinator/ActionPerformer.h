@@ -10,6 +10,7 @@
 #include "BrisendoKit/Content/ReminderCreator.h"
 #include "BrisendoKit/LanguageModel/AskKind.h"
 #include "BrisendoKit/Selection/SelectionReader.h"
+#include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Storage/SelectRequest.h"
 #include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/Worker.h"
@@ -44,6 +45,8 @@ class ActionPerformer {
         // A freshly opened reminders service for each reminder.
         ReminderCreator::ServiceFactory reminders;
         std::shared_ptr<OnDeviceTranslator> onDeviceTranslator;
+        // The model key and the flomo webhook.
+        Credentials credentials;
     };
 
     explicit ActionPerformer(Services services);

@@ -49,7 +49,7 @@ QHBoxLayout* saveRow(QWidget* parent, QPushButton** button, QLabel** note) {
 }  // namespace
 
 ServicesSettingsView::ServicesSettingsView(const SettingsEnvironment& environment, QWidget* parent)
-    : QWidget(parent), form_(BarSettings(environment.defaults)) {
+    : QWidget(parent), form_(BarSettings(environment.defaults), environment.credentials) {
     auto translator = environment.translator;
     packs_ = std::make_unique<PackStatusMonitor>(
         *environment.queue, std::nullopt, packPollSeconds, environment.isActive,

@@ -5,6 +5,7 @@
 
 #include "BrisendoKit/Actions/ActionConfigStore.h"
 #include "BrisendoKit/Actions/ExtensionCatalogStore.h"
+#include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Support/Worker.h"
 
 namespace pivorel {
@@ -29,6 +30,8 @@ struct SettingsEnvironment {
     std::shared_ptr<UpdateHook> update;
     ActionConfigStore actions;
     ExtensionCatalogStore extensions;
+    // The services page's secrets (none by default: nothing stored, nothing storable).
+    Credentials credentials;
     std::shared_ptr<OnDeviceTranslator> translator;
     // Whether the program is the active application (language packs are polled only then).
     std::function<bool()> isActive;

@@ -56,7 +56,7 @@ TEST_F(ActionPerformerTest, AskAndTranslateStreamIntoThePanelAndAreArchived) {
     server.reply(test::ChatServer::answer({"Serendipity"}));
     h.defaults->set("llmBaseURL", server.baseURL());
     h.defaults->set("llmModel", "test-model");
-    ASSERT_TRUE(Credentials::set("sk-test", Credentials::llmAccount));
+    ASSERT_TRUE(Credentials(h.secrets).set("sk-test", Credentials::llmAccount));
     h.useActions({"ask", "translate", "copy"});
 
     h.select("serendipity");
@@ -177,7 +177,7 @@ TEST_F(ActionPerformerTest, FlomoDryRunSendsNothingAndALateNoticeForAClosedPanel
         res.set_content(R"({"code":0})", "application/json");
     });
     http.start();
-    ASSERT_TRUE(Credentials::set(http.url("/hook"), Credentials::flomoAccount));
+    ASSERT_TRUE(Credentials(h.secrets).set(http.url("/hook"), Credentials::flomoAccount));
 
     h.defaults->set("flomoDry", true);
     choose("一个想法", ActionID::flomo());

@@ -90,7 +90,7 @@ struct Harness {
     SelectionReader reader{accessibility, workspace, pasteboard, [] {}};
     ActionPerformer performer{{controller, reader, pasteboard, workspace, settings, queue, clock,
                                [box = reminders] { return std::make_unique<FakeReminders>(box); },
-                               nullptr}};
+                               nullptr, Credentials(secrets)}};
     SelectionWatcher watcher{controller, *store, settings,
                              reader,     input,  workspace,
                              queue,      clock,  [](std::function<void()> work) { work(); }};
@@ -98,7 +98,6 @@ struct Harness {
     int statsChanges = 0;
 
     Harness() {
-        Credentials::setStore(secrets);
         controller.setPerformer(&performer);
         controller.onStatsChanged = [this] { ++statsChanges; };
         workspace.setFront(app);
@@ -106,7 +105,6 @@ struct Harness {
         workspace.names[app] = "Text Editor";
         watcher.start();
     }
-    ~Harness() { Credentials::setStore(nullptr); }
 
     void event(std::uint32_t type, Point at, std::int64_t clicks = 1, std::uint16_t key = 0) {
         input.gestures.emit(GestureEvent(type, clicks, 0, key, at));
