@@ -61,6 +61,8 @@ AppDelegate::AppDelegate(Options options)
       credentials_(std::make_shared<SecretServiceStore>()),
       queue_(std::make_unique<QtMainQueue>()) {
     workers_.setMaxThreadCount(1);
+    // The interface language is the one these settings hold.
+    Localizer::setPreferenceDefaults(settings_.defaults());
 }
 
 AppDelegate::~AppDelegate() {

@@ -20,7 +20,8 @@ struct Localizer {
     static constexpr std::string_view preferenceKey = "uiLanguage";
     static constexpr std::string_view languageDidChange = "com.morvale.pivorel.languageDidChange";
 
-    // The store that holds the preference (the standard domain unless a test sets another).
+    // The store that holds the preference, handed in at start-up. Without one the
+    // preference is "system" and choosing another keeps nothing.
     static std::shared_ptr<UserDefaults> preferenceDefaults();
     static void setPreferenceDefaults(std::shared_ptr<UserDefaults> defaults);
 
