@@ -20,10 +20,10 @@
 #include "BrisendoKit/Coordinator/HotKeyResponder.h"
 #include "BrisendoKit/Coordinator/LinkDispatcher.h"
 #include "BrisendoKit/Coordinator/SelectionWatcher.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
 #include "BrisendoKit/Localization/Localizer.h"
 #include "BrisendoKit/Platform/OnDeviceTranslator.h"
 #include "BrisendoKit/Selection/SelectionReader.h"
-#include "BrisendoKit/Settings/HotKeyRecorder.h"
 #include "BrisendoKit/Shell/PermissionGuide.h"
 #include "BrisendoKit/Shell/RelaunchContinuation.h"
 #include "BrisendoKit/Storage/Credentials.h"
@@ -31,7 +31,6 @@
 #include "BrisendoKit/Storage/Store.h"
 #include "BrisendoKit/Support/Calendar.h"
 #include "BrisendoKit/Support/Log.h"
-#include "BrisendoKit/Support/NotificationCenter.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Pivorel/Bar/BarPanel.h"
 #include "Pivorel/Linux/LinuxDesktop.h"
@@ -306,20 +305,17 @@ void AppDelegate::installObservers() {
                 if (auto* self = weak.get()) self->defaultsChanged(key);
             });
         }));
-    observers_.push_back(
-        NotificationCenter::defaultCenter().observe(Localizer::languageDidChange, [weak, &queue] {
-            queue.post([weak] {
-                if (auto* self = weak.get()) self->languageChanged();
+    observers_.push_back(LanguageStore::shared().changed.connect([weak, &queue](long long) {
+        queue.post([weak] {
+            if (auto* self = weak.get()) self->languageChanged();
+        });
+    }));
+    if (services_) {
+        observers_.push_back(services_->hotKeyRecording().connect([weak, &queue](bool suspend) {
+            queue.post([weak, suspend] {
+                if (auto* self = weak.get()) self->suspendHotKey(suspend);
             });
         }));
-    for (const auto name : {HotKeyRecorder::recordingBegan, HotKeyRecorder::recordingEnded}) {
-        const bool suspend = name == HotKeyRecorder::recordingBegan;
-        observers_.push_back(
-            NotificationCenter::defaultCenter().observe(name, [weak, &queue, suspend] {
-                queue.post([weak, suspend] {
-                    if (auto* self = weak.get()) self->suspendHotKey(suspend);
-                });
-            }));
     }
     // The settings file edited by another process: it is replaced, not written in place, so
     // the folder is watched.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "BrisendoKit/Storage/Credentials.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/Signal.h"
 #include "BrisendoKit/Support/Worker.h"
 
@@ -48,6 +49,8 @@ class ShellServices {
     const std::optional<std::string>& pendingUpdateVersion() const;
     // Emitted when pendingUpdateVersion() changes.
     Signal<>& pendingUpdateChanged();
+    // The settings window's hot-key recorder started (true) or stopped (false) recording.
+    Signal<bool>& hotKeyRecording() { return hotKeyRecording_; }
     Updater& updater() { return *updater_; }
 
     // Start-up's accessibility step: the guide unless `skipGuide`; a grant relaunches the
@@ -71,7 +74,8 @@ class ShellServices {
     bool settingsReady_ = false;
     // The settings pages' downloads; stopped before the queue goes.
     Worker background_;
-    std::vector<Connection> observers_;
+    Signal<bool> hotKeyRecording_;
+    LifetimeToken<ShellServices> self_{this};
 };
 
 }  // namespace pivorel

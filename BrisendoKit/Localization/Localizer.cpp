@@ -11,7 +11,6 @@
 #include "BrisendoKit/Localization/EmbeddedTables.h"
 #include "BrisendoKit/Localization/LanguageStore.h"
 #include "BrisendoKit/Support/Log.h"
-#include "BrisendoKit/Support/NotificationCenter.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 
 namespace pivorel {
@@ -191,7 +190,6 @@ void Localizer::setPreference(std::string_view code) {
         defaults->set(preferenceKey, chosen);
     }
     LanguageStore::shared().bump();
-    NotificationCenter::defaultCenter().post(languageDidChange);
 }
 
 std::string Localizer::lookup(std::string_view key, std::string_view language) {

@@ -21,10 +21,6 @@ class TranslationPackModel {
   public:
     enum class Phase { checking, ready, needsDownload, downloading, failed };
 
-    // Posted (NotificationCenter) by the services page's download button; the application
-    // answers by opening the language-pack window.
-    static constexpr std::string_view openNotification = "com.morvale.pivorel.openTranslationPack";
-
     // Whether both directions are installed. Quick.
     using Check = std::function<bool()>;
     // Called on the main thread when a download ended: nothing, or the platform's message.

@@ -35,6 +35,10 @@ struct SettingsEnvironment {
     std::shared_ptr<OnDeviceTranslator> translator;
     // Whether the program is the active application (language packs are polled only then).
     std::function<bool()> isActive;
+    // The services page's download button: the program opens the language-pack window.
+    std::function<void()> openTranslationPack;
+    // The general page's hot-key recorder started (true) or stopped (false) recording.
+    std::function<void(bool recording)> hotKeyRecording;
 };
 
 }  // namespace pivorel
