@@ -128,7 +128,7 @@ int AppDelegate::start() {
                                                   desktop_->input(), workspace, *queue_, clock_,
                                                   reads_.runner());
     links_ = std::make_unique<LinkDispatcher>(*controller_, *store_, workspace, clock_);
-    controller_->onStatsChanged = [this] { refreshStats(); };
+    observers_.push_back(controller_->statsChanged.connect([this] { refreshStats(); }));
 
     hotKey_ = std::make_unique<HotKeyResponder>(
         *watcher_, *reader_, *controller_, workspace, *queue_,
@@ -138,11 +138,11 @@ int AppDelegate::start() {
         });
 
     tray_ = std::make_unique<Tray>();
-    tray_->onChoose = [this](StatusMenuModel::ItemID id) { choose(id); };
-    tray_->onAboutToShow = [this] {
+    observers_.push_back(tray_->chosen.connect([this](StatusMenuModel::ItemID id) { choose(id); }));
+    observers_.push_back(tray_->aboutToShow.connect([this] {
         refreshMenu();
         checkLegacySecrets();
-    };
+    }));
     populateMenu();
     const bool inTray = tray_->install();
 

@@ -86,7 +86,7 @@ void PanelController::close(const std::string& reason) {
     if (closing) queue_.post([released = std::move(closing)] {});
 
     // Reported last, so a listener sees the panel already closed and may show another.
-    if (wasVisible && onCloseLogged) onCloseLogged(reason);
+    if (wasVisible) closeLogged.emit(reason);
 }
 
 void PanelController::notice(const std::string& text, double seconds) {

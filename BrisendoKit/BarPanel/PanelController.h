@@ -47,7 +47,8 @@ class PanelController {
     const std::optional<std::string>& lastCloseReason() const { return lastCloseReason_; }
     std::int64_t noticeToken() const { return noticeToken_; }
 
-    std::function<void(const std::string& reason)> onCloseLogged;
+    // Emitted with the reason whenever a visible panel closes.
+    Signal<const std::string&> closeLogged;
     bool clampsToScreen = true;
 
   private:

@@ -233,14 +233,15 @@ void ActionPerformer::startAsk(AskKind kind, const SelectRequest& request, std::
         source = std::make_shared<RoutedTranslator>(s_.queue, std::move(channels));
     }
 
-    auto ask = std::make_shared<AskModel>(kind, std::move(source), std::move(messages));
-    ask->onArchive = [guard = self_.guard(), recordID,
-                      kindName = std::string(toString(kind))](const std::string& transcript) {
+    auto archive = [guard = self_.guard(), recordID,
+                    kindName = std::string(toString(kind))](const std::string& transcript) {
         auto* self = guard.get();
         if (!self) return;
         const Services& s = self->s_;
         (void)s.controller.store().archive(recordID, kindName, transcript, s.clock.now());
     };
+    auto ask = std::make_shared<AskModel>(kind, std::move(source), std::move(messages),
+                                          std::move(archive));
     model->ask = ask;
     model->setMode(PanelMode::ask(kind));
     ask->start();

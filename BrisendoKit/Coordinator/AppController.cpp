@@ -24,9 +24,9 @@ AppController::AppController(Store& store, ActionConfigStore actionStore, BarCon
       workspace_(workspace),
       clock_(clock),
       currentConfig_(ActionConfig::defaultConfig()) {
-    panel_.onCloseLogged = [](const std::string& reason) {
+    closeLog_ = panel_.closeLogged.connect([](const std::string& reason) {
         Log::write(formatString("Pivorel: 面板关闭 reason=%@", {reason}));
-    };
+    });
 }
 
 AppController::~AppController() {
@@ -47,7 +47,7 @@ std::optional<std::pair<std::int64_t, std::vector<ActionID>>> AppController::rec
     for (const auto& entry : ranked) ranking.push_back(entry.action);
 
     const auto id = store_.insert(request, profile, ranking, clock_.now());
-    statsChanged();
+    notifyStatsChanged();
     if (!id) {
         Log::write("Pivorel: 选区没有记下 (" + id.error().describe() + ")");
         return std::nullopt;
@@ -130,7 +130,7 @@ void AppController::barChose(std::int64_t index) {
     const ActionID action = context.barOrder[static_cast<std::size_t>(index)];
     bar_.hide();
     barContext_.reset();
-    if (onBarGone) onBarGone();
+    barGone.emit();
 
     currentRecordID_ = context.id;
     currentRequest_ = context.request;
@@ -142,7 +142,7 @@ void AppController::barChose(std::int64_t index) {
                                   ? static_cast<std::int64_t>(found - context.ranking.begin()) + 1
                                   : index + 1;
     (void)store_.markChosen(context.id, action, rank);
-    statsChanged();
+    notifyStatsChanged();
 
     barAnchor_ = origin;
     barFlow_ = true;
@@ -157,7 +157,7 @@ void AppController::barMore() {
     BarContext context = std::move(*barContext_);
     bar_.hide();
     barContext_.reset();
-    if (onBarGone) onBarGone();
+    barGone.emit();
     barFlow_ = false;
 
     currentRecordID_ = context.id;
@@ -175,7 +175,7 @@ void AppController::choose(std::int64_t index, const std::shared_ptr<PanelModel>
     const std::int64_t id = *currentRecordID_;
     const SelectRequest request = *currentRequest_;
     (void)store_.markChosen(id, action, index + 1);
-    statsChanged();
+    notifyStatsChanged();
     perform(action, request, id, model);
 }
 
@@ -206,8 +206,8 @@ void AppController::perform(const ActionID& action, const SelectRequest& request
     if (performer_) performer_->perform(action, request, recordID, model);
 }
 
-void AppController::statsChanged() {
-    if (onStatsChanged) onStatsChanged();
+void AppController::notifyStatsChanged() {
+    statsChanged.emit();
 }
 
 }  // namespace pivorel

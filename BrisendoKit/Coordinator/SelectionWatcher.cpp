@@ -45,9 +45,9 @@ SelectionWatcher::SelectionWatcher(AppController& controller, Store& store,
       clock_(clock),
       runRead_(std::move(runRead)),
       upAt_(clock.now()) {
-    controller_.onBarGone = [guard = self_.guard()] {
+    barGoneWatch_ = controller_.barGone.connect([guard = self_.guard()] {
         if (auto* self = guard.get()) self->barGone();
-    };
+    });
 }
 
 SelectionWatcher::~SelectionWatcher() {

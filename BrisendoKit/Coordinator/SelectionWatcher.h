@@ -87,6 +87,7 @@ class SelectionWatcher {
     std::vector<Connection> monitors_;
     Connection moveMonitor_;
     Connection activationObserver_;
+    Connection barGoneWatch_;
     Point lastDown_;
     TimePoint upAt_;
     std::optional<std::string> pendingURL_;

@@ -47,7 +47,8 @@ struct SilentChat final : ChatStreaming, Cancellable {
 class PanelControllerTest : public ::testing::Test {
   protected:
     PanelControllerTest() {
-        panel.onCloseLogged = [this](const std::string& reason) { reasons.push_back(reason); };
+        closeLog = panel.closeLogged.connect(
+            [this](const std::string& reason) { reasons.push_back(reason); });
     }
 
     VirtualClock clock;
@@ -57,6 +58,7 @@ class PanelControllerTest : public ::testing::Test {
     FakeInputMonitor input;
     PanelController panel{window, workspace, input, queue};
     std::vector<std::string> reasons;
+    Connection closeLog;
 };
 
 }  // namespace

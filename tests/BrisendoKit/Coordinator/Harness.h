@@ -96,10 +96,11 @@ struct Harness {
                              queue,      clock,  [](std::function<void()> work) { work(); }};
     LogCapture log;
     int statsChanges = 0;
+    Connection statsWatch;
 
     Harness() {
         controller.setPerformer(&performer);
-        controller.onStatsChanged = [this] { ++statsChanges; };
+        statsWatch = controller.statsChanged.connect([this] { ++statsChanges; });
         workspace.setFront(app);
         workspace.running = {{app, "Text Editor"}};
         workspace.names[app] = "Text Editor";
