@@ -38,10 +38,10 @@ void PanelController::show(std::shared_ptr<PanelModel> model, Point near) {
     const PanelModel* shown = model_.get();
     // A model outlives its turn on screen (the coordinator keeps it); its close button must
     // then not close whatever panel came after it.
-    model_->onClose = [weak, shown] {
+    closeSub_ = model_->closeRequested.connect([weak, shown] {
         if (auto* self = weak.get(); self && self->model_.get() == shown)
             self->close("model-close");
-    };
+    });
     window_.setContent(model_);
     modeSub_ = model_->modeChanged.connect([weak, shown](const PanelMode&) {
         auto* self = weak.get();

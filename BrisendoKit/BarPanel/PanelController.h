@@ -61,6 +61,7 @@ class PanelController {
     MainQueue& queue_;
     std::shared_ptr<PanelModel> model_;
     Connection modeSub_;
+    Connection closeSub_;
     Connection outsideMonitor_;
     std::int64_t noticeToken_ = 0;
     std::optional<std::string> lastCloseReason_;

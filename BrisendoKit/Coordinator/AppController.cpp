@@ -70,12 +70,12 @@ bool AppController::showBar(const SelectRequest& request, Point down, Point up) 
     barContext_ = BarContext{request, std::move(ranking), std::move(barOrder), id, config};
 
     const auto weak = self_.guard();
-    model->onChoose = [weak](std::int64_t index) {
+    barChoose_ = model->chosen.connect([weak](std::int64_t index) {
         if (auto* self = weak.get()) self->barChose(index);
-    };
-    model->onMore = [weak] {
+    });
+    barMore_ = model->moreChosen.connect([weak] {
         if (auto* self = weak.get()) self->barMore();
-    };
+    });
     bar_.show(std::move(model), down, up);
     // Without a screen to put it on, the bar stays away: that is no bar shown.
     if (!bar_.isVisible()) {

@@ -109,6 +109,9 @@ class AppController {
     Point barAnchor_;
     bool barFlow_ = false;
     Connection closeLog_;
+    // The bar on screen's clicks.
+    Connection barChoose_;
+    Connection barMore_;
     // Callbacks handed to models hold this weakly.
     LifetimeToken<AppController> self_{this};
 };

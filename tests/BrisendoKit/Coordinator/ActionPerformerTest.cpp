@@ -62,7 +62,7 @@ TEST_F(ActionPerformerTest, AskAndTranslateStreamIntoThePanelAndAreArchived) {
     h.select("serendipity");
     const Point anchor = h.bar.contentOrigin();
     const auto id = h.controller.barContext()->id;
-    h.bar.model()->onChoose(0);
+    h.bar.model()->chosen.emit(0);
     ASSERT_TRUE(h.panelWindow.visible);
     const auto model = h.panel.model();
     EXPECT_EQ(model->mode(), PanelMode::ask(AskKind::ask));
@@ -106,7 +106,7 @@ TEST_F(ActionPerformerTest, CutAndPasteTellTheOutcomeWhereTheUserLooks) {
 
     h.select("read only");
     const Point anchor = h.bar.contentOrigin();
-    h.bar.model()->onChoose(0);
+    h.bar.model()->chosen.emit(0);
     EXPECT_EQ(h.notice(), L("这里不能粘贴（只读内容）"));
     EXPECT_EQ(h.panelWindow.frame().origin(), h.panelOriginNear(anchor));
     h.queue.advance(2.49);

@@ -56,7 +56,7 @@ TEST(BarPanelOnX, ShowsOverTheActiveWindowWithoutTakingItAndWithoutBlackCorners)
     auto model = std::make_shared<BarModel>(std::vector<BarItem>{
         BarItem(ActionID::copy()), BarItem(ActionID::google()), BarItem(ActionID::ask())});
     int chosen = -1;
-    model->onChoose = [&](std::int64_t i) { chosen = static_cast<int>(i); };
+    auto choosing = model->chosen.connect([&](std::int64_t i) { chosen = static_cast<int>(i); });
     const Size size = bar.setContent(model);
     const double screenHeight = QGuiApplication::primaryScreen()->geometry().height();
     bar.setFrame({200, screenHeight - 300, size.width, size.height});
