@@ -15,10 +15,10 @@
 #include "BrisendoKit/Coordinator/HotKeyResponder.h"
 #include "BrisendoKit/Coordinator/LinkDispatcher.h"
 #include "BrisendoKit/Coordinator/SelectionWatcher.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
 #include "BrisendoKit/Localization/Localizer.h"
 #include "BrisendoKit/Platform/OnDeviceTranslator.h"
 #include "BrisendoKit/Selection/SelectionReader.h"
-#include "BrisendoKit/Settings/HotKeyRecorder.h"
 #include "BrisendoKit/Shell/PermissionGuide.h"
 #include "BrisendoKit/Shell/RelaunchContinuation.h"
 #include "BrisendoKit/Storage/Credentials.h"
@@ -26,7 +26,6 @@
 #include "BrisendoKit/Storage/Store.h"
 #include "BrisendoKit/Support/Calendar.h"
 #include "BrisendoKit/Support/Log.h"
-#include "BrisendoKit/Support/NotificationCenter.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Pivorel/Bar/BarPanel.h"
 #include "Pivorel/Linux/FileReveal.h"
@@ -54,14 +53,17 @@ std::string productName() {
 AppDelegate::AppDelegate(Options options)
     : options_(std::move(options)),
       settings_(UserDefaults::standard()),
-      queue_(std::make_unique<QtMainQueue>()),
-      self_(std::make_shared<AppDelegate*>(this)) {
+      credentials_(std::make_shared<SecretServiceStore>()),
+      queue_(std::make_unique<QtMainQueue>()) {
     workers_.setMaxThreadCount(1);
+    // The interface language is the one these settings hold.
+    Localizer::setPreferenceDefaults(settings_.defaults());
 }
 
 AppDelegate::~AppDelegate() {
-    *self_ = nullptr;
+    self_.reset();
     observers_.clear();
+    reads_.stop();
     workers_.waitForDone();
     if (desktop_) desktop_->unregisterHotKey();
 }
@@ -76,12 +78,13 @@ int AppDelegate::start() {
     desktop_ = std::move(*desktop);
     auto& workspace = desktop_->workspace();
 
-    services_ = std::make_unique<ShellServices>(settings_.defaults(), *queue_, clock_, workspace);
-    std::weak_ptr<AppDelegate*> weak = self_;
+    services_ = std::make_unique<ShellServices>(settings_.defaults(), *queue_, clock_, workspace,
+                                                credentials_);
+    const auto weak = self_.guard();
     auto& queue = *queue_;
     observers_.push_back(services_->pendingUpdateChanged().connect([weak, &queue] {
         queue.post([weak] {
-            if (auto self = weak.lock(); self && *self) (*self)->refreshStats();
+            if (auto* self = weak.get()) self->refreshStats();
         });
     }));
     if (options_.updaterOnly) {
@@ -90,10 +93,8 @@ int AppDelegate::start() {
     }
     PermissionGuide::setProductName(productName());
 
-    Credentials::setStore(std::make_shared<SecretServiceStore>());
-
     {
-        auto migration = LegacyMigration::production();
+        auto migration = LegacyMigration::production(credentials_.store());
         Log::write("Pivorel: 旧版数据迁移 " + migration.runFast().summary());
     }
     RelaunchContinuation::resumeAtStartup(clock_.now());
@@ -116,12 +117,14 @@ int AppDelegate::start() {
                                                 desktop_->pasteboard());
     performer_ = std::make_unique<ActionPerformer>(ActionPerformer::Services{
         *controller_, *reader_, desktop_->pasteboard(), workspace, settings_, *queue_, clock_,
-        [] { return std::make_unique<VdirReminders>(); }, OnDeviceTranslator::platformDefault()});
+        [] { return std::make_unique<VdirReminders>(); }, OnDeviceTranslator::platformDefault(),
+        credentials_});
     controller_->setPerformer(performer_.get());
     watcher_ = std::make_unique<SelectionWatcher>(*controller_, *store_, settings_, *reader_,
-                                                  desktop_->input(), workspace, *queue_, clock_);
+                                                  desktop_->input(), workspace, *queue_, clock_,
+                                                  reads_.runner());
     links_ = std::make_unique<LinkDispatcher>(*controller_, *store_, workspace, clock_);
-    controller_->onStatsChanged = [this] { refreshStats(); };
+    observers_.push_back(controller_->statsChanged.connect([this] { refreshStats(); }));
 
     hotKey_ = std::make_unique<HotKeyResponder>(
         *watcher_, *reader_, *controller_, workspace, *queue_,
@@ -131,11 +134,11 @@ int AppDelegate::start() {
         });
 
     tray_ = std::make_unique<Tray>();
-    tray_->onChoose = [this](StatusMenuModel::ItemID id) { choose(id); };
-    tray_->onAboutToShow = [this] {
+    observers_.push_back(tray_->chosen.connect([this](StatusMenuModel::ItemID id) { choose(id); }));
+    observers_.push_back(tray_->aboutToShow.connect([this] {
         refreshMenu();
         checkLegacySecrets();
-    };
+    }));
     populateMenu();
     const bool inTray = tray_->install();
 
@@ -289,29 +292,26 @@ void AppDelegate::suspendHotKey(bool suspend) {
 // ---- observers
 
 void AppDelegate::installObservers() {
-    std::weak_ptr<AppDelegate*> weak = self_;
+    const auto weak = self_.guard();
     auto& queue = *queue_;
     // Settings may change on any thread; they are applied on the main one.
     observers_.push_back(
         settings_.defaults()->changed.connect([weak, &queue](const std::string& key) {
             queue.post([weak, key] {
-                if (auto self = weak.lock(); self && *self) (*self)->defaultsChanged(key);
+                if (auto* self = weak.get()) self->defaultsChanged(key);
             });
         }));
-    observers_.push_back(
-        NotificationCenter::defaultCenter().observe(Localizer::languageDidChange, [weak, &queue] {
-            queue.post([weak] {
-                if (auto self = weak.lock(); self && *self) (*self)->languageChanged();
+    observers_.push_back(LanguageStore::shared().changed.connect([weak, &queue](long long) {
+        queue.post([weak] {
+            if (auto* self = weak.get()) self->languageChanged();
+        });
+    }));
+    if (services_) {
+        observers_.push_back(services_->hotKeyRecording().connect([weak, &queue](bool suspend) {
+            queue.post([weak, suspend] {
+                if (auto* self = weak.get()) self->suspendHotKey(suspend);
             });
         }));
-    for (const auto name : {HotKeyRecorder::recordingBegan, HotKeyRecorder::recordingEnded}) {
-        const bool suspend = name == HotKeyRecorder::recordingBegan;
-        observers_.push_back(
-            NotificationCenter::defaultCenter().observe(name, [weak, &queue, suspend] {
-                queue.post([weak, suspend] {
-                    if (auto self = weak.lock(); self && *self) (*self)->suspendHotKey(suspend);
-                });
-            }));
     }
     // The settings file edited by another process: it is replaced, not written in place, so
     // the folder is watched.
@@ -360,17 +360,17 @@ void AppDelegate::startSecretsMigration() {
 }
 
 void AppDelegate::importLegacySecrets() {
-    std::weak_ptr<AppDelegate*> weak = self_;
+    const auto weak = self_.guard();
     auto& queue = *queue_;
     // The keyring may take its time (or wait for an unlock): never on the main thread.
-    workers_.start([weak, &queue] {
-        const auto report = LegacyMigration::production().runSecrets();
+    workers_.start([weak, &queue, secrets = credentials_.store()] {
+        const auto report = LegacyMigration::production(secrets).runSecrets();
         Log::write("Pivorel: 钥匙串迁移 " + report.summary());
         const bool pending = !report.secretsPending.empty();
         queue.post([weak, pending] {
-            if (auto self = weak.lock(); self && *self) {
-                (*self)->legacySecretsPending_ = pending;
-                (*self)->refreshStats();
+            if (auto* self = weak.get()) {
+                self->legacySecretsPending_ = pending;
+                self->refreshStats();
             }
         });
     });
@@ -378,16 +378,16 @@ void AppDelegate::importLegacySecrets() {
 
 void AppDelegate::checkLegacySecrets() {
     if (checkingLegacy_.exchange(true)) return;
-    std::weak_ptr<AppDelegate*> weak = self_;
+    const auto weak = self_.guard();
     auto& queue = *queue_;
-    workers_.start([weak, &queue] {
-        const bool pending = !LegacyMigration::production().pendingSecretAccounts().empty();
+    workers_.start([weak, &queue, secrets = credentials_.store()] {
+        const bool pending = !LegacyMigration::production(secrets).pendingSecretAccounts().empty();
         queue.post([weak, pending] {
-            if (auto self = weak.lock(); self && *self) {
-                (*self)->checkingLegacy_ = false;
-                if ((*self)->legacySecretsPending_ == pending) return;
-                (*self)->legacySecretsPending_ = pending;
-                (*self)->refreshStats();
+            if (auto* self = weak.get()) {
+                self->checkingLegacy_ = false;
+                if (self->legacySecretsPending_ == pending) return;
+                self->legacySecretsPending_ = pending;
+                self->refreshStats();
             }
         });
     });

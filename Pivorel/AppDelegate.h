@@ -11,8 +11,11 @@
 
 #include "BrisendoKit/Shell/StatusMenuModel.h"
 #include "BrisendoKit/Storage/BarSettings.h"
+#include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/Signal.h"
+#include "BrisendoKit/Support/Worker.h"
 #include "Pivorel/ShellServices.h"
 
 namespace pivorel {
@@ -103,6 +106,8 @@ class AppDelegate : public QObject {
     Options options_;
     BarSettings settings_;
     SystemClock clock_;
+    // The keyring.
+    Credentials credentials_;
     std::unique_ptr<QtMainQueue> queue_;
     std::unique_ptr<Store> store_;
     std::unique_ptr<LinuxDesktop> desktop_;
@@ -129,9 +134,11 @@ class AppDelegate : public QObject {
 
     // Keyring work; quitting waits for it.
     QThreadPool workers_;
+    // Selection reads; stopped before the reader, the desktop and the queue they use go.
+    Worker reads_;
     std::vector<Connection> observers_;
     // Work handed to other threads and queues holds this weakly.
-    std::shared_ptr<AppDelegate*> self_;
+    LifetimeToken<AppDelegate> self_{this};
 };
 
 // pivorel without a one-shot switch: the tray program, until the user quits from the menu.

@@ -6,7 +6,6 @@
 #include "BrisendoKit/Shell/PermissionGuideController.h"
 #include "BrisendoKit/Shell/Relauncher.h"
 #include "BrisendoKit/Support/MainQueue.h"
-#include "BrisendoKit/Support/NotificationCenter.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "BrisendoKit/Update/Updater.h"
 #include "BrisendoKit/Update/UpdaterHook.h"
@@ -20,26 +19,23 @@
 namespace pivorel {
 
 ShellServices::ShellServices(std::shared_ptr<UserDefaults> defaults, MainQueue& queue,
-                             const Clock& clock, Workspace& workspace)
+                             const Clock& clock, Workspace& workspace, Credentials credentials)
     : defaults_(std::move(defaults)),
       queue_(queue),
       workspace_(workspace),
+      credentials_(std::move(credentials)),
       updater_(std::make_unique<Updater>(*defaults_, queue, clock, workspace, PIVOREL_VERSION)),
       checkWindow_(std::make_unique<UpdateCheckWindow>(*updater_)),
       permissions_(std::make_shared<LinuxPermissions>()),
       guide_(std::make_unique<PermissionGuideController>(
           permissions_, PermissionGuideWindow::factory(), workspace, queue)),
       relaunchPlatform_(std::make_unique<LinuxRelaunch>([] { QCoreApplication::quit(); })),
-      relauncher_(std::make_unique<Relauncher>(*relaunchPlatform_, *defaults_, clock, queue)) {
-    // The services page asks for the language-pack window by name; it may ask from inside a
-    // button's handler, so the window opens on the next turn.
-    observers_.push_back(NotificationCenter::defaultCenter().observe(
-        std::string(TranslationPackModel::openNotification),
-        [this] { queue_.post([this] { openTranslationPack(); }); }));
-}
+      relauncher_(std::make_unique<Relauncher>(*relaunchPlatform_, *defaults_, clock, queue)) {}
 
 ShellServices::~ShellServices() {
-    observers_.clear();
+    // The settings window is kept for the life of the process: its requests find no one.
+    self_.reset();
+    background_.stop();
 }
 
 void ShellServices::openSettings() {
@@ -48,7 +44,21 @@ void ShellServices::openSettings() {
         SettingsEnvironment environment;
         environment.defaults = defaults_;
         environment.queue = &queue_;
+        environment.runInBackground = background_.runner();
         environment.workspace = &workspace_;
+        environment.credentials = credentials_;
+        // The services page may ask from inside a button's handler, so the window opens on
+        // the next turn.
+        environment.openTranslationPack = [guard = self_.guard()] {
+            auto* self = guard.get();
+            if (!self) return;
+            self->queue_.post([guard] {
+                if (auto* later = guard.get()) later->openTranslationPack();
+            });
+        };
+        environment.hotKeyRecording = [guard = self_.guard()](bool recording) {
+            if (auto* self = guard.get()) self->hotKeyRecording_.emit(recording);
+        };
         environment.update = std::make_shared<UpdaterHook>(*updater_);
         SettingsWindow::setSharedEnvironment(std::move(environment));
         settingsReady_ = true;

@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "BrisendoKit/Storage/Credentials.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/Signal.h"
+#include "BrisendoKit/Support/Worker.h"
 
 namespace pivorel {
 
@@ -26,7 +29,7 @@ class Workspace;
 class ShellServices {
   public:
     ShellServices(std::shared_ptr<UserDefaults> defaults, MainQueue& queue, const Clock& clock,
-                  Workspace& workspace);
+                  Workspace& workspace, Credentials credentials = Credentials());
     ~ShellServices();
     ShellServices(const ShellServices&) = delete;
     ShellServices& operator=(const ShellServices&) = delete;
@@ -46,6 +49,8 @@ class ShellServices {
     const std::optional<std::string>& pendingUpdateVersion() const;
     // Emitted when pendingUpdateVersion() changes.
     Signal<>& pendingUpdateChanged();
+    // The settings window's hot-key recorder started (true) or stopped (false) recording.
+    Signal<bool>& hotKeyRecording() { return hotKeyRecording_; }
     Updater& updater() { return *updater_; }
 
     // Start-up's accessibility step: the guide unless `skipGuide`; a grant relaunches the
@@ -59,6 +64,7 @@ class ShellServices {
     std::shared_ptr<UserDefaults> defaults_;
     MainQueue& queue_;
     Workspace& workspace_;
+    Credentials credentials_;
     std::unique_ptr<Updater> updater_;
     std::unique_ptr<UpdateCheckWindow> checkWindow_;
     std::shared_ptr<LinuxPermissions> permissions_;
@@ -66,7 +72,10 @@ class ShellServices {
     std::unique_ptr<LinuxRelaunch> relaunchPlatform_;
     std::unique_ptr<Relauncher> relauncher_;
     bool settingsReady_ = false;
-    std::vector<Connection> observers_;
+    // The settings pages' downloads; stopped before the queue goes.
+    Worker background_;
+    Signal<bool> hotKeyRecording_;
+    LifetimeToken<ShellServices> self_{this};
 };
 
 }  // namespace pivorel

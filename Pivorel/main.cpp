@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "BrisendoKit/Localization/Localizer.h"
+#include "BrisendoKit/Support/UserDefaults.h"
 #include "Pivorel/AppDelegate.h"
 #include "Pivorel/Linux/SingleInstance.h"
 #include "Pivorel/Tools/AskSelftest.h"
@@ -29,6 +31,8 @@ int main(int argc, char** argv) {
         std::cerr << "pivorel: " << parsed.error() << "\n" << pivorel::CommandLine::usage();
         return 2;
     }
+    // The user's settings: the interface language of every tool and of the program.
+    pivorel::Localizer::setPreferenceDefaults(pivorel::UserDefaults::standard());
     if (parsed->has("--explain")) return pivorel::runExplain(parsed->toolArgs);
     if (parsed->has("--help")) {
         std::cout << pivorel::CommandLine::usage();

@@ -1,15 +1,14 @@
 #include "BrisendoKit/Actions/ExtensionLibraryModel.h"
 
-#include <thread>
-
 namespace pivorel {
 
 ExtensionLibraryModel::ExtensionLibraryModel(ExtensionCatalogStore store, MainQueue& queue,
+                                             Worker::Runner runInBackground,
                                              std::optional<ExtensionCatalog> initial)
     : store_(std::move(store)),
       queue_(queue),
-      catalog_(initial ? std::move(*initial) : store_.current()),
-      self_(std::make_shared<ExtensionLibraryModel*>(this)) {}
+      runInBackground_(std::move(runInBackground)),
+      catalog_(initial ? std::move(*initial) : store_.current()) {}
 
 ExtensionLibraryModel::~ExtensionLibraryModel() = default;
 
@@ -17,13 +16,12 @@ void ExtensionLibraryModel::refresh() {
     if (refreshing_) return;
     refreshing_ = true;
     changed.emit();
-    std::thread([store = store_, queue = &queue_,
-                 weak = std::weak_ptr<ExtensionLibraryModel*>(self_)] {
+    runInBackground_([store = store_, queue = &queue_, guard = self_.guard()] {
         std::optional<ExtensionCatalog> result = store.refresh();
-        queue->post([weak, result = std::move(result)]() mutable {
-            if (const auto self = weak.lock()) (*self)->finish(std::move(result));
+        queue->post([guard, result = std::move(result)]() mutable {
+            if (auto* self = guard.get()) self->finish(std::move(result));
         });
-    }).detach();
+    });
 }
 
 void ExtensionLibraryModel::finish(std::optional<ExtensionCatalog> result) {

@@ -5,8 +5,10 @@
 
 #include "BrisendoKit/Actions/ExtensionCatalog.h"
 #include "BrisendoKit/Actions/ExtensionCatalogStore.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/MainQueue.h"
 #include "BrisendoKit/Support/Signal.h"
+#include "BrisendoKit/Support/Worker.h"
 
 namespace pivorel {
 
@@ -14,9 +16,10 @@ namespace pivorel {
 // thread and its result comes back through the main queue.
 class ExtensionLibraryModel {
   public:
-    // Shows `initial` if given, else what the store holds now. `queue` must outlive the
-    // model's refreshes.
+    // Shows `initial` if given, else what the store holds now. Downloads run through
+    // `runInBackground`, whose owner stops it before `queue` goes.
     ExtensionLibraryModel(ExtensionCatalogStore store, MainQueue& queue,
+                          Worker::Runner runInBackground,
                           std::optional<ExtensionCatalog> initial = std::nullopt);
     ~ExtensionLibraryModel();
     ExtensionLibraryModel(const ExtensionLibraryModel&) = delete;
@@ -39,11 +42,12 @@ class ExtensionLibraryModel {
 
     ExtensionCatalogStore store_;
     MainQueue& queue_;
+    Worker::Runner runInBackground_;
     ExtensionCatalog catalog_;
     bool refreshing_ = false;
     bool refreshed_ = false;
     // Expires with the model, so a download that ends later finds no one to tell.
-    std::shared_ptr<ExtensionLibraryModel*> self_;
+    LifetimeToken<ExtensionLibraryModel> self_{this};
 };
 
 }  // namespace pivorel

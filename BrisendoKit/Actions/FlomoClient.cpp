@@ -25,8 +25,12 @@ bool isWebAddress(std::string_view url) {
 
 }  // namespace
 
-FlomoClient::FlomoClient(bool dryRun, MainQueue& queue, WebhookSource webhook)
-    : dry(dryRun), queue_(&queue), webhook_(std::move(webhook)) {}
+FlomoClient::FlomoClient(bool dryRun, MainQueue& queue, WebhookSource webhook,
+                         Worker::Runner runInBackground)
+    : dry(dryRun),
+      queue_(&queue),
+      webhook_(std::move(webhook)),
+      runInBackground_(std::move(runInBackground)) {}
 
 FlomoClient::WebhookSource FlomoClient::storedWebhook(SecretStore& secrets) {
     return [&secrets] { return secrets.get(AppIdentity::bundleID, webhookAccount); };
@@ -38,11 +42,11 @@ void FlomoClient::send(std::string text, std::optional<std::string> app,
         queue_->post([done = std::move(done), result = sendNow(text, app, url)] { done(result); });
         return;
     }
-    std::thread([client = *this, text = std::move(text), app = std::move(app), url = std::move(url),
-                 done = std::move(done)]() mutable {
+    runInBackground_([client = *this, text = std::move(text), app = std::move(app),
+                      url = std::move(url), done = std::move(done)]() mutable {
         FlomoResult result = client.sendNow(text, app, url);
         client.queue_->post([done = std::move(done), result = std::move(result)] { done(result); });
-    }).detach();
+    });
 }
 
 FlomoResult FlomoClient::sendNow(std::string_view text, std::optional<std::string_view> app,

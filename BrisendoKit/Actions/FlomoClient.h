@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "BrisendoKit/Support/MainQueue.h"
+#include "BrisendoKit/Support/Worker.h"
 
 namespace pivorel {
 
@@ -41,12 +42,13 @@ class FlomoClient {
     static constexpr std::size_t maxMessageLength = 120;
 
     // `webhook` is asked once per send, on the sending thread (a secret store may block).
-    FlomoClient(bool dry, MainQueue& queue, WebhookSource webhook);
+    // Sends run through `runInBackground`, whose owner stops it before `queue` goes.
+    FlomoClient(bool dry, MainQueue& queue, WebhookSource webhook, Worker::Runner runInBackground);
 
     // The webhook address kept in `secrets` (which must outlive every send).
     static WebhookSource storedWebhook(SecretStore& secrets);
 
-    // Sends on a worker thread and hands the result to `done` on the main queue. With `dry`
+    // Sends in the background and hands the result to `done` on the main queue. With `dry`
     // nothing is read or sent: the result is the note that would have gone.
     void send(std::string text, std::optional<std::string> app, std::optional<std::string> url,
               Completion done) const;
@@ -64,6 +66,7 @@ class FlomoClient {
   private:
     MainQueue* queue_;
     WebhookSource webhook_;
+    Worker::Runner runInBackground_;
 };
 
 }  // namespace pivorel

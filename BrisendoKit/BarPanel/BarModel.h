@@ -40,9 +40,9 @@ class BarModel {
     const std::vector<BarItem>& items() const { return items_; }
     void setItems(std::vector<BarItem> items);
 
-    // Called by the view with the clicked item's index, and for the "…" icon.
-    std::function<void(std::int64_t index)> onChoose;
-    std::function<void()> onMore;
+    // Emitted by the view with the clicked item's index, and for the "…" icon.
+    Signal<std::int64_t> chosen;
+    Signal<> moreChosen;
 
     // Emitted after the items change.
     Signal<> changed;

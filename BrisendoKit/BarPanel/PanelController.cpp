@@ -14,28 +14,18 @@ namespace {
 // Timers take a finite, non-negative delay; a day is far beyond any notice.
 constexpr double longestNotice = 24 * 60 * 60;
 
-PanelController* alive(const std::weak_ptr<PanelController*>& weak) {
-    const auto self = weak.lock();
-    return self ? *self : nullptr;
-}
-
 }  // namespace
 
 PanelController::PanelController(PanelWindow& window, Workspace& workspace, InputMonitor& input,
                                  MainQueue& queue)
-    : window_(window),
-      workspace_(workspace),
-      input_(input),
-      queue_(queue),
-      self_(std::make_shared<PanelController*>(this)) {
-    window_.setKeyHandler([weak = std::weak_ptr(self_)](const KeyEvent& event) {
-        auto* self = alive(weak);
+    : window_(window), workspace_(workspace), input_(input), queue_(queue) {
+    window_.setKeyHandler([weak = self_.guard()](const KeyEvent& event) {
+        auto* self = weak.get();
         return self != nullptr && self->handleKey(event);
     });
 }
 
 PanelController::~PanelController() {
-    *self_ = nullptr;
     self_.reset();
 }
 
@@ -44,20 +34,20 @@ void PanelController::show(std::shared_ptr<PanelModel> model, Point near) {
     if (!model) return;
 
     model_ = std::move(model);
-    const std::weak_ptr<PanelController*> weak = self_;
+    const auto weak = self_.guard();
     const PanelModel* shown = model_.get();
     // A model outlives its turn on screen (the coordinator keeps it); its close button must
     // then not close whatever panel came after it.
-    model_->onClose = [weak, shown] {
-        if (auto* self = alive(weak); self && self->model_.get() == shown)
+    closeSub_ = model_->closeRequested.connect([weak, shown] {
+        if (auto* self = weak.get(); self && self->model_.get() == shown)
             self->close("model-close");
-    };
+    });
     window_.setContent(model_);
     modeSub_ = model_->modeChanged.connect([weak, shown](const PanelMode&) {
-        auto* self = alive(weak);
+        auto* self = weak.get();
         if (!self) return;
         self->queue_.post([weak, shown] {
-            if (auto* later = alive(weak); later && later->model_.get() == shown)
+            if (auto* later = weak.get(); later && later->model_.get() == shown)
                 later->modeDidChange();
         });
     });
@@ -74,7 +64,7 @@ void PanelController::show(std::shared_ptr<PanelModel> model, Point near) {
     // the controller is looked up only once on the main queue.
     outsideMonitor_ = input_.monitorMouseDowns([weak, &queue = queue_] {
         queue.post([weak] {
-            if (auto* self = alive(weak)) self->outsideClick();
+            if (auto* self = weak.get()) self->outsideClick();
         });
     });
 }
@@ -96,7 +86,7 @@ void PanelController::close(const std::string& reason) {
     if (closing) queue_.post([released = std::move(closing)] {});
 
     // Reported last, so a listener sees the panel already closed and may show another.
-    if (wasVisible && onCloseLogged) onCloseLogged(reason);
+    if (wasVisible) closeLogged.emit(reason);
 }
 
 void PanelController::notice(const std::string& text, double seconds) {
@@ -105,8 +95,8 @@ void PanelController::notice(const std::string& text, double seconds) {
     const std::int64_t token = ++noticeToken_;
     if (!(seconds >= 0)) seconds = 0;  // also NaN
     if (seconds > longestNotice) seconds = longestNotice;
-    queue_.postAfter(seconds, [weak = std::weak_ptr(self_), token] {
-        if (auto* self = alive(weak); self && self->noticeToken_ == token)
+    queue_.postAfter(seconds, [weak = self_.guard(), token] {
+        if (auto* self = weak.get(); self && self->noticeToken_ == token)
             self->close("notice-timeout");
     });
 }

@@ -9,6 +9,7 @@
 #include "BrisendoKit/BarPanel/PanelModel.h"
 #include "BrisendoKit/Platform/PanelWindow.h"
 #include "BrisendoKit/Support/Geometry.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
@@ -46,7 +47,8 @@ class PanelController {
     const std::optional<std::string>& lastCloseReason() const { return lastCloseReason_; }
     std::int64_t noticeToken() const { return noticeToken_; }
 
-    std::function<void(const std::string& reason)> onCloseLogged;
+    // Emitted with the reason whenever a visible panel closes.
+    Signal<const std::string&> closeLogged;
     bool clampsToScreen = true;
 
   private:
@@ -59,11 +61,12 @@ class PanelController {
     MainQueue& queue_;
     std::shared_ptr<PanelModel> model_;
     Connection modeSub_;
+    Connection closeSub_;
     Connection outsideMonitor_;
     std::int64_t noticeToken_ = 0;
     std::optional<std::string> lastCloseReason_;
     // Callbacks handed out hold this weakly and do nothing once the controller is gone.
-    std::shared_ptr<PanelController*> self_;
+    LifetimeToken<PanelController> self_{this};
 };
 
 }  // namespace pivorel

@@ -87,8 +87,8 @@ class PanelModel {
                             TimePoint now = std::chrono::system_clock::now());
 
     std::function<void(std::int64_t index)> onChoose;
-    // Set by the panel controller while it shows the model (the ask view's close button).
-    std::function<void()> onClose;
+    // The ask view's close button; the panel controller listens while it shows the model.
+    Signal<> closeRequested;
     // The conversation, once an ask or a translation started.
     std::shared_ptr<AskModel> ask;
 

@@ -1,20 +1,19 @@
 #include "BrisendoKit/Content/ReminderCreator.h"
 
-#include <thread>
-
 #include "BrisendoKit/Platform/RemindersService.h"
 
 namespace pivorel {
 
-ReminderCreator::ReminderCreator(MainQueue& queue, ServiceFactory open)
-    : queue_(&queue), open_(std::move(open)) {}
+ReminderCreator::ReminderCreator(MainQueue& queue, ServiceFactory open,
+                                 Worker::Runner runInBackground)
+    : queue_(&queue), open_(std::move(open)), runInBackground_(std::move(runInBackground)) {}
 
 void ReminderCreator::add(ReminderDraft draft, Completion done) const {
-    std::thread([creator = *this, draft = std::move(draft), done = std::move(done)]() mutable {
+    runInBackground_([creator = *this, draft = std::move(draft), done = std::move(done)]() mutable {
         auto result = creator.addNow(draft);
         creator.queue_->post(
             [done = std::move(done), result = std::move(result)]() mutable { done(result); });
-    }).detach();
+    });
 }
 
 Result<Done, ReminderError> ReminderCreator::addNow(const ReminderDraft& draft) const {

@@ -7,6 +7,7 @@
 #include "BrisendoKit/Platform/ReminderError.h"
 #include "BrisendoKit/Support/MainQueue.h"
 #include "BrisendoKit/Support/Result.h"
+#include "BrisendoKit/Support/Worker.h"
 
 namespace pivorel {
 
@@ -19,10 +20,11 @@ class ReminderCreator {
     using ServiceFactory = std::function<std::unique_ptr<RemindersService>()>;
     using Completion = std::function<void(Result<Done, ReminderError>)>;
 
-    // `open` gives a freshly opened service for each reminder.
-    ReminderCreator(MainQueue& queue, ServiceFactory open);
+    // `open` gives a freshly opened service for each reminder. Additions run through
+    // `runInBackground`, whose owner stops it before `queue` goes.
+    ReminderCreator(MainQueue& queue, ServiceFactory open, Worker::Runner runInBackground);
 
-    // Works on a worker thread and hands the outcome to `done` on the main queue.
+    // Works in the background and hands the outcome to `done` on the main queue.
     void add(ReminderDraft draft, Completion done) const;
 
     // The same, blocking the calling thread; never on the main thread.
@@ -31,6 +33,7 @@ class ReminderCreator {
   private:
     MainQueue* queue_;
     ServiceFactory open_;
+    Worker::Runner runInBackground_;
 };
 
 }  // namespace pivorel

@@ -43,13 +43,13 @@ std::optional<std::string_view> view(const std::optional<std::string>& s) {
 
 }  // namespace
 
-ActionPerformer::ActionPerformer(Services services)
-    : s_(std::move(services)), self_(std::make_shared<ActionPerformer*>(this)) {
+ActionPerformer::ActionPerformer(Services services) : s_(std::move(services)) {
     if (!s_.onDeviceTranslator) s_.onDeviceTranslator = std::make_shared<NoOnDeviceTranslator>();
 }
 
 ActionPerformer::~ActionPerformer() {
     self_.reset();
+    background_.stop();
 }
 
 void ActionPerformer::perform(const ActionID& action, const SelectRequest& request,
@@ -168,12 +168,12 @@ void ActionPerformer::addReminder(const SelectRequest& request) {
                                                      s_.clock.now(), *calendar);
     s_.controller.notice(L("正在加到提醒事项…"), 60);
     const auto due = draft.due;
-    ReminderCreator(s_.queue, s_.reminders)
-        .add(std::move(draft), [weak = std::weak_ptr<ActionPerformer*>(self_),
+    ReminderCreator(s_.queue, s_.reminders, background_.runner())
+        .add(std::move(draft), [guard = self_.guard(),
                                 due](const Result<Done, ReminderError>& result) {
-            const auto self = weak.lock();
+            auto* self = guard.get();
             if (!self) return;
-            AppController& controller = (*self)->s_.controller;
+            AppController& controller = self->s_.controller;
             if (!result) {
                 controller.notice(result.error().description(), 6.0);
             } else if (due) {
@@ -187,12 +187,13 @@ void ActionPerformer::addReminder(const SelectRequest& request) {
 void ActionPerformer::sendToFlomo(const SelectRequest& request) {
     const bool dry = s_.settings.flomoDry();
     s_.controller.notice(dry ? L("flomo（dry-run，未发送）…") : L("正在记到 flomo…"), 30);
-    const FlomoClient client(dry, s_.queue, FlomoClient::storedWebhook(*Credentials::store()));
+    const FlomoClient client(dry, s_.queue, FlomoClient::storedWebhook(*s_.credentials.store()),
+                             background_.runner());
     client.send(request.text, displayName(request.app), request.url,
-                [weak = std::weak_ptr<ActionPerformer*>(self_)](const FlomoResult& result) {
-                    const auto self = weak.lock();
+                [guard = self_.guard()](const FlomoResult& result) {
+                    auto* self = guard.get();
                     if (!self) return;
-                    AppController& controller = (*self)->s_.controller;
+                    AppController& controller = self->s_.controller;
                     switch (result.kind) {
                         case FlomoResult::Kind::dryRun:
                             controller.notice(L("dry-run：已构造 flomo 内容，没有发送"), 1.4);
@@ -213,16 +214,16 @@ void ActionPerformer::startAsk(AskKind kind, const SelectRequest& request, std::
     auto messages = kind == AskKind::ask
                         ? Prompts::askMessages(request.text, displayName(request.app))
                         : Prompts::translateMessages(request.text);
-    auto client =
-        std::make_shared<LLMClient>(s_.settings.llmBaseURL(), s_.settings.llmModel(), s_.queue,
-                                    [] { return Credentials::get(Credentials::llmAccount); });
+    auto client = std::make_shared<LLMClient>(
+        s_.settings.llmBaseURL(), s_.settings.llmModel(), s_.queue,
+        [credentials = s_.credentials] { return credentials.get(Credentials::llmAccount); });
 
     std::shared_ptr<ChatStreaming> source = client;
     if (kind == AskKind::translate) {
         // Runs on a worker thread for every stream, so it takes only shared copies.
         auto channels = [queue = &s_.queue, defaults = s_.settings.defaults(),
-                         translator = s_.onDeviceTranslator, client] {
-            const bool hasKey = Credentials::exists(Credentials::llmAccount);
+                         translator = s_.onDeviceTranslator, client, credentials = s_.credentials] {
+            const bool hasKey = credentials.exists(Credentials::llmAccount);
             return RoutedTranslator::order(
                 currentTranslateEngine(*defaults),
                 std::make_shared<SystemTranslationChannel>(*queue, translator),
@@ -232,14 +233,15 @@ void ActionPerformer::startAsk(AskKind kind, const SelectRequest& request, std::
         source = std::make_shared<RoutedTranslator>(s_.queue, std::move(channels));
     }
 
-    auto ask = std::make_shared<AskModel>(kind, std::move(source), std::move(messages));
-    ask->onArchive = [weak = std::weak_ptr<ActionPerformer*>(self_), recordID,
-                      kindName = std::string(toString(kind))](const std::string& transcript) {
-        const auto self = weak.lock();
+    auto archive = [guard = self_.guard(), recordID,
+                    kindName = std::string(toString(kind))](const std::string& transcript) {
+        auto* self = guard.get();
         if (!self) return;
-        const Services& s = (*self)->s_;
+        const Services& s = self->s_;
         (void)s.controller.store().archive(recordID, kindName, transcript, s.clock.now());
     };
+    auto ask = std::make_shared<AskModel>(kind, std::move(source), std::move(messages),
+                                          std::move(archive));
     model->ask = ask;
     model->setMode(PanelMode::ask(kind));
     ask->start();

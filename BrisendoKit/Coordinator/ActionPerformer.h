@@ -10,7 +10,10 @@
 #include "BrisendoKit/Content/ReminderCreator.h"
 #include "BrisendoKit/LanguageModel/AskKind.h"
 #include "BrisendoKit/Selection/SelectionReader.h"
+#include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Storage/SelectRequest.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
+#include "BrisendoKit/Support/Worker.h"
 
 namespace pivorel {
 
@@ -26,8 +29,9 @@ class Clock;
 // Carries out a chosen action: writes to the clipboard, presses the source application's
 // Edit command, opens links built from the text, adds a reminder, posts a flomo note, or
 // starts a streamed conversation in the panel; every outcome ends in a notice through the
-// coordinator. Main thread; the reminder and the note are sent on worker threads and report
-// back through the main queue.
+// coordinator. Main thread; the reminder and the note are sent on the performer's own
+// worker threads (destroying the performer waits for them) and report back through the
+// main queue.
 class ActionPerformer {
   public:
     struct Services {
@@ -41,6 +45,8 @@ class ActionPerformer {
         // A freshly opened reminders service for each reminder.
         ReminderCreator::ServiceFactory reminders;
         std::shared_ptr<OnDeviceTranslator> onDeviceTranslator;
+        // The model key and the flomo webhook.
+        Credentials credentials;
     };
 
     explicit ActionPerformer(Services services);
@@ -66,8 +72,10 @@ class ActionPerformer {
     std::optional<std::string> displayName(const std::optional<std::string>& app) const;
 
     Services s_;
-    // Work handed out holds this weakly and reports nothing once the performer is gone.
-    std::shared_ptr<ActionPerformer*> self_;
+    // Work handed out holds a guard and reports nothing once the performer is gone.
+    LifetimeToken<ActionPerformer> self_{this};
+    // Stopped first: a send in flight finishes before the services go.
+    Worker background_{2};
 };
 
 }  // namespace pivorel

@@ -23,11 +23,10 @@ AppController::AppController(Store& store, ActionConfigStore actionStore, BarCon
       panel_(panel),
       workspace_(workspace),
       clock_(clock),
-      currentConfig_(ActionConfig::defaultConfig()),
-      self_(std::make_shared<AppController*>(this)) {
-    panel_.onCloseLogged = [](const std::string& reason) {
+      currentConfig_(ActionConfig::defaultConfig()) {
+    closeLog_ = panel_.closeLogged.connect([](const std::string& reason) {
         Log::write(formatString("Pivorel: 面板关闭 reason=%@", {reason}));
-    };
+    });
 }
 
 AppController::~AppController() {
@@ -48,7 +47,7 @@ std::optional<std::pair<std::int64_t, std::vector<ActionID>>> AppController::rec
     for (const auto& entry : ranked) ranking.push_back(entry.action);
 
     const auto id = store_.insert(request, profile, ranking, clock_.now());
-    statsChanged();
+    notifyStatsChanged();
     if (!id) {
         Log::write("Pivorel: 选区没有记下 (" + id.error().describe() + ")");
         return std::nullopt;
@@ -70,13 +69,13 @@ bool AppController::showBar(const SelectRequest& request, Point down, Point up) 
     auto model = std::make_shared<BarModel>(barOrder, config.barCount, ActionCatalog(config));
     barContext_ = BarContext{request, std::move(ranking), std::move(barOrder), id, config};
 
-    const std::weak_ptr<AppController*> weak = self_;
-    model->onChoose = [weak](std::int64_t index) {
-        if (auto self = weak.lock()) (*self)->barChose(index);
-    };
-    model->onMore = [weak] {
-        if (auto self = weak.lock()) (*self)->barMore();
-    };
+    const auto weak = self_.guard();
+    barChoose_ = model->chosen.connect([weak](std::int64_t index) {
+        if (auto* self = weak.get()) self->barChose(index);
+    });
+    barMore_ = model->moreChosen.connect([weak] {
+        if (auto* self = weak.get()) self->barMore();
+    });
     bar_.show(std::move(model), down, up);
     // Without a screen to put it on, the bar stays away: that is no bar shown.
     if (!bar_.isVisible()) {
@@ -110,11 +109,11 @@ std::shared_ptr<PanelModel> AppController::makeModel(const SelectRequest& reques
         std::make_shared<PanelModel>(request.text, std::move(sourceApp), ranking, request.url,
                                      ActionCatalog(config), config.smartRanking, clock_.now());
     // Weak on both sides: the model must not keep itself or the coordinator alive.
-    model->onChoose = [weak = std::weak_ptr<AppController*>(self_),
+    model->onChoose = [weak = self_.guard(),
                        weakModel = std::weak_ptr<PanelModel>(model)](std::int64_t index) {
-        const auto self = weak.lock();
+        auto* self = weak.get();
         const auto chosenIn = weakModel.lock();
-        if (self && chosenIn) (*self)->choose(index, chosenIn);
+        if (self && chosenIn) self->choose(index, chosenIn);
     };
     return model;
 }
@@ -131,7 +130,7 @@ void AppController::barChose(std::int64_t index) {
     const ActionID action = context.barOrder[static_cast<std::size_t>(index)];
     bar_.hide();
     barContext_.reset();
-    if (onBarGone) onBarGone();
+    barGone.emit();
 
     currentRecordID_ = context.id;
     currentRequest_ = context.request;
@@ -143,7 +142,7 @@ void AppController::barChose(std::int64_t index) {
                                   ? static_cast<std::int64_t>(found - context.ranking.begin()) + 1
                                   : index + 1;
     (void)store_.markChosen(context.id, action, rank);
-    statsChanged();
+    notifyStatsChanged();
 
     barAnchor_ = origin;
     barFlow_ = true;
@@ -158,7 +157,7 @@ void AppController::barMore() {
     BarContext context = std::move(*barContext_);
     bar_.hide();
     barContext_.reset();
-    if (onBarGone) onBarGone();
+    barGone.emit();
     barFlow_ = false;
 
     currentRecordID_ = context.id;
@@ -176,7 +175,7 @@ void AppController::choose(std::int64_t index, const std::shared_ptr<PanelModel>
     const std::int64_t id = *currentRecordID_;
     const SelectRequest request = *currentRequest_;
     (void)store_.markChosen(id, action, index + 1);
-    statsChanged();
+    notifyStatsChanged();
     perform(action, request, id, model);
 }
 
@@ -207,8 +206,8 @@ void AppController::perform(const ActionID& action, const SelectRequest& request
     if (performer_) performer_->perform(action, request, recordID, model);
 }
 
-void AppController::statsChanged() {
-    if (onStatsChanged) onStatsChanged();
+void AppController::notifyStatsChanged() {
+    statsChanged.emit();
 }
 
 }  // namespace pivorel

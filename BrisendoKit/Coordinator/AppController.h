@@ -17,6 +17,8 @@
 #include "BrisendoKit/Storage/SelectRequest.h"
 #include "BrisendoKit/Support/Clock.h"
 #include "BrisendoKit/Support/Geometry.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 
@@ -75,10 +77,10 @@ class AppController {
     Point barAnchor() const { return barAnchor_; }
     bool barFlow() const { return barFlow_; }
 
-    // Called when a click takes the bar away (not when handle() hides it).
-    std::function<void()> onBarGone;
-    // Called after every store write that changes the statistics.
-    std::function<void()> onStatsChanged;
+    // Emitted when a click takes the bar away (not when handle() hides it).
+    Signal<> barGone;
+    // Emitted after every store write that changes the statistics.
+    Signal<> statsChanged;
 
     // Records `request` with its ranking: the record id and the ranking, or nothing when
     // the store refused it.
@@ -91,7 +93,7 @@ class AppController {
   private:
     void perform(const ActionID& action, const SelectRequest& request, std::int64_t recordID,
                  const std::shared_ptr<PanelModel>& model);
-    void statsChanged();
+    void notifyStatsChanged();
 
     Store& store_;
     ActionConfigStore actionStore_;
@@ -106,8 +108,12 @@ class AppController {
     std::optional<SelectRequest> currentRequest_;
     Point barAnchor_;
     bool barFlow_ = false;
+    Connection closeLog_;
+    // The bar on screen's clicks.
+    Connection barChoose_;
+    Connection barMore_;
     // Callbacks handed to models hold this weakly.
-    std::shared_ptr<AppController*> self_;
+    LifetimeToken<AppController> self_{this};
 };
 
 }  // namespace pivorel

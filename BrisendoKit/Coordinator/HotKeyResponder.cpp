@@ -23,11 +23,10 @@ HotKeyResponder::HotKeyResponder(SelectionWatcher& watcher, const SelectionReade
       controller_(controller),
       workspace_(workspace),
       queue_(queue),
-      registrar_(std::move(registrar)),
-      self_(std::make_shared<HotKeyResponder*>(this)) {}
+      registrar_(std::move(registrar)) {}
 
 HotKeyResponder::~HotKeyResponder() {
-    *self_ = nullptr;
+    self_.reset();
 }
 
 bool HotKeyResponder::update(const HotKeySpec& spec) {
@@ -37,10 +36,10 @@ bool HotKeyResponder::update(const HotKeySpec& spec) {
     if (!registrar_) return true;
     // The desktop calls back from inside its own event handling; the press is handled on a
     // fresh turn of the main queue, after whatever that handling still does.
-    std::weak_ptr<HotKeyResponder*> weak = self_;
+    const auto weak = self_.guard();
     registered_ = registrar_(spec.keyCode, spec.modifiers, [weak, &queue = queue_] {
         queue.post([weak] {
-            if (auto self = weak.lock(); self && *self) (*self)->pressed();
+            if (auto* self = weak.get()) self->pressed();
         });
     });
     return true;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "BrisendoKit/Storage/HotKeySpec.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
 
 namespace pivorel {
 
@@ -62,7 +63,7 @@ class HotKeyResponder {
     std::optional<HotKeySpec> spec_;
     bool registered_ = false;
     // Presses queued by the desktop hold this weakly and are dropped once it is gone.
-    std::shared_ptr<HotKeyResponder*> self_;
+    LifetimeToken<HotKeyResponder> self_{this};
 };
 
 }  // namespace pivorel

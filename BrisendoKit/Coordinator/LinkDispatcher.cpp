@@ -43,7 +43,7 @@ void LinkDispatcher::dispatch(std::string_view link) {
         (void)store_.logBar("miss", itemValue(parts.query, "app"),
                             itemValue(parts.query, "reason").value_or("probe"), std::nullopt,
                             dry != "0", clock_.now());
-        if (controller_.onStatsChanged) controller_.onStatsChanged();
+        controller_.statsChanged.emit();
         return;
     }
 

@@ -33,7 +33,7 @@ std::string appOrQuestionMark(const std::optional<std::string>& app) {
 SelectionWatcher::SelectionWatcher(AppController& controller, Store& store,
                                    const BarSettings& settings, const SelectionReader& reader,
                                    InputMonitor& input, Workspace& workspace, MainQueue& queue,
-                                   const Clock& clock, Worker worker)
+                                   const Clock& clock, Worker::Runner runRead)
     : detector_(SelectionDetector::Config::from(settings)),
       controller_(controller),
       store_(store),
@@ -43,15 +43,11 @@ SelectionWatcher::SelectionWatcher(AppController& controller, Store& store,
       workspace_(workspace),
       queue_(queue),
       clock_(clock),
-      worker_(std::move(worker)),
-      upAt_(clock.now()),
-      self_(std::make_shared<SelectionWatcher*>(this)) {
-    if (!worker_) {
-        worker_ = [](std::function<void()> work) { std::thread(std::move(work)).detach(); };
-    }
-    controller_.onBarGone = [weak = std::weak_ptr<SelectionWatcher*>(self_)] {
-        if (auto self = weak.lock()) (*self)->barGone();
-    };
+      runRead_(std::move(runRead)),
+      upAt_(clock.now()) {
+    barGoneWatch_ = controller_.barGone.connect([guard = self_.guard()] {
+        if (auto* self = guard.get()) self->barGone();
+    });
 }
 
 SelectionWatcher::~SelectionWatcher() {
@@ -130,23 +126,22 @@ void SelectionWatcher::scheduleRead(std::int64_t token, double after) {
     const auto appList = settings_.copyFallbackApps();
     const std::set<std::string> copyApps(appList.begin(), appList.end());
     const bool allowCopy = after >= Detector::retryDelay;
-    const std::weak_ptr<SelectionWatcher*> weak = self_;
+    const auto guard = self_.guard();
     auto context = lookUpContext(down);
 
-    queue_.postAfter(after, [weak, token, down, copyApps, allowCopy, context] {
-        const auto self = weak.lock();
-        if (!self) return;
-        SelectionWatcher& watcher = **self;
-        const SelectionReader* reader = &watcher.reader_;
-        MainQueue* queue = &watcher.queue_;
-        watcher.worker_([weak, token, down, copyApps, allowCopy, reader, queue, context] {
+    queue_.postAfter(after, [guard, token, down, copyApps, allowCopy, context] {
+        SelectionWatcher* watcher = guard.get();
+        if (!watcher) return;
+        const SelectionReader* reader = &watcher->reader_;
+        MainQueue* queue = &watcher->queue_;
+        watcher->runRead_([guard, token, down, copyApps, allowCopy, reader, queue, context] {
             std::optional<SelectionReader::Context> known;
             if (context.valid()) known = context.get();
             auto read = reader->readForBar(down, copyApps, allowCopy, known);
-            queue->post([weak, token, read = std::move(read)] {
-                const auto alive = weak.lock();
+            queue->post([guard, token, read = std::move(read)] {
+                SelectionWatcher* alive = guard.get();
                 if (!alive) return;
-                SelectionWatcher& w = **alive;
+                SelectionWatcher& w = *alive;
                 w.pendingURL_ = read.url;
                 w.pendingEditable_ = read.editable;
                 Log::write(formatString("Pivorel: 小条读选区 app=%@ 结果=%@",

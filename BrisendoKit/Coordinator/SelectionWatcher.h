@@ -14,7 +14,9 @@
 #include "BrisendoKit/Selection/SelectionReader.h"
 #include "BrisendoKit/Support/Clock.h"
 #include "BrisendoKit/Support/Geometry.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/Signal.h"
+#include "BrisendoKit/Support/Worker.h"
 
 namespace pivorel {
 
@@ -31,14 +33,12 @@ class Workspace;
 // and every miss. The only owner of the detector. Main thread.
 class SelectionWatcher {
   public:
-    // A worker for one blocking read; the application runs it on a thread pool, tests may
-    // run it inline. Defaults to a detached thread. A read may still be running after the
-    // watcher is gone, so `reader` and `queue` must outlive every worker it started.
-    using Worker = std::function<void(std::function<void()> work)>;
-
+    // `runRead` runs one blocking read elsewhere: the application hands it to a Worker it
+    // owns, tests may run it inline. A read may still be running after the watcher is gone,
+    // so the owner stops that worker before `reader` and `queue` go.
     SelectionWatcher(AppController& controller, Store& store, const BarSettings& settings,
                      const SelectionReader& reader, InputMonitor& input, Workspace& workspace,
-                     MainQueue& queue, const Clock& clock, Worker worker = {});
+                     MainQueue& queue, const Clock& clock, Worker::Runner runRead);
     ~SelectionWatcher();
     SelectionWatcher(const SelectionWatcher&) = delete;
     SelectionWatcher& operator=(const SelectionWatcher&) = delete;
@@ -83,10 +83,11 @@ class SelectionWatcher {
     Workspace& workspace_;
     MainQueue& queue_;
     const Clock& clock_;
-    Worker worker_;
+    Worker::Runner runRead_;
     std::vector<Connection> monitors_;
     Connection moveMonitor_;
     Connection activationObserver_;
+    Connection barGoneWatch_;
     Point lastDown_;
     TimePoint upAt_;
     std::optional<std::string> pendingURL_;
@@ -94,7 +95,7 @@ class SelectionWatcher {
     std::thread contextLookup_;  // joined before the reader can go
     std::shared_ptr<std::atomic<bool>> contextLookupDone_;
     // Work handed out holds this weakly and is dropped once the watcher is gone.
-    std::shared_ptr<SelectionWatcher*> self_;
+    LifetimeToken<SelectionWatcher> self_{this};
 };
 
 }  // namespace pivorel

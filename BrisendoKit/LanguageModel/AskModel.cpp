@@ -17,8 +17,11 @@ std::uint64_t nextTurnID() {
 }  // namespace
 
 AskModel::AskModel(AskKind kind, std::shared_ptr<ChatStreaming> client,
-                   std::vector<ChatMessage> initialMessages)
-    : kind_(kind), client_(std::move(client)), history_(std::move(initialMessages)) {}
+                   std::vector<ChatMessage> initialMessages, Archive archive)
+    : kind_(kind),
+      client_(std::move(client)),
+      history_(std::move(initialMessages)),
+      archive_(std::move(archive)) {}
 
 AskModel::~AskModel() {
     if (task_) task_->cancel();
@@ -88,7 +91,7 @@ void AskModel::cancel() {
 void AskModel::archive() {
     // One conversation, one archive row, however often the button is reached.
     if (turns_.empty() || archived_) return;
-    if (onArchive) onArchive(transcript());
+    if (archive_) archive_(transcript());
     archived_ = true;
     changed.emit();
 }

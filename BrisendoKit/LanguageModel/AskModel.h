@@ -26,8 +26,11 @@ class AskModel {
         friend bool operator==(const Turn&, const Turn&) = default;
     };
 
+    // Receives the transcript when the conversation is archived.
+    using Archive = std::function<void(const std::string& transcript)>;
+
     AskModel(AskKind kind, std::shared_ptr<ChatStreaming> client,
-             std::vector<ChatMessage> initialMessages);
+             std::vector<ChatMessage> initialMessages, Archive archive = {});
     // Cancels a running answer.
     ~AskModel();
     AskModel(const AskModel&) = delete;
@@ -42,9 +45,6 @@ class AskModel {
     bool archived() const { return archived_; }
     const std::vector<ChatMessage>& history() const { return history_; }
 
-    // Receives the transcript when the conversation is archived.
-    std::function<void(const std::string& transcript)> onArchive;
-
     // Streams the first answer.
     void start();
     // Sends the trimmed follow-up text as the next question with the whole history.
@@ -52,7 +52,7 @@ class AskModel {
     void sendFollowUp();
     // Stops the running answer. Its text so far stays visible but is not added to history.
     void cancel();
-    // Hands the transcript to onArchive and marks the conversation archived; nothing
+    // Hands the transcript to the archive and marks the conversation archived; nothing
     // happens without turns.
     void archive();
 
@@ -71,6 +71,7 @@ class AskModel {
     AskKind kind_;
     std::shared_ptr<ChatStreaming> client_;
     std::vector<ChatMessage> history_;
+    Archive archive_;
     std::vector<Turn> turns_;
     bool isStreaming_ = false;
     std::optional<std::string> errorText_;

@@ -11,7 +11,6 @@
 #include "BrisendoKit/Localization/EmbeddedTables.h"
 #include "BrisendoKit/Localization/LanguageStore.h"
 #include "BrisendoKit/Support/Log.h"
-#include "BrisendoKit/Support/NotificationCenter.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 
 namespace pivorel {
@@ -80,11 +79,8 @@ const std::vector<std::pair<std::string, std::string>>& Localizer::nativeNames()
 }
 
 std::shared_ptr<UserDefaults> Localizer::preferenceDefaults() {
-    {
-        std::lock_guard lock(state().mutex);
-        if (state().defaults) return state().defaults;
-    }
-    return UserDefaults::standard();
+    std::lock_guard lock(state().mutex);
+    return state().defaults;
 }
 
 void Localizer::setPreferenceDefaults(std::shared_ptr<UserDefaults> defaults) {
@@ -112,7 +108,8 @@ void Localizer::setLanguageOverride(std::optional<std::string> code) {
 }
 
 std::string Localizer::preference() {
-    const auto stored = preferenceDefaults()->stringValue(preferenceKey);
+    const auto defaults = preferenceDefaults();
+    const auto stored = defaults ? defaults->stringValue(preferenceKey) : std::nullopt;
     if (stored) {
         for (const auto& code : supported()) {
             if (code == *stored) return code;
@@ -185,15 +182,14 @@ void Localizer::setPreference(std::string_view code) {
     for (const auto& c : supported()) {
         if (c == code) chosen = c;
     }
-    if (chosen == preference()) return;
     auto defaults = preferenceDefaults();
+    if (!defaults || chosen == preference()) return;
     if (chosen == followSystem) {
         defaults->remove(preferenceKey);
     } else {
         defaults->set(preferenceKey, chosen);
     }
     LanguageStore::shared().bump();
-    NotificationCenter::defaultCenter().post(languageDidChange);
 }
 
 std::string Localizer::lookup(std::string_view key, std::string_view language) {

@@ -18,9 +18,9 @@ struct Localizer {
     static const std::vector<std::pair<std::string, std::string>>& nativeNames();
     static constexpr std::string_view followSystem = "system";
     static constexpr std::string_view preferenceKey = "uiLanguage";
-    static constexpr std::string_view languageDidChange = "com.morvale.pivorel.languageDidChange";
 
-    // The store that holds the preference (the standard domain unless a test sets another).
+    // The store that holds the preference, handed in at start-up. Without one the
+    // preference is "system" and choosing another keeps nothing.
     static std::shared_ptr<UserDefaults> preferenceDefaults();
     static void setPreferenceDefaults(std::shared_ptr<UserDefaults> defaults);
 
@@ -36,6 +36,7 @@ struct Localizer {
     static std::string bestSupportedLanguage(const std::vector<std::string>& preferred);
     static std::string effectiveLanguage();
 
+    // Stores the choice; a real change is announced once, by LanguageStore::shared().
     static void setPreference(std::string_view code);
 
     // The translation of `key` in `language`, or `key` itself.

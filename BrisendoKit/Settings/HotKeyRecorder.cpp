@@ -1,7 +1,6 @@
 #include "BrisendoKit/Settings/HotKeyRecorder.h"
 
 #include "BrisendoKit/Localization/L.h"
-#include "BrisendoKit/Support/NotificationCenter.h"
 
 namespace pivorel {
 
@@ -9,7 +8,7 @@ HotKeyRecorder::HotKeyRecorder(BarSettings settings) : settings_(std::move(setti
 
 HotKeyRecorder::~HotKeyRecorder() {
     // The program must not stay without its hot key because a window went away mid-recording.
-    if (recording_) NotificationCenter::defaultCenter().post(recordingEnded);
+    if (recording_) recordingChanged.emit(false);
 }
 
 std::string HotKeyRecorder::buttonTitle() const {
@@ -26,7 +25,7 @@ void HotKeyRecorder::stop() {
 
 void HotKeyRecorder::setRecording(bool on) {
     recording_ = on;
-    NotificationCenter::defaultCenter().post(on ? recordingBegan : recordingEnded);
+    recordingChanged.emit(on);
     changed.emit();
 }
 

@@ -26,10 +26,6 @@ class HotKeyRecorder {
     };
 
     static constexpr std::uint16_t escapeKeyCode = KeyCodes::escape;
-    // Posted when recording starts and when it ends: the program lets go of its global hot
-    // key meanwhile, or the desktop would hand that combination to it instead of the window.
-    static constexpr std::string_view recordingBegan = "com.morvale.pivorel.hotKeyRecordingBegan";
-    static constexpr std::string_view recordingEnded = "com.morvale.pivorel.hotKeyRecordingEnded";
 
     explicit HotKeyRecorder(BarSettings settings);
     ~HotKeyRecorder();
@@ -55,6 +51,10 @@ class HotKeyRecorder {
 
     // Emitted when recording starts or stops, and after a new hot key was stored.
     Signal<> changed;
+    // Emitted with true when recording starts and false when it ends, also when a recorder
+    // goes away mid-recording: the program lets go of its global hot key meanwhile, or the
+    // desktop would hand that combination to it instead of the window.
+    Signal<bool> recordingChanged;
 
   private:
     void setRecording(bool on);

@@ -1,13 +1,13 @@
 #include "BrisendoKit/Settings/ServicesForm.h"
 
 #include "BrisendoKit/Localization/L.h"
-#include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Support/Text.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 
 namespace pivorel {
 
-ServicesForm::ServicesForm(BarSettings settings) : settings_(std::move(settings)) {
+ServicesForm::ServicesForm(BarSettings settings, Credentials credentials)
+    : settings_(std::move(settings)), credentials_(std::move(credentials)) {
     reload();
 }
 
@@ -17,8 +17,8 @@ void ServicesForm::reload() {
     apiKey_.clear();
     webhook_.clear();
     flomoDry_ = settings_.flomoDry();
-    hasKey_ = Credentials::exists(Credentials::llmAccount);
-    hasFlomo_ = Credentials::exists(Credentials::flomoAccount);
+    hasKey_ = credentials_.exists(Credentials::llmAccount);
+    hasFlomo_ = credentials_.exists(Credentials::flomoAccount);
     modelNote_ = Note::none;
     flomoNote_ = Note::none;
     changed.emit();
@@ -72,7 +72,7 @@ void ServicesForm::saveModel() {
     settings_.defaults()->set(BarSettings::llmModelKey, model_);
     modelNote_ = Note::saved;
     if (const std::string key = text::trim(apiKey_); !key.empty()) {
-        if (Credentials::set(key, Credentials::llmAccount)) {
+        if (credentials_.set(key, Credentials::llmAccount)) {
             hasKey_ = true;
             apiKey_.clear();
         } else {
@@ -106,7 +106,7 @@ void ServicesForm::saveFlomo() {
     settings_.defaults()->set(BarSettings::flomoDryKey, flomoDry_);
     flomoNote_ = Note::saved;
     if (const std::string url = text::trim(webhook_); !url.empty()) {
-        if (Credentials::set(url, Credentials::flomoAccount)) {
+        if (credentials_.set(url, Credentials::flomoAccount)) {
             hasFlomo_ = true;
             webhook_.clear();
         } else {

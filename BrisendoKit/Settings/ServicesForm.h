@@ -6,6 +6,7 @@
 
 #include "BrisendoKit/LanguageModel/TranslateEngine.h"
 #include "BrisendoKit/Storage/BarSettings.h"
+#include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
@@ -19,7 +20,7 @@ class ServicesForm {
     // The line beside a save button.
     enum class Note { none, saved, keychainFailed };
 
-    explicit ServicesForm(BarSettings settings);
+    ServicesForm(BarSettings settings, Credentials credentials);
 
     // Stored the moment it changes.
     TranslateEngine engine() const;
@@ -67,6 +68,7 @@ class ServicesForm {
 
   private:
     BarSettings settings_;
+    Credentials credentials_;
     std::string baseURL_;
     std::string model_;
     std::string apiKey_;

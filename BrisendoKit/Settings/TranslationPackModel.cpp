@@ -15,9 +15,7 @@ constexpr std::string_view unavailableKey =
 }  // namespace
 
 TranslationPackModel::TranslationPackModel(Check check, Prepare prepare)
-    : check_(std::move(check)),
-      prepare_(std::move(prepare)),
-      self_(std::make_shared<TranslationPackModel*>(this)) {}
+    : check_(std::move(check)), prepare_(std::move(prepare)) {}
 
 std::unique_ptr<TranslationPackModel> TranslationPackModel::withoutDownloads(
     std::shared_ptr<OnDeviceTranslator> translator, MainQueue& queue) {
@@ -52,9 +50,9 @@ void TranslationPackModel::download() {
         prepared(generation, unavailableMessage(), true);
         return;
     }
-    std::weak_ptr<TranslationPackModel*> weak = self_;
+    const auto weak = self_.guard();
     prepare_(english, simplifiedChinese, [weak, generation](std::optional<std::string> failure) {
-        if (const auto self = weak.lock()) (*self)->prepared(generation, std::move(failure), true);
+        if (auto* self = weak.get()) self->prepared(generation, std::move(failure), true);
     });
 }
 
@@ -67,9 +65,9 @@ void TranslationPackModel::prepared(int generation, std::optional<std::string> f
         return;
     }
     if (first) {
-        std::weak_ptr<TranslationPackModel*> weak = self_;
+        const auto weak = self_.guard();
         prepare_(simplifiedChinese, english, [weak, generation](std::optional<std::string> f) {
-            if (const auto self = weak.lock()) (*self)->prepared(generation, std::move(f), false);
+            if (auto* self = weak.get()) self->prepared(generation, std::move(f), false);
         });
         return;
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
@@ -19,10 +20,6 @@ class OnDeviceTranslator;
 class TranslationPackModel {
   public:
     enum class Phase { checking, ready, needsDownload, downloading, failed };
-
-    // Posted (NotificationCenter) by the services page's download button; the application
-    // answers by opening the language-pack window.
-    static constexpr std::string_view openNotification = "com.morvale.pivorel.openTranslationPack";
 
     // Whether both directions are installed. Quick.
     using Check = std::function<bool()>;
@@ -74,7 +71,7 @@ class TranslationPackModel {
     std::string failure_;
     int generation_ = 0;
     // Expires with the model, so a download that ends later finds no one to tell.
-    std::shared_ptr<TranslationPackModel*> self_;
+    LifetimeToken<TranslationPackModel> self_{this};
 };
 
 }  // namespace pivorel

@@ -44,7 +44,7 @@ PermissionGuideController::PermissionGuideController(std::shared_ptr<PermissionP
         if (auto live = platform->checkLive(kind, liveTimeout)) return *live;
         return platform->checkInProcess(kind);
     };
-    runInBackground = [](std::function<void()> work) { std::thread(std::move(work)).detach(); };
+    runInBackground = background_.runner();
 }
 
 PermissionGuideController::~PermissionGuideController() {

@@ -11,6 +11,7 @@
 #include "BrisendoKit/Shell/GuideWindow.h"
 #include "BrisendoKit/Shell/PermissionKind.h"
 #include "BrisendoKit/Support/Geometry.h"
+#include "BrisendoKit/Support/Worker.h"
 
 namespace pivorel {
 
@@ -61,7 +62,7 @@ class PermissionGuideController {
     // Whether `kind` is granted right now; asked once when a guide is requested. By
     // default the live check, falling back to the in-process answer.
     std::function<bool(PermissionKind)> checkProvider;
-    // Runs live checks off the main thread (a new thread each by default).
+    // Runs live checks off the main thread (by default on the controller's own worker).
     BackgroundRunner runInBackground;
 
     // The open session for `kind`, if any (tests and the window layer).
@@ -88,6 +89,8 @@ class PermissionGuideController {
     std::map<PermissionKind, std::shared_ptr<Session>> sessions_;
     // Posted tasks hold a weak reference and do nothing once the controller is gone.
     std::shared_ptr<char> alive_ = std::make_shared<char>();
+    // Gone first: a live check still running is waited for.
+    Worker background_;
 };
 
 }  // namespace pivorel

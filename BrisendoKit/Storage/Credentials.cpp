@@ -1,7 +1,5 @@
 #include "BrisendoKit/Storage/Credentials.h"
 
-#include <mutex>
-
 #include <nlohmann/json.hpp>
 
 #include "BrisendoKit/Platform/SecretStore.h"
@@ -12,31 +10,14 @@ namespace pivorel {
 
 namespace {
 
-std::mutex storeMutex;
-std::shared_ptr<SecretStore>& injected() {
-    static std::shared_ptr<SecretStore> store;
-    return store;
-}
-
-std::shared_ptr<SecretStore> current() {
-    std::lock_guard lock(storeMutex);
-    return injected();
-}
-
-class ForwardingStore final : public SecretStore {
+// Stands in for a missing store: nothing stored, nothing storable.
+class NoSecretStore final : public SecretStore {
   public:
-    bool exists(std::string_view service, std::string_view account) override {
-        const auto s = current();
-        return s && s->exists(service, account);
+    bool exists(std::string_view, std::string_view) override { return false; }
+    std::optional<std::string> get(std::string_view, std::string_view) override {
+        return std::nullopt;
     }
-    std::optional<std::string> get(std::string_view service, std::string_view account) override {
-        const auto s = current();
-        return s ? s->get(service, account) : std::nullopt;
-    }
-    bool set(std::string_view value, std::string_view service, std::string_view account) override {
-        const auto s = current();
-        return s && s->set(value, service, account);
-    }
+    bool set(std::string_view, std::string_view, std::string_view) override { return false; }
 };
 
 std::string envOr(const std::map<std::string, std::string>& env, const std::string& name,
@@ -48,27 +29,21 @@ std::string envOr(const std::map<std::string, std::string>& env, const std::stri
 
 }  // namespace
 
-void Credentials::setStore(std::shared_ptr<SecretStore> store) {
-    std::lock_guard lock(storeMutex);
-    injected() = std::move(store);
+Credentials::Credentials(std::shared_ptr<SecretStore> store)
+    : store_(store ? std::move(store) : std::make_shared<NoSecretStore>()) {}
+
+bool Credentials::exists(std::string_view account, std::string_view inService) const {
+    return store_->exists(inService, account);
 }
 
-std::shared_ptr<SecretStore> Credentials::store() {
-    static const auto forwarding = std::make_shared<ForwardingStore>();
-    return forwarding;
-}
-
-bool Credentials::exists(std::string_view account, std::string_view inService) {
-    return store()->exists(inService, account);
-}
-
-std::optional<std::string> Credentials::get(std::string_view account, std::string_view inService) {
-    return store()->get(inService, account);
+std::optional<std::string> Credentials::get(std::string_view account,
+                                            std::string_view inService) const {
+    return store_->get(inService, account);
 }
 
 bool Credentials::set(std::string_view value, std::string_view account,
-                      std::string_view inService) {
-    return store()->set(value, inService, account);
+                      std::string_view inService) const {
+    return store_->set(value, inService, account);
 }
 
 std::optional<std::string> Credentials::llmKey(std::string_view authJSON,
@@ -84,8 +59,9 @@ std::optional<std::string> Credentials::llmKey(std::string_view authJSON,
     return value;
 }
 
-std::vector<std::string> Credentials::seed(const std::filesystem::path& authJSONPath,
-                                           const std::map<std::string, std::string>& environment) {
+std::vector<std::string> Credentials::seed(
+    const std::filesystem::path& authJSONPath,
+    const std::map<std::string, std::string>& environment) const {
     std::vector<std::string> lines;
     const std::string provider = envOr(environment, "PIVOREL_LLM_PROVIDER", "deepseek");
 

@@ -85,11 +85,11 @@ LegacyMigration::LegacyMigration(json legacyDefaults, std::shared_ptr<UserDefaul
       legacyService_(std::move(legacyService)),
       newService_(std::move(newService)) {}
 
-LegacyMigration LegacyMigration::production() {
+LegacyMigration LegacyMigration::production(std::shared_ptr<SecretStore> secrets) {
     return LegacyMigration(
         readLegacyDefaults(UserDefaults::domainFile(AppIdentity::legacyBundleID)),
         UserDefaults::standard(), XdgDirs::dataHome() / AppIdentity::legacySupportDirName,
-        AppIdentity::supportDirectory(), Credentials::store(),
+        AppIdentity::supportDirectory(), std::move(secrets),
         std::string(AppIdentity::legacyBundleID), std::string(Credentials::service));
 }
 

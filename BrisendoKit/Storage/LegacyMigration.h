@@ -47,8 +47,8 @@ class LegacyMigration {
                     std::string newService);
 
     // The real locations: the former domain file in the configuration directory, the former
-    // data directory beside ours, and the process-wide secret store (Credentials::store()).
-    static LegacyMigration production();
+    // data directory beside ours, and the program's secret store.
+    static LegacyMigration production(std::shared_ptr<SecretStore> secrets);
 
     // The former domain file's contents; an empty object when it is missing or unreadable.
     // The file is never changed, not even when it does not parse.

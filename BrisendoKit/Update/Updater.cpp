@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <thread>
 
 #include "BrisendoKit/Actions/HttpTransfer.h"
 #include "BrisendoKit/Localization/L.h"
@@ -60,7 +59,7 @@ Updater::Updater(UserDefaults& defaults, MainQueue& queue, const Clock& clock, W
       currentVersion_(std::move(currentVersion)),
       fetcher_(std::move(fetcher)) {
     if (!fetcher_) fetcher_ = [] { return fetch(feedURL()); };
-    runInBackground = [](std::function<void()> work) { std::thread(std::move(work)).detach(); };
+    runInBackground = background_.runner();
 }
 
 Updater::~Updater() {

@@ -12,6 +12,7 @@
 #include "BrisendoKit/Support/Clock.h"
 #include "BrisendoKit/Support/Result.h"
 #include "BrisendoKit/Support/Signal.h"
+#include "BrisendoKit/Support/Worker.h"
 #include "BrisendoKit/Update/Appcast.h"
 
 namespace pivorel {
@@ -100,7 +101,7 @@ class Updater {
     // After a check finished or the automatic-check setting changed (started updaters).
     Signal<> stateChanged;
 
-    // Runs a fetch off the main thread (a new thread each by default).
+    // Runs a fetch off the main thread (by default on the updater's own worker).
     std::function<void(std::function<void()>)> runInBackground;
 
   private:
@@ -133,6 +134,8 @@ class Updater {
         bool alive = true;
     };
     std::shared_ptr<Lifetime> lifetime_ = std::make_shared<Lifetime>();
+    // Gone first: a fetch still running is waited for.
+    Worker background_;
 };
 
 }  // namespace pivorel

@@ -76,16 +76,12 @@ void BarView::rebuild() {
 void BarView::choose(std::int64_t index) {
     // Copies, because the callback may drop this view and the model with it.
     auto model = model_;
-    if (!model || !model->onChoose) return;
-    auto callback = model->onChoose;
-    callback(index);
+    if (model) model->chosen.emit(index);
 }
 
 void BarView::chooseMore() {
     auto model = model_;
-    if (!model || !model->onMore) return;
-    auto callback = model->onMore;
-    callback();
+    if (model) model->moreChosen.emit();
 }
 
 void BarView::setClippedToShape(bool clipped) {

@@ -47,13 +47,9 @@ void PanelRootView::syncMode() {
         view_ = new NoticeView(notice->text, this);
     } else if (mode.isAsk()) {
         if (model_->ask) {
-            // Read at click time: the controller sets onClose when it shows the model.
+            // Whoever shows the model listens; the model is held while it is told.
             auto close = [weak = std::weak_ptr<PanelModel>(model_)] {
-                auto model = weak.lock();
-                if (model && model->onClose) {
-                    auto callback = model->onClose;
-                    callback();
-                }
+                if (auto model = weak.lock()) model->closeRequested.emit();
             };
             view_ = new AskView(model_->ask, model_->selection(), close, pasteboard_, this);
         }

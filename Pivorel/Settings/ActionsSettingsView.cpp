@@ -118,8 +118,8 @@ QPushButton* makeAddRow(QWidget* parent, std::string_view symbol, QLabel** title
 ActionsSettingsView::ActionsSettingsView(const SettingsEnvironment& environment, QWidget* parent)
     : QWidget(parent),
       model_(std::make_unique<ActionsSettingsModel>(environment.actions)),
-      library_(
-          std::make_unique<ExtensionLibraryModel>(environment.extensions, *environment.queue)) {
+      library_(std::make_unique<ExtensionLibraryModel>(environment.extensions, *environment.queue,
+                                                       environment.runInBackground)) {
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(20, 16, 20, 16);
     page->setSpacing(12);

@@ -136,6 +136,9 @@ GeneralSettingsView::GeneralSettingsView(const SettingsEnvironment& environment,
 
     connections_.push_back(form_.changed.connect([this] { refresh(); }));
     connections_.push_back(recorder_.changed.connect([this] { refresh(); }));
+    if (environment.hotKeyRecording) {
+        recordingWatch_ = recorder_.recordingChanged.connect(environment.hotKeyRecording);
+    }
     connections_.push_back(
         LanguageStore::shared().changed.connect([this](long long) { retranslate(); }));
     retranslate();

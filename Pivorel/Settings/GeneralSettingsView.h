@@ -37,6 +37,8 @@ class GeneralSettingsView : public QWidget {
     void retranslate();
 
     GeneralForm form_;
+    // Outlives the recorder, which still says it stopped recording when it goes.
+    Connection recordingWatch_;
     HotKeyRecorder recorder_;
 
     QLabel* tagline_ = nullptr;

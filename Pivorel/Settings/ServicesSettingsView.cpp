@@ -15,7 +15,6 @@
 #include "BrisendoKit/Localization/LanguageStore.h"
 #include "BrisendoKit/Platform/OnDeviceTranslator.h"
 #include "BrisendoKit/Settings/TranslationPackModel.h"
-#include "BrisendoKit/Support/NotificationCenter.h"
 #include "Pivorel/Look/PivorelStyle.h"
 #include "Pivorel/Settings/SettingsEnvironment.h"
 #include "Pivorel/Settings/SettingsWidgets.h"
@@ -49,7 +48,7 @@ QHBoxLayout* saveRow(QWidget* parent, QPushButton** button, QLabel** note) {
 }  // namespace
 
 ServicesSettingsView::ServicesSettingsView(const SettingsEnvironment& environment, QWidget* parent)
-    : QWidget(parent), form_(BarSettings(environment.defaults)) {
+    : QWidget(parent), form_(BarSettings(environment.defaults), environment.credentials) {
     auto translator = environment.translator;
     packs_ = std::make_unique<PackStatusMonitor>(
         *environment.queue, std::nullopt, packPollSeconds, environment.isActive,
@@ -87,8 +86,8 @@ ServicesSettingsView::ServicesSettingsView(const SettingsEnvironment& environmen
     packRow->addWidget(packText_, 1);
     packRow->addWidget(packButton_);
     box->addLayout(packRow);
-    connect(packButton_, &QPushButton::clicked, this, [] {
-        NotificationCenter::defaultCenter().post(TranslationPackModel::openNotification);
+    connect(packButton_, &QPushButton::clicked, this, [open = environment.openTranslationPack] {
+        if (open) open();
     });
 
     page->addWidget(W::card(this, &box));

@@ -39,6 +39,7 @@ SettingsWindow::SettingsWindow(SettingsEnvironment environment)
       environment_(std::move(environment)) {
     if (!environment_.defaults) environment_.defaults = UserDefaults::standard();
     if (!environment_.queue) environment_.queue = &processQueue();
+    if (!environment_.runInBackground) environment_.runInBackground = background_.runner();
     if (!environment_.login) environment_.login = std::make_shared<AutostartLoginItem>();
     if (!environment_.translator) environment_.translator = OnDeviceTranslator::platformDefault();
     if (!environment_.isActive) {

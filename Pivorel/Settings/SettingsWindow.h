@@ -41,6 +41,8 @@ class SettingsWindow : public QWidget {
   private:
     void retitle();
 
+    // Runs the pages' downloads when the environment brings no runner.
+    Worker background_;
     SettingsEnvironment environment_;
     SettingsRootView* root_ = nullptr;
     Connection languageWatch_;

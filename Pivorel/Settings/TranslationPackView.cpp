@@ -46,9 +46,7 @@ TranslationPackView::TranslationPackView(std::unique_ptr<TranslationPackModel> m
     buttons->addWidget(done_);
     page->addLayout(buttons);
     connect(download_, &QPushButton::clicked, this, [this] { model_->download(); });
-    connect(done_, &QPushButton::clicked, this, [this] {
-        if (onDone) onDone();
-    });
+    connect(done_, &QPushButton::clicked, this, [this] { done.emit(); });
 
     connections_.push_back(model_->changed.connect([this] { refresh(); }));
     connections_.push_back(
@@ -91,7 +89,7 @@ TranslationPackWindow::TranslationPackWindow(std::unique_ptr<TranslationPackMode
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     view_ = new TranslationPackView(std::move(model), this);
-    view_->onDone = [this] { close(); };
+    doneWatch_ = view_->done.connect([this] { close(); });
     layout->addWidget(view_);
     setFixedWidth(width);
     // After the view's own handlers: it has its new texts by then.

@@ -27,7 +27,7 @@ class TranslationPackView : public QWidget {
     QPushButton* downloadButton() const { return download_; }
 
     // "完成" was pressed.
-    std::function<void()> onDone;
+    Signal<> done;
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -71,6 +71,7 @@ class TranslationPackWindow : public QWidget {
     TranslationPackView* view_ = nullptr;
     Connection languageWatch_;
     Connection modelWatch_;
+    Connection doneWatch_;
 };
 
 }  // namespace pivorel

@@ -59,15 +59,15 @@ int runAskSelftest(const AskSelftestOptions& options, std::ostream& out) {
 }
 
 int runAskSelftest() {
-    Credentials::setStore(std::make_shared<SecretServiceStore>());
+    const Credentials credentials(std::make_shared<SecretServiceStore>());
     const auto defaults = UserDefaults::standard();
     AskSelftestOptions options;
     options.baseURL =
         defaults->stringValue("llmBaseURL").value_or(std::string(LLMClient::defaultBaseURL));
     options.model =
         defaults->stringValue("llmModel").value_or(std::string(LLMClient::defaultModel));
-    options.keyStored = Credentials::exists(Credentials::llmAccount);
-    options.apiKey = [] { return Credentials::get(Credentials::llmAccount); };
+    options.keyStored = credentials.exists(Credentials::llmAccount);
+    options.apiKey = [credentials] { return credentials.get(Credentials::llmAccount); };
     return runAskSelftest(options, std::cout);
 }
 

@@ -28,8 +28,8 @@ std::map<std::string, std::string> processEnvironment() {
 }
 
 int runSeedCredentials() {
-    Credentials::setStore(std::make_shared<SecretServiceStore>());
-    for (const auto& line : Credentials::seed(seedAuthFilePath(), processEnvironment())) {
+    const Credentials credentials(std::make_shared<SecretServiceStore>());
+    for (const auto& line : credentials.seed(seedAuthFilePath(), processEnvironment())) {
         std::cout << line << "\n";
     }
     std::cout.flush();

@@ -44,9 +44,7 @@ Tray::Tray() {
     icon_.setIcon(TrayIcon::image());
     icon_.setToolTip(QStringLiteral("Pivorel"));
     icon_.setContextMenu(&menu_);
-    connect(&menu_, &QMenu::aboutToShow, this, [this] {
-        if (onAboutToShow) onAboutToShow();
-    });
+    connect(&menu_, &QMenu::aboutToShow, this, [this] { aboutToShow.emit(); });
     // A tray shows the context menu on the secondary button; the primary one opens it too,
     // as a status item's menu does. The tray reports the press, and a menu opened right then
     // closes again on the button's release: it opens once the button is up.
@@ -95,9 +93,7 @@ void Tray::populate(const std::vector<StatusMenuModel::Item>& items) {
         if (item.warning) action->setIcon(warningMark());
         if (item.checkable) action->setCheckable(true);
         const auto id = item.id;
-        connect(action, &QAction::triggered, this, [this, id] {
-            if (onChoose) onChoose(id);
-        });
+        connect(action, &QAction::triggered, this, [this, id] { chosen.emit(id); });
         actions_[id] = action;
         apply(action, item);
     }

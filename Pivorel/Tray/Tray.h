@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BrisendoKit/Shell/StatusMenuModel.h"
+#include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 
@@ -35,9 +36,9 @@ class Tray : public QObject {
     QAction* action(StatusMenuModel::ItemID id) const;
     const std::string& title() const { return title_; }
 
-    std::function<void(StatusMenuModel::ItemID)> onChoose;
+    Signal<StatusMenuModel::ItemID> chosen;
     // Right before the menu opens, so its content can be refreshed.
-    std::function<void()> onAboutToShow;
+    Signal<> aboutToShow;
 
   private:
     void openMenuWhenReleased(int waitsLeft = 100);

@@ -103,6 +103,8 @@ class FakeAccessibility final : public Accessibility {
     std::map<std::pair<std::string, char>, std::optional<bool>> menus;
     // Run when a menu item is pressed (a Copy that fills the fake pasteboard, say).
     std::function<void(const std::string& app, char key)> onPress;
+    // Run at the start of each selectedText call (a test may block the read there).
+    std::function<void()> whileReading;
     std::vector<std::pair<std::string, char>> presses;
     std::vector<Point> roleQueries;
 
@@ -113,6 +115,7 @@ class FakeAccessibility final : public Accessibility {
     }
     std::optional<std::string> selectedText(Scope scope, const std::optional<std::string>&,
                                             std::size_t) override {
+        if (whileReading) whileReading();
         return scope == Scope::systemWide ? systemText : appText;
     }
     std::optional<std::string> focusedRole(const std::optional<std::string>&) override {

@@ -18,7 +18,6 @@
 #include "BrisendoKit/Settings/TranslationPackModel.h"
 #include "BrisendoKit/Shell/PermissionGuideController.h"
 #include "BrisendoKit/Shell/PermissionPlatform.h"
-#include "BrisendoKit/Support/NotificationCenter.h"
 #include "BrisendoKit/Update/Updater.h"
 #include "Fakes/FakeDesktop.h"
 #include "LocalHttpServer.h"
@@ -115,7 +114,7 @@ TEST(ShellServicesWindows, TheMenusCommandsOpenTheirWindowsOnceAndTellTheCheck) 
     EXPECT_EQ(shownWindow<SettingsWindow>(), settings) << "a second window was made";
     settings->close();
 
-    NotificationCenter::defaultCenter().post(TranslationPackModel::openNotification);
+    settings->environment().openTranslationPack();
     ASSERT_TRUE(waitUntil([] { return shownWindow<TranslationPackWindow>() != nullptr; }));
     EXPECT_EQ(shownWindow<TranslationPackWindow>()->windowTitle().toStdString(),
               "Pivorel 翻译语言包");

@@ -6,6 +6,7 @@
 #include "BrisendoKit/Actions/ExtensionLibraryModel.h"
 #include "BrisendoKit/Localization/Localizer.h"
 #include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Worker.h"
 #include "Fakes/ManualMainQueue.h"
 #include "LocalHttpServer.h"
 #include "TempDir.h"
@@ -193,7 +194,8 @@ TEST_F(ExtensionCatalogStoreTest, BadDownloadsLeaveTheCacheAlone) {
 TEST_F(ExtensionCatalogStoreTest, LibraryModelPublishesOnlyGoodResults) {
     test::VirtualClock clock;
     test::ManualMainQueue queue(clock);
-    ExtensionLibraryModel model(store(), queue);
+    Worker worker;
+    ExtensionLibraryModel model(store(), queue, worker.runner());
     int changes = 0;
     Connection connection = model.changed.connect([&] { ++changes; });
     EXPECT_EQ(model.catalog(), ExtensionCatalog::builtin());
@@ -222,7 +224,7 @@ TEST_F(ExtensionCatalogStoreTest, LibraryModelPublishesOnlyGoodResults) {
     // A page made with a catalog shows it; one that closes before its download ends is not
     // called back.
     ExtensionCatalog given;
-    auto page = std::make_unique<ExtensionLibraryModel>(store(), queue, given);
+    auto page = std::make_unique<ExtensionLibraryModel>(store(), queue, worker.runner(), given);
     EXPECT_EQ(page->catalog(), given);
     page->refresh();
     page.reset();

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "BrisendoKit/Support/Worker.h"
 #include "Fakes/ManualMainQueue.h"
 #include "LocalHttpServer.h"
 
@@ -19,12 +20,16 @@ struct FlomoClientTest : ::testing::Test {
     test::ManualMainQueue queue{clock};
     test::LocalHttpServer http;
     std::atomic<int> webhookReads{0};
+    Worker worker;
 
     FlomoClient client(std::optional<std::string> webhook, bool dry = false) {
-        return FlomoClient(dry, queue, [this, webhook] {
-            ++webhookReads;
-            return webhook;
-        });
+        return FlomoClient(
+            dry, queue,
+            [this, webhook] {
+                ++webhookReads;
+                return webhook;
+            },
+            worker.runner());
     }
 
     std::string replyBody;

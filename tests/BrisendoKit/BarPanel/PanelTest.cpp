@@ -58,7 +58,8 @@ struct SilentChat final : ChatStreaming, Cancellable {
 class PanelControllerTest : public ::testing::Test {
   protected:
     PanelControllerTest() {
-        panel.onCloseLogged = [this](const std::string& reason) { reasons.push_back(reason); };
+        closeLog = panel.closeLogged.connect(
+            [this](const std::string& reason) { reasons.push_back(reason); });
     }
 
     VirtualClock clock;
@@ -68,6 +69,7 @@ class PanelControllerTest : public ::testing::Test {
     FakeInputMonitor input;
     PanelController panel{window, workspace, input, queue};
     std::vector<std::string> reasons;
+    Connection closeLog;
 };
 
 }  // namespace
@@ -174,9 +176,9 @@ TEST_F(PanelControllerTest, ClosesOnceForEachShowAndTearsEverythingDown) {
     second->ask = std::make_shared<AskModel>(AskKind::ask, chat, std::vector<ChatMessage>{});
     second->ask->start();
     panel.show(second, {500, 600});
-    first->onClose();  // an old model's close button leaves the new panel alone
+    first->closeRequested.emit();  // an old model's close button leaves the new panel alone
     EXPECT_TRUE(panel.isVisible());
-    second->onClose();
+    second->closeRequested.emit();
     EXPECT_TRUE(chat->cancelled);
     EXPECT_FALSE(second->ask->isStreaming());
     panel.close("url-close");
@@ -251,7 +253,7 @@ TEST_F(PanelControllerTest, CallbacksDoNothingOnceTheControllerIsGone) {
     other->notice("稍后", 1);
     other.reset();
     EXPECT_FALSE(window.press(53));
-    model->onClose();
+    model->closeRequested.emit();
     model->setMode(PanelMode::list());
     queue.advance(2);
     EXPECT_EQ(input.downs.size(), 0u);

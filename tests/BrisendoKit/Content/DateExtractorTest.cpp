@@ -14,6 +14,7 @@
 #include "BrisendoKit/Content/ReminderDraft.h"
 #include "BrisendoKit/Localization/Localizer.h"
 #include "BrisendoKit/Platform/RemindersService.h"
+#include "BrisendoKit/Support/Worker.h"
 #include "Fakes/ManualMainQueue.h"
 
 using namespace pivorel;
@@ -108,18 +109,22 @@ class RemindersTest : public ::testing::Test {
 
     // A creator whose every opened service is set up by `configure`.
     ReminderCreator creator(std::function<void(FakeReminders&)> configure = {}) {
-        return ReminderCreator(queue_, [this, configure] {
-            ++journal_->opened;
-            auto service = std::make_unique<FakeReminders>(journal_);
-            if (configure) configure(*service);
-            return service;
-        });
+        return ReminderCreator(
+            queue_,
+            [this, configure] {
+                ++journal_->opened;
+                auto service = std::make_unique<FakeReminders>(journal_);
+                if (configure) configure(*service);
+                return service;
+            },
+            worker_.runner());
     }
 
     std::unique_ptr<icu::Calendar> calendar_ = calendarIn("Asia/Shanghai");
     std::shared_ptr<Journal> journal_ = std::make_shared<Journal>();
     test::VirtualClock clock_;
     test::ManualMainQueue queue_{clock_};
+    Worker worker_;
 };
 
 }  // namespace
@@ -302,6 +307,7 @@ TEST_F(RemindersTest, FailuresSaveNothingAndSayWhy) {
     EXPECT_TRUE(journal_->saved.empty());
 
     // Not even a service to open.
-    const ReminderCreator none(queue_, [] { return std::unique_ptr<RemindersService>(); });
+    const ReminderCreator none(
+        queue_, [] { return std::unique_ptr<RemindersService>(); }, worker_.runner());
     EXPECT_FALSE(none.addNow(draft("a")).ok());
 }

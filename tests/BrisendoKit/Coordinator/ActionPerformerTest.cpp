@@ -63,13 +63,13 @@ TEST_F(ActionPerformerTest, AskAndTranslateStreamIntoThePanelAndAreArchived) {
     server.reply(test::ChatServer::answer({"Serendipity"}));
     h.defaults->set("llmBaseURL", server.baseURL());
     h.defaults->set("llmModel", "test-model");
-    ASSERT_TRUE(Credentials::set("sk-test", Credentials::llmAccount));
+    ASSERT_TRUE(Credentials(h.secrets).set("sk-test", Credentials::llmAccount));
     h.useActions({"ask", "translate", "copy"});
 
     h.select("serendipity");
     const Point anchor = h.bar.contentOrigin();
     const auto id = h.controller.barContext()->id;
-    h.bar.model()->onChoose(0);
+    h.bar.model()->chosen.emit(0);
     ASSERT_TRUE(h.panelWindow.visible);
     const auto model = h.panel.model();
     EXPECT_EQ(model->mode(), PanelMode::ask(AskKind::ask));
@@ -113,7 +113,7 @@ TEST_F(ActionPerformerTest, CutAndPasteTellTheOutcomeWhereTheUserLooks) {
 
     h.select("read only");
     const Point anchor = h.bar.contentOrigin();
-    h.bar.model()->onChoose(0);
+    h.bar.model()->chosen.emit(0);
     EXPECT_EQ(h.notice(), L("这里不能粘贴（只读内容）"));
     EXPECT_EQ(h.panelWindow.frame().origin(), h.panelOriginNear(anchor));
     expectClosesAfter(2.5);
@@ -180,7 +180,7 @@ TEST_F(ActionPerformerTest, FlomoDryRunSendsNothingAndALateNoticeForAClosedPanel
         res.set_content(R"({"code":0})", "application/json");
     });
     http.start();
-    ASSERT_TRUE(Credentials::set(http.url("/hook"), Credentials::flomoAccount));
+    ASSERT_TRUE(Credentials(h.secrets).set(http.url("/hook"), Credentials::flomoAccount));
 
     h.defaults->set("flomoDry", true);
     choose("一个想法", ActionID::flomo());

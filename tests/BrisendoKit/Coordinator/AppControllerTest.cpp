@@ -37,7 +37,7 @@ TEST_F(AppControllerTest, ABarClickRecordsItsRankInTheFullRankingAndCopyNoticesA
 
     const Point anchor = h.bar.contentOrigin();
     auto barModel = h.bar.model();
-    barModel->onChoose(2);
+    barModel->chosen.emit(2);
     EXPECT_FALSE(h.barWindow.visible);
     EXPECT_FALSE(h.controller.barContext());
     EXPECT_FALSE(h.watcher.detector().isBarVisible());
@@ -59,7 +59,7 @@ TEST_F(AppControllerTest, ABarClickRecordsItsRankInTheFullRankingAndCopyNoticesA
     EXPECT_TRUE(h.log.contains("Pivorel: 面板关闭 reason=notice-timeout"));
 
     // A late click on the old bar does nothing.
-    barModel->onChoose(0);
+    barModel->chosen.emit(0);
     EXPECT_EQ(h.store->record(context.id).value()->chosen, ActionID::copy());
 }
 
@@ -69,7 +69,7 @@ TEST_F(AppControllerTest, MoreOpensTheListWhereTheBarWasAndANewSelectionClosesIt
     ASSERT_TRUE(h.barWindow.visible);
     const auto context = *h.controller.barContext();
     const Point anchor = h.bar.contentOrigin();
-    h.bar.model()->onMore();
+    h.bar.model()->moreChosen.emit();
 
     EXPECT_FALSE(h.barWindow.visible);
     EXPECT_FALSE(h.watcher.detector().isBarVisible());

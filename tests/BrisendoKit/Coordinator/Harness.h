@@ -90,23 +90,22 @@ struct Harness {
     SelectionReader reader{accessibility, workspace, pasteboard, [] {}};
     ActionPerformer performer{{controller, reader, pasteboard, workspace, settings, queue, clock,
                                [box = reminders] { return std::make_unique<FakeReminders>(box); },
-                               nullptr}};
+                               nullptr, Credentials(secrets)}};
     SelectionWatcher watcher{controller, *store, settings,
                              reader,     input,  workspace,
                              queue,      clock,  [](std::function<void()> work) { work(); }};
     LogCapture log;
     int statsChanges = 0;
+    Connection statsWatch;
 
     Harness() {
-        Credentials::setStore(secrets);
         controller.setPerformer(&performer);
-        controller.onStatsChanged = [this] { ++statsChanges; };
+        statsWatch = controller.statsChanged.connect([this] { ++statsChanges; });
         workspace.setFront(app);
         workspace.running = {{app, "Text Editor"}};
         workspace.names[app] = "Text Editor";
         watcher.start();
     }
-    ~Harness() { Credentials::setStore(nullptr); }
 
     void event(std::uint32_t type, Point at, std::int64_t clicks = 1, std::uint16_t key = 0) {
         input.gestures.emit(GestureEvent(type, clicks, 0, key, at));

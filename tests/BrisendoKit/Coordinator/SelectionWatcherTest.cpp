@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+#include <utility>
+
 #include "BrisendoKit/BarPanel/BarPlacement.h"
 #include "BrisendoKit/Coordinator/Harness.h"
+#include "BrisendoKit/Support/Worker.h"
 
 using namespace pivorel;
 
@@ -143,4 +149,41 @@ TEST_F(SelectionWatcherTest, ALateReadIsDroppedOnceTheWatcherIsGone) {
               "ignored(secure-field)");
     EXPECT_EQ(SelectionWatcher::describe(SelectionDetector::ReadResult::Text{"é👍🏽x"}),
               "text(3 chars)");
+}
+
+TEST_F(SelectionWatcherTest, QuittingWhileAReadIsBlockedInThePortWaitsForTheRead) {
+    // Torn down in the program's order while the read waits in the port: the watcher, then
+    // its worker (which must wait for the read), then the reader, the port and the queue.
+    auto accessibility = std::make_unique<test::FakeAccessibility>();
+    auto queue = std::make_unique<test::ManualMainQueue>(h.clock);
+    auto reader =
+        std::make_unique<SelectionReader>(*accessibility, h.workspace, h.pasteboard, [] {});
+    auto worker = std::make_unique<Worker>();
+    auto watcher =
+        std::make_unique<SelectionWatcher>(h.controller, *h.store, h.settings, *reader, h.input,
+                                           h.workspace, *queue, h.clock, worker->runner());
+    std::promise<void> entered;
+    std::promise<void> release;
+    accessibility->systemText = "text";
+    accessibility->whileReading = [&, released = release.get_future().share(),
+                                   first = true]() mutable {
+        if (!std::exchange(first, false)) return;
+        entered.set_value();
+        released.wait();
+    };
+    watcher->start();
+    h.drag();
+    queue->advance(0.08);
+    entered.get_future().wait();
+
+    watcher.reset();
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        release.set_value();
+    });
+    worker.reset();
+    releaser.join();
+    reader.reset();
+    accessibility.reset();
+    EXPECT_EQ(queue->runReady(), 1u) << "the finished read's result, dropped";
 }

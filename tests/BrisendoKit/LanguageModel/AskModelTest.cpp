@@ -54,11 +54,11 @@ std::vector<std::string> roles(const std::vector<ChatMessage>& messages) {
 
 TEST(AskModel, StreamsAnAnswerCarriesTheHistoryIntoFollowUpsAndArchivesTheTranscript) {
     auto chat = std::make_shared<ScriptedChat>();
-    AskModel model(AskKind::ask, chat, initial);
+    std::vector<std::string> archived;
+    AskModel model(AskKind::ask, chat, initial,
+                   [&](const std::string& t) { archived.push_back(t); });
     int changes = 0;
     auto connection = model.changed.connect([&] { ++changes; });
-    std::vector<std::string> archived;
-    model.onArchive = [&](const std::string& t) { archived.push_back(t); };
 
     model.start();
     EXPECT_TRUE(model.isStreaming());

@@ -6,7 +6,6 @@
 #include "BrisendoKit/Localization/L.h"
 #include "BrisendoKit/Localization/LanguageStore.h"
 #include "BrisendoKit/Localization/Localizer.h"
-#include "BrisendoKit/Support/NotificationCenter.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "TempDir.h"
 
@@ -70,8 +69,7 @@ TEST_F(LocalizerTest, EffectiveLanguageFollowsOverrideThenPreferenceThenSystem) 
 
 TEST_F(LocalizerTest, SetPreferenceNotifiesOnlyOnRealChanges) {
     int posts = 0;
-    auto observer =
-        NotificationCenter::defaultCenter().observe(Localizer::languageDidChange, [&] { ++posts; });
+    auto observer = LanguageStore::shared().changed.connect([&](long long) { ++posts; });
     const auto start = LanguageStore::shared().revision();
 
     Localizer::setPreference("system");  // already system

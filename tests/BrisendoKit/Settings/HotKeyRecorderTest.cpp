@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "BrisendoKit/Support/NotificationCenter.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "TempDir.h"
 
@@ -89,11 +88,10 @@ TEST_F(Recording, PressingTheButtonAgainStopsAndEveryModifierMapsToItsBit) {
 TEST_F(Recording, EveryRecordingThatBeginsAlsoEnds) {
     int began = 0;
     int ended = 0;
-    auto& center = NotificationCenter::defaultCenter();
-    auto a = center.observe(HotKeyRecorder::recordingBegan, [&] { ++began; });
-    auto b = center.observe(HotKeyRecorder::recordingEnded, [&] { ++ended; });
+    Connection watch;
     {
         HotKeyRecorder scoped{BarSettings(defaults)};
+        watch = scoped.recordingChanged.connect([&](bool on) { ++(on ? began : ended); });
         scoped.stop();  // not recording: nothing to end
         scoped.toggle();
         scoped.handle(key(46, ctrl | opt));

@@ -18,9 +18,6 @@ struct Fixture {
     std::shared_ptr<test::InMemorySecretStore> secrets =
         std::make_shared<test::InMemorySecretStore>();
 
-    Fixture() { Credentials::setStore(secrets); }
-    ~Fixture() { Credentials::setStore(nullptr); }
-
     std::optional<std::string> secret(std::string_view account) {
         return secrets->get(Credentials::service, account);
     }
@@ -31,7 +28,7 @@ struct Fixture {
 TEST(ServicesForm, TheModelFormSavesTrimmedFieldsAndStoresATypedKeyOnly) {
     Fixture f;
     ASSERT_TRUE(f.secrets->set("sk-old", Credentials::service, Credentials::llmAccount));
-    ServicesForm form{BarSettings(f.defaults)};
+    ServicesForm form{BarSettings(f.defaults), Credentials(f.secrets)};
     EXPECT_EQ(form.baseURL(), "https://api.deepseek.com/v1");
     EXPECT_EQ(form.model(), "deepseek-chat");
     EXPECT_TRUE(form.apiKey().empty());  // a stored key is never shown
@@ -65,7 +62,7 @@ TEST(ServicesForm, TheModelFormSavesTrimmedFieldsAndStoresATypedKeyOnly) {
 TEST(ServicesForm, AKeychainThatRefusesKeepsTheTypedSecretAndSaysSo) {
     Fixture f;
     f.secrets->failWrites = true;
-    ServicesForm form{BarSettings(f.defaults)};
+    ServicesForm form{BarSettings(f.defaults), Credentials(f.secrets)};
     EXPECT_FALSE(form.hasKey());
     form.setModel("gpt-x");
     form.setAPIKey("sk-typed");
@@ -85,7 +82,7 @@ TEST(ServicesForm, AKeychainThatRefusesKeepsTheTypedSecretAndSaysSo) {
 
 TEST(ServicesForm, TheFlomoFormIsDirtyForAWebhookOrAChangedDryRun) {
     Fixture f;
-    ServicesForm form{BarSettings(f.defaults)};
+    ServicesForm form{BarSettings(f.defaults), Credentials(f.secrets)};
     EXPECT_FALSE(form.flomoDirty());
     form.setFlomoDry(true);
     EXPECT_TRUE(form.flomoDirty());
@@ -113,7 +110,7 @@ TEST(ServicesForm, TheFlomoFormIsDirtyForAWebhookOrAChangedDryRun) {
 
 TEST(ServicesForm, TheEngineIsStoredAtOnceAndTheBannerFollowsTheKey) {
     Fixture f;
-    ServicesForm form{BarSettings(f.defaults)};
+    ServicesForm form{BarSettings(f.defaults), Credentials(f.secrets)};
     EXPECT_EQ(form.engine(), TranslateEngine::automatic);
     form.setEngine(TranslateEngine::model);
     EXPECT_EQ(UserDefaults(f.file).stringValue("translateEngine"), "model");

@@ -10,12 +10,11 @@
 using namespace pivorel;
 
 namespace {
-// Injects an in-memory store for one test and takes it away again.
+// Credentials over an in-memory store.
 struct StoreScope {
     std::shared_ptr<test::InMemorySecretStore> store =
         std::make_shared<test::InMemorySecretStore>();
-    StoreScope() { Credentials::setStore(store); }
-    ~StoreScope() { Credentials::setStore(nullptr); }
+    Credentials credentials{store};
 };
 const std::string noKeyLine = "llm-api-key: FAILED (auth.json 里没有 deepseek 的 key)";
 const std::string skippedLine = "flomo-webhook: skipped (PIVOREL_FLOMO_URL 未设置)";
@@ -33,25 +32,23 @@ TEST(Credentials, LlmKeyAcceptsOnlyANonEmptyStringUnderTheProvider) {
     }
 }
 
-TEST(Credentials, WithoutAnInjectedStoreNothingIsReadOrWritten) {
-    Credentials::setStore(nullptr);
-    EXPECT_FALSE(Credentials::set("v", Credentials::llmAccount));
-    EXPECT_FALSE(Credentials::exists(Credentials::llmAccount));
-    EXPECT_EQ(Credentials::get(Credentials::llmAccount), std::nullopt);
+TEST(Credentials, WithoutAStoreNothingIsReadOrWritten) {
+    const Credentials none;
+    EXPECT_FALSE(none.set("v", Credentials::llmAccount));
+    EXPECT_FALSE(none.exists(Credentials::llmAccount));
+    EXPECT_EQ(none.get(Credentials::llmAccount), std::nullopt);
 
-    // A store handed out earlier forwards to the one injected later.
-    const auto early = Credentials::store();
     StoreScope scope;
-    EXPECT_TRUE(early->set("v1", "com.morvale.pivorel", "flomo-webhook"));
-    EXPECT_TRUE(Credentials::set("v2", "flomo-webhook"));  // replaces
-    EXPECT_EQ(Credentials::get("flomo-webhook"), "v2");
-    EXPECT_FALSE(Credentials::exists("flomo-webhook", "com.morvale.brisendo"));
+    EXPECT_TRUE(scope.credentials.store()->set("v1", "com.morvale.pivorel", "flomo-webhook"));
+    EXPECT_TRUE(scope.credentials.set("v2", "flomo-webhook"));  // replaces
+    EXPECT_EQ(scope.credentials.get("flomo-webhook"), "v2");
+    EXPECT_FALSE(scope.credentials.exists("flomo-webhook", "com.morvale.brisendo"));
 }
 
 TEST(Credentials, SeedWithNothingToSeedGivesTheTwoFallbackLines) {
     StoreScope scope;
     test::TempDir dir;
-    EXPECT_EQ(Credentials::seed(dir.path() / "missing.json", {}),
+    EXPECT_EQ(scope.credentials.seed(dir.path() / "missing.json", {}),
               (std::vector<std::string>{noKeyLine, skippedLine}));
     EXPECT_FALSE(scope.store->exists(Credentials::service, Credentials::llmAccount));
 
@@ -61,16 +58,17 @@ TEST(Credentials, SeedWithNothingToSeedGivesTheTwoFallbackLines) {
     const std::map<std::string, std::string> env = {
         {"PIVOREL_FLOMO_URL", "http://flomoapp.com/iwh/abc"}};
     std::ofstream(file) << R"({"deepseek": {"key": ""}})";
-    EXPECT_EQ(Credentials::seed(file, env), (std::vector<std::string>{noKeyLine, skippedLine}));
+    EXPECT_EQ(scope.credentials.seed(file, env),
+              (std::vector<std::string>{noKeyLine, skippedLine}));
     std::ofstream(file) << "\x89PNG";
-    EXPECT_EQ(Credentials::seed(file, env)[0], noKeyLine);
+    EXPECT_EQ(scope.credentials.seed(file, env)[0], noKeyLine);
     {
         std::ofstream out(file);
         out << R"({"deepseek": {"key": "sk-big"}, "pad": ")";
         out << std::string(Credentials::maxAuthFileBytes, 'x') << "\"}";
     }
-    EXPECT_EQ(Credentials::seed(file, env)[0], noKeyLine);
-    EXPECT_EQ(Credentials::seed(dir.path(), env)[0], noKeyLine);  // a directory
+    EXPECT_EQ(scope.credentials.seed(file, env)[0], noKeyLine);
+    EXPECT_EQ(scope.credentials.seed(dir.path(), env)[0], noKeyLine);  // a directory
     EXPECT_TRUE(std::filesystem::exists(file));
 }
 
@@ -80,19 +78,19 @@ TEST(Credentials, SeedStoresTheKeyAndWebhookAndReportsTheStoresAnswer) {
     const auto file = dir.path() / "auth.json";
     std::ofstream(file) << R"({"deepseek": {"key": "sk-d"}, "moonshot": {"key": "sk-m"}})";
     const std::string url = "https://flomoapp.com/iwh/MTIz/abcdef/";
-    EXPECT_EQ(Credentials::seed(file, {{"PIVOREL_FLOMO_URL", url}}),
+    EXPECT_EQ(scope.credentials.seed(file, {{"PIVOREL_FLOMO_URL", url}}),
               (std::vector<std::string>{"llm-api-key(deepseek): ok", "flomo-webhook: ok"}));
-    EXPECT_EQ(Credentials::get(Credentials::llmAccount), "sk-d");
-    EXPECT_EQ(Credentials::get(Credentials::flomoAccount), url);
+    EXPECT_EQ(scope.credentials.get(Credentials::llmAccount), "sk-d");
+    EXPECT_EQ(scope.credentials.get(Credentials::flomoAccount), url);
 
-    EXPECT_EQ(Credentials::seed(file, {{"PIVOREL_LLM_PROVIDER", "moonshot"}}),
+    EXPECT_EQ(scope.credentials.seed(file, {{"PIVOREL_LLM_PROVIDER", "moonshot"}}),
               (std::vector<std::string>{"llm-api-key(moonshot): ok", skippedLine}));
-    EXPECT_EQ(Credentials::get(Credentials::llmAccount), "sk-m");
-    EXPECT_EQ(Credentials::seed(file, {{"PIVOREL_LLM_PROVIDER", "openai"}})[0],
+    EXPECT_EQ(scope.credentials.get(Credentials::llmAccount), "sk-m");
+    EXPECT_EQ(scope.credentials.seed(file, {{"PIVOREL_LLM_PROVIDER", "openai"}})[0],
               "llm-api-key: FAILED (auth.json 里没有 openai 的 key)");
 
     scope.store->failWrites = true;
-    EXPECT_EQ(Credentials::seed(file, {{"PIVOREL_FLOMO_URL", url}}),
+    EXPECT_EQ(scope.credentials.seed(file, {{"PIVOREL_FLOMO_URL", url}}),
               (std::vector<std::string>{"llm-api-key(deepseek): FAILED", "flomo-webhook: FAILED"}));
-    EXPECT_EQ(Credentials::get(Credentials::llmAccount), "sk-m");
+    EXPECT_EQ(scope.credentials.get(Credentials::llmAccount), "sk-m");
 }

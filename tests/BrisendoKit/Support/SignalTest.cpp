@@ -4,8 +4,6 @@
 
 #include <optional>
 
-#include "BrisendoKit/Support/NotificationCenter.h"
-
 using namespace pivorel;
 
 TEST(Signal, SlotsMayDisconnectDuringEmitAndConnectionsMayOutliveTheSignal) {
@@ -27,18 +25,4 @@ TEST(Signal, SlotsMayDisconnectDuringEmitAndConnectionsMayOutliveTheSignal) {
     }
     late.reset();  // the signal is gone: must not crash
     EXPECT_EQ(calls, (std::vector<int>{1, 1001, 1002}));
-}
-
-TEST(NotificationCenter, DeliversByNameUntilTheConnectionEnds) {
-    int a = 0, b = 0;
-    auto ca = NotificationCenter::defaultCenter().observe("test.a", [&] { ++a; });
-    {
-        auto cb = NotificationCenter::defaultCenter().observe("test.b", [&] { ++b; });
-        NotificationCenter::defaultCenter().post("test.a");
-        NotificationCenter::defaultCenter().post("test.b");
-    }
-    NotificationCenter::defaultCenter().post("test.b");
-    NotificationCenter::defaultCenter().post("test.unknown");
-    EXPECT_EQ(a, 1);
-    EXPECT_EQ(b, 1);
 }

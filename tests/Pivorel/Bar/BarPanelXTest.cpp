@@ -57,7 +57,7 @@ TEST(BarPanelOnX, BarAndPanelShowOverTheActiveWindowWithoutBlackCorners) {
     auto model = std::make_shared<BarModel>(std::vector<BarItem>{
         BarItem(ActionID::copy()), BarItem(ActionID::google()), BarItem(ActionID::ask())});
     int chosen = -1;
-    model->onChoose = [&](std::int64_t i) { chosen = static_cast<int>(i); };
+    auto choosing = model->chosen.connect([&](std::int64_t i) { chosen = static_cast<int>(i); });
     const Size size = bar.setContent(model);
     bar.setFrame({200, screenHeight - 300, size.width, size.height});
     bar.orderFront();

@@ -81,8 +81,8 @@ TEST(BarView, AClickCallsTheModelWithTheItemsIndexAndLabelsAreTooltips) {
     auto model = fourItems();
     std::vector<std::int64_t> chosen;
     int more = 0;
-    model->onChoose = [&](std::int64_t i) { chosen.push_back(i); };
-    model->onMore = [&] { ++more; };
+    auto choosing = model->chosen.connect([&](std::int64_t i) { chosen.push_back(i); });
+    auto asking = model->moreChosen.connect([&] { ++more; });
     BarView view(model);
     view.show();
     const auto& items = view.itemViews();
@@ -111,10 +111,10 @@ TEST(BarPanel, AClickThatHidesTheBarLetsGoOfTheModelAndLeavesNothingDangling) {
     std::weak_ptr<BarModel> weak = model;
     int chosen = 0;
     // The way the coordinator reacts: hide the bar from inside the click.
-    model->onChoose = [&](std::int64_t) {
+    auto choosing = model->chosen.connect([&](std::int64_t) {
         ++chosen;
         panel.hide();
-    };
+    });
     const Size size = panel.setContent(model);
     model.reset();
     panel.setFrame({100, 200, size.width, size.height});

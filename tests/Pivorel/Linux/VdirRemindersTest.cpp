@@ -73,8 +73,8 @@ class VdirRemindersTest : public ::testing::Test {
                                     const icu::Calendar& calendar,
                                     std::optional<fs::path> where = std::nullopt) {
         const fs::path target = where.value_or(collection());
-        ReminderCreator creator(queue_,
-                                [target] { return std::make_unique<VdirReminders>(target); });
+        ReminderCreator creator(
+            queue_, [target] { return std::make_unique<VdirReminders>(target); }, nullptr);
         return creator.addNow(
             ReminderDraftBuilder::make(text, std::nullopt, std::nullopt, now, calendar));
     }

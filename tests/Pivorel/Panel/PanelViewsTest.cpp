@@ -180,7 +180,7 @@ TEST(AskView, ShowsTheConversationAndItsControlsAct) {
     model->ask = ask;
     model->setMode(PanelMode::ask(AskKind::ask));
     int closed = 0;
-    model->onClose = [&] { ++closed; };
+    auto closing = model->closeRequested.connect([&] { ++closed; });
     FakePasteboard pasteboard;
     PanelRootView root(model, &pasteboard);
     root.setPalette(PivorelStyle::palette(false));

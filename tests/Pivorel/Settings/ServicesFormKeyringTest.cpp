@@ -17,12 +17,11 @@ TEST(ServicesFormKeyring, SavedSecretsReachTheKeyringAndAreNeverReadBackIntoTheF
         GTEST_SKIP() << "no test keyring: run the tests through scripts/keyring-session";
     }
     auto store = std::make_shared<SecretServiceStore>(std::chrono::seconds(5));
-    Credentials::setStore(store);
     test::TempDir dir;
     auto defaults = std::make_shared<UserDefaults>(dir.path() / "d.json");
 
     {
-        ServicesForm form{BarSettings(defaults)};
+        ServicesForm form{BarSettings(defaults), Credentials(store)};
         form.setModel("deepseek-reasoner");
         form.setAPIKey("  sk-keyring-test \n");
         form.setWebhook("https://flomoapp.com/iwh/keyring/test/");
@@ -37,7 +36,7 @@ TEST(ServicesFormKeyring, SavedSecretsReachTheKeyringAndAreNeverReadBackIntoTheF
               "https://flomoapp.com/iwh/keyring/test/");
 
     // A new form (the window opened again) knows a key is stored but shows none.
-    ServicesForm again{BarSettings(defaults)};
+    ServicesForm again{BarSettings(defaults), Credentials(store)};
     EXPECT_TRUE(again.hasKey());
     EXPECT_TRUE(again.hasFlomo());
     EXPECT_TRUE(again.apiKey().empty());
@@ -50,5 +49,4 @@ TEST(ServicesFormKeyring, SavedSecretsReachTheKeyringAndAreNeverReadBackIntoTheF
     again.setBaseURL("https://api.example.com/v1");
     again.saveModel();
     EXPECT_EQ(store->get(Credentials::service, Credentials::llmAccount), "sk-keyring-test");
-    Credentials::setStore(nullptr);
 }

@@ -20,9 +20,9 @@
 
 #include "BrisendoKit/Coordinator/AppController.h"
 #include "BrisendoKit/Coordinator/HotKeyResponder.h"
+#include "BrisendoKit/Localization/LanguageStore.h"
 #include "BrisendoKit/Localization/Localizer.h"
 #include "BrisendoKit/Storage/BarSettings.h"
-#include "BrisendoKit/Support/NotificationCenter.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Pivorel/AppDelegate.h"
 #include "Pivorel/WindowTest.h"
@@ -148,7 +148,7 @@ TEST(TrayWindows, TheMenuOpensFromTheTrayRefreshedAndItsItemsAct) {
 
     // Another interface language rebuilds the menu in it.
     Localizer::setLanguageOverride("en");
-    NotificationCenter::defaultCenter().post(Localizer::languageDidChange);
+    LanguageStore::shared().bump();
     EXPECT_TRUE(waitUntil([&] { return text(tray.action(ID::quit)) == "Quit Pivorel"; }));
     Localizer::setLanguageOverride("zh-Hans");
 
