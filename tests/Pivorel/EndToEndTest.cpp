@@ -64,35 +64,23 @@ std::vector<BarRow> barRows(const std::filesystem::path& database, std::int64_t 
     std::vector<BarRow> rows;
     sqlite3* db = nullptr;
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v2(db,
-                           "SELECT id, event, app, reason, latency_ms FROM bar_log WHERE id > ? "
-                           "ORDER BY id",
-                           -1, &statement, nullptr) == SQLITE_OK) {
-        sqlite3_bind_int64(statement, 1, afterID);
-        const auto text = [&](int column) -> std::optional<std::string> {
-            const auto* t = sqlite3_column_text(statement, column);
-            if (!t) return std::nullopt;
-            return reinterpret_cast<const char*>(t);
-        };
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            BarRow row{sqlite3_column_int64(statement, 0), text(1).value_or(""), text(2), text(3),
-                       -1};
-            if (sqlite3_column_type(statement, 4) != SQLITE_NULL)
-                row.latencyMs = sqlite3_column_int64(statement, 4);
-            rows.push_back(std::move(row));
-        }
+    sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_prepare_v2(db,
+                       "SELECT id, event, app, reason, coalesce(latency_ms, -1) FROM bar_log "
+                       "WHERE id > ? ORDER BY id",
+                       -1, &statement, nullptr);
+    sqlite3_bind_int64(statement, 1, afterID);
+    const auto text = [&](int column) -> std::optional<std::string> {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+        return t ? std::optional<std::string>(t) : std::nullopt;
+    };
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        rows.push_back({sqlite3_column_int64(statement, 0), text(1).value_or(""), text(2), text(3),
+                        sqlite3_column_int64(statement, 4)});
     }
     sqlite3_finalize(statement);
     sqlite3_close(db);
     return rows;
-}
-
-std::size_t countLines(const LogCapture& log, std::string_view fragment) {
-    const auto lines = log.lines();
-    return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
-        return l.find(fragment) != std::string::npos;
-    }));
 }
 
 // Not a test: a program of its own for the copy fallback, started in another process like
@@ -244,28 +232,28 @@ class EndToEnd : public ::testing::Test {
     void expectNoBar(const std::vector<std::string>& steps, std::size_t reads,
                      const std::string& what) {
         SCOPED_TRACE(what);
-        const auto gestures = countLines(*log_, gestureLine);
-        const auto readsBefore = countLines(*log_, readLine);
+        const auto gestures = logged(gestureLine);
+        const auto readsBefore = logged(readLine);
         const auto shown = rows("shown").size();
         ASSERT_TRUE(drive(*x_, steps));
         if (reads == 0) {
             settle(300ms);
-            EXPECT_EQ(countLines(*log_, gestureLine), gestures) << recentLog();
+            EXPECT_EQ(logged(gestureLine), gestures) << recentLog();
         } else {
-            waitUntil([&] { return countLines(*log_, readLine) >= readsBefore + reads; }, 8s);
+            waitUntil([&] { return logged(readLine) >= readsBefore + reads; }, 8s);
             settle(100ms);
-            EXPECT_EQ(countLines(*log_, readLine), readsBefore + reads) << recentLog();
+            EXPECT_EQ(logged(readLine), readsBefore + reads) << recentLog();
         }
         EXPECT_EQ(barText(), std::nullopt);
         EXPECT_EQ(rows("shown").size(), shown);
     }
 
-    // Whether a log line since the `from`th one holds `fragment`.
-    bool loggedSince(std::size_t from, std::string_view fragment) const {
+    // How many log lines since the `from`th one hold `fragment`.
+    std::size_t logged(std::string_view fragment, std::size_t from = 0) const {
         const auto lines = log_->lines();
-        return std::any_of(
+        return static_cast<std::size_t>(std::count_if(
             lines.begin() + static_cast<std::ptrdiff_t>(std::min(from, lines.size())), lines.end(),
-            [&](const auto& l) { return l.find(fragment) != std::string::npos; });
+            [&](const auto& l) { return l.find(fragment) != std::string::npos; }));
     }
 
     // The global hot key, Control+Alt+N by default.
@@ -359,7 +347,7 @@ TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsAndOurOwnPanelNever) {
     expectNoBar(dragSteps({g[0] + 12, g[1] + 75}, {g[0] + 300, g[1] + 75}), accessible_ ? 1 : 2,
                 "a password field");
     if (accessible_) {
-        EXPECT_TRUE(loggedSince(before, "ignored(secure-field)")) << recentLog();
+        EXPECT_TRUE(logged("ignored(secure-field)", before)) << recentLog();
     }
 
     // Text selected in the program's own panel.
@@ -483,10 +471,10 @@ TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
 
     // A second after a gesture that brought no bar: a miss, with the reader's reason and
     // the time since the gesture.
-    const auto reads = countLines(*log_, readLine);
+    const auto reads = logged(readLine);
     ASSERT_TRUE(drive(*x_, dragSteps({g[0] + 20, g[1] + 50}, {g[0] + 200, g[1] + 50})));
     const auto released = std::chrono::steady_clock::now();
-    ASSERT_TRUE(waitUntil([&] { return countLines(*log_, readLine) == reads + 2; }));
+    ASSERT_TRUE(waitUntil([&] { return logged(readLine) == reads + 2; }));
     settle(std::chrono::duration_cast<std::chrono::milliseconds>(released + 1s -
                                                                  std::chrono::steady_clock::now()));
     EXPECT_FALSE(controller_->bar().isVisible());
@@ -548,7 +536,7 @@ TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
     auto from = log_->lines().size();
     expectBar(dragSteps({g[0] + 20, g[1] + 30}, {g[0] + 300, g[1] + 30}), "copied only words",
               copyOnly, copyApp);
-    EXPECT_TRUE(loggedSince(from, "empty(no-selection)")) << recentLog();
+    EXPECT_TRUE(logged("empty(no-selection)", from)) << recentLog();
     EXPECT_EQ(clipboardSeenByOthers(), before);
     EXPECT_GE(rows("shown").back().latencyMs, 330) << "read again 250 ms after the first read";
 
@@ -563,7 +551,7 @@ TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
     const auto t = x_->windowGeometry(term);
     from = log_->lines().size();
     expectNoBar(dragSteps(cell(t, 2, 3), cell(t, 30, 5)), 2, "blank lines in a listed terminal");
-    EXPECT_TRUE(loggedSince(from, "empty(copy-triggerFailed)")) << recentLog();
+    EXPECT_TRUE(logged("empty(copy-triggerFailed)", from)) << recentLog();
     settle(300ms);
     EXPECT_FALSE(std::filesystem::exists(marker));
     EXPECT_EQ(clipboardSeenByOthers(), before);
