@@ -42,26 +42,6 @@ std::shared_ptr<PanelModel> listModel(
                                         ActionCatalog::builtin(), smart);
 }
 
-// A chat client the test answers by hand.
-class ScriptedChat final : public ChatStreaming {
-  public:
-    std::unique_ptr<Cancellable> stream(std::vector<ChatMessage>, OnPiece piece,
-                                        OnFinish finish) override {
-        ++calls;
-        onPiece = std::move(piece);
-        onFinish = std::move(finish);
-        return std::make_unique<Handle>();
-    }
-    OnPiece onPiece;
-    OnFinish onFinish;
-    int calls = 0;
-
-  private:
-    struct Handle final : Cancellable {
-        void cancel() override {}
-    };
-};
-
 int accentPixels(const QImage& image, QWidget* row) {
     QRect r = row->geometry();
     r.translate(row->parentWidget()->mapTo(row->window(), QPoint(0, 0)));
