@@ -11,12 +11,9 @@
 #include <QPainter>
 #include <QWidget>
 #include <algorithm>
-#include <array>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,7 +22,6 @@
 #include "BrisendoKit/BarPanel/BarPlacement.h"
 #include "BrisendoKit/BarPanel/PanelController.h"
 #include "BrisendoKit/Coordinator/AppController.h"
-#include "BrisendoKit/Coordinator/SelectionWatcher.h"
 #include "BrisendoKit/Platform/Workspace.h"
 #include "BrisendoKit/Storage/BarSettings.h"
 #include "BrisendoKit/Storage/Store.h"
@@ -367,45 +363,6 @@ TEST_F(EndToEnd, GtkWidgetFactoryShowsTheBarForTheGesturesSelectionOnly) {
     // The empty "Inset" frame, while the text view keeps its selection.
     expectNoBar(dragSteps({f[0] + 900, f[1] + 150}, {f[0] + 1040, f[1] + 150}), 2,
                 "a drag on empty space");
-}
-
-TEST_F(EndToEnd, ScrollKeysSwitchesAndMovingAwayHideTheBar) {
-    const auto term = startXterm("60x8+40+40", xtermLines);
-    ASSERT_TRUE(term);
-    const auto other = start({"xmessage", "-geometry", "+700+500", "elsewhere"}, "xmessage");
-    ASSERT_TRUE(other);
-    ASSERT_TRUE(drive(*x_, {"windowactivate", "--sync", std::to_string(term)}));
-    const auto g = x_->windowGeometry(term);
-    const auto showBeta = [&] {
-        expectBar(clickSteps(cell(g, 7, 0), 2), "beta", term, "debian-xterm");
-        EXPECT_TRUE(delegate_->watcher()->hasMoveMonitor());
-    };
-    const auto hiddenBy = [&](std::vector<std::string> steps) {
-        return drive(*x_, std::move(steps)) &&
-               waitUntil([&] { return !controller_->bar().isVisible(); }) &&
-               !delegate_->watcher()->hasMoveMonitor() && !controller_->barContext();
-    };
-
-    showBeta();
-    EXPECT_TRUE(hiddenBy({"click", "5"})) << "scrolling";
-    showBeta();
-    EXPECT_TRUE(hiddenBy({"key", "x"})) << "a key";
-    showBeta();
-    EXPECT_TRUE(hiddenBy({"windowactivate", "--sync", std::to_string(other)})) << "a switch";
-    ASSERT_TRUE(drive(*x_, {"windowactivate", "--sync", std::to_string(term)}));
-    ASSERT_TRUE(waitUntil([&] { return WindowServer::activeWindow() == term; }));
-
-    showBeta();
-    // A little way off the bar is still on its way to it; 200 points off is leaving it.
-    ASSERT_TRUE(drive(*x_, {"mousemove_relative", "--", "0", "30"}));
-    settle(300ms);
-    EXPECT_TRUE(controller_->bar().isVisible()) << "a small move";
-    const Point pointer = delegate_->desktop()->workspace().pointerLocation();
-    int down = 0;
-    while (controller_->bar().distance({pointer.x, pointer.y - down}) < 200) ++down;
-    EXPECT_TRUE(hiddenBy({"mousemove_relative", "--", "0", std::to_string(down)})) << "moving away";
-    EXPECT_GE(controller_->bar().distance(delegate_->desktop()->workspace().pointerLocation()),
-              200);
 }
 
 TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
