@@ -11,6 +11,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -103,13 +104,10 @@ class XSession {
 
     // Stops one client started by spawn().
     void terminate(pid_t pid) {
-        for (auto it = children_.begin(); it != children_.end(); ++it) {
-            if (*it == pid) {
-                children_.erase(it);
-                stopProcess(pid);
-                return;
-            }
-        }
+        const auto it = std::find(children_.begin(), children_.end(), pid);
+        if (it == children_.end()) return;
+        children_.erase(it);
+        stopProcess(pid);
     }
 
     struct Output {
@@ -127,30 +125,11 @@ class XSession {
         if (::pipe2(fds, O_CLOEXEC) != 0) return result;
         pid_t pid = startProcess(argv, env, fds[1]);
         ::close(fds[1]);
-        if (pid <= 0) {
-            ::close(fds[0]);
-            return result;
-        }
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        char buffer[4096];
-        bool overran = false;
-        for (;;) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            deadline - std::chrono::steady_clock::now())
-                            .count();
-            if (left <= 0) {
-                overran = true;
-                break;
-            }
-            pollfd p{fds[0], POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-            ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-            if (n <= 0) break;
-            result.out.append(buffer, static_cast<size_t>(n));
-        }
+        const bool ended =
+            pid > 0 && readUntil(fds[0], result.out, std::chrono::steady_clock::now() + limit);
         ::close(fds[0]);
-        if (overran) {
-            stopProcess(pid);
+        if (!ended) {
+            if (pid > 0) stopProcess(pid);
             return result;
         }
         int status = 0;
@@ -216,6 +195,22 @@ class XSession {
         return false;
     }
 
+    // Appends what `fd` gives to `out` until its end (or until `stop` has come, when given);
+    // false when the deadline passes first or, waiting for `stop`, the writer goes away.
+    static bool readUntil(int fd, std::string& out, std::chrono::steady_clock::time_point deadline,
+                          char stop = 0) {
+        char buffer[4096];
+        while (!stop || out.find(stop) == std::string::npos) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0) return !stop;
+            out.append(buffer, static_cast<size_t>(n));
+        }
+        return true;
+    }
+
     void start() {
         if (!onPath("Xvfb")) {
             error_ = "Xvfb is not installed";
@@ -247,18 +242,12 @@ class XSession {
         server_ = startProcess(argv, {}, -1, fds[1]);
         ::close(fds[1]);
         std::string number;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (server_ > 0 && number.find('\n') == std::string::npos &&
-               std::chrono::steady_clock::now() < deadline) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0) continue;
-            char c[16];
-            ssize_t n = ::read(fds[0], c, sizeof c);
-            if (n <= 0) break;
-            number.append(c, static_cast<size_t>(n));
-        }
+        const bool announced =
+            server_ > 0 &&
+            readUntil(fds[0], number, std::chrono::steady_clock::now() + std::chrono::seconds(10),
+                      '\n');
         ::close(fds[0]);
-        if (number.find('\n') == std::string::npos) {
+        if (!announced) {
             error_ = "Xvfb did not start (see " + logPath().string() + ")";
             return;
         }
@@ -279,11 +268,11 @@ class XSession {
 
     bool setMonitors() {
         xcb_connection_t* c = xcb_connect(display_.c_str(), nullptr);
-        bool ok = !xcb_connection_has_error(c);
         auto* version =
-            ok ? xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr)
-               : nullptr;
-        ok = version && (version->major_version > 1 || version->minor_version >= 5);
+            xcb_connection_has_error(c)
+                ? nullptr
+                : xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr);
+        bool ok = version && (version->major_version > 1 || version->minor_version >= 5);
         std::free(version);
         if (!ok) {
             xcb_disconnect(c);
@@ -293,14 +282,11 @@ class XSession {
         // The server's one output joins the first monitor; otherwise it would show up as a
         // monitor of its own, covering the whole screen.
         std::optional<xcb_randr_output_t> output;
-        {
-            auto* resources = xcb_randr_get_screen_resources_current_reply(
-                c, xcb_randr_get_screen_resources_current(c, root), nullptr);
-            if (resources && xcb_randr_get_screen_resources_current_outputs_length(resources) > 0) {
-                output = xcb_randr_get_screen_resources_current_outputs(resources)[0];
-            }
-            std::free(resources);
-        }
+        auto* resources = xcb_randr_get_screen_resources_current_reply(
+            c, xcb_randr_get_screen_resources_current(c, root), nullptr);
+        if (resources && xcb_randr_get_screen_resources_current_outputs_length(resources) > 0)
+            output = xcb_randr_get_screen_resources_current_outputs(resources)[0];
+        std::free(resources);
         for (std::size_t i = 0; ok && i < options_.monitors.size(); ++i) {
             unsigned w = 0, h = 0;
             int x = 0, y = 0;
@@ -315,28 +301,28 @@ class XSession {
             // xcb's own SetMonitor miscounts the length of a monitor with outputs, so the
             // request is put together here: the window, the monitor, its outputs.
             std::uint32_t payload[7] = {};
-            auto* info = reinterpret_cast<xcb_randr_monitor_info_t*>(payload);
-            info->name = atom ? atom->atom : xcb_atom_t{XCB_ATOM_NONE};
-            std::free(atom);
-            info->primary = i == 0;
-            info->x = static_cast<int16_t>(x);
-            info->y = static_cast<int16_t>(y);
-            info->width = static_cast<uint16_t>(w);
-            info->height = static_cast<uint16_t>(h);
+            const bool withOutput = i == 0 && output;
             // About 96 dots per inch.
-            info->width_in_millimeters = w * 254 / 960;
-            info->height_in_millimeters = h * 254 / 960;
-            if (i == 0 && output) {
-                info->nOutput = 1;
-                payload[6] = *output;
-            }
+            const xcb_randr_monitor_info_t info{atom ? atom->atom : xcb_atom_t{XCB_ATOM_NONE},
+                                                i == 0,
+                                                0,
+                                                withOutput,
+                                                int16_t(x),
+                                                int16_t(y),
+                                                uint16_t(w),
+                                                uint16_t(h),
+                                                w * 254 / 960,
+                                                h * 254 / 960};
+            std::memcpy(payload, &info, sizeof info);
+            std::free(atom);
+            if (withOutput) payload[6] = *output;
             xcb_randr_set_monitor_request_t header{};
             header.window = root;
             iovec parts[4];
             parts[2].iov_base = &header;
             parts[2].iov_len = sizeof header;
             parts[3].iov_base = payload;
-            parts[3].iov_len = sizeof(xcb_randr_monitor_info_t) + 4u * info->nOutput;
+            parts[3].iov_len = sizeof(xcb_randr_monitor_info_t) + 4u * withOutput;
             xcb_protocol_request_t request{2, &xcb_randr_id, XCB_RANDR_SET_MONITOR, 1};
             const xcb_void_cookie_t cookie{
                 xcb_send_request(c, XCB_REQUEST_CHECKED, parts + 2, &request)};

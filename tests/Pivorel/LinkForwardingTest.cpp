@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -10,6 +9,7 @@
 #include <thread>
 
 #include "Pivorel/Linux/ChildProcess.h"
+#include "Pivorel/WindowTest.h"
 #include "TempDir.h"
 #include "XSession.h"
 
@@ -53,21 +53,15 @@ TEST(LinkForwarding, ASecondProcessHandsItsLinksToTheRunningOne) {
     XSession x(XSessionOptions{{"1280x800x24"}, false, {}, false});
     if (!x.ok()) GTEST_SKIP() << x.error();
     TempDir home;
-    const fs::path runtime = home.path() / "run";
-    fs::create_directory(runtime);
-    fs::permissions(runtime, fs::perms::owner_all);
-    const std::map<std::string, std::string> env = {
-        {"HOME", home.path().string()},
-        {"XDG_RUNTIME_DIR", runtime.string()},
-        {"XDG_DATA_HOME", (home.path() / "data").string()},
-        {"XDG_CONFIG_HOME", (home.path() / "config").string()},
-        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (home.path() / "no-bus").string()},
-        {"PIVOREL_APPCAST_URL", "http://127.0.0.1:9/appcast.xml"},
-        {"QT_QPA_PLATFORM", "xcb"},
-    };
+    const auto env =
+        programEnv(home.path(),
+                   {{"HOME", home.path().string()},
+                    {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (home.path() / "no-bus").string()},
+                    {"PIVOREL_APPCAST_URL", "http://127.0.0.1:9/appcast.xml"},
+                    {"QT_QPA_PLATFORM", "xcb"}});
     ASSERT_GT(x.spawn({PIVOREL_BINARY, "--no-permission-guide", "--no-keychain-migration"}, env),
               0);
-    const fs::path socket = runtime / "pivorel" / "instance.sock";
+    const fs::path socket = home.path() / "run" / "pivorel" / "instance.sock";
     ASSERT_TRUE(waitFor([&] { return fs::exists(socket); }, std::chrono::seconds(30)))
         << "the program did not start listening; see " << x.logPath();
 
@@ -75,31 +69,21 @@ TEST(LinkForwarding, ASecondProcessHandsItsLinksToTheRunningOne) {
     for (const auto& [k, v] : env) second.push_back(k + "=" + v);
     second.push_back("DISPLAY=" + x.display());
     second.push_back(PIVOREL_BINARY);
-    auto withLink = [&](const std::string& link) {
+    const auto start = std::chrono::steady_clock::now();
+    for (const char* link :
+         {"pivorel://select?text=%E4%BD%A0%E5%A5%BD%20world&dry=1", "pivorel://miss?app=x"}) {
         auto argv = second;
         argv.push_back(link);
-        return ChildProcess::run(argv, 20);
-    };
-    const auto start = std::chrono::steady_clock::now();
-    const auto select = withLink("pivorel://select?text=%E4%BD%A0%E5%A5%BD%20world&dry=1");
-    EXPECT_EQ(select.exitStatus, 0);
-    const auto miss = withLink("pivorel://miss?app=x");
-    EXPECT_EQ(miss.exitStatus, 0);
+        EXPECT_EQ(ChildProcess::run(argv, 20).exitStatus, 0) << link;
+    }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 
     const fs::path db = home.path() / "data" / "Pivorel" / "pivorel.sqlite";
-    EXPECT_TRUE(waitFor(
-        [&] {
-            return count(db,
-                         "SELECT COUNT(*) FROM selections WHERE text = '你好 world' AND "
-                         "dry = 1 AND source = 'popclip'") == 1;
-        },
-        std::chrono::seconds(10)));
-    EXPECT_TRUE(waitFor(
-        [&] {
-            return count(db,
-                         "SELECT COUNT(*) FROM bar_log WHERE event = 'miss' AND app = 'x' "
-                         "AND reason = 'probe' AND dry = 1") == 1;
-        },
-        std::chrono::seconds(10)));
+    for (const char* sql :
+         {"SELECT COUNT(*) FROM selections WHERE text = '你好 world' AND dry = 1 AND "
+          "source = 'popclip'",
+          "SELECT COUNT(*) FROM bar_log WHERE event = 'miss' AND app = 'x' AND reason = 'probe' "
+          "AND dry = 1"}) {
+        EXPECT_TRUE(waitFor([&] { return count(db, sql) == 1; }, std::chrono::seconds(10))) << sql;
+    }
 }

@@ -11,9 +11,12 @@
 #include <QWidget>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "BrisendoKit/LanguageModel/ChatStreaming.h"
 #include "QtApp.h"
 
 namespace pivorel::test {
@@ -95,5 +98,25 @@ inline Shaped shape(const QString& text, const QFont& font) {
     }
     return out;
 }
+
+// A chat client the test answers by hand.
+class ScriptedChat final : public ChatStreaming {
+  public:
+    std::unique_ptr<Cancellable> stream(std::vector<ChatMessage>, OnPiece piece,
+                                        OnFinish finish) override {
+        ++calls;
+        onPiece = std::move(piece);
+        onFinish = std::move(finish);
+        return std::make_unique<Handle>();
+    }
+    OnPiece onPiece;
+    OnFinish onFinish;
+    int calls = 0;
+
+  private:
+    struct Handle final : Cancellable {
+        void cancel() override {}
+    };
+};
 
 }  // namespace pivorel::test

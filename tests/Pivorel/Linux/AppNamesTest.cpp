@@ -52,15 +52,8 @@ TEST(AppNames, NamesComeFromTheFirstDesktopFileInTheInterfaceLanguage) {
 }
 
 TEST(AppNames, TheUsersDataDirectoryIsSearched) {
-    const auto saved = [](const char* name) {
-        const char* v = std::getenv(name);
-        return v ? std::optional<std::string>(v) : std::nullopt;
-    };
-    const auto restore = [](const char* name, const std::optional<std::string>& v) {
-        v ? setenv(name, v->c_str(), 1) : unsetenv(name);
-    };
-    const auto data = saved("XDG_DATA_HOME");
-
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const auto data = old ? std::optional<std::string>(old) : std::nullopt;
     test::TempDir dir;
     setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
     desktopFile(dir.path(), "org.example.Probe.desktop",
@@ -68,5 +61,5 @@ TEST(AppNames, TheUsersDataDirectoryIsSearched) {
     EXPECT_EQ(AppNames::display("org.example.Probe"), "探针");  // tests run in zh-Hans
     EXPECT_EQ(AppNames::display("org.example.Absent"), "org.example.Absent");
 
-    restore("XDG_DATA_HOME", data);
+    data ? setenv("XDG_DATA_HOME", data->c_str(), 1) : unsetenv("XDG_DATA_HOME");
 }

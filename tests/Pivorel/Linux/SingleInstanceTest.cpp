@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "BrisendoKit/Support/Log.h"
 #include "Fakes/ManualMainQueue.h"
@@ -35,10 +36,7 @@ class SingleInstanceTest : public ::testing::Test {
     // Sends raw bytes as a client would and returns the reply.
     std::string sendRaw(const std::string& bytes) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strcpy(addr.sun_path, socket.c_str());
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        if (::connect(fd, address().get(), sizeof(sockaddr_un)) != 0) {
             ::close(fd);
             return "connect failed";
         }
@@ -50,6 +48,13 @@ class SingleInstanceTest : public ::testing::Test {
         while ((n = ::read(fd, buf, sizeof buf)) > 0) reply.append(buf, static_cast<size_t>(n));
         ::close(fd);
         return reply;
+    }
+
+    std::shared_ptr<sockaddr> address() const {
+        auto addr = std::make_shared<sockaddr_un>();
+        addr->sun_family = AF_UNIX;
+        std::strcpy(addr->sun_path, socket.c_str());
+        return std::reinterpret_pointer_cast<sockaddr>(addr);
     }
 
     TempDir runtime;
@@ -101,10 +106,7 @@ TEST_F(SingleInstanceTest, ASocketLeftByACrashedInstanceIsReplaced) {
     fs::create_directory(socket.parent_path());
     fs::permissions(socket.parent_path(), fs::perms::owner_all);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::strcpy(addr.sun_path, socket.c_str());
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::bind(fd, address().get(), sizeof(sockaddr_un)), 0);
     ::close(fd);  // bound, never listening: what a crash leaves
 
     EXPECT_EQ(SingleInstance::forward("pivorel://close", socket).outcome,
@@ -116,14 +118,12 @@ TEST_F(SingleInstanceTest, ASocketLeftByACrashedInstanceIsReplaced) {
 }
 
 TEST_F(SingleInstanceTest, MessagesThatAreNotLinksAreRefused) {
-    EXPECT_TRUE(SingleInstance::isLink("PIVOREL://select?text=%00%ZZ"));
-    EXPECT_TRUE(SingleInstance::isLink("brisendo://close"));
-    EXPECT_FALSE(SingleInstance::isLink(""));
-    EXPECT_FALSE(SingleInstance::isLink("https://example.com"));
-    EXPECT_FALSE(SingleInstance::isLink("pivorel:close"));
-    EXPECT_FALSE(SingleInstance::isLink("pivorel://select?text=a\x07"));
-    EXPECT_FALSE(SingleInstance::isLink("pivorel://select?text=a\nb"));
-    EXPECT_FALSE(SingleInstance::isLink("pivorel://select?text=\xff"));
+    for (const char* link : {"PIVOREL://select?text=%00%ZZ", "brisendo://close"})
+        EXPECT_TRUE(SingleInstance::isLink(link)) << link;
+    for (const char* text :
+         {"", "https://example.com", "pivorel:close", "pivorel://select?text=a\x07",
+          "pivorel://select?text=a\nb", "pivorel://select?text=\xff"})
+        EXPECT_FALSE(SingleInstance::isLink(text)) << text;
 
     auto server = SingleInstance::listen(queue, socket);
     ASSERT_TRUE(server);

@@ -49,12 +49,11 @@ TEST(X11InputMonitor, DragsClicksAndKeysArriveWithTheirPositionsAndCounts) {
         env.desktop->input().monitorGestures([&](const GestureEvent& e) { events.push_back(e); });
     auto presses = env.desktop->input().monitorMouseDowns([&] { ++downs; });
     const auto ups = [&] { return ofType(events, GestureEvent::leftMouseUpType).size(); };
-
-    // A drag: the press where it began, motion on the way, the release where it ended.
+    // The press where the drag began, motion on the way, the release where it ended.
     ASSERT_TRUE(driveLine(x,
                           "mousemove 300 200 sleep 0.1 mousedown 1 sleep 0.1 "
                           "mousemove_relative -- 20 0 mousemove_relative -- 20 0 mouseup 1"));
-    ASSERT_TRUE(waitUntil([&] { return ups() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return ups() == 1; })) << describe(events);
     ASSERT_GE(events.size(), 3u) << describe(events);
     EXPECT_EQ(events.front(),
               GestureEvent(GestureEvent::leftMouseDownType, 1, 0, 0, core(300, 200)));

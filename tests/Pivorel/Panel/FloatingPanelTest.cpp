@@ -20,18 +20,6 @@ using namespace pivorel::test;
 
 namespace {
 
-class SilentChat final : public ChatStreaming {
-  public:
-    std::unique_ptr<Cancellable> stream(std::vector<ChatMessage>, OnPiece, OnFinish) override {
-        return std::make_unique<Handle>();
-    }
-
-  private:
-    struct Handle final : Cancellable {
-        void cancel() override {}
-    };
-};
-
 std::shared_ptr<PanelModel> model() {
     return std::make_shared<PanelModel>(
         "text", std::nullopt,
@@ -80,7 +68,7 @@ TEST(FloatingPanel, KeysReachTheHandlerBeforeTheFollowUpField) {
         return handled || e.keyCode == 53;
     });
     auto m = model();
-    m->ask = std::make_shared<AskModel>(AskKind::ask, std::make_shared<SilentChat>(),
+    m->ask = std::make_shared<AskModel>(AskKind::ask, std::make_shared<ScriptedChat>(),
                                         std::vector<ChatMessage>{});
     m->setMode(PanelMode::ask(AskKind::ask));
     panel.setContent(m);
@@ -119,7 +107,7 @@ TEST(FloatingPanel, FitsEachModeAndDropsItsContent) {
     std::weak_ptr<PanelModel> weak = m;
     panel.setContent(m);
     // The size follows a mode change even before the view heard of it.
-    m->ask = std::make_shared<AskModel>(AskKind::ask, std::make_shared<SilentChat>(),
+    m->ask = std::make_shared<AskModel>(AskKind::ask, std::make_shared<ScriptedChat>(),
                                         std::vector<ChatMessage>{});
     m->setMode(PanelMode::ask(AskKind::ask));
     EXPECT_EQ(panel.fittingSize(), (Size{496, 436}));

@@ -35,30 +35,12 @@ std::vector<ActionID> ranking() {
             ActionID::lookup()};
 }
 
-std::shared_ptr<PanelModel> listModel(bool smart, std::optional<std::string> app = "Firefox") {
-    return std::make_shared<PanelModel>("光速不变原理是狭义相对论的基本假设之一。", std::move(app),
-                                        ranking(), std::nullopt, ActionCatalog::builtin(), smart);
+std::shared_ptr<PanelModel> listModel(
+    bool smart, std::optional<std::string> app = "Firefox",
+    const std::string& text = "光速不变原理是狭义相对论的基本假设之一。") {
+    return std::make_shared<PanelModel>(text, std::move(app), ranking(), std::nullopt,
+                                        ActionCatalog::builtin(), smart);
 }
-
-// A chat client the test answers by hand.
-class ScriptedChat final : public ChatStreaming {
-  public:
-    std::unique_ptr<Cancellable> stream(std::vector<ChatMessage>, OnPiece piece,
-                                        OnFinish finish) override {
-        ++calls;
-        onPiece = std::move(piece);
-        onFinish = std::move(finish);
-        return std::make_unique<Handle>();
-    }
-    OnPiece onPiece;
-    OnFinish onFinish;
-    int calls = 0;
-
-  private:
-    struct Handle final : Cancellable {
-        void cancel() override {}
-    };
-};
 
 int accentPixels(const QImage& image, QWidget* row) {
     QRect r = row->geometry();
@@ -104,12 +86,8 @@ TEST(PanelListView, IsListWidthWideWithAHeaderCutAtTwoLines) {
     // As long as a selection may be.
     std::string longText;
     for (int i = 0; i < 2000; ++i) longText += "相对论 relativity";
-    auto withApp = std::make_shared<PanelModel>(longText, "Firefox", ranking(), std::nullopt,
-                                                ActionCatalog::builtin(), false);
-    auto withoutApp = std::make_shared<PanelModel>(longText, std::nullopt, ranking(), std::nullopt,
-                                                   ActionCatalog::builtin(), false);
-    PanelListView a(withApp);
-    PanelListView b(withoutApp);
+    PanelListView a(listModel(false, "Firefox", longText));
+    PanelListView b(listModel(false, std::nullopt, longText));
     EXPECT_EQ(a.sizeHint().width(), 340);
     EXPECT_EQ(a.selectionText().lineCount(), 2);
     EXPECT_TRUE(a.selectionText().isTruncated());

@@ -10,11 +10,9 @@
 #include <QScrollArea>
 #include <QToolButton>
 #include <QWindow>
-#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "BrisendoKit/Actions/ActionsSettingsModel.h"
 #include "BrisendoKit/Localization/L.h"
@@ -27,6 +25,7 @@
 #include "BrisendoKit/Update/UpdaterHook.h"
 #include "Fakes/FakeDesktop.h"
 #include "Pivorel/Linux/AutostartLoginItem.h"
+#include "Pivorel/Linux/XDesktopTestSupport.h"
 #include "Pivorel/Look/PivorelStyle.h"
 #include "Pivorel/QtMainQueue.h"
 #include "Pivorel/Settings/ActionsSettingsView.h"
@@ -37,7 +36,6 @@
 #include "Pivorel/WindowTest.h"
 #include "QtApp.h"
 #include "TempDir.h"
-#include "XSession.h"
 
 using namespace pivorel;
 using namespace pivorel::test;
@@ -126,7 +124,7 @@ TEST(SettingsWindowOnX, RecordsControlOptionMAndAddsAnExtensionAtTheEndOfTheList
     ASSERT_TRUE(waitUntil([&] { return window.windowHandle()->isExposed(); }, 5s));
     settle(200ms);
 
-    // Record the hot key by clicking the button and pressing the keys on the X server.
+    // Keys pressed on the X server, as the recorder hears them.
     GeneralSettingsView& general = window.root().general();
     ASSERT_TRUE(clickAt(x, general.hotKeyButton()));
     ASSERT_TRUE(waitUntil([&] { return general.recorder().isRecording(); }, 5s));
@@ -183,25 +181,9 @@ TEST(SettingsWindowOnX, RecordsControlOptionMAndAddsAnExtensionAtTheEndOfTheList
     ASSERT_TRUE(clickAt(x, list));  // scrolls the list into view
     const QPoint from = rowCenter(0);
     const QPoint to = rowCenter(2) + QPoint(0, list->visualItemRect(list->item(2)).height() / 3);
-    const auto move = [&](QPoint p) {
-        return x.xdotool({"mousemove", "--sync", std::to_string(p.x()), std::to_string(p.y())});
-    };
-    // The drag runs its own event loop until the button is released: the pointer is moved
-    // from another thread while this one keeps Qt's events flowing.
-    std::atomic<bool> dropped{false};
-    std::thread hand([&] {
-        move(from);
-        x.xdotool({"mousedown", "1"});
-        for (int step = 1; step <= 10; ++step) {
-            move(from + (to - from) * step / 10);
-            std::this_thread::sleep_for(40ms);
-        }
-        x.xdotool({"mouseup", "1"});
-        dropped = true;
-    });
-    const bool released = waitUntil([&] { return dropped.load(); }, 10s);
-    hand.join();
-    ASSERT_TRUE(released);
+    // The drag runs its own event loop until the button is released: the hand moves from
+    // another thread while this one keeps Qt's events flowing.
+    ASSERT_TRUE(drive(x, dragSteps({from.x(), from.y()}, {to.x(), to.y()})));
     ASSERT_TRUE(waitUntil([&] { return actions.model().actions()[2].rawValue == "ask"; }, 5s))
         << "order now begins " << actions.model().actions()[0].rawValue;
     EXPECT_EQ(actions.model().actions()[0].rawValue, "flomo");
