@@ -400,6 +400,12 @@ std::optional<std::string> URLTemplate::validate(std::string_view urlTemplate) {
         return L("不是有效的链接，应形如 https://…?q={text}");
     }
     if (isBlocked(parts->scheme)) return L("不支持 %@:// 协议", parts->scheme);
+    // Without a page address "{url}" is empty, which can join "/" and "/" into "//" and so
+    // turn what follows into a host: a template must also expand then, or it would pass
+    // here and fail on the first selection made outside a browser.
+    if (trimmed.find(placeholders[1]) != std::string::npos && !expand(trimmed, "x", std::nullopt)) {
+        return L("不是有效的链接，应形如 https://…?q={text}");
+    }
     if ((parts->scheme == "http" || parts->scheme == "https") && parts->host.empty()) {
         return L("缺少域名");
     }

@@ -66,6 +66,7 @@ TEST(URLTemplate, ValidationMessagesInOrder) {
     EXPECT_EQ(URLTemplate::validate("javascript:alert({text})"), kInvalidLink);
     EXPECT_EQ(URLTemplate::validate("example.com/?q={text}"), kInvalidLink);
     EXPECT_EQ(URLTemplate::validate("https://a.com:99999/?q={text}"), kInvalidLink);
+    EXPECT_EQ(URLTemplate::validate("p:/{url}/://x?q={text}"), kInvalidLink);  // "p://://x"
     EXPECT_EQ(URLTemplate::validate("https://?q={text}"), "缺少域名");
     EXPECT_EQ(URLTemplate::validate("http:///search?q={text}"), "缺少域名");
     for (const char* ok : {"HTTPS://a.com/?q={text}\u3000", "https://user:pw@a.com:8443/s?q={text}",
