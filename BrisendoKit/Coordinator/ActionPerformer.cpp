@@ -236,7 +236,8 @@ void ActionPerformer::startAsk(AskKind kind, const SelectRequest& request, std::
     auto archive = [guard = self_.guard(), recordID,
                     kindName = std::string(toString(kind))](const std::string& transcript) {
         auto* self = guard.get();
-        if (!self) return;
+        // A selection kept out of the history keeps its conversation out too.
+        if (!self || recordID <= 0) return;
         const Services& s = self->s_;
         (void)s.controller.store().archive(recordID, kindName, transcript, s.clock.now());
     };

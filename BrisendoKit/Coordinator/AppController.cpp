@@ -46,6 +46,7 @@ std::optional<std::pair<std::int64_t, std::vector<ActionID>>> AppController::rec
     ranking.reserve(ranked.size());
     for (const auto& entry : ranked) ranking.push_back(entry.action);
 
+    if (request.unrecorded) return std::make_pair(std::int64_t{0}, std::move(ranking));
     const auto id = store_.insert(request, profile, ranking, clock_.now());
     notifyStatsChanged();
     if (!id) {
@@ -141,7 +142,7 @@ void AppController::barChose(std::int64_t index) {
     const std::int64_t rank = found != context.ranking.end()
                                   ? static_cast<std::int64_t>(found - context.ranking.begin()) + 1
                                   : index + 1;
-    (void)store_.markChosen(context.id, action, rank);
+    if (context.id > 0) (void)store_.markChosen(context.id, action, rank);
     notifyStatsChanged();
 
     barAnchor_ = origin;
@@ -174,7 +175,7 @@ void AppController::choose(std::int64_t index, const std::shared_ptr<PanelModel>
     const ActionID action = model->rows()[static_cast<std::size_t>(index)].action;
     const std::int64_t id = *currentRecordID_;
     const SelectRequest request = *currentRequest_;
-    (void)store_.markChosen(id, action, index + 1);
+    if (id > 0) (void)store_.markChosen(id, action, index + 1);
     notifyStatsChanged();
     perform(action, request, id, model);
 }

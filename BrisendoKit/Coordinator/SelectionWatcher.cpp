@@ -144,6 +144,7 @@ void SelectionWatcher::scheduleRead(std::int64_t token, double after) {
                 SelectionWatcher& w = *alive;
                 w.pendingURL_ = read.url;
                 w.pendingEditable_ = read.editable;
+                w.pendingUnrecorded_ = read.unrecorded;
                 Log::write(formatString("Pivorel: 小条读选区 app=%@ 结果=%@",
                                         {appOrQuestionMark(read.app), describe(read.result)}));
                 const auto frontApp = read.app ? read.app : w.workspace_.frontmostApp();
@@ -176,6 +177,7 @@ void SelectionWatcher::show(const Detector::Command::Show& command) {
     request.dry = false;
     request.source = "bar";
     request.editable = pendingEditable_;
+    request.unrecorded = pendingUnrecorded_;
     if (!controller_.showBar(request, command.down, command.up)) {
         // No bar came: the detector must not believe one is on screen.
         detector_.barDismissed();

@@ -92,6 +92,7 @@ class SelectionWatcher {
     TimePoint upAt_;
     std::optional<std::string> pendingURL_;
     bool pendingEditable_ = false;
+    bool pendingUnrecorded_ = false;
     std::thread contextLookup_;  // joined before the reader can go
     std::shared_ptr<std::atomic<bool>> contextLookupDone_;
     // Work handed out holds this weakly and is dropped once the watcher is gone.

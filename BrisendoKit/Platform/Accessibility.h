@@ -40,6 +40,11 @@ class Accessibility {
     virtual std::optional<std::string> focusedRole(const std::optional<std::string>& app) = 0;
     virtual std::optional<std::string> focusedSubrole(const std::optional<std::string>& app) = 0;
 
+    // Whether the application draws web content whose focused element the service cannot
+    // see (a browser or web-view program that keeps its page to itself): a password field
+    // there looks like any other text.
+    virtual bool focusHidden(const std::optional<std::string>& /*app*/) { return false; }
+
     // Whether the focused element lets its selected text be replaced.
     virtual bool isSelectedTextSettable(const std::optional<std::string>& app) = 0;
 

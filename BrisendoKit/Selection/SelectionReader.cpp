@@ -34,6 +34,29 @@ bool contains(const std::array<std::string_view, N>& list, std::string_view valu
     return std::find(list.begin(), list.end(), value) != list.end();
 }
 
+// Browsers and text objects stand an object replacement character (U+FFFC) in for an
+// embedded image or widget; it is nothing the user can act on.
+std::string withoutObjects(std::string s) {
+    constexpr std::string_view object = "\xEF\xBF\xBC";
+    for (auto at = s.find(object); at != std::string::npos; at = s.find(object, at)) {
+        s.erase(at, object.size());
+    }
+    return s;
+}
+
+// What a password field shows: nothing but bullets (U+25CF or U+2022).
+bool onlyBullets(std::string_view s) {
+    if (s.empty()) return false;
+    while (!s.empty()) {
+        if (s.starts_with("\xE2\x97\x8F") || s.starts_with("\xE2\x80\xA2")) {
+            s.remove_prefix(3);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::optional<std::string> repaired(std::optional<std::string> s) {
     if (s) *s = text::repairUtf8(*s);
     return s;
@@ -50,7 +73,7 @@ std::optional<std::string> accessibilityText(Accessibility& accessibility,
         if (scope == Accessibility::Scope::application && !app) break;
         const auto raw = accessibility.selectedText(scope, app, limit);
         if (!raw) continue;
-        std::string trimmed = text::trim(text::repairUtf8(*raw));
+        std::string trimmed = text::trim(withoutObjects(text::repairUtf8(*raw)));
         if (!trimmed.empty()) return trimmed;
     }
     return std::nullopt;
@@ -111,16 +134,28 @@ SelectionReader::BarRead SelectionReader::readForBar(Point downPoint,
 
     if (auto selected = selectedText(app)) {
         if (longerThan(*selected, maxTextLength)) return answer(ReadResult::Ignored{"too-long"});
+        if (onlyBullets(*selected)) return answer(ReadResult::Ignored{"secure-field"});
         const bool editable = focusedIsEditable(app);
-        return answer(ReadResult::Text{std::move(*selected)}, editable);
+        auto read = answer(ReadResult::Text{std::move(*selected)}, editable);
+        read.unrecorded = accessibility_.focusHidden(app);
+        return read;
     }
 
     if (allowCopy && app && copyFallbackApps.contains(*app)) {
         const auto trigger = [&] { return accessibility_.pressMenu(*app, copyKey) == true; };
         auto copied =
             CopyFallback::read(pasteboard_, trigger, pause_, CopyFallback::defaultMaxChecks);
-        if (copied) return answer(ReadResult::Text{std::move(copied).value()});
-        return answer(ReadResult::Empty{"copy-" + std::string(toString(copied.error()))});
+        if (!copied) {
+            return answer(ReadResult::Empty{"copy-" + std::string(toString(copied.error()))});
+        }
+        std::string text = withoutObjects(std::move(copied).value());
+        if (text::trim(text).empty()) {
+            return answer(
+                ReadResult::Empty{"copy-" + std::string(toString(CopyFallback::Failure::notText))});
+        }
+        auto read = answer(ReadResult::Text{std::move(text)});
+        read.unrecorded = accessibility_.focusHidden(app);
+        return read;
     }
     return answer(ReadResult::Empty{"no-selection"});
 }

@@ -34,6 +34,9 @@ class SelectionReader {
         std::optional<std::string> app;
         std::optional<std::string> url;
         bool editable = false;
+        // Shown but never written to the history: the text may come from a password field
+        // that the accessibility service cannot see into.
+        bool unrecorded = false;
         bool operator==(const BarRead&) const = default;
     };
 

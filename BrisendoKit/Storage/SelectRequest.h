@@ -18,6 +18,8 @@ struct SelectRequest {
     std::string source = "popclip";
     // Whether the selection sits in an editable text field; ranking uses it.
     bool editable = false;
+    // Ranked and shown, but neither the selection nor anything done with it is stored.
+    bool unrecorded = false;
 
     bool operator==(const SelectRequest&) const = default;
 };

@@ -98,6 +98,7 @@ class FakeAccessibility final : public Accessibility {
     std::optional<std::string> focusRole;
     std::optional<std::string> focusSubrole;
     bool settable = false;
+    bool hidden = false;  // a web page that keeps its focus to itself
     std::optional<std::string> document;
     // Per application and key: the answer of pressMenu (absent: no such item).
     std::map<std::pair<std::string, char>, std::optional<bool>> menus;
@@ -125,6 +126,7 @@ class FakeAccessibility final : public Accessibility {
         return focusSubrole;
     }
     bool isSelectedTextSettable(const std::optional<std::string>&) override { return settable; }
+    bool focusHidden(const std::optional<std::string>&) override { return hidden; }
     std::optional<std::string> documentURL(const std::optional<std::string>&) override {
         return document;
     }

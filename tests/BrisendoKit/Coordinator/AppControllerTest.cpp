@@ -96,6 +96,18 @@ TEST_F(AppControllerTest, MoreOpensTheListWhereTheBarWasAndANewSelectionClosesIt
     EXPECT_TRUE(h.log.contains("Pivorel: 面板关闭 reason=bar-shown"));
 }
 
+TEST_F(AppControllerTest, ASelectionFromAHiddenPageIsShownButNothingOfItIsStored) {
+    h.useActions({"copy", "google"});
+    h.accessibility.hidden = true;
+    h.select("maybe a password");
+    ASSERT_TRUE(h.barWindow.visible);
+    h.bar.model()->chosen.emit(0);
+    EXPECT_EQ(h.pasteboard.string(), "maybe a password");
+    EXPECT_TRUE(h.rows("SELECT * FROM selections").empty());
+    EXPECT_TRUE(h.rows("SELECT * FROM archives").empty());
+    EXPECT_EQ(h.rows("SELECT event FROM bar_log").size(), 1u);
+}
+
 TEST_F(AppControllerTest, NoBarOrPanelForASelectionTheStoreRefuses) {
     h.rows("SELECT 1");  // the database file exists
     sqlite3* db = nullptr;

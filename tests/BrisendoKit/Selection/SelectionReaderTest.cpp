@@ -77,6 +77,35 @@ TEST_F(SelectionReaderTest, TargetsThatMustNotBeReadAreIgnored) {
                                                std::nullopt}));
 }
 
+TEST_F(SelectionReaderTest, ObjectCharactersGoBulletsArePasswordsAndHiddenPagesAreNotRecorded) {
+    const std::string object = "\xEF\xBF\xBC";
+    const struct {
+        std::string selected;
+        R result;
+    } cases[] = {
+        {"\n" + object, R::Empty{"no-selection"}},
+        {" a" + object + "b" + object + " ", R::Text{"ab"}},
+        {"\xE2\x97\x8F\xE2\x97\x8F\xE2\x97\x8F", R::Ignored{"secure-field"}},
+        {" \xE2\x80\xA2\xE2\x80\xA2 ", R::Ignored{"secure-field"}},
+        {"\xE2\x80\xA2 list item", R::Text{"\xE2\x80\xA2 list item"}},
+    };
+    for (const auto& c : cases) {
+        ax.systemText = c.selected;
+        EXPECT_EQ(bar().result, c.result) << c.selected;
+        EXPECT_FALSE(bar().unrecorded);
+    }
+
+    ax.hidden = true;
+    ax.systemText = "hunter2";
+    EXPECT_EQ(bar().result, R(R::Text{"hunter2"}));
+    EXPECT_TRUE(bar().unrecorded);
+    ax.systemText.reset();
+    copyGives(object + "\n");
+    EXPECT_EQ(bar(true).result, R(R::Empty{"copy-notText"}));
+    copyGives("copied");
+    EXPECT_TRUE(bar(true).unrecorded);
+}
+
 TEST_F(SelectionReaderTest, CopyFallbackRunsOnlyWhenAllowedForTheApp) {
     copyGives(" copied ");
     board.items = {{{"UTF8_STRING", "user's"}}};
