@@ -76,13 +76,34 @@ class XSession {
         static std::vector<std::unique_ptr<XSession>> refused;
         if (!first) {
             first = std::make_unique<XSession>(options);
-            if (first->ok()) ::setenv("DISPLAY", first->display().c_str(), 1);
+            if (first->ok()) {
+                ::setenv("DISPLAY", first->display().c_str(), 1);
+                useOwnSessionBus();
+            }
             ::unsetenv("WAYLAND_DISPLAY");
             return *first;
         }
         if (first->options_ == options) return *first;
         refused.push_back(std::unique_ptr<XSession>(new XSession(Refused{})));
         return *refused.back();
+    }
+
+    // A session bus of this process's own, exported before Qt first connects to one: the
+    // accessibility bus it starts, the switch tests turn, and programs that serve every
+    // display from one process (gnome-terminal) stay with this display. No keyring on it.
+    static void useOwnSessionBus() {
+        FILE* out = ::popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
+        if (!out) return;
+        char address[512] = {}, pid[32] = {};
+        const bool read =
+            std::fgets(address, sizeof address, out) && std::fgets(pid, sizeof pid, out);
+        ::pclose(out);
+        if (!read) return;
+        std::string a(address);
+        a.erase(a.find_last_not_of('\n') + 1);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", a.c_str(), 1);
+        static const pid_t daemon = static_cast<pid_t>(std::atoi(pid));
+        std::atexit([] { ::kill(daemon, SIGTERM); });
     }
 
     bool ok() const { return error_.empty(); }

@@ -31,6 +31,7 @@ constexpr std::size_t focusSearchBudget = 600;
 constexpr std::size_t menuSearchBudget = 200;
 constexpr std::size_t documentSearchBudget = 300;
 constexpr int maxParentWalk = 40;
+constexpr std::size_t maxContainerChildren = 16;
 constexpr std::size_t maxTextChars = 8u << 20;
 constexpr auto appCacheTime = std::chrono::seconds(2);
 
@@ -246,16 +247,36 @@ std::vector<Ref> AtSpiClient::frames(const Ref& app, Deadline deadline) {
 std::optional<Ref> AtSpiClient::elementAt(const Ref& app, int x, int y, Deadline deadline) {
     auto connection = bus(deadline);
     if (!connection) return std::nullopt;
+    const auto childAt = [&](const Ref& ref) {
+        const auto answer =
+            firstArgument(call(*connection, ref, "org.a11y.atspi.Component", "GetAccessibleAtPoint",
+                               {x, y, static_cast<uint>(ATSPI_COORD_TYPE_SCREEN)}, deadline));
+        auto child = answer ? refFrom(*answer) : std::nullopt;
+        return child && !(*child == ref) ? child : std::nullopt;
+    };
     for (const auto& frame : frames(app, deadline)) {
         std::optional<Ref> found;
         Ref current = frame;
         // Each step answers the child at the point; the innermost one is what was pressed.
         for (int depth = 0; depth < 32; ++depth) {
-            const auto answer = firstArgument(
-                call(*connection, current, "org.a11y.atspi.Component", "GetAccessibleAtPoint",
-                     {x, y, static_cast<uint>(ATSPI_COORD_TYPE_SCREEN)}, deadline));
-            auto child = answer ? refFrom(*answer) : std::nullopt;
-            if (!child || *child == current) break;
+            auto child = childAt(current);
+            if (!child) {
+                // A container whose own children lie outside its answer: GTK's notebook
+                // page tabs have no area of their own, so the notebook finds nothing at a
+                // point of the page they hold. Ask each child in turn.
+                auto below = children(current, deadline);
+                if (below.size() > maxContainerChildren) below.resize(maxContainerChildren);
+                for (const auto& candidate : below) {
+                    if (auto inner = childAt(candidate)) {
+                        const auto st = states(*inner, deadline);
+                        if (st && AtSpiNames::hasState(*st, ATSPI_STATE_SHOWING)) {
+                            child = std::move(inner);
+                            break;
+                        }
+                    }
+                }
+            }
+            if (!child) break;
             found = child;
             current = *child;
         }
@@ -344,10 +365,15 @@ std::optional<std::string> AtSpiClient::documentAddress(const Ref& ref, Deadline
         const auto r = role(*current, deadline);
         if (!r) break;
         if (isDocumentRole(*r)) {
-            const auto answer =
-                firstArgument(call(*connection, *current, "org.a11y.atspi.Document",
-                                   "GetAttributeValue", {QString("DocURL")}, deadline));
-            if (answer && !answer->toString().isEmpty()) return answer->toString().toStdString();
+            // Firefox names the address DocURL, Chromium and Electron name it URI.
+            for (const char* name : {"DocURL", "URI"}) {
+                const auto answer =
+                    firstArgument(call(*connection, *current, "org.a11y.atspi.Document",
+                                       "GetAttributeValue", {QString(name)}, deadline));
+                if (answer && !answer->toString().isEmpty()) {
+                    return answer->toString().toStdString();
+                }
+            }
         }
         current = parent(*current, deadline);
     }
@@ -357,15 +383,22 @@ std::optional<std::string> AtSpiClient::documentAddress(const Ref& ref, Deadline
 std::optional<std::string> AtSpiClient::anyDocumentAddress(const Ref& app, Deadline deadline) {
     const auto frameList = frames(app, deadline);
     if (frameList.empty()) return std::nullopt;
-    auto document =
-        findBelow(frameList.front(), isDocumentRole, 12, documentSearchBudget, deadline);
-    if (!document) return std::nullopt;
-    return documentAddress(*document, deadline);
+    // Chromium keeps documents without an address beside the page's (its own panes).
+    std::optional<std::string> address;
+    findBelow(
+        frameList.front(),
+        [&](const Ref& ref, std::uint32_t role) {
+            if (!isDocumentRole(role)) return false;
+            address = documentAddress(ref, deadline);
+            return address.has_value();
+        },
+        12, documentSearchBudget, deadline);
+    return address;
 }
 
-std::optional<Ref> AtSpiClient::findBelow(const Ref& root,
-                                          const std::function<bool(std::uint32_t)>& match,
-                                          int depth, std::size_t budget, Deadline deadline) {
+std::optional<Ref> AtSpiClient::findBelow(
+    const Ref& root, const std::function<bool(const Ref&, std::uint32_t)>& match, int depth,
+    std::size_t budget, Deadline deadline) {
     std::deque<std::pair<Ref, int>> queue{{root, 0}};
     std::size_t visited = 0;
     while (!queue.empty() && visited++ < budget && std::chrono::steady_clock::now() < deadline) {
@@ -373,7 +406,7 @@ std::optional<Ref> AtSpiClient::findBelow(const Ref& root,
         queue.pop_front();
         if (level > 0) {
             const auto r = role(node, deadline);
-            if (r && match(*r)) return node;
+            if (r && match(node, *r)) return node;
         }
         if (level >= depth) continue;
         for (auto& child : children(node, deadline))
@@ -388,8 +421,8 @@ std::optional<bool> AtSpiClient::pressMenuItem(const Ref& app, char key, Deadlin
     const char* action = "org.a11y.atspi.Action";
     for (const auto& frame : frames(app, deadline)) {
         const auto menuBar = findBelow(
-            frame, [](std::uint32_t r) { return r == ATSPI_ROLE_MENU_BAR; }, 5, menuSearchBudget,
-            deadline);
+            frame, [](const Ref&, std::uint32_t r) { return r == ATSPI_ROLE_MENU_BAR; }, 5,
+            menuSearchBudget, deadline);
         if (!menuBar) continue;
         // The bar's menus, and their items; a toolkit may put the menu one level lower.
         for (const auto& title : children(*menuBar, deadline)) {

@@ -41,7 +41,8 @@ class AtSpiClient {
     std::optional<Ref> application(std::uint32_t pid, Deadline deadline);
     // The top-level windows of a program, the active one first.
     std::vector<Ref> frames(const Ref& app, Deadline deadline);
-    // The innermost object at a point of the screen (X11 coordinates) in a program's frames.
+    // The innermost object at a point of the screen (X11 coordinates) in a program's frames,
+    // looking into containers that do not answer for the point themselves.
     std::optional<Ref> elementAt(const Ref& app, int x, int y, Deadline deadline);
     // The object with the keyboard focus in a program.
     std::optional<Ref> focused(const Ref& app, Deadline deadline);
@@ -67,7 +68,8 @@ class AtSpiClient {
   private:
     std::optional<QDBusConnection> bus(Deadline deadline);
     std::optional<Ref> findApplication(std::uint32_t pid, Deadline deadline);
-    std::optional<Ref> findBelow(const Ref& root, const std::function<bool(std::uint32_t)>& match,
+    std::optional<Ref> findBelow(const Ref& root,
+                                 const std::function<bool(const Ref&, std::uint32_t)>& match,
                                  int depth, std::size_t budget, Deadline deadline);
     std::optional<Ref> focusedByCollection(const Ref& frame, Deadline deadline);
 

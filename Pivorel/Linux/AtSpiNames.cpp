@@ -68,6 +68,28 @@ std::optional<std::string> AtSpiNames::subrole(std::uint32_t atspiRole) {
     return std::nullopt;
 }
 
+bool AtSpiNames::isContainer(std::uint32_t atspiRole) {
+    switch (atspiRole) {
+        case ATSPI_ROLE_PAGE_TAB_LIST:
+        case ATSPI_ROLE_FILLER:
+        case ATSPI_ROLE_PANEL:
+        case ATSPI_ROLE_SCROLL_PANE:
+        case ATSPI_ROLE_VIEWPORT:
+        case ATSPI_ROLE_SPLIT_PANE:
+        case ATSPI_ROLE_LAYERED_PANE:
+        case ATSPI_ROLE_ROOT_PANE:
+        case ATSPI_ROLE_GLASS_PANE:
+        case ATSPI_ROLE_INTERNAL_FRAME:
+        case ATSPI_ROLE_FRAME:
+        case ATSPI_ROLE_WINDOW:
+        case ATSPI_ROLE_SECTION:
+        case ATSPI_ROLE_GROUPING:
+            return true;
+        default:
+            return false;
+    }
+}
+
 std::string AtSpiNames::role(std::uint32_t atspiRole, std::uint64_t states) {
     const bool multiLine = hasState(states, ATSPI_STATE_MULTI_LINE);
     const bool editable = hasState(states, ATSPI_STATE_EDITABLE);

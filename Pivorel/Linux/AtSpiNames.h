@@ -21,6 +21,9 @@ struct AtSpiNames {
     static std::string role(std::uint32_t atspiRole, std::uint64_t states);
     // "AXSecureTextField" for password text, else nothing.
     static std::optional<std::string> subrole(std::uint32_t atspiRole);
+    // Roles that only hold others (notebooks, panes, fillers, frames): pressing one says
+    // nothing about whether text was pressed.
+    static bool isContainer(std::uint32_t atspiRole);
 
     // Whether an action's key binding makes Control with `key` (a letter) alone its
     // shortcut. Toolkits write bindings as "<mnemonic>;<path>;<accelerator>" with

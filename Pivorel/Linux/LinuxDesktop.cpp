@@ -10,6 +10,7 @@
 #include <set>
 
 #include "Pivorel/Linux/AtSpiClient.h"
+#include "Pivorel/Linux/AtSpiStatus.h"
 #include "Pivorel/Linux/DesktopAppIndex.h"
 #include "Pivorel/Linux/ScreenCoordinates.h"
 #include "Pivorel/Linux/X11Accessibility.h"
@@ -69,6 +70,7 @@ class X11Desktop final : public LinuxDesktop {
         accessEnv.expectSyntheticKeys = [this](const std::vector<xcb_keycode_t>& codes) {
             input_->expectSyntheticKeys(codes);
         };
+        accessEnv.trusted = [this] { return status_.enabled(); };
         accessibility_ = std::make_unique<X11Accessibility>(
             *x_, *selections_, workspace_, keyboard_, atspi_, std::move(accessEnv));
         hotKey_ = std::make_unique<X11HotKey>(*x_, keyboard_);
@@ -137,6 +139,7 @@ class X11Desktop final : public LinuxDesktop {
     std::unique_ptr<X11Selections> selections_;
     X11Clipboard clipboard_;
     AtSpiClient atspi_;
+    AtSpiStatus status_;
     std::unique_ptr<X11InputMonitor> input_;
     std::unique_ptr<X11Accessibility> accessibility_;
     std::unique_ptr<X11HotKey> hotKey_;

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "BrisendoKit/Shell/PermissionGuide.h"
+#include "Pivorel/Linux/AtSpiStatus.h"
 #include "Pivorel/Linux/ChildProcess.h"
 #include "Pivorel/Linux/DisplayProbe.h"
 #include "Pivorel/Linux/FileReveal.h"
@@ -38,7 +39,9 @@ std::string joined(const std::vector<std::string>& command) {
 LinuxPermissions::LinuxPermissions(std::string executable) : executable_(std::move(executable)) {}
 
 bool LinuxPermissions::checkInProcess(PermissionKind kind) {
-    return seenByDisplay(kind) && x11InputReachable();
+    if (!seenByDisplay(kind) || !x11InputReachable()) return false;
+    // Other programs' text, roles and password fields are there only with accessibility on.
+    return kind != PermissionKind::accessibility || AtSpiStatus::query(500).value_or(false);
 }
 
 std::optional<bool> LinuxPermissions::checkLive(PermissionKind kind, double timeoutSeconds) {
@@ -65,8 +68,12 @@ std::optional<bool> LinuxPermissions::checkLive(PermissionKind kind, double time
     return answer;
 }
 
-void LinuxPermissions::request(PermissionKind) {
-    // X11 has no permission prompt: the display is reachable or it is not.
+void LinuxPermissions::request(PermissionKind kind) {
+    // The display is reachable or it is not; accessibility is the one switch to turn.
+    if (kind == PermissionKind::accessibility) {
+        PermissionGuide::log(std::string("enable accessibility -> ") +
+                             (AtSpiStatus::enable() ? "on" : "FAILED"));
+    }
 }
 
 std::vector<std::vector<std::string>> LinuxPermissions::settingsCommands(

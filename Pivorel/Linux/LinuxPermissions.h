@@ -8,11 +8,11 @@
 
 namespace pivorel {
 
-// The permission guide's view of an X11 desktop. "Accessibility" (and input monitoring and
-// screen capture) is a reachable X display with XInput 2.2; a live check asks a fresh copy
+// The permission guide's view of an X11 desktop. Input monitoring and screen capture are a
+// reachable X display with XInput 2.2; accessibility is that and the desktop's
+// accessibility switched on (requesting it switches it on); a live check asks a fresh copy
 // of the program through --permission-probe; the settings are the desktop's own settings
-// program, when one is installed. There is no prompt to request and no settings window to
-// follow.
+// program, when one is installed. There is no prompt and no settings window to follow.
 class LinuxPermissions final : public PermissionPlatform {
   public:
     // `executable`: the program started for live checks (this one when empty).

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <filesystem>
 #include <thread>
 #include <utility>
 
@@ -35,6 +36,10 @@ bool atOrAfter(std::uint32_t t, std::uint32_t reference) {
     return static_cast<std::int32_t>(t - reference) >= 0;
 }
 
+bool isPage(std::uint32_t role) {
+    return role == ATSPI_ROLE_DOCUMENT_WEB || role == ATSPI_ROLE_DOCUMENT_FRAME;
+}
+
 bool isBrowser(const std::string& app) {
     const auto& groups = RankingRules::linuxAppGroups();
     if (groups.empty()) return false;
@@ -61,8 +66,7 @@ X11Accessibility::X11Accessibility(X11Connection& x, X11Selections& selections,
       environment_(std::move(environment)) {}
 
 bool X11Accessibility::isTrusted() {
-    // Reaching the display with XInput 2 is all X11 asks; we got here through it.
-    return true;
+    return !environment_.trusted || environment_.trusted();
 }
 
 std::optional<std::string> X11Accessibility::primaryText(std::size_t limit) {
@@ -98,7 +102,15 @@ std::optional<std::string> X11Accessibility::primaryText(std::size_t limit) {
             data = selections_.convert(primary, atom, left(), maxSelectionBytes, enough);
         }
         if (!data || data->format != 8) continue;
-        return target == "STRING" ? latin1ToUtf8(data->bytes) : text::repairUtf8(data->bytes);
+        auto text = target == "STRING" ? latin1ToUtf8(data->bytes) : text::repairUtf8(data->bytes);
+        std::lock_guard lock(mutex_);
+        // Chromium claims the selection again, unchanged, for a click on the page's empty
+        // area: what was read before is no selection of this gesture.
+        const bool onPage = gestureStart_ && gestureStart_->onPage &&
+                            std::chrono::steady_clock::now() - gestureStart_->at < gestureStartTime;
+        if (onPage && text == lastPrimary_) return std::nullopt;
+        lastPrimary_ = text;
+        return text;
     }
     return std::nullopt;
 }
@@ -158,7 +170,7 @@ std::optional<std::string> X11Accessibility::roleAt(Point point) {
     if (!window || !window->pid) return std::nullopt;
     const auto remember = [&](bool onBus, std::optional<AtSpiClient::Ref> element) {
         std::lock_guard lock(mutex_);
-        gestureStart_ = GestureStart{*window->pid, onBus, std::move(element), now};
+        gestureStart_ = GestureStart{*window->pid, onBus, false, std::move(element), now};
     };
     remember(false, std::nullopt);
     const auto deadline = now + readLimit;
@@ -174,7 +186,10 @@ std::optional<std::string> X11Accessibility::roleAt(Point point) {
     {
         std::lock_guard lock(mutex_);
         pressed_ = std::make_pair(*window->pid, *element);
+        if (gestureStart_) gestureStart_->onPage = isPage(*role);
     }
+    // A pane or notebook that could not be looked into may well hold the text pressed.
+    if (AtSpiNames::isContainer(*role)) return std::nullopt;
     return AtSpiNames::role(*role, states.value_or(0));
 }
 
@@ -190,6 +205,9 @@ bool X11Accessibility::gestureBeganIn(const Focus& focus, AtSpiClient::Deadline 
     if (!start->onBus) return true;
     // On the window but on none of its elements: its background.
     if (!start->element) return false;
+    // On the page itself rather than on anything in it: its empty area, where a browser
+    // keeps the page's earlier selection.
+    if (start->onPage && *start->element == *focus.element) return false;
     std::optional<AtSpiClient::Ref> ref = start->element;
     for (int depth = 0; ref && depth < maxAncestors; ++depth) {
         if (*ref == *focus.element) return true;
@@ -230,6 +248,38 @@ std::optional<std::string> X11Accessibility::focusedSubrole(const std::optional<
 bool X11Accessibility::isSelectedTextSettable(const std::optional<std::string>& app) {
     const auto focus = focusOf(app);
     return focus && AtSpiNames::hasState(focus->states, ATSPI_STATE_EDITABLE);
+}
+
+bool X11Accessibility::focusHidden(const std::optional<std::string>& app) {
+    const auto window = app ? workspace_.windowOf(*app) : workspace_.activeWindow();
+    if (!window || !window->pid || !drawsWebContent(*window->pid)) return false;
+    const auto focus = focusOf(app);
+    // Without the page's tree the focus is the window itself, or nothing at all.
+    return !focus || AtSpiNames::isContainer(focus->role) ||
+           focus->role == ATSPI_ROLE_APPLICATION || focus->role == ATSPI_ROLE_UNKNOWN;
+}
+
+bool X11Accessibility::drawsWebContent(std::uint32_t pid) {
+    {
+        std::lock_guard lock(mutex_);
+        if (auto it = webContent_.find(pid); it != webContent_.end()) return it->second;
+    }
+    // Chromium, its browsers and Electron programs ship the ICU data beside the executable;
+    // Gecko programs their omni.ja; Electron programs keep their own code in resources/.
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+    bool web = false;
+    if (!error) {
+        const auto dir = exe.parent_path();
+        for (const char* marker :
+             {"icudtl.dat", "omni.ja", "resources/app.asar", "resources/electron.asar"}) {
+            if (std::filesystem::exists(dir / marker, error)) web = true;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    if (webContent_.size() > 256) webContent_.clear();
+    webContent_[pid] = web;
+    return web;
 }
 
 std::optional<std::string> X11Accessibility::documentURL(const std::optional<std::string>& app) {

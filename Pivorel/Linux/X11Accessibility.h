@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -42,6 +43,8 @@ class X11Accessibility final : public Accessibility {
         std::function<ScreenCoordinates()> coordinates;
         // Tells the input monitor that these keys are ours.
         std::function<void(const std::vector<xcb_keycode_t>&)> expectSyntheticKeys;
+        // Whether the desktop's accessibility is on; always, when not given.
+        std::function<bool()> trusted;
     };
 
     X11Accessibility(X11Connection& x, X11Selections& selections, X11Workspace& workspace,
@@ -54,6 +57,7 @@ class X11Accessibility final : public Accessibility {
     std::optional<std::string> focusedRole(const std::optional<std::string>& app) override;
     std::optional<std::string> focusedSubrole(const std::optional<std::string>& app) override;
     bool isSelectedTextSettable(const std::optional<std::string>& app) override;
+    bool focusHidden(const std::optional<std::string>& app) override;
     std::optional<std::string> documentURL(const std::optional<std::string>& app) override;
     std::optional<bool> pressMenu(const std::string& app, char key) override;
 
@@ -73,6 +77,7 @@ class X11Accessibility final : public Accessibility {
     std::optional<Focus> focusOf(const std::optional<std::string>& app);
     bool gestureBeganIn(const Focus& focus, AtSpiClient::Deadline deadline);
     bool sendControlKey(char key);
+    bool drawsWebContent(std::uint32_t pid);
 
     X11Connection& x_;
     X11Selections& selections_;
@@ -83,6 +88,7 @@ class X11Accessibility final : public Accessibility {
     std::mutex mutex_;
     // One read asks several questions about the same focus within milliseconds.
     std::optional<Focus> focus_;
+    std::map<std::uint32_t, bool> webContent_;
     // The element the last gesture began on, which is usually the focused one.
     std::optional<std::pair<std::uint32_t, AtSpiClient::Ref>> pressed_;
     // Where the gesture being read began, for that read's question about the focused
@@ -91,10 +97,13 @@ class X11Accessibility final : public Accessibility {
         std::uint32_t pid = 0;
         // The program answered on the accessibility bus; `element` is what it has there.
         bool onBus = false;
+        // `element` is a web page itself: the press was on its empty area.
+        bool onPage = false;
         std::optional<AtSpiClient::Ref> element;
         std::chrono::steady_clock::time_point at;
     };
     std::optional<GestureStart> gestureStart_;
+    std::string lastPrimary_;
 };
 
 }  // namespace pivorel

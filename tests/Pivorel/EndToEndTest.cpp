@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,7 +29,9 @@
 #include "BrisendoKit/Support/AppIdentity.h"
 #include "BrisendoKit/Support/Log.h"
 #include "BrisendoKit/Support/UserDefaults.h"
+#include "LocalHttpServer.h"
 #include "Pivorel/AppDelegate.h"
+#include "Pivorel/Linux/ChildProcess.h"
 #include "Pivorel/Linux/LinuxDesktop.h"
 #include "Pivorel/Linux/ScreenCoordinates.h"
 #include "Pivorel/Linux/WindowServer.h"
@@ -212,7 +215,8 @@ class EndToEnd : public ::testing::Test {
         SCOPED_TRACE(text);
         const auto shownBefore = rows("shown").size();
         ASSERT_TRUE(drive(*x_, steps));
-        ASSERT_TRUE(waitUntil([&] { return barText() == text; }, 8s))
+        ASSERT_TRUE(
+            waitUntil([&] { return barText() == text && rows("shown").size() > shownBefore; }, 8s))
             << "bar: " << barText().value_or("none") << recentLog();
         const auto shown = rows("shown");
         ASSERT_EQ(shown.size(), shownBefore + 1);
@@ -515,4 +519,172 @@ TEST_F(EndToEndTwoScreens, TheBarStaysOnTheScreenOfTheSelection) {
     EXPECT_LE(shown[0].x + shown[0].width - inset, 2720);
     EXPECT_GE(shown[0].y + inset, 0);
     EXPECT_LE(shown[0].y + shown[0].height - inset, 1024);
+}
+
+namespace {
+
+// Programs people use, each started once with every case in sequence.
+class EndToEndApps : public EndToEnd {
+  protected:
+    void SetUp() override {
+        page_.server.Get("/page.html", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(pageHTML, "text/html; charset=utf-8");
+        });
+        page_.start();
+        EndToEnd::SetUp();
+    }
+
+    static bool installed(const std::string& program) {
+        return !ChildProcess::findInPath(program).empty();
+    }
+
+    // A file of the test's home with `lines` copies of the same line.
+    static std::string linesFile(const std::string& name, int lines) {
+        const auto path = AppIdentity::supportDirectory().parent_path() / name;
+        std::ofstream file(path);
+        for (int i = 0; i < lines; ++i) file << "alpha beta gamma\n";
+        return path.string();
+    }
+
+    std::int64_t selectionCount() const {
+        std::int64_t count = -1;
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(delegate_->store()->path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_exec(
+            db, "SELECT count(*) FROM selections",
+            [](void* out, int, char** values, char**) {
+                *static_cast<std::int64_t*>(out) = std::atoll(values[0]);
+                return 0;
+            },
+            &count, nullptr);
+        sqlite3_close(db);
+        return count;
+    }
+
+    // Where the last bar's selection came from.
+    std::optional<std::string> barURL() const {
+        const auto context = controller_->barContext();
+        return context ? context->request.url : std::nullopt;
+    }
+
+    // The page the browsers show full-screen, so that page and screen share coordinates.
+    static constexpr const char* pageHTML =
+        "<!doctype html><html><head><meta charset='utf-8'><title>Pivorel page</title></head>"
+        "<body style='margin:0;font:24px/32px sans-serif'>"
+        "<p style='position:absolute;left:20px;top:20px;margin:0;width:600px'>quick brown fox</p>"
+        "<input style='position:absolute;left:20px;top:100px;font:24px sans-serif;width:400px'"
+        " value='plain field words'>"
+        "<input type='password' style='position:absolute;left:20px;top:180px;"
+        "font:24px sans-serif;width:400px' value='hunter2secret'></body></html>";
+    static constexpr XPoint quick{40, 36}, paragraphStart{21, 36}, paragraphEnd{250, 36},
+        password{60, 196}, emptyArea{800, 500};
+
+    // Gestures on the page: its text, its empty area and its password field.
+    void expectPageCases(std::uint32_t browser, const std::string& app) {
+        // A press on selected text drags it elsewhere: the drag comes first.
+        expectBar(dragSteps(paragraphStart, paragraphEnd), "quick brown fox", browser, app);
+        EXPECT_EQ(barURL(), page_.url("/page.html"));
+        expectBar(clickSteps(quick, 2), "quick", browser, app);
+        expectNoBar(clickSteps(emptyArea, 2), 2, "a double click on the empty page");
+        const auto before = log_->lines().size();
+        expectNoBar(clickSteps(password, 2), 1, "a double click in the password field");
+        EXPECT_TRUE(logged("ignored(secure-field)", before)) << recentLog();
+    }
+
+    LocalHttpServer page_;
+};
+
+}  // namespace
+
+TEST_F(EndToEndApps, GtkNotebookProgramsShowTheBarForTheExactText) {
+    ASSERT_TRUE(installed("mousepad") && installed("gnome-terminal"));
+    // Their text sits inside a notebook, whose page tabs have no area of their own.
+    const auto pad =
+        start({"mousepad", "--disable-server", linesFile("notes.txt", 40)}, "mousepad");
+    ASSERT_TRUE(pad);
+    settle(500ms);
+    auto g = x_->windowGeometry(pad);
+    // Each gesture on a line of its own below the last (the bar sits above a selection): a
+    // press on selected text would drag it away.
+    const auto gestures = [&](std::uint32_t window, const std::string& app, int left, int right,
+                              int y) {
+        expectBar(clickSteps({left + 4, y}, 3), "alpha beta gamma", window, app);
+        expectBar(dragSteps({left, y + 40}, {right, y + 40}), "alpha beta gamma", window, app);
+        expectBar(clickSteps({left + 4, y + 80}, 2), "alpha", window, app);
+    };
+    gestures(pad, "org.xfce.mousepad", g[0] + 4, g[0] + g[2] - 40, g[1] + g[3] / 2);
+
+    const auto term = start({"gnome-terminal", "--geometry=60x20+60+60", "--", "sh", "-c",
+                             "for i in $(seq 40); do echo alpha beta gamma; done; exec sleep 600"},
+                            "gnome-terminal");
+    ASSERT_TRUE(term);
+    settle(500ms);
+    g = x_->windowGeometry(term);
+    gestures(term, "org.gnome.Terminal", g[0] + 2, g[0] + 300, g[1] + g[3] / 2);
+}
+
+TEST_F(EndToEndApps, ChromiumShowsPageTextAndItsAddressButNeverAPassword) {
+    ASSERT_TRUE(installed("chromium"));
+    static TempDir profile;
+    // The switch that makes Chromium give its pages to the accessibility bus.
+    const auto browser = start(
+        {"chromium", "--kiosk", "--force-renderer-accessibility", "--no-sandbox", "--disable-gpu",
+         "--no-first-run", "--disable-background-networking", "--disable-component-update",
+         "--disable-sync", "--password-store=basic", "--test-type",
+         "--user-data-dir=" + profile.path().string(), page_.url("/page.html")},
+        "chromium");
+    ASSERT_TRUE(browser);
+    settle(1500ms);
+    expectPageCases(browser, "chromium");
+
+    // With the desktop's accessibility off nothing is read, shown or stored.
+    for (const char* flag : {"string:IsEnabled", "string:ScreenReaderEnabled"}) {
+        ASSERT_TRUE(x_->run({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
+                             "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
+                             "string:org.a11y.Status", flag, "variant:boolean:false"})
+                        .status == 0);
+    }
+    settle(300ms);
+    const auto before = log_->lines().size();
+    const auto stored = selectionCount();
+    expectNoBar(clickSteps(quick, 2), 1, "accessibility off");
+    EXPECT_TRUE(logged("unavailable(not-trusted)", before)) << recentLog();
+    EXPECT_EQ(selectionCount(), stored);
+}
+
+TEST_F(EndToEndApps, FirefoxShowsPageTextAndItsAddressButNeverAPassword) {
+    ASSERT_TRUE(installed("firefox-esr"));
+    static TempDir profile;
+    {
+        std::ofstream prefs(profile.path() / "user.js");
+        for (const char* pref :
+             {"browser.aboutwelcome.enabled\", false", "browser.shell.checkDefaultBrowser\", false",
+              "datareporting.policy.dataSubmissionEnabled\", false",
+              "browser.startup.homepage_override.mstone\", \"ignore\"",
+              "toolkit.telemetry.reportingpolicy.firstRun\", false"}) {
+            prefs << "user_pref(\"" << pref << ");\n";
+        }
+    }
+    const auto browser = start({"firefox-esr", "--kiosk", "--no-remote", "--profile",
+                                profile.path().string(), page_.url("/page.html")},
+                               "firefox-esr");
+    ASSERT_TRUE(browser);
+    settle(2s);
+    expectPageCases(browser, "firefox-esr");
+}
+
+TEST_F(EndToEndApps, LibreOfficeWriterShowsTheBarForADrag) {
+    ASSERT_TRUE(installed("soffice"));
+    static TempDir profile;
+    const auto writer = start(
+        {"soffice", "--writer", "--norestore", "--nologo", "--nolockcheck",
+         "-env:UserInstallation=file://" + profile.path().string(), linesFile("letter.txt", 3)},
+        "libreoffice-writer");
+    ASSERT_TRUE(writer);
+    settle(2s);
+    // The window fills the screen and the page sits in its middle: from the page's left
+    // margin past the end of the first line.
+    const auto g = x_->windowGeometry(writer);
+    expectBar(dragSteps({g[0] + 300, g[1] + 206}, {g[0] + 800, g[1] + 206}), "alpha beta gamma",
+              writer, "libreoffice-writer");
 }

@@ -49,6 +49,9 @@ TEST(X11Accessibility, QtAndGtkFieldsTellTextPasswordsAndEditability) {
     const auto app = env.desktop->workspace().frontmostApp();
     ASSERT_TRUE(app);
     if (atspi) {
+        // The program joins the accessibility bus a little after its window shows.
+        ASSERT_TRUE(waitUntil(
+            [&] { return offThread([&] { return access.focusedRole(app); }).has_value(); }, 5s));
         const Point core{static_cast<double>(textLeft.first), 900.0 - textLeft.second};
         EXPECT_EQ(offThread([&] { return access.roleAt(core); }), "AXTextField");
         EXPECT_EQ(offThread([&] { return access.focusedRole(app); }), "AXTextField");
