@@ -1,7 +1,7 @@
 // From BarController::show to the bar's window mapped on the X server, under Xvfb with
 // openbox: the part of "select → bar" that the window costs. Needs the application layer
 // and the test fixtures; built as a stub that says so when they are not on its include path.
-#if __has_include("BarPanel.h") && __has_include("XSession.h")
+#if __has_include("Pivorel/Bar/BarPanel.h") && __has_include("XSession.h")
 
 #include <benchmark/benchmark.h>
 #include <xcb/xcb.h>

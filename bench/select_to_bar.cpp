@@ -1,8 +1,10 @@
-// The whole program under Xvfb with openbox and an xterm: from the raw button release of a
+// The whole program under Xvfb with openbox, accessibility on, and an xterm, Firefox and
+// Chromium (full-screen on a page served from 127.0.0.1): from the raw button release of a
 // drag over a line of text to the bar's window mapped on the X server (the 80 ms read delay
-// included). Counters p50_ms, p95_ms and max_ms over every drag. Needs the application
-// layer and the test fixtures; built as a stub that says so when they are not there.
-#if __has_include("AppDelegate.h") && __has_include("XSession.h")
+// included). Counters p50_ms, p95_ms and max_ms over every drag, per program. Needs the
+// application layer and the test fixtures; built as a stub that says so when they are not
+// there. A browser that is not installed is skipped.
+#if __has_include("Pivorel/AppDelegate.h") && __has_include("XSession.h")
 
 #include <benchmark/benchmark.h>
 #include <xcb/xcb.h>
@@ -15,11 +17,15 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "BrisendoKit/BarPanel/BarController.h"
 #include "BrisendoKit/Coordinator/AppController.h"
+#include "LocalHttpServer.h"
 #include "Pivorel/AppDelegate.h"
+#include "Pivorel/Linux/ChildProcess.h"
 #include "Pivorel/Linux/LinuxDesktop.h"
 #include "QtApp.h"
 #include "TempDir.h"
@@ -30,8 +36,14 @@ using Steady = std::chrono::steady_clock;
 
 namespace {
 
+constexpr const char* pageHTML =
+    "<!doctype html><html><body style='margin:0;font:24px/32px sans-serif'>"
+    "<p style='position:absolute;left:20px;top:14px;margin:0;width:600px'>"
+    "the quick brown fox jumps</p></body></html>";
+
 struct Program {
     test::TempDir home;
+    test::LocalHttpServer page;
     std::unique_ptr<AppDelegate> delegate;
     xcb_connection_t* hand = nullptr;  // XTest input, and questions to the server
     std::string error;
@@ -44,13 +56,14 @@ struct Program {
         }
         ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
+        x.run({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+               "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status", "string:IsEnabled",
+               "variant:boolean:true"});
+        page.server.Get("/", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(pageHTML, "text/html");
+        });
+        page.start();
         test::qtApp("xcb");
-        x.spawn({"xterm", "-fn", "6x13", "-geometry", "80x10+0+0", "-e", "sh", "-c",
-                 "printf 'the quick brown fox jumps over the lazy dog\\n'; exec sleep 3600"});
-        if (!x.waitForWindow("xterm")) {
-            error = "no xterm";
-            return;
-        }
         AppDelegate::Options options;
         options.keychainMigration = false;
         options.permissionGuide = false;
@@ -60,11 +73,28 @@ struct Program {
             return;
         }
         hand = xcb_connect(x.display().c_str(), nullptr);
-        spin(std::chrono::milliseconds(500));
     }
     ~Program() {
         if (hand) xcb_disconnect(hand);
     }
+
+    // Starts `argv` once and brings its window to the front; false when it cannot.
+    bool front(const std::string& name, const std::vector<std::string>& argv,
+               const std::string& windowClass) {
+        auto& x = test::XSession::shared();
+        if (!started_.count(name)) {
+            if (ChildProcess::findInPath(argv.front()).empty()) return false;
+            x.spawn(argv);
+            started_.insert(name);
+        }
+        const auto window = x.waitForWindow(windowClass, std::chrono::seconds(20));
+        if (!window) return false;
+        x.run({"xdotool", "windowactivate", "--sync", std::to_string(*window)});
+        spin(std::chrono::milliseconds(1500));
+        return true;
+    }
+
+    std::set<std::string> started_;
 
     static void spin(std::chrono::milliseconds d) {
         const auto end = Steady::now() + d;
@@ -88,12 +118,14 @@ struct Program {
     }
 };
 
-void BM_ReleaseToBarMapped(benchmark::State& state) {
-    static Program program;
-    if (!program.error.empty()) {
-        state.SkipWithError(program.error.c_str());
-        return;
-    }
+Program& program() {
+    static Program p;
+    return p;
+}
+
+// Drags over the first line of text at `y`, from x 20 to `endX`, `state`'s iterations times.
+void releaseToBar(benchmark::State& state, int y, int endX) {
+    Program& program = ::program();
     AppController& controller = *program.delegate->controller();
     std::optional<Steady::time_point> released;
     auto gestures =
@@ -106,13 +138,13 @@ void BM_ReleaseToBarMapped(benchmark::State& state) {
         released.reset();
         // A drag over the first line, from another start each time.
         const int start = 20 + static_cast<int>(times.size() % 3) * 6;
-        program.input(XCB_MOTION_NOTIFY, 0, start, 30);
+        program.input(XCB_MOTION_NOTIFY, 0, start, y);
         Program::spin(std::chrono::milliseconds(30));
         program.input(XCB_BUTTON_PRESS, 1);
         Program::spin(std::chrono::milliseconds(20));
-        program.input(XCB_MOTION_NOTIFY, 0, 150, 30);
+        program.input(XCB_MOTION_NOTIFY, 0, (start + endX) / 2, y);
         Program::spin(std::chrono::milliseconds(20));
-        program.input(XCB_MOTION_NOTIFY, 0, 260, 30);
+        program.input(XCB_MOTION_NOTIFY, 0, endX, y);
         Program::spin(std::chrono::milliseconds(20));
         program.input(XCB_BUTTON_RELEASE, 1);
         const auto limit = Steady::now() + std::chrono::seconds(2);
@@ -140,7 +172,58 @@ void BM_ReleaseToBarMapped(benchmark::State& state) {
         state.counters["max_ms"] = times.back();
     }
 }
-BENCHMARK(BM_ReleaseToBarMapped)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
+void BM_ReleaseToBarMapped_xterm(benchmark::State& state) {
+    if (!program().error.empty()) return state.SkipWithError(program().error.c_str());
+    if (!program().front(
+            "xterm",
+            {"xterm", "-fn", "6x13", "-geometry", "80x10+0+0", "-e", "sh", "-c",
+             "printf 'the quick brown fox jumps over the lazy dog\\n'; exec sleep 3600"},
+            "xterm")) {
+        return state.SkipWithError("no xterm");
+    }
+    releaseToBar(state, 30, 260);
+}
+
+void BM_ReleaseToBarMapped_firefox(benchmark::State& state) {
+    if (!program().error.empty()) return state.SkipWithError(program().error.c_str());
+    static test::TempDir profile;
+    if (!program().front("firefox",
+                         {"firefox-esr", "--kiosk", "--no-remote", "--profile",
+                          profile.path().string(), program().page.url("/")},
+                         "firefox-esr")) {
+        return state.SkipWithError("no firefox-esr");
+    }
+    releaseToBar(state, 30, 300);
+}
+
+void BM_ReleaseToBarMapped_chromium(benchmark::State& state) {
+    if (!program().error.empty()) return state.SkipWithError(program().error.c_str());
+    static test::TempDir profile;
+    if (!program().front(
+            "chromium",
+            {"chromium", "--kiosk", "--force-renderer-accessibility", "--no-sandbox",
+             "--disable-gpu", "--no-first-run", "--disable-background-networking",
+             "--disable-component-update", "--disable-sync", "--password-store=basic",
+             "--test-type", "--user-data-dir=" + profile.path().string(), program().page.url("/")},
+            "chromium")) {
+        return state.SkipWithError("no chromium");
+    }
+    releaseToBar(state, 30, 300);
+}
+
+BENCHMARK(BM_ReleaseToBarMapped_xterm)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
+BENCHMARK(BM_ReleaseToBarMapped_firefox)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
+BENCHMARK(BM_ReleaseToBarMapped_chromium)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
 
 }  // namespace
 

@@ -2,7 +2,7 @@
 // in hand (the 80 ms read delay included), and what the input monitor costs while nothing
 // happens or the pointer moves with no button down. Needs the application layer and the
 // test fixtures; built as a stub that says so when they are not on its include path.
-#if __has_include("Linux/LinuxDesktop.h") && __has_include("XSession.h")
+#if __has_include("Pivorel/Linux/LinuxDesktop.h") && __has_include("XSession.h")
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
