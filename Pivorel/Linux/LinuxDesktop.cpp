@@ -1,11 +1,9 @@
 #include "Pivorel/Linux/LinuxDesktop.h"
 
 #include <QGuiApplication>
-#include <QScreen>
 #include <QStyleHints>
 #include <QWindow>
 #include <algorithm>
-#include <atomic>
 #include <future>
 #include <set>
 
@@ -31,16 +29,9 @@ class X11Desktop final : public LinuxDesktop {
     X11Desktop(std::unique_ptr<X11Connection> x, std::unique_ptr<X11Selections> selections)
         : x_(std::move(x)),
           keyboard_(*x_),
-          workspace_(*x_, apps_),
+          workspace_(*x_, apps_, screens_),
           selections_(std::move(selections)),
-          clipboard_(*selections_),
-          context_(std::make_unique<QObject>()) {
-        updateCoordinates();
-        // The flip follows the primary screen wherever it goes.
-        QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, context_.get(),
-                         [this](QScreen* screen) { watchScreen(screen); });
-        watchScreen(QGuiApplication::primaryScreen());
-    }
+          clipboard_(*selections_) {}
 
     ~X11Desktop() override {
         if (warmUp_.valid()) warmUp_.wait();
@@ -55,7 +46,7 @@ class X11Desktop final : public LinuxDesktop {
         environment.isOwnWindow = [this](xcb_window_t child) { return isOwnWindow(child); };
         environment.ownWindowFocused = [] { return QGuiApplication::focusWindow() != nullptr; };
         environment.frontmostApp = [this] { return workspace_.frontmostApp(); };
-        environment.coordinates = [this] { return coordinates(); };
+        environment.coordinates = [this] { return screens_.coordinates(); };
         environment.doubleClickInterval = [] {
             const int ms = QGuiApplication::styleHints()->mouseDoubleClickInterval();
             return static_cast<std::uint32_t>(ms > 0 ? ms : 400);
@@ -66,7 +57,7 @@ class X11Desktop final : public LinuxDesktop {
 
         X11Accessibility::Environment accessEnv;
         accessEnv.lastPressTime = [this] { return input_->lastLeftPressTime(); };
-        accessEnv.coordinates = [this] { return ScreenCoordinates{primaryHeight_.load()}; };
+        accessEnv.coordinates = [this] { return screens_.coordinates(); };
         accessEnv.expectSyntheticKeys = [this](const std::vector<xcb_keycode_t>& codes) {
             input_->expectSyntheticKeys(codes);
         };
@@ -102,22 +93,6 @@ class X11Desktop final : public LinuxDesktop {
     }
 
   private:
-    ScreenCoordinates coordinates() {
-        updateCoordinates();
-        return ScreenCoordinates{primaryHeight_.load()};
-    }
-
-    void updateCoordinates() { primaryHeight_.store(ScreenCoordinates::current().primaryHeight); }
-
-    void watchScreen(QScreen* screen) {
-        updateCoordinates();
-        if (!screen || !watched_.insert(screen).second) return;
-        QObject::connect(screen, &QScreen::geometryChanged, context_.get(),
-                         [this] { updateCoordinates(); });
-        QObject::connect(screen, &QObject::destroyed, context_.get(),
-                         [this, screen] { watched_.erase(screen); });
-    }
-
     // Whether the top-level window under the pointer is the bar, the panel or another of
     // ours, directly or inside the window manager's frame.
     bool isOwnWindow(xcb_window_t child) {
@@ -133,6 +108,7 @@ class X11Desktop final : public LinuxDesktop {
     }
 
     std::unique_ptr<X11Connection> x_;
+    ScreenWatch screens_;
     X11Keyboard keyboard_;
     DesktopAppIndex apps_;
     X11Workspace workspace_;
@@ -144,9 +120,6 @@ class X11Desktop final : public LinuxDesktop {
     std::unique_ptr<X11Accessibility> accessibility_;
     std::unique_ptr<X11HotKey> hotKey_;
     std::future<void> warmUp_;
-    std::atomic<double> primaryHeight_{0};
-    std::set<QScreen*> watched_;
-    std::unique_ptr<QObject> context_;
 };
 
 }  // namespace

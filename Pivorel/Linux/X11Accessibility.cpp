@@ -160,7 +160,7 @@ std::optional<X11Accessibility::Focus> X11Accessibility::focusOf(
 }
 
 std::optional<std::string> X11Accessibility::roleAt(Point point) {
-    const Point p = environment_.coordinates().toX11(point);
+    const Point p = environment_.coordinates().toDevice(point);
     const auto now = std::chrono::steady_clock::now();
     {
         std::lock_guard lock(mutex_);

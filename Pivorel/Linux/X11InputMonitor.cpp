@@ -153,7 +153,7 @@ std::optional<X11InputMonitor::Pointer> X11InputMonitor::queryPointer() {
         xcb_query_pointer_reply(c, xcb_query_pointer(c, x_.root()), nullptr));
     if (!reply) return std::nullopt;
     Pointer p;
-    p.location = environment_.coordinates().fromX11(
+    p.location = environment_.coordinates().fromDevice(
         Point{static_cast<double>(reply->root_x), static_cast<double>(reply->root_y)});
     p.mask = reply->mask;
     p.child = reply->child;

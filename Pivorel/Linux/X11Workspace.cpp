@@ -45,7 +45,8 @@ bool hasXdgOpen() {
 
 }  // namespace
 
-X11Workspace::X11Workspace(X11Connection& x, DesktopAppIndex& apps) : x_(x), apps_(apps) {}
+X11Workspace::X11Workspace(X11Connection& x, DesktopAppIndex& apps, const ScreenWatch& screens)
+    : x_(x), apps_(apps), screens_(screens) {}
 
 std::optional<xcb_window_t> X11Workspace::clientIn(xcb_window_t topLevel) {
     // The client is the window that carries WM_STATE; without a window manager the
@@ -217,20 +218,21 @@ Point X11Workspace::pointerLocation() {
         xcb_query_pointer_reply(c, xcb_query_pointer(c, x_.root()), nullptr));
     x_.afterReply();
     if (!reply) return {};
-    return ScreenCoordinates::current().fromX11(
+    return screens_.coordinates().fromDevice(
         Point{static_cast<double>(reply->root_x), static_cast<double>(reply->root_y)});
 }
 
 std::vector<Screen> X11Workspace::screens() {
+    // Qt's thread, like Qt's list of screens: both as Qt has them now.
     const auto coordinates = ScreenCoordinates::current();
     std::vector<Screen> out;
     for (const QScreen* screen : QGuiApplication::screens()) {
         const QRect g = screen->geometry();
         const QRect a = screen->availableGeometry();
-        out.push_back({coordinates.fromX11(
+        out.push_back({coordinates.fromQt(
                            Rect{static_cast<double>(g.x()), static_cast<double>(g.y()),
                                 static_cast<double>(g.width()), static_cast<double>(g.height())}),
-                       coordinates.fromX11(
+                       coordinates.fromQt(
                            Rect{static_cast<double>(a.x()), static_cast<double>(a.y()),
                                 static_cast<double>(a.width()), static_cast<double>(a.height())})});
     }
@@ -250,7 +252,7 @@ std::optional<std::size_t> X11Workspace::mainScreen() {
             c, xcb_translate_coordinates(c, active->window, x_.root(), 0, 0), nullptr));
         x_.afterReply();
         if (geometry && origin) {
-            where = ScreenCoordinates::current().fromX11(Point{
+            where = screens_.coordinates().fromDevice(Point{
                 origin->dst_x + geometry->width / 2.0, origin->dst_y + geometry->height / 2.0});
         }
     }

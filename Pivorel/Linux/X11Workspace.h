@@ -16,6 +16,7 @@
 namespace pivorel {
 
 class DesktopAppIndex;
+class ScreenWatch;
 class X11Connection;
 
 // The desktop's applications, links, pointer and screens over X11 and the window manager's
@@ -31,7 +32,7 @@ class X11Workspace final : public Workspace {
         std::optional<std::string> klass;
     };
 
-    X11Workspace(X11Connection& x, DesktopAppIndex& apps);
+    X11Workspace(X11Connection& x, DesktopAppIndex& apps, const ScreenWatch& screens);
 
     DesktopAppIndex& apps() { return apps_; }
 
@@ -46,9 +47,9 @@ class X11Workspace final : public Workspace {
 
     // The window the window manager calls active (the focused client); any thread.
     std::optional<WindowInfo> activeWindow();
-    // The client window shown at a point in X11 coordinates (origin at the top left);
-    // any thread.
-    std::optional<WindowInfo> windowAt(Point x11Point);
+    // The client window shown at a point in the X server's device pixels (origin at the
+    // top left); any thread.
+    std::optional<WindowInfo> windowAt(Point devicePoint);
     // The active window when it belongs to `bundleID`, else the first client window of it.
     std::optional<WindowInfo> windowOf(const std::string& bundleID);
 
@@ -67,6 +68,7 @@ class X11Workspace final : public Workspace {
 
     X11Connection& x_;
     DesktopAppIndex& apps_;
+    const ScreenWatch& screens_;
     std::mutex mutex_;
     struct CachedApp {
         std::optional<std::uint32_t> pid;

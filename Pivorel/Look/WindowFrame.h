@@ -6,8 +6,8 @@
 
 namespace pivorel {
 
-// A window frame in the program's global coordinates (origin at the bottom left) and the
-// desktop's pixels (origin at the top left), through the one coordinate conversion.
+// A window frame in the program's global coordinates (origin at the bottom left) and
+// Qt's logical pixels (origin at the top left), through the one coordinate conversion.
 struct WindowFrame {
     WindowFrame() = delete;
 

@@ -117,7 +117,7 @@ Size PermissionGuideWindow::size() {
 void PermissionGuideWindow::moveTo(Point origin) {
     const Size s = size();
     const Rect frame =
-        ScreenCoordinates::current().toX11(Rect{origin.x, origin.y, s.width, s.height});
+        ScreenCoordinates::current().toQt(Rect{origin.x, origin.y, s.width, s.height});
     move(static_cast<int>(frame.x), static_cast<int>(frame.y));
 }
 

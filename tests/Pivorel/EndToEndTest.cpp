@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWidget>
 #include <algorithm>
 #include <filesystem>
@@ -305,7 +306,8 @@ TEST_F(EndToEnd, XtermShowsTheBarForTheGesturesSelectionOnly) {
     ASSERT_TRUE(context);
     ASSERT_EQ(context->barOrder.front(), ActionID::copy());
     const Point origin = controller_->bar().contentOrigin();
-    const Point first = ScreenCoordinates::current().toX11(Point{origin.x + 3 + 12, origin.y + 14});
+    const Point first =
+        ScreenCoordinates::current().toDevice(Point{origin.x + 3 + 12, origin.y + 14});
     ASSERT_TRUE(drive(*x_, clickSteps({static_cast<int>(first.x), static_cast<int>(first.y)})));
     ASSERT_TRUE(waitUntil([&] { return !controller_->bar().isVisible(); }));
     const auto record = delegate_->store()->record(context->id);
@@ -687,4 +689,134 @@ TEST_F(EndToEndApps, LibreOfficeWriterShowsTheBarForADrag) {
     const auto g = x_->windowGeometry(writer);
     expectBar(dragSteps({g[0] + 300, g[1] + 206}, {g[0] + 800, g[1] + 206}), "alpha beta gamma",
               writer, "libreoffice-writer");
+}
+
+namespace {
+
+// A desktop where Qt scales: the display, what Qt reads as it starts, where xterm goes, the
+// device rectangle of the screen it goes on and that screen's scale.
+struct ScaledDesktop {
+    XSessionOptions layout;
+    std::map<std::string, std::string> environment;
+    // X resources as xrdb stores them: Qt reads "Xft.dpi:\t192", with the tab, only.
+    std::string resources;
+    std::string xtermGeometry;
+    std::array<int, 4> screen;
+    double scale;
+};
+
+ScaledDesktop xftDpi192() {
+    ScaledDesktop d{{}, {}, "Xft.dpi:\t192", "60x8+400+300", {0, 0, 2880, 1800}, 2};
+    d.layout.screens = {"2880x1800x24"};
+    return d;
+}
+
+ScaledDesktop qtScaleFactor2() {
+    ScaledDesktop d{{}, {{"QT_SCALE_FACTOR", "2"}}, "", "60x8+400+300", {0, 0, 2880, 1800}, 2};
+    d.layout.screens = {"2880x1800x24"};
+    return d;
+}
+
+// The terminal on the second monitor, whose scale differs from the primary's.
+ScaledDesktop twoMonitorScales() {
+    ScaledDesktop d{{},
+                    {{"QT_SCREEN_SCALE_FACTORS", "PIVOREL-0=2;PIVOREL-1=1.5"}},
+                    "",
+                    "60x8+3300+300",
+                    {2880, 0, 2560, 1600},
+                    1.5};
+    d.layout.screens = {"5440x1800x24"};
+    d.layout.monitors = {"2880x1800+0+0", "2560x1600+2880+0"};
+    return d;
+}
+
+template <ScaledDesktop (*make)()>
+class EndToEndScaled : public EndToEnd {
+  protected:
+    XSessionOptions layout() const override { return desktop_.layout; }
+
+    void SetUp() override {
+        // Qt reads both once, as it starts.
+        for (const auto& [name, value] : desktop_.environment) {
+            ::setenv(name.c_str(), value.c_str(), 1);
+        }
+        auto& x = XSession::shared(layout());
+        if (x.ok() && !desktop_.resources.empty()) {
+            x.run({"xprop", "-root", "-format", "RESOURCE_MANAGER", "8s", "-set",
+                   "RESOURCE_MANAGER", desktop_.resources});
+        }
+        EndToEnd::SetUp();
+    }
+
+    // The pointer is in device pixels, the bar in Qt's: the bar must come up at the release
+    // point, stay while the pointer nears it and go once it is far, in points, and take a
+    // click where the program says its first icon is.
+    void expectTheBarAtTheReleaseInPoints() {
+        const auto& d = desktop_;
+        ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), 2) << "Qt scales";
+        const auto term = startXterm(d.xtermGeometry, xtermLines);
+        ASSERT_TRUE(term);
+        const auto g = x_->windowGeometry(term);
+        ASSERT_GE(g[0], d.screen[0]) << "the terminal is on the screen meant";
+        const XPoint release = cell(g, 10, 0);
+        expectBar(dragSteps(cell(g, 6, 0), release), "beta", term, "debian-xterm");
+
+        // Where the X server shows the capsule, in device pixels.
+        const auto shown = WindowServer::ownWindowsOnScreen();
+        ASSERT_EQ(shown.size(), 1u);
+        const double inset = BarPlacement::shadowInset * d.scale;
+        const Rect capsule{shown[0].x + inset, shown[0].y + inset, shown[0].width - 2 * inset,
+                           shown[0].height - 2 * inset};
+        const Point up{static_cast<double>(release.first), static_cast<double>(release.second)};
+        EXPECT_LE(BarPlacement::distance(up, capsule) / d.scale, 40)
+            << "capsule at " << capsule.x << "," << capsule.y << ", release at " << up.x << ","
+            << up.y;
+
+        // Straight away from the capsule towards the roomier side, by hand (raw motion).
+        const bool below = capsule.y + capsule.height / 2 < d.screen[3] / 2.0;
+        const auto moveAway = [&](double points) {
+            const double y =
+                below ? capsule.maxY() + points * d.scale : capsule.minY() - points * d.scale;
+            return drive(*x_, {"mousemove", std::to_string(int(capsule.x + capsule.width / 2)),
+                               std::to_string(int(y)), "sleep", "0.1", "mousemove_relative", "--",
+                               "0", "1", "sleep", "0.3"});
+        };
+        ASSERT_TRUE(moveAway(120));
+        EXPECT_TRUE(controller_->bar().isVisible()) << "120 points from the bar" << recentLog();
+        ASSERT_TRUE(moveAway(240));
+        EXPECT_TRUE(waitUntil([&] { return !controller_->bar().isVisible(); }))
+            << "240 points from the bar";
+
+        expectBar(dragSteps(cell(g, 6, 0), release), "beta", term, "debian-xterm");
+        const auto context = controller_->barContext();
+        ASSERT_TRUE(context);
+        const Point origin = controller_->bar().contentOrigin();
+        const Point first =
+            ScreenCoordinates::current().toDevice(Point{origin.x + 15, origin.y + 14});
+        ASSERT_TRUE(drive(*x_, clickSteps({static_cast<int>(first.x), static_cast<int>(first.y)})));
+        ASSERT_TRUE(waitUntil([&] { return !controller_->bar().isVisible(); }));
+        const auto record = delegate_->store()->record(context->id);
+        ASSERT_TRUE(record && record->has_value());
+        EXPECT_EQ((*record)->chosen, ActionID::copy());
+    }
+
+    const ScaledDesktop desktop_ = make();
+};
+
+using EndToEndXftDpi192 = EndToEndScaled<xftDpi192>;
+using EndToEndQtScaleFactor2 = EndToEndScaled<qtScaleFactor2>;
+using EndToEndTwoMonitorScales = EndToEndScaled<twoMonitorScales>;
+
+}  // namespace
+
+TEST_F(EndToEndXftDpi192, TheBarComesToTheReleasePointAndMeasuresInPoints) {
+    expectTheBarAtTheReleaseInPoints();
+}
+
+TEST_F(EndToEndQtScaleFactor2, TheBarComesToTheReleasePointAndMeasuresInPoints) {
+    expectTheBarAtTheReleaseInPoints();
+}
+
+TEST_F(EndToEndTwoMonitorScales, TheBarComesToTheReleasePointAndMeasuresInPoints) {
+    expectTheBarAtTheReleaseInPoints();
 }
