@@ -123,8 +123,11 @@ Program& program() {
     return p;
 }
 
-// Drags over the first line of text at `y`, from x 20 to `endX`, `state`'s iterations times.
-void releaseToBar(benchmark::State& state, int y, int endX) {
+// Drags over the line of text at `y` from x `startX` to `endX` (from another start each
+// time), or, with `words`, double-clicks one of those x positions in turn: a browser keeps
+// a drag's selection so that the next press on it would drag the text itself.
+void releaseToBar(benchmark::State& state, int y, int startX, int endX,
+                  std::vector<int> words = {}) {
     Program& program = ::program();
     AppController& controller = *program.delegate->controller();
     std::optional<Steady::time_point> released;
@@ -136,17 +139,28 @@ void releaseToBar(benchmark::State& state, int y, int endX) {
     int missed = 0;
     for (auto _ : state) {
         released.reset();
-        // A drag over the first line, from another start each time.
-        const int start = 20 + static_cast<int>(times.size() % 3) * 6;
-        program.input(XCB_MOTION_NOTIFY, 0, start, y);
-        Program::spin(std::chrono::milliseconds(30));
-        program.input(XCB_BUTTON_PRESS, 1);
-        Program::spin(std::chrono::milliseconds(20));
-        program.input(XCB_MOTION_NOTIFY, 0, (start + endX) / 2, y);
-        Program::spin(std::chrono::milliseconds(20));
-        program.input(XCB_MOTION_NOTIFY, 0, endX, y);
-        Program::spin(std::chrono::milliseconds(20));
-        program.input(XCB_BUTTON_RELEASE, 1);
+        const auto step = times.size() + static_cast<std::size_t>(missed);
+        if (words.empty()) {
+            const int start = startX + static_cast<int>(step % 3) * 6;
+            program.input(XCB_MOTION_NOTIFY, 0, start, y);
+            Program::spin(std::chrono::milliseconds(30));
+            program.input(XCB_BUTTON_PRESS, 1);
+            Program::spin(std::chrono::milliseconds(20));
+            program.input(XCB_MOTION_NOTIFY, 0, (start + endX) / 2, y);
+            Program::spin(std::chrono::milliseconds(20));
+            program.input(XCB_MOTION_NOTIFY, 0, endX, y);
+            Program::spin(std::chrono::milliseconds(20));
+            program.input(XCB_BUTTON_RELEASE, 1);
+        } else {
+            program.input(XCB_MOTION_NOTIFY, 0, words[step % words.size()], y);
+            Program::spin(std::chrono::milliseconds(30));
+            for (int click = 0; click < 2; ++click) {
+                program.input(XCB_BUTTON_PRESS, 1);
+                Program::spin(std::chrono::milliseconds(15));
+                program.input(XCB_BUTTON_RELEASE, 1);
+                if (click == 0) Program::spin(std::chrono::milliseconds(40));
+            }
+        }
         const auto limit = Steady::now() + std::chrono::seconds(2);
         while ((!released || !controller.bar().isVisible() ||
                 !program.mapped(controller.bar().windowNumber())) &&
@@ -182,7 +196,7 @@ void BM_ReleaseToBarMapped_xterm(benchmark::State& state) {
             "xterm")) {
         return state.SkipWithError("no xterm");
     }
-    releaseToBar(state, 30, 260);
+    releaseToBar(state, 30, 20, 260);
 }
 
 void BM_ReleaseToBarMapped_firefox(benchmark::State& state) {
@@ -194,7 +208,7 @@ void BM_ReleaseToBarMapped_firefox(benchmark::State& state) {
                          "firefox-esr")) {
         return state.SkipWithError("no firefox-esr");
     }
-    releaseToBar(state, 30, 300);
+    releaseToBar(state, 30, 0, 0, {40, 95, 170});
 }
 
 void BM_ReleaseToBarMapped_chromium(benchmark::State& state) {
@@ -209,7 +223,7 @@ void BM_ReleaseToBarMapped_chromium(benchmark::State& state) {
             "chromium")) {
         return state.SkipWithError("no chromium");
     }
-    releaseToBar(state, 30, 300);
+    releaseToBar(state, 30, 0, 0, {40, 95, 170});
 }
 
 BENCHMARK(BM_ReleaseToBarMapped_xterm)

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <thread>
 #include <utility>
@@ -28,6 +29,8 @@ constexpr auto focusCacheTime = std::chrono::milliseconds(250);
 constexpr auto gestureStartTime = std::chrono::seconds(2);
 // Deeper than any text object sits below another.
 constexpr int maxAncestors = 32;
+// How far the pointer may move between press and read for the gesture to be a click.
+constexpr double clickSlop = 4;
 constexpr std::uint32_t controlKeysym = 0xffe3;  // Control_L
 // Reading a selection never takes more than this much memory.
 constexpr std::size_t maxSelectionBytes = 16u << 20;
@@ -103,12 +106,16 @@ std::optional<std::string> X11Accessibility::primaryText(std::size_t limit) {
         }
         if (!data || data->format != 8) continue;
         auto text = target == "STRING" ? latin1ToUtf8(data->bytes) : text::repairUtf8(data->bytes);
-        std::lock_guard lock(mutex_);
         // Chromium claims the selection again, unchanged, for a click on the page's empty
         // area: what was read before is no selection of this gesture.
-        const bool onPage = gestureStart_ && gestureStart_->onPage &&
-                            std::chrono::steady_clock::now() - gestureStart_->at < gestureStartTime;
-        if (onPage && text == lastPrimary_) return std::nullopt;
+        std::optional<GestureStart> start;
+        {
+            std::lock_guard lock(mutex_);
+            start = gestureStart_;
+        }
+        const bool click = clickedOnPage(start);
+        std::lock_guard lock(mutex_);
+        if (click && text == lastPrimary_) return std::nullopt;
         lastPrimary_ = text;
         return text;
     }
@@ -159,6 +166,16 @@ std::optional<X11Accessibility::Focus> X11Accessibility::focusOf(
     return focus.element ? std::optional<Focus>(focus) : std::nullopt;
 }
 
+bool X11Accessibility::clickedOnPage(const std::optional<GestureStart>& start) {
+    if (!start || !start->onPage ||
+        std::chrono::steady_clock::now() - start->at >= gestureStartTime) {
+        return false;
+    }
+    // A drag from the empty area selects what it crosses; a click selects nothing.
+    const Point now = workspace_.pointerLocation();
+    return std::hypot(now.x - start->point.x, now.y - start->point.y) <= clickSlop;
+}
+
 std::optional<std::string> X11Accessibility::roleAt(Point point) {
     const Point p = environment_.coordinates().toDevice(point);
     const auto now = std::chrono::steady_clock::now();
@@ -170,7 +187,7 @@ std::optional<std::string> X11Accessibility::roleAt(Point point) {
     if (!window || !window->pid) return std::nullopt;
     const auto remember = [&](bool onBus, std::optional<AtSpiClient::Ref> element) {
         std::lock_guard lock(mutex_);
-        gestureStart_ = GestureStart{*window->pid, onBus, false, std::move(element), now};
+        gestureStart_ = GestureStart{*window->pid, onBus, false, std::move(element), point, now};
     };
     remember(false, std::nullopt);
     const auto deadline = now + readLimit;
@@ -207,7 +224,7 @@ bool X11Accessibility::gestureBeganIn(const Focus& focus, AtSpiClient::Deadline 
     if (!start->element) return false;
     // On the page itself rather than on anything in it: its empty area, where a browser
     // keeps the page's earlier selection.
-    if (start->onPage && *start->element == *focus.element) return false;
+    if (*start->element == *focus.element && clickedOnPage(start)) return false;
     std::optional<AtSpiClient::Ref> ref = start->element;
     for (int depth = 0; ref && depth < maxAncestors; ++depth) {
         if (*ref == *focus.element) return true;

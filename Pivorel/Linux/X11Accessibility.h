@@ -100,9 +100,12 @@ class X11Accessibility final : public Accessibility {
         // `element` is a web page itself: the press was on its empty area.
         bool onPage = false;
         std::optional<AtSpiClient::Ref> element;
+        Point point;
         std::chrono::steady_clock::time_point at;
     };
     std::optional<GestureStart> gestureStart_;
+    // Whether the gesture is a click (no drag) on a web page's own empty area.
+    bool clickedOnPage(const std::optional<GestureStart>& start);
     std::string lastPrimary_;
 };
 
