@@ -58,7 +58,13 @@ void PanelController::show(std::shared_ptr<PanelModel> model, Point near) {
     const Point origin = PanelPlacement::origin(size, near, screen ? screen->visibleFrame : Rect{},
                                                 clampsToScreen && screen.has_value());
     window_.setFrame({origin.x, origin.y, size.width, size.height});
-    window_.orderFrontAndMakeKey();
+    // A notice has nothing to type into: keys typed meanwhile must reach the application.
+    keyless_ = model_->mode().isNotice();
+    if (keyless_) {
+        window_.orderFront();
+    } else {
+        window_.orderFrontAndMakeKey();
+    }
 
     // The monitor may call from outside the main thread: the queue outlives the controller,
     // the controller is looked up only once on the main queue.
@@ -148,6 +154,10 @@ Rect PanelController::frame() const {
 
 void PanelController::modeDidChange() {
     if (!model_ || !window_.isVisible()) return;
+    if (keyless_ && !model_->mode().isNotice()) {
+        keyless_ = false;
+        window_.orderFrontAndMakeKey();
+    }
     const Size size = window_.fittingSize();
     const Rect old = window_.frame();
     // The top-left corner stays put: the panel grows to the right and downwards.

@@ -149,10 +149,25 @@ Rect FloatingPanel::frame() const {
 }
 
 void FloatingPanel::orderFrontAndMakeKey() {
+    acceptKeyboard(true);
     updateClip();
     QWidget::show();
     raise();
     activateWindow();
+}
+
+void FloatingPanel::orderFront() {
+    acceptKeyboard(false);
+    updateClip();
+    QWidget::show();
+    raise();
+}
+
+// Set on the native window rather than the widget, which would make a new native window (and
+// lose the key filter) for a flag that changes.
+void FloatingPanel::acceptKeyboard(bool accept) {
+    setAttribute(Qt::WA_ShowWithoutActivating, !accept);
+    if (QWindow* window = windowHandle()) window->setFlag(Qt::WindowDoesNotAcceptFocus, !accept);
 }
 
 bool FloatingPanel::isVisible() const {

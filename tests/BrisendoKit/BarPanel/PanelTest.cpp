@@ -226,6 +226,17 @@ TEST_F(PanelControllerTest, OutsideClicksCloseListsAndNoticesButNotConversations
     EXPECT_EQ(reasons, (std::vector<std::string>{"outside-click"}));
 }
 
+TEST_F(PanelControllerTest, NoticesLeaveTheKeyboardUntilTheyBecomeAList) {
+    auto notice = listOf(0);
+    notice->setMode(PanelMode::notice("已复制"));
+    panel.show(notice, {500, 600});
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_FALSE(panel.isKeyWindow());
+    notice->setMode(PanelMode::list());
+    queue.runReady();
+    EXPECT_TRUE(panel.isKeyWindow());
+}
+
 TEST_F(PanelControllerTest, ModeChangesKeepTheTopLeftCornerThenStayOnScreen) {
     auto model = listOf(5);  // 376 x 306 with its margins
     panel.show(model, {200, 600});
