@@ -54,6 +54,7 @@ class PanelController {
   private:
     void modeDidChange();
     void outsideClick();
+    void pointerMoved(Point location);
 
     PanelWindow& window_;
     Workspace& workspace_;
@@ -63,6 +64,10 @@ class PanelController {
     Connection modeSub_;
     Connection closeSub_;
     Connection outsideMonitor_;
+    // Where the pointer was when the panel came up, until it moves or presses: the outside
+    // monitor may hear of the click that opened the panel only after the panel is up.
+    std::optional<Point> openingSpot_;
+    Connection openingSpotWatch_;
     // Shown as a notice, so the keyboard stayed with the application.
     bool keyless_ = false;
     std::int64_t noticeToken_ = 0;
