@@ -172,10 +172,6 @@ Rect PanelController::frame() const {
 
 void PanelController::modeDidChange() {
     if (!model_ || !window_.isVisible()) return;
-    if (keyless_ && !model_->mode().isNotice()) {
-        keyless_ = false;
-        window_.orderFrontAndMakeKey();
-    }
     const Size size = window_.fittingSize();
     const Rect old = window_.frame();
     // The top-left corner stays put: the panel grows to the right and downwards.
@@ -195,6 +191,16 @@ void PanelController::modeDidChange() {
     }
     // Without a screen to keep it on, the panel only changes its size.
     window_.setFrame(screen ? PanelPlacement::clamped(resized, screen->visibleFrame) : resized);
+    // A list that became a notice gives the keyboard back; a notice that became a list or a
+    // conversation takes it.
+    const bool notice = model_->mode().isNotice();
+    if (notice == keyless_) return;
+    keyless_ = notice;
+    if (notice) {
+        window_.orderFront();
+    } else {
+        window_.orderFrontAndMakeKey();
+    }
 }
 
 void PanelController::outsideClick() {

@@ -68,7 +68,7 @@ class PanelController {
     // monitor may hear of the click that opened the panel only after the panel is up.
     std::optional<Point> openingSpot_;
     Connection openingSpotWatch_;
-    // Shown as a notice, so the keyboard stayed with the application.
+    // Showing a notice, so the keyboard is with the application.
     bool keyless_ = false;
     std::int64_t noticeToken_ = 0;
     std::optional<std::string> lastCloseReason_;

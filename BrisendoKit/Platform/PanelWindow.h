@@ -50,8 +50,8 @@ class PanelWindow {
     virtual Rect frame() const = 0;
     // Puts the window on screen above the others and gives it the keyboard.
     virtual void orderFrontAndMakeKey() = 0;
-    // Puts the window on screen above the others and leaves the keyboard where it is: a
-    // notice has nothing to type into.
+    // Puts the window on screen above the others without the keyboard, giving it back if the
+    // window had it: a notice has nothing to type into.
     virtual void orderFront() = 0;
     virtual bool isVisible() const = 0;
     virtual bool isKeyWindow() const = 0;

@@ -157,6 +157,8 @@ void FloatingPanel::orderFrontAndMakeKey() {
 }
 
 void FloatingPanel::orderFront() {
+    // The window manager hands the keyboard back to the window that had it before.
+    if (QWidget::isVisible() && isActiveWindow()) QWidget::hide();
     acceptKeyboard(false);
     updateClip();
     QWidget::show();

@@ -269,15 +269,20 @@ TEST_F(PanelControllerTest, TheClickThatOpenedThePanelNeverClosesIt) {
     EXPECT_EQ(input.moves.size(), 0u);
 }
 
-TEST_F(PanelControllerTest, NoticesLeaveTheKeyboardUntilTheyBecomeAList) {
-    auto notice = listOf(0);
-    notice->setMode(PanelMode::notice("已复制"));
-    panel.show(notice, {500, 600});
+TEST_F(PanelControllerTest, OnlyListsAndConversationsHoldTheKeyboard) {
+    auto model = listOf(0);
+    model->setMode(PanelMode::notice("已复制"));
+    panel.show(model, {500, 600});
     EXPECT_TRUE(panel.isVisible());
     EXPECT_FALSE(panel.isKeyWindow());
-    notice->setMode(PanelMode::list());
-    queue.runReady();
-    EXPECT_TRUE(panel.isKeyWindow());
+    for (auto [mode, key] : {std::pair{PanelMode::list(), true},
+                             {PanelMode::notice("好"), false},
+                             {PanelMode::ask(AskKind::ask), true}}) {
+        model->setMode(mode);
+        queue.runReady();
+        EXPECT_EQ(panel.isKeyWindow(), key);
+    }
+    EXPECT_TRUE(panel.isVisible());
 }
 
 TEST_F(PanelControllerTest, ModeChangesKeepTheTopLeftCornerThenStayOnScreen) {
