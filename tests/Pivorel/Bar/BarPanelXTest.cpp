@@ -139,8 +139,6 @@ TEST(BarPanelOnX, TheIconUnderThePointerLightsUpAndTellsItsTitle) {
     bar.setPalette(PivorelStyle::palette(false));
     auto model = std::make_shared<BarModel>(std::vector<BarItem>{
         BarItem(ActionID::copy()), BarItem(ActionID::google()), BarItem(ActionID::ask())});
-    int chosen = -1;
-    auto choosing = model->chosen.connect([&](std::int64_t i) { chosen = static_cast<int>(i); });
     const Size size = bar.setContent(model);
     bar.setFrame({200, 500, size.width, size.height});
     bar.orderFront();
@@ -168,7 +166,7 @@ TEST(BarPanelOnX, TheIconUnderThePointerLightsUpAndTellsItsTitle) {
         << capsule(1).name().toStdString();
     EXPECT_EQ(look(0), idle[0]);
     EXPECT_EQ(look(2), idle[2]);
-    // After Qt's usual delay, on screen although no window of ours is active.
+    // After Qt's usual delay, and on screen, though the bar is not the active window.
     const QString title = QString::fromStdString(ActionID::google().shortTitle());
     EXPECT_TRUE(waitUntil([&] { return QToolTip::isVisible() && QToolTip::text() == title; }));
     EXPECT_EQ(WindowServer::ownWindowsOnScreen().size(), windows + 1);
@@ -179,7 +177,6 @@ TEST(BarPanelOnX, TheIconUnderThePointerLightsUpAndTellsItsTitle) {
         << capsule(1).name().toStdString();
     keepScreenshot("view-bar-pressed");
     ASSERT_TRUE(x.xdotool({"mouseup", "1"}));
-    ASSERT_TRUE(waitUntil([&] { return chosen == 1; }));
     ASSERT_TRUE(x.xdotool({"mousemove", "20", "20"}));
     EXPECT_TRUE(waitUntil([&] { return look(1) == idle[1]; }));
     EXPECT_TRUE(backdrop.isActiveWindow());
