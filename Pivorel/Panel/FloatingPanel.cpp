@@ -165,8 +165,7 @@ void FloatingPanel::orderFront() {
     raise();
 }
 
-// Set on the native window rather than the widget, which would make a new native window (and
-// lose the key filter) for a flag that changes.
+// Set on the native window: QWidget::setWindowFlag() would hide the window to change it.
 void FloatingPanel::acceptKeyboard(bool accept) {
     setAttribute(Qt::WA_ShowWithoutActivating, !accept);
     if (QWindow* window = windowHandle()) window->setFlag(Qt::WindowDoesNotAcceptFocus, !accept);

@@ -15,9 +15,8 @@ class PasteboardLike;
 
 // The panel's window: frameless and above other windows; it takes the keyboard while shown
 // (a notice does not) and the window manager hands it back to the previous window when it
-// hides. Every key
-// press reaches the key handler before the focused control, so Escape closes the panel
-// also from the follow-up field. Dragging its background moves it.
+// hides. Every key press reaches the key handler before the focused control, so Escape
+// closes the panel also from the follow-up field. Dragging its background moves it.
 class FloatingPanel final : public QWidget, public PanelWindow {
     Q_OBJECT
   public:
