@@ -1,5 +1,8 @@
 #include "BrisendoKit/BarPanel/PanelController.h"
 
+#include <cmath>
+#include <utility>
+
 #include "BrisendoKit/BarPanel/PanelPlacement.h"
 #include "BrisendoKit/LanguageModel/AskModel.h"
 #include "BrisendoKit/Platform/InputMonitor.h"
@@ -13,6 +16,13 @@ namespace {
 
 // Timers take a finite, non-negative delay; a day is far beyond any notice.
 constexpr double longestNotice = 24 * 60 * 60;
+// How far the pointer may drift between the click that opened the panel and the moment the
+// monitor reports that click.
+constexpr double openingClickSlop = 6;
+
+bool withinSlop(Point a, Point b) {
+    return std::hypot(a.x - b.x, a.y - b.y) <= openingClickSlop;
+}
 
 }  // namespace
 
@@ -58,13 +68,25 @@ void PanelController::show(std::shared_ptr<PanelModel> model, Point near) {
     const Point origin = PanelPlacement::origin(size, near, screen ? screen->visibleFrame : Rect{},
                                                 clampsToScreen && screen.has_value());
     window_.setFrame({origin.x, origin.y, size.width, size.height});
-    window_.orderFrontAndMakeKey();
+    // A notice has nothing to type into: keys typed meanwhile must reach the application.
+    keyless_ = model_->mode().isNotice();
+    if (keyless_) {
+        window_.orderFront();
+    } else {
+        window_.orderFrontAndMakeKey();
+    }
 
+    openingSpot_ = workspace_.pointerLocation();
     // The monitor may call from outside the main thread: the queue outlives the controller,
     // the controller is looked up only once on the main queue.
     outsideMonitor_ = input_.monitorMouseDowns([weak, &queue = queue_] {
         queue.post([weak] {
             if (auto* self = weak.get()) self->outsideClick();
+        });
+    });
+    openingSpotWatch_ = input_.monitorMouseMoves([weak, &queue = queue_](Point location) {
+        queue.post([weak, location] {
+            if (auto* self = weak.get()) self->pointerMoved(location);
         });
     });
 }
@@ -80,6 +102,8 @@ void PanelController::close(const std::string& reason) {
     window_.hide();
     modeSub_.reset();
     outsideMonitor_.reset();
+    openingSpotWatch_.reset();
+    openingSpot_.reset();
     window_.setContent(nullptr);
     // The model may be running the very callback that closed the panel (a chosen row, the
     // close button): let it go only once that call has returned.
@@ -167,12 +191,34 @@ void PanelController::modeDidChange() {
     }
     // Without a screen to keep it on, the panel only changes its size.
     window_.setFrame(screen ? PanelPlacement::clamped(resized, screen->visibleFrame) : resized);
+    // A list that became a notice gives the keyboard back; a notice that became a list or a
+    // conversation takes it.
+    const bool notice = model_->mode().isNotice();
+    if (notice == keyless_) return;
+    keyless_ = notice;
+    if (notice) {
+        window_.orderFront();
+    } else {
+        window_.orderFrontAndMakeKey();
+    }
 }
 
 void PanelController::outsideClick() {
+    const auto openingSpot = std::exchange(openingSpot_, std::nullopt);
+    openingSpotWatch_.reset();
     if (!model_ || model_->mode().isAsk()) return;
-    if (window_.frame().contains(workspace_.pointerLocation())) return;
+    const Point pointer = workspace_.pointerLocation();
+    if (window_.frame().contains(pointer)) return;
+    // The press that opened the panel (on the bar, say), heard late: the pointer is still
+    // where the panel came up.
+    if (openingSpot && withinSlop(*openingSpot, pointer)) return;
     close("outside-click");
+}
+
+void PanelController::pointerMoved(Point location) {
+    if (openingSpot_ && withinSlop(*openingSpot_, location)) return;
+    openingSpot_.reset();
+    openingSpotWatch_.reset();
 }
 
 }  // namespace pivorel

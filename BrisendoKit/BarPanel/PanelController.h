@@ -28,8 +28,8 @@ class PanelController {
     PanelController(const PanelController&) = delete;
     PanelController& operator=(const PanelController&) = delete;
 
-    // Shows `model` with its content's top-left corner near `near` and takes the keyboard;
-    // a panel already up closes first ("replaced").
+    // Shows `model` with its content's top-left corner near `near` and takes the keyboard,
+    // unless the model only shows a notice; a panel already up closes first ("replaced").
     void show(std::shared_ptr<PanelModel> model, Point near);
     // Reasons: "esc", "replaced", "model-close", "notice-timeout", "outside-click",
     // "bar-shown", "action-opened", "url-close". Closing a closed panel reports nothing.
@@ -54,6 +54,7 @@ class PanelController {
   private:
     void modeDidChange();
     void outsideClick();
+    void pointerMoved(Point location);
 
     PanelWindow& window_;
     Workspace& workspace_;
@@ -63,6 +64,12 @@ class PanelController {
     Connection modeSub_;
     Connection closeSub_;
     Connection outsideMonitor_;
+    // Where the pointer was when the panel came up, until it moves or presses: the outside
+    // monitor may hear of the click that opened the panel only after the panel is up.
+    std::optional<Point> openingSpot_;
+    Connection openingSpotWatch_;
+    // Showing a notice, so the keyboard is with the application.
+    bool keyless_ = false;
     std::int64_t noticeToken_ = 0;
     std::optional<std::string> lastCloseReason_;
     // Callbacks handed out hold this weakly and do nothing once the controller is gone.

@@ -27,8 +27,8 @@ class InputMonitor {
     // each with the pointer's global location (origin at the bottom left) at that moment.
     [[nodiscard]] virtual Connection monitorGestures(GestureHandler handler) = 0;
 
-    // Pointer motion with no button down, with the pointer's location. Installed only while
-    // a bar is on screen.
+    // Pointer motion with no button down, with the pointer's location. Installed only for
+    // short spells: while a bar is on screen, until the pointer leaves where a panel opened.
     [[nodiscard]] virtual Connection monitorMouseMoves(MoveHandler handler) = 0;
 
     // Left and right presses: the panel's clicks outside itself.

@@ -29,7 +29,8 @@ struct KeyEvent {
 };
 
 // The one window the panel is drawn in: frameless, above other windows, taking the keyboard
-// while shown without activating the program as a whole, and giving it back when hidden.
+// while shown (unless it only shows a notice) without activating the program as a whole, and
+// giving it back when hidden.
 // Frames are in global coordinates (origin at the bottom left). Main thread.
 class PanelWindow {
   public:
@@ -49,6 +50,9 @@ class PanelWindow {
     virtual Rect frame() const = 0;
     // Puts the window on screen above the others and gives it the keyboard.
     virtual void orderFrontAndMakeKey() = 0;
+    // Puts the window on screen above the others without the keyboard, giving it back if the
+    // window had it: a notice has nothing to type into.
+    virtual void orderFront() = 0;
     virtual bool isVisible() const = 0;
     virtual bool isKeyWindow() const = 0;
     // Key presses reach the handler before the content; Escape pressed inside a text field

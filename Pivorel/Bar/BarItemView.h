@@ -12,6 +12,8 @@ namespace pivorel {
 // One icon of the bar: the item's symbol in a 24 × 22 capsule, white on the accent colour
 // when highlighted. The "…" icon at the end of the bar is made by more(). A click (press
 // and release on the icon) calls `onClick`; the tooltip and accessible name are the label.
+// Under the pointer the capsule is tinted with the palette's highlight colour, more while
+// pressed (the highlighted icon's accent turns lighter and darker instead).
 class BarItemView final : public ClickableView {
     Q_OBJECT
   public:
@@ -28,6 +30,10 @@ class BarItemView final : public ClickableView {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
     enum class Kind { item, more };
@@ -37,6 +43,7 @@ class BarItemView final : public ClickableView {
     Kind kind_;
     QString symbol_;
     bool highlighted_;
+    bool hovered_ = false;
     QSize size_;
 };
 

@@ -16,6 +16,8 @@ BarPanel::BarPanel(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint) {
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // Qt shows tooltips only in the active window, which the bar never is.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::NoFocus);
     setWindowTitle(QStringLiteral("Pivorel"));

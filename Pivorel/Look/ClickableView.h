@@ -12,6 +12,8 @@ class ClickableView : public QWidget {
     ClickableView(std::function<void()> onClick, QWidget* parent);
 
   protected:
+    // A left press on the view is held.
+    bool isPressed() const { return pressed_; }
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 

@@ -149,10 +149,26 @@ Rect FloatingPanel::frame() const {
 }
 
 void FloatingPanel::orderFrontAndMakeKey() {
+    acceptKeyboard(true);
     updateClip();
     QWidget::show();
     raise();
     activateWindow();
+}
+
+void FloatingPanel::orderFront() {
+    // The window manager hands the keyboard back to the window that had it before.
+    if (QWidget::isVisible() && isActiveWindow()) QWidget::hide();
+    acceptKeyboard(false);
+    updateClip();
+    QWidget::show();
+    raise();
+}
+
+// Set on the native window: QWidget::setWindowFlag() would hide the window to change it.
+void FloatingPanel::acceptKeyboard(bool accept) {
+    setAttribute(Qt::WA_ShowWithoutActivating, !accept);
+    if (QWindow* window = windowHandle()) window->setFlag(Qt::WindowDoesNotAcceptFocus, !accept);
 }
 
 bool FloatingPanel::isVisible() const {

@@ -14,9 +14,9 @@ class PanelRootView;
 class PasteboardLike;
 
 // The panel's window: frameless and above other windows; it takes the keyboard while shown
-// and the window manager hands it back to the previous window when it hides. Every key
-// press reaches the key handler before the focused control, so Escape closes the panel
-// also from the follow-up field. Dragging its background moves it.
+// (a notice does not) and the window manager hands it back to the previous window when it
+// hides. Every key press reaches the key handler before the focused control, so Escape
+// closes the panel also from the follow-up field. Dragging its background moves it.
 class FloatingPanel final : public QWidget, public PanelWindow {
     Q_OBJECT
   public:
@@ -31,6 +31,7 @@ class FloatingPanel final : public QWidget, public PanelWindow {
     void setFrame(Rect frame) override;
     Rect frame() const override;
     void orderFrontAndMakeKey() override;
+    void orderFront() override;
     bool isVisible() const override;
     bool isKeyWindow() const override;
     void setKeyHandler(KeyHandler handler) override;
@@ -49,6 +50,7 @@ class FloatingPanel final : public QWidget, public PanelWindow {
   private:
     void dropRoot();
     void updateClip();
+    void acceptKeyboard(bool accept);
 
     PasteboardLike* pasteboard_;
     PanelRootView* root_ = nullptr;

@@ -216,6 +216,10 @@ class FakePanelWindow final : public PanelWindow {
         visible = true;
         key = true;
     }
+    void orderFront() override {
+        visible = true;
+        key = false;
+    }
     bool isVisible() const override { return visible; }
     bool isKeyWindow() const override { return key; }
     void setKeyHandler(KeyHandler handler) override { keyHandler = std::move(handler); }

@@ -820,3 +820,27 @@ TEST_F(EndToEndQtScaleFactor2, TheBarComesToTheReleasePointAndMeasuresInPoints) 
 TEST_F(EndToEndTwoMonitorScales, TheBarComesToTheReleasePointAndMeasuresInPoints) {
     expectTheBarAtTheReleaseInPoints();
 }
+
+TEST_F(EndToEnd, TheClickOnMoreOpensThePanelEvenAsThePointerArrives) {
+    const auto term = startXterm("60x8+40+40", xtermLines);
+    ASSERT_TRUE(term);
+    const auto g = x_->windowGeometry(term);
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        SCOPED_TRACE(attempt);
+        expectBar(clickSteps(cell(g, 7, 0), 2), "beta", term, "debian-xterm");
+        // "…" is the 20 points before the capsule's 3-point padding on the right.
+        const Rect capsule = controller_->bar().frame().insetBy(BarPlacement::shadowInset);
+        const Point more = ScreenCoordinates::current().toDevice(
+            Point{capsule.maxX() - 3 - 10, capsule.y + capsule.height / 2});
+        const std::vector<std::string> click{"mousemove", std::to_string(static_cast<int>(more.x)),
+                                             std::to_string(static_cast<int>(more.y)), "click",
+                                             "1"};
+        // The press lands as the pointer arrives: the input monitor then often hears of it
+        // only after the bar has handled the click and the panel is up.
+        ASSERT_TRUE(inProgramLoop([&] { return x_->xdotool(click); }, 300ms));
+        ASSERT_TRUE(controller_->panel().isVisible())
+            << "closed: " << controller_->panel().lastCloseReason().value_or("never opened");
+        ASSERT_TRUE(drive(*x_, {"key", "Escape"}));
+        ASSERT_TRUE(waitUntil([&] { return !controller_->panel().isVisible(); }));
+    }
+}

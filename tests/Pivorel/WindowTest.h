@@ -2,14 +2,17 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +38,24 @@ inline bool waitUntil(const std::function<bool()>& done,
 // Lets whatever is queued happen for `time`.
 inline void settle(std::chrono::milliseconds time) {
     waitUntil([] { return false; }, time);
+}
+
+// Runs `work` on a thread of its own while the event loop runs as the program's does,
+// blocking between events, and for `after` once `work` is done; answers what `work` did.
+// waitUntil polls the loop instead, which hides some orders in which events from the
+// program's two X connections arrive.
+inline bool inProgramLoop(const std::function<bool()>& work, std::chrono::milliseconds after) {
+    auto running = std::async(std::launch::async, work);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (running.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+        poll.stop();
+        QTimer::singleShot(after, &loop, &QEventLoop::quit);
+    });
+    poll.start(10);
+    loop.exec();
+    return running.get();
 }
 
 // The whole screen as `name`.png, in $PIVOREL_SCREENSHOT_DIR when it is set and in

@@ -226,6 +226,64 @@ TEST_F(PanelControllerTest, OutsideClicksCloseListsAndNoticesButNotConversations
     EXPECT_EQ(reasons, (std::vector<std::string>{"outside-click"}));
 }
 
+TEST_F(PanelControllerTest, TheClickThatOpenedThePanelNeverClosesIt) {
+    // The monitor may report the click on the bar only once the panel is up, the pointer
+    // still where it was; anything else outside is a click that closes.
+    const Point spot{1040, 640};
+    struct Case {
+        const char* what;
+        std::vector<Point> movesBefore;
+        std::vector<Point> presses;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"the opening click, heard late", {}, {{1042, 643}}, false},
+        {"a second click on the same spot", {}, {spot, spot}, true},
+        {"back on the spot after moving away", {{1100, 700}, spot}, {spot}, true},
+        {"a tremble is no moving away", {{1041, 641}}, {spot}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        workspace.pointer = spot;
+        panel.show(listOf(3), {1000, 600});
+        for (const Point p : c.movesBefore) {
+            input.moves.emit(p);
+            queue.runReady();
+        }
+        for (const Point p : c.presses) {
+            workspace.pointer = p;
+            input.downs.emit();
+            queue.runReady();
+        }
+        EXPECT_EQ(!panel.isVisible(), c.closes);
+        panel.close("esc");
+    }
+
+    // Motion is heard only until the pointer leaves the spot.
+    workspace.pointer = spot;
+    panel.show(listOf(3), {1000, 600});
+    EXPECT_EQ(input.moves.size(), 1u);
+    input.moves.emit({1100, 700});
+    queue.runReady();
+    EXPECT_EQ(input.moves.size(), 0u);
+}
+
+TEST_F(PanelControllerTest, OnlyListsAndConversationsHoldTheKeyboard) {
+    auto model = listOf(0);
+    model->setMode(PanelMode::notice("已复制"));
+    panel.show(model, {500, 600});
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_FALSE(panel.isKeyWindow());
+    for (auto [mode, key] : {std::pair{PanelMode::list(), true},
+                             {PanelMode::notice("好"), false},
+                             {PanelMode::ask(AskKind::ask), true}}) {
+        model->setMode(mode);
+        queue.runReady();
+        EXPECT_EQ(panel.isKeyWindow(), key);
+    }
+    EXPECT_TRUE(panel.isVisible());
+}
+
 TEST_F(PanelControllerTest, ModeChangesKeepTheTopLeftCornerThenStayOnScreen) {
     auto model = listOf(5);  // 376 x 306 with its margins
     panel.show(model, {200, 600});

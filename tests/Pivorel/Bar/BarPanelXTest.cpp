@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QToolTip>
 #include <QWidget>
 
 #include "BrisendoKit/Actions/ActionCatalog.h"
@@ -11,9 +12,11 @@
 #include "Pivorel/Bar/BarPanel.h"
 #include "Pivorel/Bar/BarView.h"
 #include "Pivorel/Linux/Compositor.h"
+#include "Pivorel/Linux/WindowServer.h"
 #include "Pivorel/Look/PivorelStyle.h"
 #include "Pivorel/Panel/FloatingPanel.h"
 #include "Pivorel/Panel/PanelRootView.h"
+#include "Pivorel/ViewTesting.h"
 #include "Pivorel/WindowTest.h"
 #include "QtApp.h"
 #include "XSession.h"
@@ -36,6 +39,17 @@ class Backdrop final : public QWidget {
     QColor color_;
 };
 
+// Shows the backdrop over the whole screen as the active window. The window manager may drop
+// a request that comes right after the map, so it is repeated until it holds.
+bool showActive(Backdrop& backdrop) {
+    backdrop.setGeometry(QGuiApplication::primaryScreen()->geometry());
+    backdrop.show();
+    return waitUntil([&] {
+        if (!backdrop.isActiveWindow()) backdrop.activateWindow();
+        return backdrop.isActiveWindow();
+    });
+}
+
 }  // namespace
 
 // On a desktop that composes nothing blended pixels show black: the corners must be clipped.
@@ -46,10 +60,7 @@ TEST(BarPanelOnX, BarAndPanelShowOverTheActiveWindowWithoutBlackCorners) {
     EXPECT_FALSE(Compositor::isRunning());
     const QColor desktop(90, 140, 200);
     Backdrop backdrop(desktop);
-    backdrop.setGeometry(QGuiApplication::primaryScreen()->geometry());
-    backdrop.show();
-    backdrop.activateWindow();
-    ASSERT_TRUE(waitUntil([&] { return backdrop.isActiveWindow(); }));
+    ASSERT_TRUE(showActive(backdrop));
     const double screenHeight = QGuiApplication::primaryScreen()->geometry().height();
 
     BarPanel bar;
@@ -113,4 +124,60 @@ TEST(BarPanelOnX, BarAndPanelShowOverTheActiveWindowWithoutBlackCorners) {
     EXPECT_EQ(screen.pixelColor(origin + content.bottomRight().toPoint() - QPoint(2, 2)), desktop);
     panel.hide();
     EXPECT_TRUE(waitUntil([&] { return backdrop.isActiveWindow(); }));
+}
+
+// The bar never becomes the active window, yet shows where the pointer is and what an icon
+// does.
+TEST(BarPanelOnX, TheIconUnderThePointerLightsUpAndTellsItsTitle) {
+    auto& x = XSession::shared();
+    if (!x.ok()) GTEST_SKIP() << x.error();
+    qtApp("xcb");
+    Backdrop backdrop(QColor(90, 140, 200));
+    ASSERT_TRUE(showActive(backdrop));
+
+    BarPanel bar;
+    bar.setPalette(PivorelStyle::palette(false));
+    auto model = std::make_shared<BarModel>(std::vector<BarItem>{
+        BarItem(ActionID::copy()), BarItem(ActionID::google()), BarItem(ActionID::ask())});
+    const Size size = bar.setContent(model);
+    bar.setFrame({200, 500, size.width, size.height});
+    bar.orderFront();
+    ASSERT_TRUE(waitUntil([&] { return bar.isVisible() && bar.windowNumber() != 0; }));
+    settle(200ms);
+
+    const auto& items = bar.view()->itemViews();
+    auto look = [&](std::size_t i) { return bar.view()->grab(items[i]->geometry()).toImage(); };
+    // A pixel of the capsule left of the glyph, over the bar's background.
+    auto capsule = [&](std::size_t i) { return look(i).pixelColor(5, 11); };
+    auto tinted = [&](double alpha) {
+        const QColor bg = PivorelStyle::background(bar.palette());
+        const QColor tint = bar.palette().color(QPalette::Highlight);
+        auto mix = [&](int a, int b) { return static_cast<int>(a + (b - a) * alpha + 0.5); };
+        return QColor(mix(bg.red(), tint.red()), mix(bg.green(), tint.green()),
+                      mix(bg.blue(), tint.blue()));
+    };
+    const QImage idle[] = {look(0), look(1), look(2)};
+    const auto windows = WindowServer::ownWindowsOnScreen().size();
+    ASSERT_TRUE(near(capsule(1), tinted(0), 3));
+
+    const QPoint icon = bar.mapToGlobal(items[1]->geometry().center());
+    ASSERT_TRUE(x.xdotool({"mousemove", std::to_string(icon.x()), std::to_string(icon.y())}));
+    EXPECT_TRUE(waitUntil([&] { return near(capsule(1), tinted(0.16), 4); }))
+        << capsule(1).name().toStdString();
+    EXPECT_EQ(look(0), idle[0]);
+    EXPECT_EQ(look(2), idle[2]);
+    // After Qt's usual delay, and on screen, though the bar is not the active window.
+    const QString title = QString::fromStdString(ActionID::google().shortTitle());
+    EXPECT_TRUE(waitUntil([&] { return QToolTip::isVisible() && QToolTip::text() == title; }));
+    EXPECT_EQ(WindowServer::ownWindowsOnScreen().size(), windows + 1);
+    keepScreenshot("view-bar-hover-tooltip");
+
+    ASSERT_TRUE(x.xdotool({"mousedown", "1"}));
+    EXPECT_TRUE(waitUntil([&] { return near(capsule(1), tinted(0.32), 4); }))
+        << capsule(1).name().toStdString();
+    keepScreenshot("view-bar-pressed");
+    ASSERT_TRUE(x.xdotool({"mouseup", "1"}));
+    ASSERT_TRUE(x.xdotool({"mousemove", "20", "20"}));
+    EXPECT_TRUE(waitUntil([&] { return look(1) == idle[1]; }));
+    EXPECT_TRUE(backdrop.isActiveWindow());
 }

@@ -9,14 +9,21 @@
 #include <QWindow>
 
 #include "BrisendoKit/Actions/ActionCatalog.h"
+#include "BrisendoKit/BarPanel/PanelController.h"
 #include "BrisendoKit/BarPanel/PanelModel.h"
 #include "BrisendoKit/LanguageModel/AskModel.h"
+#include "Fakes/FakeDesktop.h"
+#include "Pivorel/Linux/WindowServer.h"
+#include "Pivorel/Linux/XDesktopTestSupport.h"
 #include "Pivorel/Panel/AskView.h"
 #include "Pivorel/Panel/PanelRootView.h"
+#include "Pivorel/QtMainQueue.h"
 #include "Pivorel/ViewTesting.h"
+#include "TempDir.h"
 
 using namespace pivorel;
 using namespace pivorel::test;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -123,4 +130,46 @@ TEST(FloatingPanel, FitsEachModeAndDropsItsContent) {
     EXPECT_TRUE(weak.expired());
     EXPECT_EQ(panel.fittingSize(), (Size{0, 0}));
     flushDeletes();
+}
+
+// The case: "QRS" typed just after a copy from the bar went into the notice.
+TEST(FloatingPanelOnX, NoticesLeaveTheKeyboardWithTheApplicationListsTakeIt) {
+    auto& x = XSession::shared();
+    if (!x.ok()) GTEST_SKIP() << x.error();
+    qtApp("xcb");
+    TempDir dir;
+    const auto typed = dir.path() / "typed";
+    x.spawn({"xterm", "-e", "sh", "-c",
+             "read line; printf %s \"$line\" > " + typed.string() + "; exec sleep 600"});
+    const auto term = x.waitForWindow("xterm");
+    ASSERT_TRUE(term);
+    ASSERT_TRUE(drive(x, {"windowactivate", "--sync", std::to_string(*term)}));
+    ASSERT_TRUE(waitUntil([&] { return WindowServer::activeWindow() == term; }));
+
+    FloatingPanel window;
+    FakeWorkspace workspace;
+    FakeInputMonitor input;
+    QtMainQueue queue;
+    PanelController panel(window, workspace, input, queue);
+    auto notice = std::make_shared<PanelModel>("", std::nullopt, std::vector<ActionID>{},
+                                               std::nullopt, ActionCatalog::builtin(), true);
+    notice->setMode(PanelMode::notice("已复制"));
+    panel.show(notice, {300, 600});
+    panel.notice("已复制", 5);
+    ASSERT_TRUE(waitUntil([] { return !WindowServer::ownWindowsOnScreen().empty(); }));
+    settle(150ms);
+    ASSERT_TRUE(drive(x, {"type", "QRS"}));
+    ASSERT_TRUE(drive(x, {"key", "Return"}));
+    EXPECT_TRUE(waitUntil([&] { return readText(typed) == "QRS"; })) << readText(typed);
+    EXPECT_EQ(WindowServer::activeWindow(), term);
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_FALSE(panel.isKeyWindow());
+
+    panel.show(model(), {300, 600});
+    EXPECT_TRUE(waitUntil([&] { return panel.isKeyWindow() && WindowServer::isActive(); }));
+    // A choice in the list that ends in a notice gives the keyboard back.
+    panel.notice("已复制", 5);
+    EXPECT_TRUE(waitUntil([&] { return WindowServer::activeWindow() == term; }))
+        << "active: " << WindowServer::activeWindow().value_or(0);
+    EXPECT_TRUE(panel.isVisible());
 }
