@@ -137,7 +137,8 @@ std::string AtSpiNames::role(std::uint32_t atspiRole, std::uint64_t states) {
         case ATSPI_ROLE_EDITBAR:
             return "AXTextField";
         case ATSPI_ROLE_TERMINAL:
-            return "AXTextArea";
+            // What a terminal shows is output: a selection there cannot be cut or replaced.
+            return "AXStaticText";
         case ATSPI_ROLE_DOCUMENT_WEB:
         case ATSPI_ROLE_DOCUMENT_FRAME:
         case ATSPI_ROLE_DOCUMENT_EMAIL:

@@ -623,6 +623,9 @@ TEST_F(EndToEndApps, GtkNotebookProgramsShowTheBarForTheExactText) {
     settle(500ms);
     g = x_->windowGeometry(term);
     gestures(term, "org.gnome.Terminal", g[0] + 2, g[0] + 300, g[1] + g[3] / 2);
+    // Output, not a field: no cut or paste for it.
+    ASSERT_TRUE(controller_->barContext());
+    EXPECT_FALSE(controller_->barContext()->request.editable);
 }
 
 TEST_F(EndToEndApps, ChromiumShowsPageTextAndItsAddressButNeverAPassword) {
