@@ -24,7 +24,9 @@
 #include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Storage/LegacyMigration.h"
 #include "BrisendoKit/Storage/Store.h"
+#include "BrisendoKit/Support/AppIdentity.h"
 #include "BrisendoKit/Support/Calendar.h"
+#include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Log.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Pivorel/Bar/BarPanel.h"
@@ -93,18 +95,26 @@ int AppDelegate::start() {
     }
     PermissionGuide::setProductName(productName());
 
+    // Files of older versions were readable by every local user.
+    fileio::makePrivate(AppIdentity::supportDirectory());
+    fileio::makePrivate(settings_.defaults()->file());
     {
         auto migration = LegacyMigration::production(credentials_.store());
         Log::write("Pivorel: 旧版数据迁移 " + migration.runFast().summary());
     }
     RelaunchContinuation::resumeAtStartup(clock_.now());
 
-    auto opened = Store::open(Store::defaultPath());
-    if (!opened) {
-        Log::write("Pivorel: 打不开数据库 " + opened.error().describe());
-        return 1;
+    auto history = Store::openForProgram(Store::defaultPath(), clock_.now());
+    if (history.movedAside) {
+        Log::write("Pivorel: 数据库已损坏，已移到 " + history.movedAside->filename().string() +
+                   "，重新建立");
     }
-    store_ = std::move(*opened);
+    if (history.unusable) {
+        Log::write("Pivorel: 打不开数据库 " + history.unusable->describe() +
+                   "，本次运行不保存历史");
+    }
+    if (!history.store) return 1;
+    store_ = std::move(history.store);
 
     barWindow_ = std::make_unique<BarPanel>();
     panelWindow_ = std::make_unique<FloatingPanel>(&desktop_->pasteboard());

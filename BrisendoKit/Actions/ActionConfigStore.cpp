@@ -3,10 +3,12 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <mutex>
 
 #include <nlohmann/json.hpp>
 
 #include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/BoundedJson.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Log.h"
 
@@ -15,32 +17,6 @@ namespace pivorel {
 namespace {
 
 using json = nlohmann::json;
-
-// Our file is three levels deep. Anything far deeper is not one of ours, and building it
-// would cost memory out of all proportion to the file's size.
-constexpr int kMaxNesting = 64;
-
-bool nestingWithinLimit(std::string_view bytes) {
-    int depth = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (inString) {
-            if (c == '\\') {
-                ++i;
-            } else if (c == '"') {
-                inString = false;
-            }
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > kMaxNesting) return false;
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return true;
-}
 
 // A JSON null counts as a missing key.
 const json* member(const json& object, const char* key) {
@@ -147,7 +123,7 @@ std::filesystem::path ActionConfigStore::defaultURL() {
 }
 
 std::optional<ActionConfig> ActionConfigStore::decode(std::string_view bytes) {
-    if (!nestingWithinLimit(bytes)) return std::nullopt;
+    if (!boundedjson::nestingWithinLimit(bytes)) return std::nullopt;
     try {
         // Ill-formed UTF-8 inside strings is a parse error here, like any other.
         const json root = json::parse(bytes.begin(), bytes.end());
@@ -188,9 +164,27 @@ std::string ActionConfigStore::encode(const ActionConfig& config) {
 }
 
 ActionConfig ActionConfigStore::load(TimePoint now) const {
+    // Loaded for every selection: a large file is decoded again only when it has changed.
+    static std::mutex lastMutex;
+    static struct {
+        std::filesystem::path url;
+        fileio::Stamp stamp;
+        ActionConfig config;
+    } last;
+    const fileio::Stamp stamp = fileio::stamp(url);
+    if (stamp.exists) {
+        std::lock_guard lock(lastMutex);
+        if (last.url == url && last.stamp == stamp) return last.config;
+    }
+
     const std::optional<std::string> bytes = fileio::readFile(url);
     if (!bytes) return ActionConfig::defaultConfig();
-    if (auto decoded = decode(*bytes)) return decoded->normalized();
+    if (auto decoded = decode(*bytes)) {
+        ActionConfig config = decoded->normalized();
+        std::lock_guard lock(lastMutex);
+        last = {url, stamp, config};
+        return config;
+    }
 
     const std::string name = url.filename().string();
     if (auto moved = fileio::moveAside(url, now)) {

@@ -11,8 +11,9 @@
 
 namespace pivorel {
 
-// Reads and writes the action configuration file (actions.json). The file is read afresh
-// whenever the configuration is needed, so another writer's changes apply at once.
+// Reads and writes the action configuration file (actions.json). The file is looked at
+// whenever the configuration is needed, so another writer's changes apply at once; it is
+// read and decoded again only when it has changed.
 struct ActionConfigStore {
     static constexpr std::string_view fileName = "actions.json";
 

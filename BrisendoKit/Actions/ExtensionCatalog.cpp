@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "BrisendoKit/Actions/ExtensionCatalogStore.h"
+#include "BrisendoKit/Support/BoundedJson.h"
 #include "BrisendoKit/Support/Log.h"
 
 namespace pivorel {
@@ -93,7 +95,7 @@ struct ExtensionCatalog::Wire {
 };
 
 std::optional<ExtensionCatalog> ExtensionCatalog::decode(std::string_view bytes) {
-    const Json top = Json::parse(bytes, nullptr, false);
+    const Json top = boundedjson::parse(bytes, ExtensionCatalogStore::maxCatalogBytes);
     if (top.is_discarded()) return std::nullopt;
     std::optional<Wire> wire = Wire::read(top);
     if (!wire || wire->version != currentVersion || !wire->items) return std::nullopt;

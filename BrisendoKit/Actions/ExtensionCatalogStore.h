@@ -21,8 +21,9 @@ struct ExtensionCatalogStore {
     static constexpr std::string_view cacheFileName = "extensions-cache.json";
     static constexpr double fetchTimeoutSeconds = 8;
     static constexpr std::string_view userAgent = "Pivorel";
-    // No catalog comes near this; a larger download is refused.
-    static constexpr std::size_t maxCatalogBytes = 8u << 20;
+    // No catalog comes near this (thousands of presets); a larger download or cache is
+    // refused, since a parsed document takes many times its size in memory.
+    static constexpr std::size_t maxCatalogBytes = 1u << 20;
 
     std::filesystem::path cacheURL = defaultCacheURL();
     Fetch fetch = networkFetch;

@@ -9,6 +9,7 @@
 #include "BrisendoKit/Localization/L.h"
 #include "BrisendoKit/Platform/SecretStore.h"
 #include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/BoundedJson.h"
 #include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
@@ -74,7 +75,7 @@ FlomoResult FlomoClient::sendNow(std::string_view text, std::optional<std::strin
 }
 
 FlomoResult FlomoClient::interpretReply(std::string_view body) {
-    const auto reply = nlohmann::json::parse(body, nullptr, false);
+    const auto reply = boundedjson::parse(body, kMaxReplyBytes);
     if (reply.is_object()) {
         const auto code = reply.find("code");
         if (code != reply.end() && code->is_number_integer() && code->get<long long>() == 0) {

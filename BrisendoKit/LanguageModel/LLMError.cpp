@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Support/BoundedJson.h"
 #include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
@@ -30,7 +31,7 @@ LLMError LLMError::fromResponse(long long status, std::string_view body) {
     const std::string text = text::repairUtf8(body);
     if (text.find("insufficient_user_quota") != std::string::npos) return quota();
     std::string message = text;
-    const auto json = nlohmann::json::parse(text, nullptr, false);
+    const auto json = boundedjson::parse(text);
     if (json.is_object()) {
         const auto error = json.find("error");
         if (error != json.end() && error->is_object()) {

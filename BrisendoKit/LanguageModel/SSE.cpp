@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "BrisendoKit/Support/BoundedJson.h"
 #include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
@@ -25,10 +26,10 @@ SSEEvent SSE::parse(std::string_view line) {
     // Only something that could be a JSON object is worth the parser's time.
     if (payload.empty() || payload.front() != '{') return SSEEvent::ignore();
 
-    // The JSON parser refuses ill-formed UTF-8 outright; repairing first keeps the piece.
-    const auto json = text::isValidUtf8(payload)
-                          ? nlohmann::json::parse(payload, nullptr, false)
-                          : nlohmann::json::parse(text::repairUtf8(payload), nullptr, false);
+    // Lines are already cut at the client's limit. The JSON parser refuses ill-formed UTF-8
+    // outright; repairing first keeps the piece.
+    const auto json = text::isValidUtf8(payload) ? boundedjson::parse(payload)
+                                                 : boundedjson::parse(text::repairUtf8(payload));
     if (!json.is_object()) return SSEEvent::ignore();
     const auto choices = json.find("choices");
     if (choices == json.end() || !choices->is_array() || choices->empty()) {

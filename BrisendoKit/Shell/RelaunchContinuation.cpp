@@ -8,6 +8,7 @@
 
 #include "BrisendoKit/Shell/PermissionGuide.h"
 #include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/BoundedJson.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Log.h"
 
@@ -39,7 +40,7 @@ std::string RelaunchContinuation::Pending::encode() const {
 
 std::optional<RelaunchContinuation::Pending> RelaunchContinuation::Pending::decode(
     std::string_view json) {
-    const auto j = nlohmann::json::parse(json, nullptr, false);
+    const auto j = boundedjson::parse(json, maxFileBytes);
     if (j.is_discarded() || !j.is_object()) return std::nullopt;
     auto kind = j.find("kind");
     auto action = j.find("action");

@@ -4,6 +4,7 @@
 
 #include "BrisendoKit/Platform/SecretStore.h"
 #include "BrisendoKit/Storage/Endpoints.h"
+#include "BrisendoKit/Support/BoundedJson.h"
 #include "BrisendoKit/Support/FileIO.h"
 
 namespace pivorel {
@@ -48,7 +49,7 @@ bool Credentials::set(std::string_view value, std::string_view account,
 
 std::optional<std::string> Credentials::llmKey(std::string_view authJSON,
                                                std::string_view provider) {
-    const auto doc = nlohmann::json::parse(authJSON, nullptr, false);
+    const auto doc = boundedjson::parse(authJSON, maxAuthFileBytes);
     if (!doc.is_object()) return std::nullopt;
     const auto entry = doc.find(provider);
     if (entry == doc.end() || !entry->is_object()) return std::nullopt;

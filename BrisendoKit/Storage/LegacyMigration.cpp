@@ -7,6 +7,7 @@
 #include "BrisendoKit/Platform/SecretStore.h"
 #include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/BoundedJson.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "BrisendoKit/Support/XdgDirs.h"
@@ -94,9 +95,9 @@ LegacyMigration LegacyMigration::production(std::shared_ptr<SecretStore> secrets
 }
 
 json LegacyMigration::readLegacyDefaults(const fs::path& file) {
-    const auto bytes = fileio::readFile(file);
+    const auto bytes = fileio::readFile(file, UserDefaults::maxFileBytes);
     if (!bytes) return json::object();
-    auto parsed = json::parse(*bytes, nullptr, false);
+    auto parsed = boundedjson::parse(*bytes);
     return parsed.is_object() ? parsed : json::object();
 }
 

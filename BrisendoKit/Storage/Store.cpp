@@ -1,13 +1,17 @@
 #include "BrisendoKit/Storage/Store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <unicode/calendar.h>
+#include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <utility>
 
 #include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Text.h"
 
 namespace pivorel {
@@ -347,6 +351,43 @@ Store::OpenResult Store::open(const std::filesystem::path& path) {
     return openWith(path, false);
 }
 
+Store::Opening Store::openForProgram(const std::filesystem::path& path, TimePoint now) {
+    Opening result;
+    const auto moveAside = [&] {
+        auto aside = fileio::moveAside(path, now);
+        if (!aside) return false;
+        for (const char* suffix : {"-wal", "-shm"}) {
+            ::rename((path.string() + suffix).c_str(), (aside->string() + suffix).c_str());
+        }
+        result.movedAside = std::move(aside);
+        return true;
+    };
+    // A file without SQLite's header goes before SQLite touches the journal beside it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) {
+        char head[16];
+        const ssize_t n = ::read(fd, head, sizeof head);
+        ::close(fd);
+        constexpr std::string_view magic{"SQLite format 3\0", 16};
+        if (n > 0 && std::string_view(head, static_cast<std::size_t>(n)) != magic) moveAside();
+    }
+    auto opened = open(path);
+    if (!opened && !result.movedAside &&
+        (opened.error().message == sqlite3_errstr(SQLITE_CORRUPT) ||
+         opened.error().message == sqlite3_errstr(SQLITE_NOTADB)) &&
+        moveAside()) {
+        opened = open(path);
+    }
+    if (opened) {
+        result.store = std::move(*opened);
+        return result;
+    }
+    result.unusable = opened.error();
+    auto memory = open(":memory:");
+    if (memory) result.store = std::move(*memory);
+    return result;
+}
+
 Store::OpenResult Store::openReadOnly(const std::filesystem::path& path) {
     return openWith(path, true);
 }
@@ -356,6 +397,15 @@ Store::OpenResult Store::openWith(const std::filesystem::path& path, bool readOn
     const int flags =
         (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
         SQLITE_OPEN_FULLMUTEX;
+    if (!readOnly && path != ":memory:") {
+        // The history is the user's alone. SQLite gives its journal files the database's
+        // mode, so a database created 0600 keeps them private too.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) ::close(fd);
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            fileio::makePrivate(path.string() + suffix);
+        }
+    }
     const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
     // From here the store owns the handle, so it is closed on every path.
     std::unique_ptr<Store> store(new Store(path, db));
@@ -455,6 +505,11 @@ Result<Done, StoreError> Store::buildCountTables() {
     return exec("COMMIT");
 }
 
+std::int64_t Store::dataVersion() {
+    auto version = countOf("PRAGMA data_version", {});
+    return version ? *version : -1;
+}
+
 StoreError Store::sqlError() const {
     return StoreError::sql(sqlite3_errmsg(db_));
 }
@@ -540,14 +595,36 @@ Result<std::int64_t, StoreError> Store::insert(const SelectRequest& request,
          optText(request.url), std::string_view(request.source), std::int64_t{request.dry ? 1 : 0},
          std::string_view(kinds), std::string_view(rankingJSON)});
     if (!done) return fail(done.error());
+    const double ts = toUnixSeconds(at);
+    if (!request.dry && today_.covers(ts)) {
+        ++today_.stats.count;
+    }
     return static_cast<std::int64_t>(sqlite3_last_insert_rowid(db_));
 }
 
 Result<Done, StoreError> Store::markChosen(std::int64_t id, const ActionID& action,
                                            std::int64_t rank) {
     std::lock_guard lock(mutex_);
-    return run("UPDATE selections SET chosen = ?, chosen_rank = ? WHERE id = ?",
-               {std::string_view(action.rawValue), rank, id});
+    // What the row counted for before, so today's counts follow without a recount.
+    std::optional<std::array<std::int64_t, 2>> before;
+    if (today_.valid) {
+        auto row = prepare(
+            "SELECT chosen IS NOT NULL, coalesce(chosen_rank = 1, 0) FROM selections WHERE id = ? "
+            "AND dry = 0 AND ts >= ? AND ts < ?",
+            {id, today_.start, today_.end});
+        if (!row) return fail(row.error());
+        if (sqlite3_step(row->get()) == SQLITE_ROW) {
+            before = {sqlite3_column_int64(row->get(), 0), sqlite3_column_int64(row->get(), 1)};
+        }
+    }
+    auto done = run("UPDATE selections SET chosen = ?, chosen_rank = ? WHERE id = ?",
+                    {std::string_view(action.rawValue), rank, id});
+    if (!done) return done;
+    if (before) {
+        today_.stats.chosen += 1 - (*before)[0];
+        today_.stats.hits += (rank == 1 ? 1 : 0) - (*before)[1];
+    }
+    return done;
 }
 
 Result<std::int64_t, StoreError> Store::archive(std::int64_t selectionID, std::string_view kind,
@@ -649,6 +726,12 @@ Result<TodayStats, StoreError> Store::todayStats(TimePoint now, const icu::Calen
     }
 
     std::lock_guard lock(mutex_);
+    const std::int64_t version = dataVersion();
+    // Counting the day's rows on every selection would cost more as the day goes on; this
+    // store's own writes keep the counts current, another connection's commit voids them.
+    if (today_.valid && today_.start == start && today_.end == end && today_.version == version) {
+        return today_.stats;
+    }
     TodayStats stats;
     const std::vector<Bind> bounds = {start, end};
     auto count =
@@ -666,6 +749,7 @@ Result<TodayStats, StoreError> Store::todayStats(TimePoint now, const icu::Calen
     stats.count = *count;
     stats.chosen = *chosen;
     stats.hits = *hits;
+    today_ = {true, start, end, version, stats};
     return stats;
 }
 

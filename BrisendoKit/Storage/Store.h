@@ -115,6 +115,17 @@ class Store {
     // "pivorel.sqlite" in the support directory (which is created).
     static std::filesystem::path defaultPath();
 
+    // The program's history, which must never keep the program from starting. A file that is
+    // damaged or not a database is moved aside ("<name>.corrupt-<seconds of now>", its -wal
+    // and -shm beside it) and a fresh one created; when nothing can be opened at `path`, the
+    // history lives in memory for this run and `unusable` says why.
+    struct Opening {
+        std::unique_ptr<Store> store;
+        std::optional<std::filesystem::path> movedAside;
+        std::optional<StoreError> unusable;
+    };
+    static Opening openForProgram(const std::filesystem::path& path, TimePoint now);
+
     ~Store();
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
@@ -190,6 +201,20 @@ class Store {
     std::filesystem::path path_;
     sqlite3* db_ = nullptr;
     bool useCountTables_ = false;
+
+    // Today's counts as last computed, and the data version they belong to.
+    struct Today {
+        bool valid = false;
+        double start = 0;
+        double end = 0;
+        std::int64_t version = -1;
+        TodayStats stats;
+
+        bool covers(double ts) const { return valid && ts >= start && ts < end; }
+    };
+    Today today_;
+    // Changes when another connection commits (PRAGMA data_version); -1 when unknown.
+    std::int64_t dataVersion();
 };
 
 }  // namespace pivorel

@@ -1,7 +1,6 @@
 #include "BrisendoKit/Support/AppIdentity.h"
 
-#include <system_error>
-
+#include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/XdgDirs.h"
 
 namespace pivorel {
@@ -10,8 +9,7 @@ namespace fs = std::filesystem;
 
 fs::path AppIdentity::supportDirectory(const std::optional<fs::path>& base) {
     const fs::path dir = (base ? *base : XdgDirs::dataHome()) / supportDirName;
-    std::error_code ignored;
-    fs::create_directories(dir, ignored);
+    fileio::makePrivateDirectory(dir);
     return dir;
 }
 

@@ -44,16 +44,47 @@ std::optional<std::string> readFile(const fs::path& path, std::size_t maxBytes) 
     return data;
 }
 
-bool writeFileAtomically(const fs::path& path, std::string_view bytes) {
+Stamp stamp(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {true, st.st_dev, st.st_ino, st.st_size,
+            static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+bool makePrivateDirectory(const fs::path& dir) {
     std::error_code ec;
+    if (fs::is_directory(dir, ec)) return true;
+    if (dir.has_parent_path() && dir.parent_path() != dir &&
+        !makePrivateDirectory(dir.parent_path())) {
+        return false;
+    }
+    // Another writer may create it between the check and here.
+    return ::mkdir(dir.c_str(), 0700) == 0 || fs::is_directory(dir, ec);
+}
+
+void makePrivate(const fs::path& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return;
+    if (S_ISREG(st.st_mode) && (st.st_mode & 077) != 0) {
+        ::chmod(path.c_str(), st.st_mode & 0700);
+    } else if (S_ISDIR(st.st_mode)) {
+        if ((st.st_mode & 077) != 0) ::chmod(path.c_str(), st.st_mode & 0700);
+        std::error_code ec;
+        for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+            makePrivate(it->path());
+        }
+    }
+}
+
+bool writeFileAtomically(const fs::path& path, std::string_view bytes, Access access) {
     const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    fs::create_directories(dir, ec);
-    if (ec && !fs::is_directory(dir)) return false;
+    if (!makePrivateDirectory(dir)) return false;
 
     static thread_local std::mt19937_64 rng{std::random_device{}()};
     const fs::path tmp =
         dir / ("." + path.filename().string() + ".tmp-" + std::to_string(rng() % 1000000000));
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const mode_t mode = access == Access::userOnly ? 0600 : 0644;
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) return false;
     std::size_t written = 0;
     bool ok = true;

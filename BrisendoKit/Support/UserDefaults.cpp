@@ -1,10 +1,9 @@
 #include "BrisendoKit/Support/UserDefaults.h"
 
-#include <sys/stat.h>
-
 #include <set>
 
 #include "BrisendoKit/Support/AppIdentity.h"
+#include "BrisendoKit/Support/BoundedJson.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Log.h"
 #include "BrisendoKit/Support/XdgDirs.h"
@@ -45,19 +44,16 @@ fs::path UserDefaults::domainFile(std::string_view domain) {
     return XdgDirs::configHome() / (std::string(domain) + ".json");
 }
 
-UserDefaults::FileStamp UserDefaults::stampNow() const {
-    struct stat st {};
-    if (::stat(file_.c_str(), &st) != 0) return {};
-    return {true, st.st_dev, st.st_ino, st.st_size,
-            static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+fileio::Stamp UserDefaults::stampNow() const {
+    return fileio::stamp(file_);
 }
 
 void UserDefaults::loadLocked() {
     stamp_ = stampNow();
     values_ = json::object();
     if (!stamp_.exists) return;
-    const auto bytes = fileio::readFile(file_);
-    json parsed = bytes ? json::parse(*bytes, nullptr, false) : json();
+    const auto bytes = fileio::readFile(file_, maxFileBytes);
+    json parsed = bytes ? boundedjson::parse(*bytes) : json();
     if (bytes && bytes->empty()) parsed = json::object();
     if (bytes && parsed.is_object()) {
         values_ = std::move(parsed);

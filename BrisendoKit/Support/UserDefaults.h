@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -13,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
@@ -25,6 +24,10 @@ namespace pivorel {
 // Thread-safe.
 class UserDefaults {
   public:
+    // A settings file larger than this is not ours to read: it is moved aside like any
+    // other file that does not decode.
+    static constexpr std::size_t maxFileBytes = 4u << 20;
+
     explicit UserDefaults(std::filesystem::path file);
 
     // The program's own domain ("com.morvale.pivorel"), shared by the whole process.
@@ -57,16 +60,7 @@ class UserDefaults {
     Signal<const std::string&> changed;
 
   private:
-    struct FileStamp {
-        bool exists = false;
-        dev_t dev = 0;
-        ino_t ino = 0;
-        off_t size = 0;
-        long long mtimeNs = 0;
-        bool operator==(const FileStamp&) const = default;
-    };
-
-    FileStamp stampNow() const;
+    fileio::Stamp stampNow() const;
     void loadLocked();
     bool writeLocked();
     std::vector<std::string> mergeFromDiskLocked();
@@ -74,7 +68,7 @@ class UserDefaults {
     std::filesystem::path file_;
     mutable std::mutex mutex_;
     nlohmann::json values_ = nlohmann::json::object();
-    FileStamp stamp_;
+    fileio::Stamp stamp_;
 };
 
 }  // namespace pivorel

@@ -95,7 +95,8 @@ Result<bool, std::string> AutostartLoginItem::apply(bool enabled) {
         return fail("cannot create " + userFile_.parent_path().string() + ": " + ec.message());
     }
     errno = 0;
-    if (!fileio::writeFileAtomically(userFile_, entryText(executable_, !enabled))) {
+    if (!fileio::writeFileAtomically(userFile_, entryText(executable_, !enabled),
+                                     fileio::Access::everyone)) {
         const int saved = errno;
         return fail("cannot write " + userFile_.string() +
                     (saved ? ": " + std::string(std::strerror(saved)) : std::string()));

@@ -158,9 +158,7 @@ Result<bool, ReminderError> VdirReminders::requestAccess() {
 }
 
 std::optional<std::string> VdirReminders::defaultList() {
-    std::error_code ec;
-    fs::create_directories(collection_, ec);
-    if (!fs::is_directory(collection_, ec)) {
+    if (!fileio::makePrivateDirectory(collection_)) {
         Log::write("Pivorel: 无法建立提醒事项目录 " + collection_.string());
         return std::nullopt;
     }

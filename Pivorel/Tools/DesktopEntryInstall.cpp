@@ -45,7 +45,8 @@ int runInstallDesktopEntry(std::ostream& out) {
     const fs::path& executable = self.value();
     const fs::path applications = XdgDirs::dataHome() / "applications";
     const fs::path file = applications / "pivorel.desktop";
-    if (!fileio::writeFileAtomically(file, desktopEntryText(executable))) {
+    if (!fileio::writeFileAtomically(file, desktopEntryText(executable),
+                                     fileio::Access::everyone)) {
         const int saved = errno;
         out << "pivorel: cannot write " << file.string()
             << (saved ? ": " + std::string(std::strerror(saved)) : std::string()) << "\n";
