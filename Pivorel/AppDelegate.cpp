@@ -167,8 +167,9 @@ int AppDelegate::start() {
     return 0;
 }
 
-void AppDelegate::open(const std::string& link) {
-    if (links_) links_->dispatch(link);
+std::optional<std::string> AppDelegate::open(const std::string& link) {
+    if (!links_) return std::string("not started");
+    return links_->dispatch(link);
 }
 
 // ---- the menu
@@ -432,9 +433,11 @@ int runApplication(int argc, char** argv, AppDelegate::Options options) {
     auto listening = SingleInstance::listen(instanceQueue);
     if (!listening) {
         if (listening.error().kind == SingleInstance::ListenError::Kind::alreadyRunning) {
-            if (link &&
-                SingleInstance::forward(*link).outcome == SingleInstance::Forward::forwarded) {
-                return 0;
+            if (link) {
+                const auto handed = SingleInstance::forward(*link);
+                if (handed.outcome == SingleInstance::Forward::forwarded) return 0;
+                std::cerr << "pivorel: " << handed.detail << "\n";
+                return 1;
             }
             std::cerr << "pivorel: already running\n";
             return 0;
@@ -444,7 +447,9 @@ int runApplication(int argc, char** argv, AppDelegate::Options options) {
     AppDelegate delegate(std::move(options));
     if (const int status = delegate.start(); status != 0) return status;
     if (listening) {
-        (*listening)->setLinkHandler([&delegate](const std::string& l) { delegate.open(l); });
+        (*listening)->setLinkHandler([&delegate](const std::string& l) {
+            return delegate.open(l);
+        });
     }
     return QApplication::exec();
 }

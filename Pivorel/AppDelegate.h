@@ -63,8 +63,8 @@ class AppDelegate : public QObject {
     // after a log line that says why.
     int start();
 
-    // Carries out an inbound link.
-    void open(const std::string& link);
+    // Carries out an inbound link: nothing once done, else why it was not.
+    std::optional<std::string> open(const std::string& link);
 
     // The menu's commands.
     void toggleBar();

@@ -60,8 +60,9 @@ int main(int argc, char** argv) {
         // A running instance takes the link; otherwise this process becomes the instance.
         const auto handed = pivorel::SingleInstance::forward(*options.link);
         if (handed.outcome == pivorel::SingleInstance::Forward::forwarded) return 0;
-        if (handed.outcome == pivorel::SingleInstance::Forward::refused ||
-            handed.outcome == pivorel::SingleInstance::Forward::unsafe) {
+        // Only nobody listening makes this process the instance: a hand-off that failed
+        // must neither pass for done nor be tried again by a second instance.
+        if (handed.outcome != pivorel::SingleInstance::Forward::notRunning) {
             std::cerr << "pivorel: " << handed.detail << "\n";
             return 1;
         }

@@ -39,7 +39,7 @@ PanelController::~PanelController() {
     self_.reset();
 }
 
-void PanelController::show(std::shared_ptr<PanelModel> model, Point near) {
+void PanelController::show(std::shared_ptr<PanelModel> model, Point near, Keyboard keyboard) {
     close("replaced");
     if (!model) return;
 
@@ -69,7 +69,8 @@ void PanelController::show(std::shared_ptr<PanelModel> model, Point near) {
                                                 clampsToScreen && screen.has_value());
     window_.setFrame({origin.x, origin.y, size.width, size.height});
     // A notice has nothing to type into: keys typed meanwhile must reach the application.
-    keyless_ = model_->mode().isNotice();
+    waitingForPointer_ = keyboard == Keyboard::whenPointed;
+    keyless_ = model_->mode().isNotice() || waitingForPointer_;
     if (keyless_) {
         window_.orderFront();
     } else {
@@ -89,6 +90,13 @@ void PanelController::show(std::shared_ptr<PanelModel> model, Point near) {
             if (auto* self = weak.get()) self->pointerMoved(location);
         });
     });
+    if (waitingForPointer_) {
+        pointerWatch_ = input_.monitorMouseMoves([weak, &queue = queue_](Point location) {
+            queue.post([weak, location] {
+                if (auto* self = weak.get()) self->pointed(location);
+            });
+        });
+    }
 }
 
 void PanelController::close(const std::string& reason) {
@@ -104,6 +112,8 @@ void PanelController::close(const std::string& reason) {
     outsideMonitor_.reset();
     openingSpotWatch_.reset();
     openingSpot_.reset();
+    pointerWatch_.reset();
+    waitingForPointer_ = false;
     window_.setContent(nullptr);
     // The model may be running the very callback that closed the panel (a chosen row, the
     // close button): let it go only once that call has returned.
@@ -193,10 +203,10 @@ void PanelController::modeDidChange() {
     window_.setFrame(screen ? PanelPlacement::clamped(resized, screen->visibleFrame) : resized);
     // A list that became a notice gives the keyboard back; a notice that became a list or a
     // conversation takes it.
-    const bool notice = model_->mode().isNotice();
-    if (notice == keyless_) return;
-    keyless_ = notice;
-    if (notice) {
+    const bool keyless = model_->mode().isNotice() || waitingForPointer_;
+    if (keyless == keyless_) return;
+    keyless_ = keyless;
+    if (keyless) {
         window_.orderFront();
     } else {
         window_.orderFrontAndMakeKey();
@@ -206,13 +216,26 @@ void PanelController::modeDidChange() {
 void PanelController::outsideClick() {
     const auto openingSpot = std::exchange(openingSpot_, std::nullopt);
     openingSpotWatch_.reset();
-    if (!model_ || model_->mode().isAsk()) return;
+    if (!model_) return;
     const Point pointer = workspace_.pointerLocation();
-    if (window_.frame().contains(pointer)) return;
+    if (window_.frame().contains(pointer)) {
+        pointed(pointer);
+        return;
+    }
+    if (model_->mode().isAsk()) return;
     // The press that opened the panel (on the bar, say), heard late: the pointer is still
     // where the panel came up.
     if (openingSpot && withinSlop(*openingSpot, pointer)) return;
     close("outside-click");
+}
+
+void PanelController::pointed(Point location) {
+    if (!waitingForPointer_ || !model_ || !window_.frame().contains(location)) return;
+    waitingForPointer_ = false;
+    pointerWatch_.reset();
+    if (model_->mode().isNotice()) return;
+    keyless_ = false;
+    window_.orderFrontAndMakeKey();
 }
 
 void PanelController::pointerMoved(Point location) {

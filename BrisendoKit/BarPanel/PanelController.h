@@ -28,9 +28,13 @@ class PanelController {
     PanelController(const PanelController&) = delete;
     PanelController& operator=(const PanelController&) = delete;
 
+    // When the panel takes the keyboard: at once (the user asked for it with a click or the
+    // hot key), or once the pointer enters it or clicks in it (an inbound link opened it,
+    // and the user may be typing elsewhere).
+    enum class Keyboard { atOnce, whenPointed };
     // Shows `model` with its content's top-left corner near `near` and takes the keyboard,
     // unless the model only shows a notice; a panel already up closes first ("replaced").
-    void show(std::shared_ptr<PanelModel> model, Point near);
+    void show(std::shared_ptr<PanelModel> model, Point near, Keyboard keyboard = Keyboard::atOnce);
     // Reasons: "esc", "replaced", "model-close", "notice-timeout", "outside-click",
     // "bar-shown", "action-opened", "url-close". Closing a closed panel reports nothing.
     void close(const std::string& reason);
@@ -52,6 +56,7 @@ class PanelController {
     bool clampsToScreen = true;
 
   private:
+    void pointed(Point location);
     void modeDidChange();
     void outsideClick();
     void pointerMoved(Point location);
@@ -68,8 +73,10 @@ class PanelController {
     // monitor may hear of the click that opened the panel only after the panel is up.
     std::optional<Point> openingSpot_;
     Connection openingSpotWatch_;
-    // Showing a notice, so the keyboard is with the application.
+    // Showing a notice, or not yet pointed at: the keyboard is with the application.
     bool keyless_ = false;
+    bool waitingForPointer_ = false;
+    Connection pointerWatch_;
     std::int64_t noticeToken_ = 0;
     std::optional<std::string> lastCloseReason_;
     // Callbacks handed out hold this weakly and do nothing once the controller is gone.

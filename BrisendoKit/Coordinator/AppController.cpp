@@ -86,18 +86,20 @@ bool AppController::showBar(const SelectRequest& request, Point down, Point up) 
     return true;
 }
 
-void AppController::handle(const SelectRequest& request, Point mouse) {
+bool AppController::handle(const SelectRequest& request, Point mouse,
+                           PanelController::Keyboard keyboard) {
     hideBar();
     const ActionConfig config = actionStore_.load(clock_.now());
     auto recorded = record(request, config);
-    if (!recorded) return;
+    if (!recorded) return false;
     barFlow_ = false;
-    if (request.dry) return;
+    if (request.dry) return true;
 
     currentRecordID_ = recorded->first;
     currentRequest_ = request;
     currentConfig_ = config;
-    panel_.show(makeModel(request, recorded->second, recorded->first, config), mouse);
+    panel_.show(makeModel(request, recorded->second, recorded->first, config), mouse, keyboard);
+    return true;
 }
 
 std::shared_ptr<PanelModel> AppController::makeModel(const SelectRequest& request,

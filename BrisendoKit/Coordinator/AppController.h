@@ -53,8 +53,9 @@ class AppController {
     // screen for it (a conversation is open, or the store refused the record).
     bool showBar(const SelectRequest& request, Point down, Point up);
     // The hot key's and inbound links' request: records it and opens the panel near
-    // `mouse`; a dry request is only recorded.
-    void handle(const SelectRequest& request, Point mouse);
+    // `mouse`; a dry request is only recorded. False when the store refused the record.
+    bool handle(const SelectRequest& request, Point mouse,
+                PanelController::Keyboard keyboard = PanelController::Keyboard::atOnce);
     // Clicks on the bar.
     void barChose(std::int64_t index);
     void barMore();

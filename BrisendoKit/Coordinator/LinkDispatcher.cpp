@@ -28,7 +28,7 @@ LinkDispatcher::LinkDispatcher(AppController& controller, Store& store, Workspac
                                const Clock& clock)
     : controller_(controller), store_(store), workspace_(workspace), clock_(clock) {}
 
-void LinkDispatcher::dispatch(std::string_view link) {
+std::optional<std::string> LinkDispatcher::dispatch(std::string_view link) {
     const SelectionURL::Parts parts = SelectionURL::split(link).value_or(SelectionURL::Parts{});
     const auto& schemes = AppIdentity::urlSchemes;
     const bool ours = std::find(schemes.begin(), schemes.end(), parts.scheme) != schemes.end();
@@ -36,25 +36,30 @@ void LinkDispatcher::dispatch(std::string_view link) {
     if (ours && parts.host == "close") {
         controller_.panel().close("url-close");
         controller_.hideBar();
-        return;
+        return std::nullopt;
     }
     if (ours && parts.host == "miss") {
         const auto dry = itemValue(parts.query, "dry");
-        (void)store_.logBar("miss", itemValue(parts.query, "app"),
-                            itemValue(parts.query, "reason").value_or("probe"), std::nullopt,
-                            dry != "0", clock_.now());
+        auto logged = store_.logBar("miss", itemValue(parts.query, "app"),
+                                    itemValue(parts.query, "reason").value_or("probe"),
+                                    std::nullopt, dry != "0", clock_.now());
         controller_.statsChanged.emit();
-        return;
+        if (!logged) return "not stored: " + logged.error().describe();
+        return std::nullopt;
     }
 
     auto request = SelectionURL::parse(link);
     if (!request) {
         Log::write("Pivorel: 忽略无效链接 " + SelectionURL::loggable(parts.scheme) + "://" +
                    SelectionURL::loggable(parts.host) + " (" + request.error().description() + ")");
-        return;
+        return "invalid link: " + request.error().description();
     }
     // The panel opens at the pointer; what happens next is the user's choice.
-    controller_.handle(*request, workspace_.pointerLocation());
+    if (!controller_.handle(*request, workspace_.pointerLocation(),
+                            PanelController::Keyboard::whenPointed)) {
+        return std::string("not stored");
+    }
+    return std::nullopt;
 }
 
 }  // namespace pivorel

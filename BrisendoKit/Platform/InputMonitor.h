@@ -28,7 +28,8 @@ class InputMonitor {
     [[nodiscard]] virtual Connection monitorGestures(GestureHandler handler) = 0;
 
     // Pointer motion with no button down, with the pointer's location. Installed only for
-    // short spells: while a bar is on screen, until the pointer leaves where a panel opened.
+    // short spells: while a bar is on screen, until the pointer leaves where a panel opened
+    // or enters a panel a link opened.
     [[nodiscard]] virtual Connection monitorMouseMoves(MoveHandler handler) = 0;
 
     // Left and right presses: the panel's clicks outside itself.

@@ -182,11 +182,16 @@ Result<SelectRequest, SelectionURL::ParseError> SelectionURL::parse(std::string_
 
     SelectRequest request;
     request.text = text::graphemePrefix(*selected, maxTextLength);
-    request.app = trimmedValue(parts->query, "app");
-    request.url = trimmedValue(parts->query, "url");
+    const auto capped = [&](std::string_view name, std::size_t length) {
+        auto value = trimmedValue(parts->query, name);
+        if (value) value = text::graphemePrefix(*value, length);
+        return value;
+    };
+    request.app = capped("app", maxAppLength);
+    request.url = capped("url", maxURLLength);
     const std::string dry = lowercaseAscii(queryValue(parts->query, "dry").value_or(""));
     request.dry = dry == "1" || dry == "true" || dry == "yes";
-    request.source = trimmedValue(parts->query, "src").value_or(std::string(defaultSource));
+    request.source = capped("src", maxSourceLength).value_or(std::string(defaultSource));
     request.editable = false;
     return request;
 }

@@ -16,6 +16,11 @@ struct SelectionURL {
     SelectionURL() = delete;
 
     static constexpr std::size_t maxTextLength = 20000;
+    // Grapheme clusters kept of the other fields: an application id, a page address and a
+    // source name are short; a link must not fill the history with them.
+    static constexpr std::size_t maxAppLength = 256;
+    static constexpr std::size_t maxURLLength = 4096;
+    static constexpr std::size_t maxSourceLength = 64;
 
     struct ParseError {
         struct UnknownHost {

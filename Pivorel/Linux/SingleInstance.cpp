@@ -1,6 +1,7 @@
 #include "Pivorel/Linux/SingleInstance.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <future>
@@ -29,8 +31,12 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view okReply = "ok\n";
-constexpr std::string_view refusedReply = "refused\n";
+// Followed by the reason and a line break.
+constexpr std::string_view refusedReply = "refused";
+constexpr std::string_view busyReply = "busy\n";
 constexpr int ioTimeoutMs = static_cast<int>(SingleInstance::ioTimeoutSeconds * 1000);
+constexpr int answerTimeoutMs =
+    static_cast<int>((SingleInstance::handOffSeconds + SingleInstance::ioTimeoutSeconds) * 1000);
 
 std::string errnoText() {
     return std::strerror(errno);
@@ -78,11 +84,19 @@ class Connection {
 
     std::optional<uid_t> peer() const { return peerUid(fd_); }
 
-    // Up to a line break or the end; false when the limit is passed or reading fails
-    // (timeouts included).
+    // Up to a line break or the end; false when the limit is passed or reading fails or
+    // takes longer than the time-out as a whole (a sender trickling bytes holds nobody up).
     bool readLine(std::string& out, std::size_t limit) {
         char buf[4096];
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(ioTimeoutMs);
         for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd p{fd_, POLLIN, 0};
+            const int ready = left.count() > 0 ? ::poll(&p, 1, static_cast<int>(left.count())) : 0;
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) return false;
             const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) return false;
@@ -115,23 +129,39 @@ struct SingleInstance::Shared : std::enable_shared_from_this<Shared> {
     Shared(MainQueue& q, uid_t uid) : queue(q), expectedUid(uid) {}
     MainQueue& queue;
     const uid_t expectedUid;
+    // A link on its way to the main queue, and the answer its sender waits for.
+    struct Pending {
+        std::string link;
+        bool taken = false;  // the main queue is carrying it out
+        std::promise<std::optional<std::string>> outcome;
+    };
+
     std::mutex mutex;
     LinkHandler handler;
-    std::deque<std::string> pending;
+    std::deque<std::shared_ptr<Pending>> pending;
 
-    void drain() {
-        for (;;) {
-            std::string link;
-            LinkHandler h;
-            {
-                std::lock_guard lock(mutex);
-                if (!handler || pending.empty()) return;
-                link = std::move(pending.front());
-                pending.pop_front();
-                h = handler;
-            }
-            h(link);
+    // One link per turn, so keys and clicks get their turns during a flood.
+    void drainOne() {
+        std::shared_ptr<Pending> next;
+        LinkHandler h;
+        bool more = false;
+        {
+            std::lock_guard lock(mutex);
+            if (!handler || pending.empty()) return;
+            next = std::move(pending.front());
+            pending.pop_front();
+            next->taken = true;
+            h = handler;
+            more = !pending.empty();
         }
+        std::optional<std::string> refusal;
+        try {
+            refusal = h(next->link);
+        } catch (const std::exception& e) {
+            refusal = std::string("failed: ") + e.what();
+        }
+        next->outcome.set_value(std::move(refusal));
+        if (more) queue.post([self = shared_from_this()] { self->drainOne(); });
     }
 
     void handle(int fd) {
@@ -151,13 +181,40 @@ struct SingleInstance::Shared : std::enable_shared_from_this<Shared> {
             connection.write(refusedReply);
             return;
         }
-        // Queued before the answer: a sender told "ok" can rely on the link being carried out.
+        auto item = std::make_shared<Pending>();
+        item->link = std::move(message);
+        auto outcome = item->outcome.get_future();
         {
             std::lock_guard lock(mutex);
-            pending.push_back(std::move(message));
+            if (pending.size() >= maxQueuedLinks) {
+                Log::write("Pivorel: 单实例 链接太多，回答忙");
+                connection.write(busyReply);
+                return;
+            }
+            pending.push_back(item);
         }
-        queue.post([self = shared_from_this()] { self->drain(); });
-        connection.write(okReply);
+        queue.post([self = shared_from_this()] { self->drainOne(); });
+        // The answer waits for the link to be carried out: a sender told "ok" can rely on
+        // it, and one told anything else on its never happening.
+        const auto handOff = std::chrono::duration<double>(handOffSeconds);
+        if (outcome.wait_for(handOff) != std::future_status::ready) {
+            std::unique_lock lock(mutex);
+            if (!item->taken) {
+                std::erase(pending, item);
+                lock.unlock();
+                Log::write("Pivorel: 单实例 链接等待过久，回答忙");
+                connection.write(busyReply);
+                return;
+            }
+            lock.unlock();
+            outcome.wait();
+        }
+        const auto refusal = outcome.get();
+        if (refusal) {
+            connection.write(std::string(refusedReply) + " " + *refusal + "\n");
+        } else {
+            connection.write(okReply);
+        }
     }
 };
 
@@ -273,12 +330,24 @@ SingleInstance::ForwardResult SingleInstance::forward(const std::string& link,
             return {Forward::failed, "send: " + peer.errorString().toStdString()};
         }
     }
+    // The instance answers once the link is carried out.
+    const auto answerBy =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(answerTimeoutMs);
     while (!peer.canReadLine()) {
-        if (!peer.waitForReadyRead(ioTimeoutMs)) return {Forward::failed, "no answer"};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            answerBy - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !peer.waitForReadyRead(static_cast<int>(left.count()))) {
+            return {Forward::failed, "no answer"};
+        }
     }
     const QByteArray reply = peer.readLine();
     if (reply == okReply.data()) return {Forward::forwarded, {}};
-    if (reply == refusedReply.data()) return {Forward::refused, "the running instance refused it"};
+    if (reply == busyReply.data()) return {Forward::failed, "the running instance is busy"};
+    if (reply.startsWith(QByteArray(refusedReply.data(), refusedReply.size()))) {
+        const std::string reason = reply.mid(refusedReply.size()).trimmed().toStdString();
+        return {Forward::refused,
+                "the running instance refused it" + (reason.empty() ? "" : ": " + reason)};
+    }
     return {Forward::failed, "no answer"};
 }
 
@@ -329,7 +398,7 @@ void SingleInstance::setLinkHandler(LinkHandler handler) {
         std::lock_guard lock(shared_->mutex);
         shared_->handler = std::move(handler);
     }
-    shared_->queue.post([shared = shared_] { shared->drain(); });
+    shared_->queue.post([shared = shared_] { shared->drainOne(); });
 }
 
 }  // namespace pivorel

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,7 +27,7 @@ class SingleInstance {
         notRunning,  // nobody listens: become the instance
         refused,     // the running instance (or this side) rejected the message
         unsafe,      // the socket or its directory belongs to someone else
-        failed,      // a listener that does not answer
+        failed,      // a listener that does not answer, or answers that it is too busy
     };
     struct ForwardResult {
         Forward outcome = Forward::notRunning;
@@ -39,11 +40,19 @@ class SingleInstance {
         std::string detail;
     };
 
-    using LinkHandler = std::function<void(const std::string& link)>;
+    // Carries a link out on the main queue: nothing when done (a selection stored), else why
+    // it was refused. The sender hears the answer only then.
+    using LinkHandler = std::function<std::optional<std::string>(const std::string& link)>;
 
     // Longest message accepted: a 20000-character text percent-encoded fits many times.
     static constexpr std::size_t maxMessageBytes = 1u << 20;
+    // For reading a whole message, and for writing.
     static constexpr double ioTimeoutSeconds = 3.0;
+    // Links waiting for the main queue; more are answered "busy".
+    static constexpr std::size_t maxQueuedLinks = 64;
+    // How long a link may wait for the main queue before it is taken back and answered
+    // "busy" (startup included); the sender waits a little longer than this for its answer.
+    static constexpr double handOffSeconds = 8.0;
 
     // $XDG_RUNTIME_DIR/pivorel/instance.sock, or /tmp/pivorel-<uid>/instance.sock without
     // a runtime directory.
@@ -70,7 +79,8 @@ class SingleInstance {
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // Links that arrived before a handler was set are handed over in order when it is.
+    // Links that arrived before a handler was set are handed over in order when it is, one
+    // per turn of the main queue.
     void setLinkHandler(LinkHandler handler);
 
     const std::filesystem::path& socketPath() const { return socket_; }
