@@ -207,7 +207,7 @@ TEST_F(StoreTest, BarSummaryGroupsByApplication) {
                    std::optional<std::string> reason, std::optional<std::int64_t> latency,
                    bool dry = false) { store->logBar(event, app, reason, latency, dry, t0); };
     log("shown", "firefox", none, 10), log("shown", "firefox", none, 21);
-    log("shown", "firefox", none, none), log("miss", "firefox", "no-selection", 400);
+    log("shown", "firefox", none, std::nullopt), log("miss", "firefox", "no-selection", 400);
     log("miss", "code", "timeout", 900), log("miss", "code", "probe", 0);
     log("miss", none, "probe", 5), log("shown", none, none, 30);
     log("shown", "kitty", none, 7, true);  // dry: no row
