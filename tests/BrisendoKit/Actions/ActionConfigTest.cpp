@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "BrisendoKit/Actions/ActionCatalog.h"
+
 using namespace pivorel;
 
 namespace {
@@ -51,6 +53,25 @@ TEST(ActionConfig, NormalizationRepairsOrderCustomAndHidden) {
     EXPECT_EQ(c.normalized().barCount, 6);
 }
 
+TEST(ActionCatalog, HintNamesTheHostWhenThereIsOne) {
+    ActionConfig config;
+    config.custom = {custom("custom:web", "https://www.douban.com/search?q={text}"),
+                     custom("custom:app", "myapp:///search?q={text}"),
+                     custom("custom:apphost", "bear://x-callback-url/search?term={text}"),
+                     custom("custom:port", " https://user@example.org:8080/s?q={text} "),
+                     custom("custom:broken", "not a url {text}")};
+    const ActionCatalog catalog(config);
+    for (const auto& [id, hint] : std::vector<std::pair<const char*, std::optional<std::string>>>{
+             {"custom:web", "自定义 · www.douban.com"},
+             {"custom:app", "自定义"},
+             {"custom:apphost", "自定义 · x-callback-url"},
+             {"custom:port", "自定义 · example.org"},
+             {"custom:broken", "自定义"},
+             {"google", std::nullopt},
+             {"custom:missing", std::nullopt}})
+        EXPECT_EQ(catalog.hint(ActionID(id)), hint) << id;
+}
+
 TEST(URLTemplate, ValidationMessagesInOrder) {
     CustomAction a = custom("custom:1");
     a.name = " \n\u3000";
@@ -59,44 +80,31 @@ TEST(URLTemplate, ValidationMessagesInOrder) {
     a.urlTemplate = "  \t\n";
     EXPECT_EQ(a.validationError(), "请填 URL 模板");
 
-    EXPECT_EQ(URLTemplate::validate("https://a.com/?q={text} x"), "模板里不能有空格");
-    EXPECT_EQ(URLTemplate::validate("https://a.com/?q=\u00A0{text}"), "模板里不能有空格");
-    EXPECT_EQ(URLTemplate::validate("https://a.com/?q={query}"),
-              "模板里要有 {text}（会换成选中的文字）");
-    EXPECT_EQ(URLTemplate::validate("javascript:alert({text})"), kInvalidLink);
-    EXPECT_EQ(URLTemplate::validate("example.com/?q={text}"), kInvalidLink);
-    EXPECT_EQ(URLTemplate::validate("https://a.com:99999/?q={text}"), kInvalidLink);
-    EXPECT_EQ(URLTemplate::validate("p:/{url}/://x?q={text}"), kInvalidLink);  // "p://://x"
-    EXPECT_EQ(URLTemplate::validate("https://?q={text}"), "缺少域名");
-    EXPECT_EQ(URLTemplate::validate("http:///search?q={text}"), "缺少域名");
+    const std::string space = "模板里不能有空格", noHost = "缺少域名";
+    for (const auto& [t, message] : std::vector<std::pair<const char*, std::string>>{
+             {"https://a.com/?q={text} x", space},
+             {"https://a.com/?q=\u00A0{text}", space},
+             {"https://a.com/?q={query}", "模板里要有 {text}（会换成选中的文字）"},
+             {"javascript:alert({text})", kInvalidLink},
+             {"example.com/?q={text}", kInvalidLink},
+             {"https://a.com:99999/?q={text}", kInvalidLink},
+             {"p:/{url}/://x?q={text}", kInvalidLink},  // "p://://x"
+             // The text cannot choose the scheme: with the sample text "x" these would pass.
+             {"{text}://example.com", kInvalidLink},
+             {"java{text}://example.com", kInvalidLink},
+             {"https://?q={text}", noHost},
+             {"http:///search?q={text}", noHost},
+             // Blocked schemes are named in any case, even where curl would not parse the rest.
+             {"FILE:///{text}", "不支持 file:// 协议"},
+             {"ftp://x/{text}", "不支持 ftp:// 协议"},
+             {"JaVaScRiPt://alert({text})", "不支持 javascript:// 协议"},
+             {"javascript:/x://{text}", "不支持 javascript:// 协议"}})
+        EXPECT_EQ(URLTemplate::validate(t), message) << t;
     for (const char* ok : {"HTTPS://a.com/?q={text}\u3000", "https://user:pw@a.com:8443/s?q={text}",
                            "https://[::1]:8080/s?q={text}", "https://a.com/?u={url}",
                            "myapp:///search?q={text}", "myapp://?q={text}"}) {
         EXPECT_EQ(URLTemplate::validate(ok), std::nullopt) << ok;
     }
-}
-
-TEST(URLTemplate, BlockedSchemesInAnyCase) {
-    for (const auto scheme : URLTemplate::blockedSchemes) {
-        std::string upper(scheme);
-        upper[0] = static_cast<char>(upper[0] - 'a' + 'A');
-        for (const std::string& t : {std::string(scheme) + "://x/{text}", upper + ":///{text}"})
-            EXPECT_EQ(URLTemplate::validate(t), "不支持 " + std::string(scheme) + ":// 协议") << t;
-    }
-    // Named even where curl would not parse the rest (parentheses in a host).
-    EXPECT_EQ(URLTemplate::validate("JaVaScRiPt://alert({text})"), "不支持 javascript:// 协议");
-    EXPECT_EQ(URLTemplate::validate("javascript:/x://{text}"), "不支持 javascript:// 协议");
-}
-
-TEST(URLTemplate, TheTextCannotChooseTheScheme) {
-    // Checked with the sample text "x", "{text}://" would pass; the real text could then
-    // make it "javascript://".
-    EXPECT_EQ(URLTemplate::validate("{text}://example.com"), kInvalidLink);
-    EXPECT_EQ(URLTemplate::validate("java{text}://example.com"), kInvalidLink);
-    // Nothing in the text can end a scheme or start an authority or a path.
-    EXPECT_EQ(expand("myapp:{text}", "javascript://alert(1)"),
-              "myapp:javascript%3A%2F%2Falert%281%29");
-    EXPECT_EQ(expand("https://a.com/{text}", "x/../b?c#d"), "https://a.com/x%2F..%2Fb%3Fc%23d");
 }
 
 TEST(URLTemplate, ExpandEncodesTheTextExactly) {
@@ -110,6 +118,10 @@ TEST(URLTemplate, ExpandEncodesTheTextExactly) {
     EXPECT_EQ(expand(t, std::string("a\xFF", 2)), "https://a.com/?q=a%EF%BF%BD");
     EXPECT_EQ(expand(t, " \n"), "https://a.com/?q=%20%0A");  // the text is not trimmed
     EXPECT_EQ(URLTemplate::percentEncode("e\u0301١٢_!"), "e\u0301١٢_%21");  // mark, digits
+    // Nothing in the text can end a scheme or start an authority or a path.
+    EXPECT_EQ(expand("myapp:{text}", "javascript://alert(1)"),
+              "myapp:javascript%3A%2F%2Falert%281%29");
+    EXPECT_EQ(expand("https://a.com/{text}", "x/../b?c#d"), "https://a.com/x%2F..%2Fb%3Fc%23d");
 
     // Placeholders inside the text or the page address are not expanded again.
     EXPECT_EQ(URLTemplate::expand("https://a.com/?q={text}&from={url}", "{text}{url}",
@@ -123,9 +135,8 @@ TEST(URLTemplate, ExpandKeepsTheFirst2000Characters) {
               "https://a.com/?q=" + std::string(2000, 'a'));
     // Characters are what a person sees: a family emoji is one, though eighteen bytes.
     const std::string family = "👨‍👩‍👧";
-    std::string text;
+    std::string text, expected = "https://a.com/?q=";
     for (int i = 0; i < 3000; ++i) text += family;
-    std::string expected = "https://a.com/?q=";
     for (int i = 0; i < 2000; ++i) expected += URLTemplate::percentEncode(family);
     EXPECT_EQ(expand("https://a.com/?q={text}", text), expected);
     // The page address is not shortened.
@@ -134,24 +145,24 @@ TEST(URLTemplate, ExpandKeepsTheFirst2000Characters) {
 }
 
 TEST(URLTemplate, ResultsAreASCIIURLsThatKeepTheTemplatesShape) {
-    const auto check = [](const std::string& t, const std::string& text, const char* expected) {
+    for (const auto& [t, text, expected] :
+         std::vector<std::tuple<const char*, const char*, std::optional<std::string>>>{
+             // No slash is added or dropped, no host made of the path.
+             {"things:///add?title={text}", "买菜", "things:///add?title=%E4%B9%B0%E8%8F%9C"},
+             {"obsidian://search?query={text}", "x", "obsidian://search?query=x"},
+             {"myapp:///{text}", "a b", "myapp:///a%20b"},
+             {" https://user:pw@example.com:8443/s?q={text} ", "x",
+              "https://user:pw@example.com:8443/s?q=x"},
+             // Characters a URL may not hold, typed into the template itself.
+             {"https://zh.wikipedia.org/wiki/特殊:搜索?search={text}&a=[1]|{}", "x",
+              "https://zh.wikipedia.org/wiki/%E7%89%B9%E6%AE%8A:%E6%90%9C%E7%B4%A2?search=x"
+              "&a=%5B1%5D%7C%7B%7D"},
+             {"https://www.deepl.com/translator#en/zh/{text}#x", "a#b",
+              "https://www.deepl.com/translator#en/zh/a%23b%23x"},
+             {"https://a.com/?q={text}&p=100%&r=%41", "x", "https://a.com/?q=x&p=100%25&r=%41"},
+             // A host spelled with letters becomes its IDNA form; one that cannot be a host fails.
+             {"https://{text}.example/", "中文", "https://xn--fiq228c.example/"},
+             {"https://{text}.example/", "a b", std::nullopt},
+             {"no scheme {text}", "x", std::nullopt}})
         EXPECT_EQ(expand(t, text), expected) << t;
-    };
-    // No slash is added or dropped, no host made of the path.
-    check("things:///add?title={text}", "买菜", "things:///add?title=%E4%B9%B0%E8%8F%9C");
-    check("obsidian://search?query={text}", "x", "obsidian://search?query=x");
-    check("myapp:///{text}", "a b", "myapp:///a%20b");
-    check(" https://user:pw@example.com:8443/s?q={text} ", "x",
-          "https://user:pw@example.com:8443/s?q=x");
-    // Characters a URL may not hold, typed into the template itself.
-    check("https://zh.wikipedia.org/wiki/特殊:搜索?search={text}&a=[1]|{}", "x",
-          "https://zh.wikipedia.org/wiki/%E7%89%B9%E6%AE%8A:%E6%90%9C%E7%B4%A2?search=x"
-          "&a=%5B1%5D%7C%7B%7D");
-    check("https://www.deepl.com/translator#en/zh/{text}#x", "a#b",
-          "https://www.deepl.com/translator#en/zh/a%23b%23x");
-    check("https://a.com/?q={text}&p=100%&r=%41", "x", "https://a.com/?q=x&p=100%25&r=%41");
-    // A host spelled with letters becomes its IDNA form; one that cannot be a host fails.
-    check("https://{text}.example/", "中文", "https://xn--fiq228c.example/");
-    EXPECT_EQ(expand("https://{text}.example/", "a b"), std::nullopt);
-    EXPECT_EQ(expand("no scheme {text}", "x"), std::nullopt);
 }

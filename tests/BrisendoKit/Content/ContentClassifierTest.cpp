@@ -43,30 +43,21 @@ TEST(ContentProfile, KindsKeepRawNamesOrderAndPriority) {
     EXPECT_EQ(kinds({}).primary(), K::sentence);
 }
 
-TEST(ContentClassifier, SchemeLinksOfAnyScheme) {
-    for (const char* link : {"https://example.com/a?b=1", "ftp://host/file",
-                             "obsidian://open?vault=x", "x-y+z.w://a", "HTTP://EXAMPLE.COM"}) {
+TEST(ContentClassifier, LinksOfAnySchemeAndBareDomainsWithAKnownTopLevelLabel) {
+    for (const char* link :
+         {"https://example.com/a?b=1", "ftp://host/file", "obsidian://open?vault=x", "x-y+z.w://a",
+          "HTTP://EXAMPLE.COM", "github.io", "www.example.com", "example.com:8080/path?q=1#top",
+          "pivorel.ai?x", "EXAMPLE.COM", "Sub.Domain.Dev#a", "x.sh", "notes.so"}) {
         EXPECT_TRUE(ContentClassifier::isURL(link)) << link;
     }
     for (const char* text : {"://example.com", "1http://example.org", "https://", "https://a b",
-                             "mailto:me@example.com", ""}) {
-        EXPECT_FALSE(ContentClassifier::isURL(text)) << text;
+                             "mailto:me@example.com", "", " https://example.com", "README.md",
+                             "main.py", "notes.txt", "example.com:port", "example", "example.c",
+                             "example.com.", "a_b.com", "example.com/a b"}) {
+        EXPECT_FALSE(ContentClassifier::isURL(text)) << text;  // isURL does not trim
     }
-    EXPECT_FALSE(ContentClassifier::isURL(" https://example.com"));  // isURL does not trim
     EXPECT_EQ(classify(" \n https://example.com/2024-01-01/明天?todo=1 \n"), kinds({K::url}));
     EXPECT_FALSE(classify("https://example.com today").has(K::url));
-}
-
-TEST(ContentClassifier, BareDomainsNeedAKnownTopLevelLabel) {
-    for (const char* link :
-         {"github.io", "www.example.com", "example.com:8080/path?q=1#top", "pivorel.ai?x",
-          "EXAMPLE.COM", "Sub.Domain.Dev#a", "x.sh", "notes.so"}) {
-        EXPECT_TRUE(ContentClassifier::isURL(link)) << link;
-    }
-    for (const char* text : {"README.md", "main.py", "notes.txt", "example.com:port", "example",
-                             "example.c", "example.com.", "a_b.com", "example.com/a b"}) {
-        EXPECT_FALSE(ContentClassifier::isURL(text)) << text;
-    }
     EXPECT_EQ(classify("README.md"), kinds({K::english, K::shortPhrase}));
 }
 

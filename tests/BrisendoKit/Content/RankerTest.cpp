@@ -87,35 +87,23 @@ TEST(Ranker, SmartRankingOffKeepsTheUsersOrderAndIgnoresEverythingElse) {
     EXPECT_EQ(Ranker::barOrder(idsOf(ranked), 4, false), idsOf(ranked));
 }
 
-TEST(Ranker, ALinkPutsOpenURLFirstUnlessHidden) {
-    const auto ranked = rank(link);
-    EXPECT_EQ(str(ranked),
+TEST(Ranker, ALinkPutsOpenURLFirstAndHiddenActionsKeepTheirPositions) {
+    EXPECT_EQ(str(rank(link)),
               "openURL 100, flomo 45, ask 30, copy 30, dayOne 25, google 10, calendar 10, todo 10, "
               "kagi 5, cut 5, paste 5, lookup 5, translate 0");
-
     ActionConfig config;
-    config.hidden = {"openURL"};
+    config.hidden = {"openURL", "flomo"};
     EXPECT_EQ(scores(rank(link, config)).count("openURL"), 0u);
-    config.smartRanking = false;
-    EXPECT_EQ(scores(rank(link, config)).count("openURL"), 0u);
-}
-
-TEST(Ranker, HiddenActionsKeepTheirPositions) {
-    ActionConfig config;
-    config.hidden = {"flomo"};
-    auto s = scores(rank(shortEnglishWord, config));
-    EXPECT_EQ(s.count("flomo"), 0u);
     // translate stays on the third slot (20), not the freed second one (30).
-    EXPECT_EQ(s["translate"], 90);
-    EXPECT_EQ(s["lookup"], 40);
-    EXPECT_EQ(s.size(), 11u);
-
+    EXPECT_EQ(str(rank(shortEnglishWord, config)),
+              "translate 90, ask 60, google 45, lookup 40, kagi 25, dayOne 15, copy 15, "
+              "calendar 10, todo 10, cut 5, paste 5");
     config.smartRanking = false;
-    const auto off = rank(shortEnglishWord, config);
-    ASSERT_EQ(off.size(), 11u);
-    EXPECT_EQ(off.front(), (RankedAction{ActionID::ask(), 11}));
-    EXPECT_EQ(off[1], (RankedAction{ActionID::translate(), 10}));
-    EXPECT_EQ(off.back(), (RankedAction{ActionID::lookup(), 1}));
+    EXPECT_EQ(scores(rank(link, config)).count("openURL"), 0u);
+    EXPECT_EQ(
+        str(rank(shortEnglishWord, config)),
+        "ask 11, translate 10, google 9, dayOne 8, kagi 7, copy 6, calendar 5, todo 4, cut 3, "
+        "paste 2, lookup 1");
 }
 
 TEST(Ranker, CustomActionsGetTheirSlotAndHistoryOnly) {

@@ -10,11 +10,12 @@
 using namespace pivorel;
 
 namespace {
-// Credentials over an in-memory store.
-struct StoreScope {
+struct CredentialsTest : ::testing::Test {
     std::shared_ptr<test::InMemorySecretStore> store =
         std::make_shared<test::InMemorySecretStore>();
     Credentials credentials{store};
+    test::TempDir dir;
+    std::filesystem::path file = dir.path() / "auth.json";
 };
 const std::string noKeyLine = "llm-api-key: FAILED (auth.json 里没有 deepseek 的 key)";
 const std::string skippedLine = "flomo-webhook: skipped (PIVOREL_FLOMO_URL 未设置)";
@@ -32,65 +33,54 @@ TEST(Credentials, LlmKeyAcceptsOnlyANonEmptyStringUnderTheProvider) {
     }
 }
 
-TEST(Credentials, WithoutAStoreNothingIsReadOrWritten) {
+TEST_F(CredentialsTest, WithoutAStoreNothingIsReadOrWritten) {
     const Credentials none;
     EXPECT_FALSE(none.set("v", Credentials::llmAccount));
     EXPECT_FALSE(none.exists(Credentials::llmAccount));
     EXPECT_EQ(none.get(Credentials::llmAccount), std::nullopt);
 
-    StoreScope scope;
-    EXPECT_TRUE(scope.credentials.store()->set("v1", "com.morvale.pivorel", "flomo-webhook"));
-    EXPECT_TRUE(scope.credentials.set("v2", "flomo-webhook"));  // replaces
-    EXPECT_EQ(scope.credentials.get("flomo-webhook"), "v2");
-    EXPECT_FALSE(scope.credentials.exists("flomo-webhook", "com.morvale.brisendo"));
+    EXPECT_TRUE(store->set("v1", "com.morvale.pivorel", "flomo-webhook"));
+    EXPECT_TRUE(credentials.set("v2", "flomo-webhook"));  // replaces
+    EXPECT_EQ(credentials.get("flomo-webhook"), "v2");
+    EXPECT_FALSE(credentials.exists("flomo-webhook", "com.morvale.brisendo"));
 }
 
-TEST(Credentials, SeedWithNothingToSeedGivesTheTwoFallbackLines) {
-    StoreScope scope;
-    test::TempDir dir;
-    EXPECT_EQ(scope.credentials.seed(dir.path() / "missing.json", {}),
+TEST_F(CredentialsTest, SeedWithNothingToSeedGivesTheTwoFallbackLines) {
+    EXPECT_EQ(credentials.seed(dir.path() / "missing.json", {}),
               (std::vector<std::string>{noKeyLine, skippedLine}));
-    EXPECT_FALSE(scope.store->exists(Credentials::service, Credentials::llmAccount));
+    EXPECT_FALSE(store->exists(Credentials::service, Credentials::llmAccount));
 
     // Unreadable, wrong-shaped, huge or empty-keyed files all give the same line; a webhook
     // of another origin is skipped.
-    const auto file = dir.path() / "auth.json";
     const std::map<std::string, std::string> env = {
         {"PIVOREL_FLOMO_URL", "http://flomoapp.com/iwh/abc"}};
     std::ofstream(file) << R"({"deepseek": {"key": ""}})";
-    EXPECT_EQ(scope.credentials.seed(file, env),
-              (std::vector<std::string>{noKeyLine, skippedLine}));
+    EXPECT_EQ(credentials.seed(file, env), (std::vector<std::string>{noKeyLine, skippedLine}));
     std::ofstream(file) << "\x89PNG";
-    EXPECT_EQ(scope.credentials.seed(file, env)[0], noKeyLine);
-    {
-        std::ofstream out(file);
-        out << R"({"deepseek": {"key": "sk-big"}, "pad": ")";
-        out << std::string(Credentials::maxAuthFileBytes, 'x') << "\"}";
-    }
-    EXPECT_EQ(scope.credentials.seed(file, env)[0], noKeyLine);
-    EXPECT_EQ(scope.credentials.seed(dir.path(), env)[0], noKeyLine);  // a directory
+    EXPECT_EQ(credentials.seed(file, env)[0], noKeyLine);
+    std::ofstream(file) << R"({"deepseek": {"key": "sk-big"}, "pad": ")"
+                        << std::string(Credentials::maxAuthFileBytes, 'x') << "\"}";
+    EXPECT_EQ(credentials.seed(file, env)[0], noKeyLine);
+    EXPECT_EQ(credentials.seed(dir.path(), env)[0], noKeyLine);  // a directory
     EXPECT_TRUE(std::filesystem::exists(file));
 }
 
-TEST(Credentials, SeedStoresTheKeyAndWebhookAndReportsTheStoresAnswer) {
-    StoreScope scope;
-    test::TempDir dir;
-    const auto file = dir.path() / "auth.json";
+TEST_F(CredentialsTest, SeedStoresTheKeyAndWebhookAndReportsTheStoresAnswer) {
     std::ofstream(file) << R"({"deepseek": {"key": "sk-d"}, "moonshot": {"key": "sk-m"}})";
     const std::string url = "https://flomoapp.com/iwh/MTIz/abcdef/";
-    EXPECT_EQ(scope.credentials.seed(file, {{"PIVOREL_FLOMO_URL", url}}),
+    EXPECT_EQ(credentials.seed(file, {{"PIVOREL_FLOMO_URL", url}}),
               (std::vector<std::string>{"llm-api-key(deepseek): ok", "flomo-webhook: ok"}));
-    EXPECT_EQ(scope.credentials.get(Credentials::llmAccount), "sk-d");
-    EXPECT_EQ(scope.credentials.get(Credentials::flomoAccount), url);
+    EXPECT_EQ(credentials.get(Credentials::llmAccount), "sk-d");
+    EXPECT_EQ(credentials.get(Credentials::flomoAccount), url);
 
-    EXPECT_EQ(scope.credentials.seed(file, {{"PIVOREL_LLM_PROVIDER", "moonshot"}}),
+    EXPECT_EQ(credentials.seed(file, {{"PIVOREL_LLM_PROVIDER", "moonshot"}}),
               (std::vector<std::string>{"llm-api-key(moonshot): ok", skippedLine}));
-    EXPECT_EQ(scope.credentials.get(Credentials::llmAccount), "sk-m");
-    EXPECT_EQ(scope.credentials.seed(file, {{"PIVOREL_LLM_PROVIDER", "openai"}})[0],
+    EXPECT_EQ(credentials.get(Credentials::llmAccount), "sk-m");
+    EXPECT_EQ(credentials.seed(file, {{"PIVOREL_LLM_PROVIDER", "openai"}})[0],
               "llm-api-key: FAILED (auth.json 里没有 openai 的 key)");
 
-    scope.store->failWrites = true;
-    EXPECT_EQ(scope.credentials.seed(file, {{"PIVOREL_FLOMO_URL", url}}),
+    store->failWrites = true;
+    EXPECT_EQ(credentials.seed(file, {{"PIVOREL_FLOMO_URL", url}}),
               (std::vector<std::string>{"llm-api-key(deepseek): FAILED", "flomo-webhook: FAILED"}));
-    EXPECT_EQ(scope.credentials.get(Credentials::llmAccount), "sk-m");
+    EXPECT_EQ(credentials.get(Credentials::llmAccount), "sk-m");
 }

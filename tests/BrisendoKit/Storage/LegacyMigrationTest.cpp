@@ -13,6 +13,7 @@
 using namespace pivorel;
 namespace fs = std::filesystem;
 using nlohmann::json;
+using Names = std::vector<std::string>;
 
 namespace {
 
@@ -20,14 +21,14 @@ void write(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
 }
 
-std::vector<std::string> namesIn(const fs::path& dir) {
-    std::vector<std::string> names;
+Names namesIn(const fs::path& dir) {
+    Names names;
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
 
-struct Dirs {
+struct LegacyMigrationTest : ::testing::Test {
     test::TempDir dir;
     fs::path legacy = dir.path() / "Brisendo";
     fs::path current = dir.path() / "Pivorel";
@@ -44,134 +45,116 @@ struct Dirs {
 
 }  // namespace
 
-TEST(LegacyMigration, NothingToMigrateIsNotedAndTheDefaultsStepRunsOnce) {
-    Dirs s;
-    const auto first = s.migration().runFast();
-    EXPECT_EQ(first, (MigrationReport{{}, {}, {}, {}, {"files(no legacy dir)"}}));
-    EXPECT_FALSE(first.didAnything());
-    EXPECT_EQ(s.defaults->boolValue(LegacyMigration::defaultsMarker), true);
-    EXPECT_FALSE(fs::exists(s.current));
-
-    const auto later = s.migration(json{{"barEnabled", false}}).runFast();
-    EXPECT_EQ(later.skipped, (std::vector<std::string>{"defaults(done)", "files(no legacy dir)"}));
-    EXPECT_FALSE(s.defaults->contains("barEnabled"));
-}
-
-TEST(LegacyMigration, SettingsAreCopiedKeyByKeyWithoutOverwriting) {
-    Dirs s;
-    s.defaults->set("llmModel", "mine");
-    const json legacy = {{"llmModel", "theirs"},
-                         {"zeta", {1, 2}},
-                         {"barEnabled", false},
-                         {"unknownKey", {{"nested", true}}}};
-    const auto report = s.migration(legacy).runFast();
-    EXPECT_EQ(report.defaultsCopied,
-              (std::vector<std::string>{"barEnabled", "unknownKey", "zeta"}));
+TEST_F(LegacyMigrationTest, SettingsAreCopiedOnceKeyByKeyWithoutOverwriting) {
+    defaults->set("llmModel", "mine");
+    const json legacyDefaults = {{"llmModel", "theirs"},
+                                 {"zeta", {1, 2}},
+                                 {"barEnabled", false},
+                                 {"unknownKey", {{"nested", true}}}};
+    const auto report = migration(legacyDefaults).runFast();
+    EXPECT_EQ(report,
+              (MigrationReport{
+                  {"barEnabled", "unknownKey", "zeta"}, {}, {}, {}, {"files(no legacy dir)"}}));
     EXPECT_TRUE(report.didAnything());
-    EXPECT_EQ(s.defaults->stringValue("llmModel"), "mine");
-    EXPECT_EQ(s.defaults->value("unknownKey"), (json{{"nested", true}}));
-    EXPECT_EQ(s.defaults->value("zeta"), json({1, 2}));
+    EXPECT_FALSE(fs::exists(current));
+    EXPECT_EQ(defaults->stringValue("llmModel"), "mine");
+    EXPECT_EQ(defaults->value("unknownKey"), (json{{"nested", true}}));
+    EXPECT_EQ(defaults->value("zeta"), json({1, 2}));
+    EXPECT_EQ(defaults->boolValue(LegacyMigration::defaultsMarker), true);
+
+    defaults->remove("barEnabled");
+    const auto later = migration(legacyDefaults).runFast();
+    EXPECT_EQ(later.skipped, (Names{"defaults(done)", "files(no legacy dir)"}));
+    EXPECT_FALSE(later.didAnything());
+    EXPECT_FALSE(defaults->contains("barEnabled"));
 }
 
-TEST(LegacyMigration, TheFormerDomainFileIsOnlyEverRead) {
-    test::TempDir dir;
+TEST_F(LegacyMigrationTest, TheFormerDomainFileIsOnlyEverRead) {
     const auto file = dir.path() / "com.morvale.brisendo.json";
     EXPECT_EQ(LegacyMigration::readLegacyDefaults(file), json::object());
     write(file, "{broken");
     EXPECT_EQ(LegacyMigration::readLegacyDefaults(file), json::object());
     EXPECT_EQ(fileio::readFile(file), "{broken");  // not moved aside, not rewritten
-    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"com.morvale.brisendo.json"}));
+    EXPECT_EQ(namesIn(dir.path()), Names{"com.morvale.brisendo.json"});
     write(file, R"({"hotkeyCode": 46})");
     EXPECT_EQ(LegacyMigration::readLegacyDefaults(file), (json{{"hotkeyCode", 46}}));
 }
 
-TEST(LegacyMigration, FilesAreCopiedOnceWithTheDatabaseFirst) {
-    Dirs s;
-    fs::create_directories(s.legacy / "sub");
-    write(s.legacy / "brisendo.sqlite", "main");
-    write(s.legacy / "brisendo.sqlite-wal", "wal");
-    write(s.legacy / "actions.json", R"({"order": []})");
-    write(s.legacy / ".DS_Store", "x");
-    write(s.legacy / "Zeta.txt", "z");
-    write(s.legacy / "sub" / "inner.json", "i");
-    fs::create_symlink(s.legacy / "actions.json", s.legacy / "link.json");
-    fs::create_directories(s.current);
-    write(s.current / "pivorel.sqlite-shm", "stale");  // left by some other database
+TEST_F(LegacyMigrationTest, FilesAreCopiedOnceWithTheDatabaseFirst) {
+    fs::create_directories(legacy / "sub");
+    for (const auto& [name, bytes] :
+         std::vector<std::pair<const char*, const char*>>{{"brisendo.sqlite", "main"},
+                                                          {"brisendo.sqlite-wal", "wal"},
+                                                          {"actions.json", "{}"},
+                                                          {".DS_Store", "x"},
+                                                          {"Zeta.txt", "z"},
+                                                          {"sub/inner.json", "i"}})
+        write(legacy / name, bytes);
+    fs::create_symlink(legacy / "actions.json", legacy / "link.json");
+    fs::create_directories(current);
+    write(current / "pivorel.sqlite-shm", "stale");  // left by some other database
 
-    const auto report = s.migration().runFast();
-    EXPECT_EQ(report.filesCopied,
-              (std::vector<std::string>{"pivorel.sqlite", "Zeta.txt", "actions.json"}));
+    const auto report = migration().runFast();
+    EXPECT_EQ(report.filesCopied, (Names{"pivorel.sqlite", "Zeta.txt", "actions.json"}));
     EXPECT_TRUE(report.skipped.empty());
-    EXPECT_EQ(namesIn(s.current),
-              (std::vector<std::string>{"Zeta.txt", "actions.json", "pivorel.sqlite",
-                                        "pivorel.sqlite-wal"}));
-    EXPECT_EQ(fileio::readFile(s.current / "pivorel.sqlite"), "main");
-    EXPECT_EQ(fileio::readFile(s.current / "pivorel.sqlite-wal"), "wal");
-    EXPECT_EQ(namesIn(s.legacy),
-              (std::vector<std::string>{".DS_Store", "Zeta.txt", "actions.json", "brisendo.sqlite",
-                                        "brisendo.sqlite-wal", "link.json", "sub"}));
+    EXPECT_EQ(namesIn(current),
+              (Names{"Zeta.txt", "actions.json", "pivorel.sqlite", "pivorel.sqlite-wal"}));
+    EXPECT_EQ(fileio::readFile(current / "pivorel.sqlite"), "main");
+    EXPECT_EQ(fileio::readFile(current / "pivorel.sqlite-wal"), "wal");
+    EXPECT_EQ(namesIn(legacy).size(), 7u);  // nothing moved
 
     // Later start-ups copy only what is missing; an existing database is never replaced.
-    write(s.legacy / "brisendo.sqlite", "newer");
-    write(s.legacy / "notes.txt", "n");
-    fs::remove(s.current / "actions.json");
-    const auto later = s.migration().runFast();
-    EXPECT_EQ(later.filesCopied, (std::vector<std::string>{"actions.json", "notes.txt"}));
-    EXPECT_EQ(later.skipped, (std::vector<std::string>{"defaults(done)"}));
-    EXPECT_EQ(fileio::readFile(s.current / "pivorel.sqlite"), "main");
+    write(legacy / "brisendo.sqlite", "newer");
+    write(legacy / "notes.txt", "n");
+    fs::remove(current / "actions.json");
+    const auto later = migration().runFast();
+    EXPECT_EQ(later.filesCopied, (Names{"actions.json", "notes.txt"}));
+    EXPECT_EQ(later.skipped, Names{"defaults(done)"});
+    EXPECT_EQ(fileio::readFile(current / "pivorel.sqlite"), "main");
 }
 
-TEST(LegacyMigration, AFailedDatabaseCopyIsRolledBackAndRetriedLater) {
-    Dirs s;
-    fs::create_directories(s.legacy);
-    write(s.legacy / "brisendo.sqlite", "main");
+TEST_F(LegacyMigrationTest, AFailedDatabaseCopyIsRolledBackAndRetriedLater) {
+    fs::create_directories(legacy);
+    write(legacy / "brisendo.sqlite", "main");
     // A FIFO cannot be copied as a file (and, unlike a mode-000 file, stays so for root).
-    ASSERT_EQ(mkfifo((s.legacy / "brisendo.sqlite-wal").c_str(), 0600), 0);
-    write(s.legacy / "brisendo.sqlite-shm", "shm");
-    write(s.legacy / "actions.json", "{}");
+    ASSERT_EQ(mkfifo((legacy / "brisendo.sqlite-wal").c_str(), 0600), 0);
+    write(legacy / "brisendo.sqlite-shm", "shm");
+    write(legacy / "actions.json", "{}");
 
-    const auto report = s.migration().runFast();
-    EXPECT_EQ(report.skipped, (std::vector<std::string>{"sqlite(copy failed, rolled back)"}));
-    EXPECT_EQ(report.filesCopied, (std::vector<std::string>{"actions.json"}));
-    EXPECT_EQ(namesIn(s.current), (std::vector<std::string>{"actions.json"}));
+    const auto report = migration().runFast();
+    EXPECT_EQ(report.skipped, Names{"sqlite(copy failed, rolled back)"});
+    EXPECT_EQ(namesIn(current), Names{"actions.json"});
     EXPECT_EQ(report.summary(),
               "defaults=0 files=actions.json secretsMigrated= secretsPending= "
               "skipped=sqlite(copy failed, rolled back)");
 
-    fs::remove(s.legacy / "brisendo.sqlite-wal");
-    write(s.legacy / "brisendo.sqlite-wal", "wal");
-    const auto retry = s.migration().runFast();
-    EXPECT_EQ(retry.filesCopied, (std::vector<std::string>{"pivorel.sqlite"}));
-    EXPECT_EQ(namesIn(s.current),
-              (std::vector<std::string>{"actions.json", "pivorel.sqlite", "pivorel.sqlite-shm",
-                                        "pivorel.sqlite-wal"}));
+    fs::remove(legacy / "brisendo.sqlite-wal");
+    write(legacy / "brisendo.sqlite-wal", "wal");
+    EXPECT_EQ(migration().runFast().filesCopied, Names{"pivorel.sqlite"});
+    EXPECT_EQ(namesIn(current), (Names{"actions.json", "pivorel.sqlite", "pivorel.sqlite-shm",
+                                       "pivorel.sqlite-wal"}));
 }
 
-TEST(LegacyMigration, SecretsMoveToTheNewServiceOrStayPending) {
-    Dirs s;
-    auto& store = *s.secrets;
+TEST_F(LegacyMigrationTest, SecretsMoveToTheNewServiceOrStayPending) {
+    auto& store = *secrets;
     store.set("old-key", "com.morvale.brisendo", "llm-api-key");
     store.set("new-key", "com.morvale.pivorel", "llm-api-key");
     store.set("", "com.morvale.brisendo", "flomo-webhook");
-    auto m = s.migration();
-    EXPECT_EQ(m.pendingSecretAccounts(), (std::vector<std::string>{"flomo-webhook"}));
-
-    auto report = m.runSecrets();
-    EXPECT_EQ(report, (MigrationReport{{}, {}, {}, {"flomo-webhook"}, {}}));
+    auto m = migration();
+    EXPECT_EQ(m.pendingSecretAccounts(), Names{"flomo-webhook"});
+    EXPECT_EQ(m.runSecrets(), (MigrationReport{{}, {}, {}, {"flomo-webhook"}, {}}));
     EXPECT_EQ(store.get("com.morvale.pivorel", "llm-api-key"), "new-key");
-    EXPECT_FALSE(s.defaults->contains(LegacyMigration::secretsMarker));
+    EXPECT_FALSE(defaults->contains(LegacyMigration::secretsMarker));
 
     store.set("https://flomoapp.com/iwh/x", "com.morvale.brisendo", "flomo-webhook");
     store.failWrites = true;
-    EXPECT_EQ(m.runSecrets().secretsPending, (std::vector<std::string>{"flomo-webhook"}));
+    EXPECT_EQ(m.runSecrets().secretsPending, Names{"flomo-webhook"});
     store.failWrites = false;
-    report = m.runSecrets();
-    EXPECT_EQ(report.secretsMigrated, (std::vector<std::string>{"flomo-webhook"}));
-    EXPECT_EQ(report.summary(),
+    EXPECT_EQ(m.runSecrets().summary(),
               "defaults=0 files= secretsMigrated=flomo-webhook secretsPending= skipped=");
     EXPECT_EQ(store.get("com.morvale.pivorel", "flomo-webhook"), "https://flomoapp.com/iwh/x");
     EXPECT_EQ(store.get("com.morvale.brisendo", "flomo-webhook"), "https://flomoapp.com/iwh/x");
-    EXPECT_EQ(s.defaults->boolValue(LegacyMigration::secretsMarker), true);
+    EXPECT_EQ(defaults->boolValue(LegacyMigration::secretsMarker), true);
     EXPECT_TRUE(m.pendingSecretAccounts().empty());
     EXPECT_EQ(m.runSecrets(), MigrationReport{});
 }

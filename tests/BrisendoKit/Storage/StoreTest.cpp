@@ -14,6 +14,7 @@
 
 using namespace pivorel;
 namespace fs = std::filesystem;
+using K = ContentKind;
 
 namespace {
 
@@ -24,29 +25,27 @@ std::unique_ptr<Store> openStore(const fs::path& path) {
 }
 
 // A second connection, as another program (or a hand edit) would make.
-class RawConnection {
-  public:
+struct RawConnection {
+    sqlite3* db = nullptr;
     explicit RawConnection(const fs::path& path) {
-        sqlite3_open(path.c_str(), &db_);
-        sqlite3_busy_timeout(db_, 3000);
-        sqlite3_exec(db_, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_busy_timeout(db, 3000);
+        sqlite3_exec(db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
     }
-    ~RawConnection() { sqlite3_close(db_); }
     RawConnection(const RawConnection&) = delete;
-    RawConnection& operator=(const RawConnection&) = delete;
+    ~RawConnection() { sqlite3_close(db); }
 
     void exec(const std::string& sql) {
         char* message = nullptr;
-        EXPECT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
             << (message ? message : "") << " in " << sql;
         sqlite3_free(message);
     }
-
     // The first column of the first row.
     std::string text(const std::string& sql) {
         sqlite3_stmt* statement = nullptr;
         std::string out = "<no row>";
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
             sqlite3_step(statement) == SQLITE_ROW) {
             const auto* bytes = sqlite3_column_text(statement, 0);
             out = bytes ? reinterpret_cast<const char*>(bytes) : "<null>";
@@ -54,9 +53,6 @@ class RawConnection {
         sqlite3_finalize(statement);
         return out;
     }
-
-  private:
-    sqlite3* db_ = nullptr;
 };
 
 SelectRequest request(std::string text, std::optional<std::string> app = std::nullopt,
@@ -78,18 +74,22 @@ std::unique_ptr<icu::Calendar> calendarIn(const char* zone) {
 
 const TimePoint t0 = fromUnixSeconds(1'718'000'000.0);
 
+struct StoreTest : ::testing::Test {
+    test::TempDir dir;
+    fs::path file = dir.path() / "h.sqlite";
+    std::unique_ptr<Store> store = openStore(file);
+};
+
 }  // namespace
 
-TEST(Store, OpeningBadPathsGivesClearErrors) {
-    test::TempDir dir;
+TEST_F(StoreTest, OpeningBadPathsGivesClearErrors) {
     auto missingDir = Store::open(dir.path() / "nowhere" / "h.sqlite");
     ASSERT_FALSE(missingDir.ok());
     EXPECT_EQ(missingDir.error().describe(), "open(unable to open database file)");
 
     const fs::path junk = dir.path() / "junk.sqlite";
     std::ofstream(junk) << std::string(4096, 'x');
-    for (bool readOnly : {false, true}) {
-        auto opened = readOnly ? Store::openReadOnly(junk) : Store::open(junk);
+    for (const auto& opened : {Store::open(junk), Store::openReadOnly(junk)}) {
         ASSERT_FALSE(opened.ok());
         EXPECT_EQ(opened.error().describe(), "sql(file is not a database)");
     }
@@ -100,75 +100,51 @@ TEST(Store, OpeningBadPathsGivesClearErrors) {
     EXPECT_FALSE(fs::exists(dir.path() / "absent.sqlite"));
 }
 
-TEST(Store, RecordsRoundTripWithTheirEncodings) {
-    test::TempDir dir;
-    const fs::path file = dir.path() / "h.sqlite";
-    auto store = openStore(file);
-
+TEST_F(StoreTest, RecordsRoundTripWithTheirEncodings) {
     SelectRequest full = request(std::string("line one\0after nul", 18), "org.gnome.Terminal");
     full.url = "https://example.com/a";
     full.source = "bar";
     full.editable = true;
-    ContentProfile profile;
-    for (ContentKind kind : {ContentKind::shortPhrase, ContentKind::chinese, ContentKind::dateTime})
-        profile.kinds.insert(kind);
     const std::vector<ActionID> ranking = {ActionID::copy(), ActionID::google(),
                                            ActionID("custom:a/b")};
-    const auto id = store->insert(full, profile, ranking, t0);
+    const auto id = store->insert(full, {{K::shortPhrase, K::chinese, K::dateTime}}, ranking, t0);
     ASSERT_TRUE(id.ok());
-    EXPECT_EQ(RawConnection(file).text("SELECT kinds FROM selections"),
-              "dateTime,chinese,shortPhrase");
-    EXPECT_EQ(RawConnection(file).text("SELECT ranking FROM selections"),
-              R"(["copy","google","custom:a\/b"])");
-
-    auto record = store->record(*id);
-    ASSERT_TRUE(record.ok() && record->has_value());
-    const SelectionRecord& r = **record;
-    EXPECT_EQ(r.text, full.text);  // the part after the NUL survives
-    EXPECT_EQ(r.app, "org.gnome.Terminal");
-    EXPECT_EQ(r.url, "https://example.com/a");
-    EXPECT_EQ(r.source, "bar");
-    EXPECT_FALSE(r.dry);
-    EXPECT_EQ(r.kinds, (std::vector<ContentKind>{ContentKind::dateTime, ContentKind::chinese,
-                                                 ContentKind::shortPhrase}));
-    EXPECT_EQ(r.ranking, ranking);
-    EXPECT_NEAR(toUnixSeconds(r.timestamp), toUnixSeconds(t0), 1e-6);
-    EXPECT_EQ(r.chosen, std::nullopt);
-
+    RawConnection raw(file);
+    EXPECT_EQ(raw.text("SELECT kinds || '|' || ranking FROM selections"),
+              R"(dateTime,chinese,shortPhrase|["copy","google","custom:a\/b"])");
     ASSERT_TRUE(store->markChosen(*id, ActionID::copy(), 1).ok());
     EXPECT_TRUE(store->markChosen(*id + 100, ActionID::copy(), 1).ok());  // unknown id
-    record = store->record(*id);
-    EXPECT_EQ((*record)->chosen, ActionID::copy());
-    EXPECT_EQ((*record)->chosenRank, 1);
+    EXPECT_EQ(**store->record(*id), (SelectionRecord{*id,
+                                                     t0,
+                                                     full.text,
+                                                     full.app,
+                                                     full.url,
+                                                     "bar",
+                                                     false,
+                                                     {K::dateTime, K::chinese, K::shortPhrase},
+                                                     ranking,
+                                                     ActionID::copy(),
+                                                     1}));
 
     // No kinds, no ranking, no application; an identifier that is not UTF-8 drops the list.
     const auto bare = store->insert(request("", std::nullopt, true), {},
                                     {ActionID::copy(), ActionID("\xff")}, t0);
-    EXPECT_EQ(
-        RawConnection(file).text("SELECT kinds || '|' || ranking FROM selections WHERE id = " +
-                                 std::to_string(*bare)),
-        "|[]");
-    record = store->record(*bare);
-    EXPECT_TRUE((*record)->kinds.empty() && (*record)->ranking.empty());
-    EXPECT_EQ((*record)->app, std::nullopt);
-    EXPECT_EQ((*record)->source, "popclip");
-    EXPECT_TRUE((*record)->dry);
-    EXPECT_EQ(store->record(*bare + 1)->has_value(), false);
+    EXPECT_EQ(raw.text("SELECT kinds || '|' || ranking FROM selections WHERE id = " +
+                       std::to_string(*bare)),
+              "|[]");
+    EXPECT_EQ(**store->record(*bare),
+              (SelectionRecord{*bare, t0, "", {}, {}, "popclip", true, {}, {}, {}, {}}));
+    EXPECT_FALSE(store->record(*bare + 1)->has_value());
 
     EXPECT_EQ(*store->archiveCount(), 0);
     EXPECT_TRUE(store->archive(*id, "ask", "Q: 什么?\nA: 这个。", t0).ok());
-    EXPECT_EQ(*store->archiveCount(), 1);
-
     // Reopening (twice at once, even) keeps everything.
     auto again = openStore(file);
     EXPECT_EQ(**again->record(*id), **store->record(*id));
     EXPECT_EQ(*again->archiveCount(), 1);
 }
 
-TEST(Store, MalformedStoredValuesReadWithoutError) {
-    test::TempDir dir;
-    const fs::path file = dir.path() / "h.sqlite";
-    auto store = openStore(file);
+TEST_F(StoreTest, MalformedStoredValuesReadWithoutError) {
     RawConnection(file).exec(
         "INSERT INTO selections (id, ts, text, app, source, kinds, ranking, chosen) VALUES "
         "(1, 5, 'a', NULL, 'x', 'english,,bogus,url,URL,', 'not json', NULL),"
@@ -178,33 +154,24 @@ TEST(Store, MalformedStoredValuesReadWithoutError) {
         "(5, 5, 'e', 'app', 'x', 'url', '[\"ok\",\"two\"]', NULL)");
     auto one = store->record(1);
     ASSERT_TRUE(one.ok());
-    EXPECT_EQ((*one)->kinds, (std::vector<ContentKind>{ContentKind::english, ContentKind::url}));
+    EXPECT_EQ((*one)->kinds, (std::vector<ContentKind>{K::english, K::url}));
     EXPECT_TRUE((*one)->ranking.empty());
     auto two = store->record(2);
     ASSERT_TRUE(two.ok());
-    EXPECT_EQ((*two)->text,
-              "a\xEF\xBF\xBD"
-              "b");  // repaired, not dropped
-    EXPECT_EQ((*two)->app, "\xEF\xBF\xBD");
+    EXPECT_EQ((*two)->text, "a\uFFFDb");  // repaired, not dropped
+    EXPECT_EQ((*two)->app, "\uFFFD");
     EXPECT_TRUE((*two)->kinds.empty() && (*two)->ranking.empty());
-    EXPECT_TRUE((*store->record(3))->ranking.empty());
-    EXPECT_TRUE((*store->record(4))->ranking.empty());
+    EXPECT_TRUE((*store->record(3))->ranking.empty() && (*store->record(4))->ranking.empty());
     EXPECT_EQ((*store->record(5))->ranking,
               (std::vector<ActionID>{ActionID("ok"), ActionID("two")}));
 }
 
-TEST(Store, TodayCountsTheCalendarDayOfNowInTheUsersZone) {
-    test::TempDir dir;
-    auto store = openStore(dir.path() / "h.sqlite");
+TEST_F(StoreTest, TodayCountsTheCalendarDayOfNowInTheUsersZone) {
     auto shanghai = calendarIn("Asia/Shanghai");
-    // 2024-06-10 00:00 in Shanghai.
-    const double start = 1'717'948'800.0;
+    const double start = 1'717'948'800.0;  // 2024-06-10 00:00 in Shanghai
     const TimePoint now = fromUnixSeconds(start + 15 * 3600);
-
-    auto empty = store->todayStats(now, *shanghai);
-    ASSERT_TRUE(empty.ok());
-    EXPECT_EQ(*empty, (TodayStats{0, 0, 0}));
-    EXPECT_EQ(empty->hitRate(), std::nullopt);
+    EXPECT_EQ(*store->todayStats(now, *shanghai), (TodayStats{0, 0, 0}));
+    EXPECT_EQ(store->todayStats(now, *shanghai)->hitRate(), std::nullopt);
 
     auto add = [&](double ts, std::optional<std::int64_t> rank, bool dry = false) {
         auto id = store->insert(request("t", "app", dry), {}, {}, fromUnixSeconds(ts));
@@ -221,7 +188,6 @@ TEST(Store, TodayCountsTheCalendarDayOfNowInTheUsersZone) {
     ASSERT_TRUE(stats.ok());
     EXPECT_EQ(*stats, (TodayStats{4, 3, 2}));
     EXPECT_DOUBLE_EQ(*stats->hitRate(), 2.0 / 3.0);
-
     // Seen from UTC, only the row at the next Shanghai midnight falls on the same day.
     EXPECT_EQ(store->todayStats(now, *calendarIn("UTC"))->count, 1);
 
@@ -234,77 +200,58 @@ TEST(Store, TodayCountsTheCalendarDayOfNowInTheUsersZone) {
     EXPECT_EQ(store->todayStats(fromUnixSeconds(berlinStart + 25 * 3600 + 60), *berlin)->count, 1);
 }
 
-TEST(Store, BarSummaryGroupsByApplication) {
-    test::TempDir dir;
-    auto store = openStore(dir.path() / "h.sqlite");
+TEST_F(StoreTest, BarSummaryGroupsByApplication) {
     EXPECT_TRUE(store->barSummary()->empty());
-
     const std::optional<std::string> none;
-    struct Event {
-        const char* event;
-        std::optional<std::string> app, reason;
-        std::optional<std::int64_t> latency;
-        bool dry;
-    };
-    for (const Event& e : std::vector<Event>{{"shown", "firefox", none, 10, false},
-                                             {"shown", "firefox", none, 21, false},
-                                             {"shown", "firefox", none, std::nullopt, false},
-                                             {"miss", "firefox", "no-selection", 400, false},
-                                             {"miss", "code", "timeout", 900, false},
-                                             {"miss", "code", "probe", 0, false},
-                                             {"miss", none, "probe", 5, false},
-                                             {"shown", none, none, 30, false},
-                                             {"shown", "kitty", none, 7, true}})  // dry: no row
-        store->logBar(e.event, e.app, e.reason, e.latency, e.dry, t0);
+    auto log = [&](const char* event, std::optional<std::string> app,
+                   std::optional<std::string> reason, std::optional<std::int64_t> latency,
+                   bool dry = false) { store->logBar(event, app, reason, latency, dry, t0); };
+    log("shown", "firefox", none, 10), log("shown", "firefox", none, 21);
+    log("shown", "firefox", none, std::nullopt), log("miss", "firefox", "no-selection", 400);
+    log("miss", "code", "timeout", 900), log("miss", "code", "probe", 0);
+    log("miss", none, "probe", 5), log("shown", none, none, 30);
+    log("shown", "kitty", none, 7, true);  // dry: no row
     EXPECT_EQ(*store->barSummary(), *store->barSummaryFromLog());
-    auto rows = store->barSummary();
-    ASSERT_TRUE(rows.ok());
-    ASSERT_EQ(rows->size(), 3u);
-    EXPECT_EQ((*rows)[0], (BarAppSummary{"code", 0, 2, std::nullopt}));
-    EXPECT_EQ((*rows)[0].popRate(), 0.0);
-    EXPECT_EQ((*rows)[1], (BarAppSummary{"firefox", 3, 1, 15.5}));
-    EXPECT_EQ((*rows)[1].popRate(), 0.75);
-    EXPECT_EQ((*rows)[2], (BarAppSummary{"(未知)", 1, 1, 30.0}));
+    EXPECT_EQ(*store->barSummary(),
+              (std::vector<BarAppSummary>{
+                  {"code", 0, 2, std::nullopt}, {"firefox", 3, 1, 15.5}, {"(未知)", 1, 1, 30.0}}));
+    EXPECT_EQ(store->barSummary()->at(0).popRate(), 0.0);
+    EXPECT_EQ(store->barSummary()->at(1).popRate(), 0.75);
     EXPECT_EQ(BarAppSummary{}.popRate(), std::nullopt);
 }
 
-TEST(Store, HistoryCountsChoicesOfTheSamePrimaryKind) {
-    test::TempDir dir;
-    auto store = openStore(dir.path() / "h.sqlite");
+TEST_F(StoreTest, HistoryCountsChoicesOfTheSamePrimaryKind) {
     auto choose = [&](std::optional<std::string> app, ContentKindSet kinds, ActionID action,
                       bool dry = false) {
         auto id = store->insert(request("t", std::move(app), dry), ContentProfile{kinds}, {}, t0);
         store->markChosen(*id, action, 1);
     };
-    const ContentKindSet phraseEn{ContentKind::english, ContentKind::shortPhrase};
-    const ContentKindSet phraseZh{ContentKind::chinese, ContentKind::shortPhrase};
+    const ContentKindSet phraseEn{K::english, K::shortPhrase}, phraseZh{K::chinese, K::shortPhrase};
     choose("firefox", phraseEn, ActionID::translate());
     choose("firefox", phraseZh, ActionID::translate());  // same primary: one entry
-    choose("firefox", {ContentKind::url}, ActionID::openURL());
+    choose("firefox", {K::url}, ActionID::openURL());
     choose("firefox", phraseEn, ActionID::google(), true);  // dry
     choose(std::nullopt, phraseEn, ActionID::google());
     choose("code", phraseEn, ActionID::copy());
     store->insert(request("unchosen", "firefox"), ContentProfile{phraseEn}, {}, t0);
 
-    for (int pass = 0; pass < 2; ++pass) {
-        auto firefox = pass == 0
-                           ? store->history("firefox", ContentKind::shortPhrase)
-                           : store->historyFromSelections("firefox", ContentKind::shortPhrase);
+    using Counts = std::map<ActionID, long long>;
+    for (const auto& firefox : {store->history("firefox", K::shortPhrase),
+                                store->historyFromSelections("firefox", K::shortPhrase)}) {
         ASSERT_TRUE(firefox.ok());
-        EXPECT_EQ(firefox->contextual, (std::map<ActionID, long long>{{ActionID::translate(), 2}}));
-        EXPECT_EQ(firefox->global,
-                  (std::map<ActionID, long long>{
-                      {ActionID::translate(), 2}, {ActionID::google(), 1}, {ActionID::copy(), 1}}));
+        EXPECT_EQ(firefox->contextual, (Counts{{ActionID::translate(), 2}}));
+        EXPECT_EQ(
+            firefox->global,
+            (Counts{{ActionID::translate(), 2}, {ActionID::google(), 1}, {ActionID::copy(), 1}}));
     }
-    auto unknownApp = store->history(std::nullopt, ContentKind::shortPhrase);
-    EXPECT_EQ(unknownApp->contextual, (std::map<ActionID, long long>{{ActionID::google(), 1}}));
+    auto unknownApp = store->history(std::nullopt, K::shortPhrase);
+    EXPECT_EQ(unknownApp->contextual, (Counts{{ActionID::google(), 1}}));
     EXPECT_EQ(unknownApp->global.size(), 3u);
-    EXPECT_EQ(store->history("nobody", ContentKind::sentence)->global.size(), 0u);
+    EXPECT_EQ(store->history("nobody", K::sentence)->global.size(), 0u);
 }
 
-TEST(Store, CountTablesAgreeWithTheBaseTablesUnderRandomEdits) {
-    test::TempDir dir;
-    const fs::path file = dir.path() / "h.sqlite";
+TEST_F(StoreTest, CountTablesAgreeWithTheBaseTablesUnderRandomEdits) {
+    file = dir.path() / "old.sqlite";
     // Rows written before the count tables existed are counted when they are first built.
     RawConnection(file).exec(
         "CREATE TABLE selections (id INTEGER PRIMARY KEY AUTOINCREMENT, ts REAL NOT NULL, "
@@ -317,18 +264,15 @@ TEST(Store, CountTablesAgreeWithTheBaseTablesUnderRandomEdits) {
     const std::vector<std::optional<std::string>> apps = {std::nullopt, "", "code", "firefox"},
                                                   actions = {"copy", "google", "custom:x"},
                                                   barApps = {std::nullopt, "(未知)", "code"};
-    const std::vector<std::string> oddKinds = {"url,,bogus",
-                                               "english,url",
-                                               ",",
-                                               "URL",
-                                               "todoLike,todoLike",
-                                               "sentence,longParagraph"},
-                                   events = {"shown", "miss", "other"};
+    const std::vector<std::string> events = {"shown", "miss", "other"},
+                                   oddKinds = {
+                                       "url,,bogus", "english,url",       ",",
+                                       "URL",        "todoLike,todoLike", "sentence,longParagraph"};
     std::mt19937 random(20240611);
     auto pick = [&](const auto& list) { return list[random() % std::size(list)]; };
     auto sql = [](const std::optional<std::string>& s) { return s ? "'" + *s + "'" : "NULL"; };
     auto bit = [&] { return std::to_string(random() % 2); };
-    auto store = openStore(file);
+    store = openStore(file);
     RawConnection raw(file);
     std::int64_t lastID = 3, barEvents = 1;
     auto compare = [&] {
@@ -393,23 +337,17 @@ TEST(Store, CountTablesAgreeWithTheBaseTablesUnderRandomEdits) {
     // Complete tables are kept as they are, not rebuilt at every opening.
     raw.exec("UPDATE choice_counts SET n = n + 7");
     store = openStore(file);
-    EXPECT_NE(*store->history(std::nullopt, ContentKind::url),
-              *store->historyFromSelections(std::nullopt, ContentKind::url));
+    EXPECT_NE(*store->history(std::nullopt, K::url),
+              *store->historyFromSelections(std::nullopt, K::url));
 }
 
-TEST(Store, ReadOnlyStoreReadsAndRefusesWrites) {
-    test::TempDir dir;
-    const fs::path file = dir.path() / "h.sqlite";
-    {
-        auto store = openStore(file);
-        auto id = store->insert(request("x", "code"), ContentProfile{{ContentKind::url}}, {}, t0);
-        store->markChosen(*id, ActionID::openURL(), 1);
-    }
+TEST_F(StoreTest, ReadOnlyStoreReadsAndRefusesWrites) {
+    auto id = store->insert(request("x", "code"), {{K::url}}, {}, t0);
+    store->markChosen(*id, ActionID::openURL(), 1);
+    store.reset();
     auto reader = Store::openReadOnly(file);
     ASSERT_TRUE(reader.ok());
-    auto history = (*reader)->history("code", ContentKind::url);
-    ASSERT_TRUE(history.ok());
-    EXPECT_EQ(history->contextual.at(ActionID::openURL()), 1);
+    EXPECT_EQ((*reader)->history("code", K::url)->contextual.at(ActionID::openURL()), 1);
     auto write = (*reader)->insert(request("y"), {}, {}, t0);
     ASSERT_FALSE(write.ok());
     EXPECT_EQ(write.error().kind, StoreError::Kind::sql);
@@ -418,12 +356,10 @@ TEST(Store, ReadOnlyStoreReadsAndRefusesWrites) {
     RawConnection(file).exec("DROP TABLE choice_counts");
     auto plain = Store::openReadOnly(file);
     ASSERT_TRUE(plain.ok());
-    EXPECT_EQ((*plain)->history("code", ContentKind::url)->global.at(ActionID::openURL()), 1);
+    EXPECT_EQ((*plain)->history("code", K::url)->global.at(ActionID::openURL()), 1);
 }
 
-TEST(Store, TwoThreadsShareOneStore) {
-    test::TempDir dir;
-    auto store = openStore(dir.path() / "h.sqlite");
+TEST_F(StoreTest, TwoThreadsShareOneStore) {
     std::atomic<int> failures{0};
     auto work = [&](int t) {
         for (int i = 0; i < 300; ++i) {
@@ -434,9 +370,10 @@ TEST(Store, TwoThreadsShareOneStore) {
                 continue;
             }
             auto r = store->record(*id);
-            bool ok = store->markChosen(*id, ActionID::copy(), 1).ok() &&
-                      store->logBar("shown", "app", std::nullopt, 3, false, t0).ok() && r.ok() &&
-                      r->has_value() && (*r)->text == text && store->barSummary().ok();
+            const bool ok = store->markChosen(*id, ActionID::copy(), 1).ok() &&
+                            store->logBar("shown", "app", std::nullopt, 3, false, t0).ok() &&
+                            r.ok() && r->has_value() && (*r)->text == text &&
+                            store->barSummary().ok();
             failures += ok ? 0 : 1;
         }
     };

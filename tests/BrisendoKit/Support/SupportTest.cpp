@@ -5,10 +5,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 
 #include "BrisendoKit/Support/AppIdentity.h"
 #include "BrisendoKit/Support/Clock.h"
-#include "BrisendoKit/Support/Log.h"
+#include "BrisendoKit/Support/Signal.h"
+#include "BrisendoKit/Support/XdgDirs.h"
 #include "TempDir.h"
 
 using namespace pivorel::text;
@@ -77,21 +79,57 @@ TEST(AppIdentity, SupportDirectoryUnderABaseIsCreatedOnce) {
     EXPECT_EQ(AppIdentity::supportDirectory(dir.path() / "plain"), dir.path() / "plain/Pivorel");
 }
 
-TEST(Log, CaptureSeesLinesAndRestoresTheSink) {
-    LogCapture capture;
-    Log::write("Pivorel: 面板关闭 reason=esc");
-    EXPECT_TRUE(capture.contains("reason=esc"));
-    {
-        LogCapture inner;
-        Log::write("inner");
-        EXPECT_FALSE(capture.contains("inner"));
-    }
-    Log::write("outer again");
-    EXPECT_TRUE(capture.contains("outer again"));
-}
-
 TEST(Clock, UnixSecondsRoundTripAndClampGarbage) {
     EXPECT_DOUBLE_EQ(toUnixSeconds(fromUnixSeconds(1700000000.25)), 1700000000.25);
     EXPECT_NO_THROW(fromUnixSeconds(1e300));
     EXPECT_EQ(toUnixSeconds(fromUnixSeconds(std::nan(""))), 0.0);
+}
+
+TEST(Signal, SlotsMayDisconnectDuringEmitAndConnectionsMayOutliveTheSignal) {
+    Connection late;
+    std::vector<int> calls;
+    {
+        Signal<int> s;
+        Connection second;
+        Connection first = s.connect([&](int v) {
+            calls.push_back(v);
+            second.reset();  // the later slot must not run any more
+        });
+        second = s.connect([&](int v) { calls.push_back(100 + v); });
+        late = s.connect([&](int v) { calls.push_back(1000 + v); });
+        s.emit(1);
+        first.reset();
+        s.emit(2);
+        EXPECT_EQ(s.size(), 1u);
+    }
+    late.reset();  // the signal is gone: must not crash
+    EXPECT_EQ(calls, (std::vector<int>{1, 1001, 1002}));
+}
+
+TEST(XdgDirs, VariablesCountOnlyWhenAbsolute) {
+    std::map<std::string, std::optional<std::string>> saved;
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS",
+                             "XDG_CONFIG_DIRS", "XDG_RUNTIME_DIR"})
+        saved[name] =
+            std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt;
+    test::TempDir dir;
+    setenv("HOME", dir.path().c_str(), 1);
+    setenv("XDG_DATA_HOME", "relative/dir", 1);
+    unsetenv("XDG_CONFIG_HOME");
+    setenv("XDG_DATA_DIRS", "/opt/a::relative:/opt/b/", 1);
+    setenv("XDG_CONFIG_DIRS", "", 1);
+    setenv("XDG_RUNTIME_DIR", "run", 1);
+    EXPECT_EQ(XdgDirs::dataHome(), dir.path() / ".local/share");
+    EXPECT_EQ(XdgDirs::configHome(), dir.path() / ".config");
+    EXPECT_EQ(XdgDirs::dataDirs(), (std::vector<fs::path>{"/opt/a", "/opt/b/"}));
+    EXPECT_EQ(XdgDirs::configDirs(), std::vector<fs::path>{"/etc/xdg"});
+    EXPECT_EQ(XdgDirs::runtimeDir(), std::nullopt);
+
+    setenv("XDG_CONFIG_HOME", "/nonexistent/xdg", 1);
+    setenv("XDG_RUNTIME_DIR", "/run/user/1", 1);
+    EXPECT_EQ(XdgDirs::configHome(), fs::path("/nonexistent/xdg"));
+    EXPECT_EQ(XdgDirs::runtimeDir(), fs::path("/run/user/1"));
+
+    for (const auto& [name, value] : saved)
+        value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
 }

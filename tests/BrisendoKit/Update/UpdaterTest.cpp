@@ -120,11 +120,10 @@ TEST(Appcast, OnlyWebAddressesAreOpened) {
     item.releaseNotesURL = "https://pivorel.app/notes";
     EXPECT_EQ(item.pageURL(), "https://pivorel.app/notes");
     item.releaseNotesURL = "https://pivorel.app/a b";
-    for (auto [download, page] : {std::pair{"HTTP://pivorel.app/x.deb", "HTTP://pivorel.app/x.deb"},
-                                  {"https:///nohost", ""}}) {
-        item.downloadURL = download;
-        EXPECT_EQ(item.pageURL(), page);
-    }
+    item.downloadURL = "HTTP://pivorel.app/x.deb";
+    EXPECT_EQ(item.pageURL(), "HTTP://pivorel.app/x.deb");
+    item.downloadURL = "https:///nohost";
+    EXPECT_EQ(item.pageURL(), "");
 }
 
 TEST(UpdaterFetch, ReadsTheFeedOverHttpAndReportsEveryFailure) {
@@ -147,13 +146,12 @@ TEST(UpdaterFetch, ReadsTheFeedOverHttpAndReportsEveryFailure) {
     });
     server.start();
 
-    auto newer = Updater::fetch(server.url("/newer.xml"));
-    ASSERT_TRUE(newer) << newer.error();
-    EXPECT_EQ(Appcast::newest(*newer, "0.1.0")->displayVersion, "0.2.0");
-    auto same = Updater::fetch(server.url("/same.xml"));
-    ASSERT_TRUE(same);
-    EXPECT_FALSE(Appcast::newest(*same, "0.1.0"));
-    ASSERT_TRUE(Updater::fetch(server.url("/moved.xml")));
+    for (const char* path : {"/newer.xml", "/moved.xml"}) {
+        auto newer = Updater::fetch(server.url(path));
+        ASSERT_TRUE(newer) << newer.error();
+        EXPECT_EQ(Appcast::newest(*newer, "0.1.0")->displayVersion, "0.2.0");
+    }
+    EXPECT_FALSE(Appcast::newest(*Updater::fetch(server.url("/same.xml")), "0.1.0"));
 
     auto stalled = Updater::fetch(server.url("/stall.xml"), 0.3);
     release = true;
@@ -203,6 +201,8 @@ class UpdaterTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(UpdaterTest, ScheduledChecksRunAfterStartUpThenOncePerInterval) {
+    // A last check from a wrong clock, far in the future, does not postpone them.
+    defaults.set(Updater::lastCheckKey, toUnixSeconds(clock.now()) + 10 * Updater::defaultInterval);
     UpdaterHook hook(updater);
     int observed = 0;
     auto watching = hook.observe([&] { ++observed; });
@@ -229,13 +229,6 @@ TEST_F(UpdaterTest, ScheduledChecksRunAfterStartUpThenOncePerInterval) {
     EXPECT_EQ(fetches, 3);
     EXPECT_EQ(hook.lastCheck(), clock.now());
     EXPECT_EQ(observed, 5) << "three checks and two changes of the setting";
-}
-
-TEST_F(UpdaterTest, ALastCheckFromAWrongClockDoesNotPostponeChecks) {
-    defaults.set(Updater::lastCheckKey, toUnixSeconds(clock.now()) + 10 * Updater::defaultInterval);
-    updater.start();
-    queue.advance(Updater::startDelay);
-    EXPECT_EQ(fetches, 1);
 }
 
 TEST_F(UpdaterTest, AnUnattendedFindWaitsAsThePendingVersionUntilTheUserLooks) {
