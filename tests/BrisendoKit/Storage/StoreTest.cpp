@@ -188,6 +188,14 @@ TEST_F(StoreTest, TodayCountsTheCalendarDayOfNowInTheUsersZone) {
     ASSERT_TRUE(stats.ok());
     EXPECT_EQ(*stats, (TodayStats{4, 3, 2}));
     EXPECT_DOUBLE_EQ(*stats->hitRate(), 2.0 / 3.0);
+    // The counts kept up by the store's writes are what a fresh count finds; a choice
+    // changed and another connection's row are seen.
+    store->markChosen(1, ActionID::copy(), 3);
+    RawConnection(store->path())
+        .exec("INSERT INTO selections (ts, text) VALUES (" + std::to_string(start + 60) + ", 'x')");
+    EXPECT_EQ(*store->todayStats(now, *shanghai), (TodayStats{5, 3, 1}));
+    EXPECT_EQ(*(*Store::openReadOnly(store->path()))->todayStats(now, *shanghai),
+              (TodayStats{5, 3, 1}));
     // Seen from UTC, only the row at the next Shanghai midnight falls on the same day.
     EXPECT_EQ(store->todayStats(now, *calendarIn("UTC"))->count, 1);
 
