@@ -109,6 +109,7 @@ int AppDelegate::start() {
         Log::write("Pivorel: 数据库已损坏，已移到 " + history.movedAside->filename().string() +
                    "，重新建立");
     }
+    historyInMemory_ = history.unusable.has_value();
     if (history.unusable) {
         Log::write("Pivorel: 打不开数据库 " + history.unusable->describe() +
                    "，本次运行不保存历史");
@@ -177,6 +178,7 @@ std::optional<std::string> AppDelegate::open(const std::string& link) {
 StatusMenuModel::Inputs AppDelegate::menuInputs() {
     StatusMenuModel::Inputs in;
     in.today = today_;
+    in.historyInMemory = historyInMemory_;
     in.barSummary = barSummary_;
     in.barEnabled = settings_.enabled();
     in.pausedUntil = settings_.pausedUntil();

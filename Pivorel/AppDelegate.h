@@ -126,6 +126,7 @@ class AppDelegate : public QObject {
     std::unique_ptr<QFileSystemWatcher> defaultsWatch_;
 
     std::optional<TodayStats> today_;
+    bool historyInMemory_ = false;
     std::optional<std::vector<BarAppSummary>> barSummary_;
     bool popclipRunning_ = false;
     bool hotKeySuspended_ = false;

@@ -117,6 +117,8 @@ std::vector<StatusMenuModel::Item> StatusMenuModel::items(const Inputs& in) {
     stats.title = in.today ? L("今天 %lld 条 · 排第一就是所选 %@（%lld/%lld）", in.today->count,
                                hitPercentage(*in.today), in.today->hits, in.today->chosen)
                            : L("今天 0 条");
+    if (in.historyInMemory) stats.title = L("⚠︎ 历史记录打不开，本次运行不保存");
+    stats.warning = in.historyInMemory;
     items.push_back(stats);
 
     Item barLog = make(ItemID::barLog);

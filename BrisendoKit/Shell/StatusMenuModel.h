@@ -55,6 +55,8 @@ class StatusMenuModel {
     struct Inputs {
         // Nothing before the first refresh.
         std::optional<TodayStats> today;
+        // The history could not be opened: this run keeps nothing.
+        bool historyInMemory = false;
         std::optional<std::vector<BarAppSummary>> barSummary;
         bool barEnabled = true;
         std::optional<TimePoint> pausedUntil;
