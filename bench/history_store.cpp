@@ -283,6 +283,45 @@ void BM_TodayStats(benchmark::State& state) {
 }
 BENCHMARK(BM_TodayStats)->Unit(benchmark::kMicrosecond);
 
+// One selection on a busy day: recorded, chosen, and the day's counts shown again, with
+// range(0) selections already made today. Flat in range(0) when the counts follow the
+// store's writes; range(1) = 1 has another connection write each time, which forces the
+// recount every selection used to pay.
+void BM_SelectionOnABusyDay(benchmark::State& state) {
+    const fs::path path = "/tmp/pivorel-bench-busy-day.sqlite";
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path.string() + suffix);
+    auto busy = std::move(*Store::open(path));
+    sqlite3* other = nullptr;
+    sqlite3_open(path.c_str(), &other);
+    execOrDie(other, "BEGIN");
+    for (std::int64_t i = 0; i < state.range(0); ++i) {
+        const std::string row = "INSERT INTO selections (ts, text, chosen, chosen_rank) VALUES (" +
+                                std::to_string(lastMoment - 3600 + double(i) / 100) +
+                                ", 'x', 'copy', " + std::to_string(i % 3 + 1) + ")";
+        execOrDie(other, row.c_str());
+    }
+    execOrDie(other, "COMMIT");
+    auto calendar = utcCalendar();
+    const ContentProfile profile{{ContentKind::english, ContentKind::shortPhrase}};
+    Timings timings(state);
+    int i = 0;
+    for (auto _ : state) {
+        if (state.range(1)) execOrDie(other, "UPDATE selections SET text = text WHERE id = 1");
+        timings.time([&] {
+            const auto id = busy->insert(sampleRequest(i++), profile, sampleRanking,
+                                         fromUnixSeconds(lastMoment));
+            busy->markChosen(*id, ActionID::copy(), 1);
+            benchmark::DoNotOptimize(busy->todayStats(fromUnixSeconds(lastMoment), *calendar));
+        });
+    }
+    sqlite3_close(other);
+    busy.reset();
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path.string() + suffix);
+}
+BENCHMARK(BM_SelectionOnABusyDay)
+    ->ArgsProduct({{0, 10'000, 50'000}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
+
 void BM_BarSummary(benchmark::State& state) {
     Timings timings(state);
     for (auto _ : state) timings.time([&] { benchmark::DoNotOptimize(store->barSummary()); });
