@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,32 +29,8 @@
 
 namespace pivorel::test {
 
-// What the reminders service saw, shared with the worker threads that open it.
-struct ReminderBox {
-    std::mutex mutex;
-    bool granted = true;
-    std::vector<NewReminder> saved;
-};
+using Rows = std::vector<std::vector<std::string>>;
 
-class FakeReminders final : public RemindersService {
-  public:
-    explicit FakeReminders(std::shared_ptr<ReminderBox> box) : box_(std::move(box)) {}
-    Result<bool, ReminderError> requestAccess() override {
-        std::lock_guard lock(box_->mutex);
-        return box_->granted;
-    }
-    std::optional<std::string> defaultList() override { return "Inbox"; }
-    Result<Done, ReminderError> save(const std::string&, const NewReminder& reminder) override {
-        std::lock_guard lock(box_->mutex);
-        box_->saved.push_back(reminder);
-        return Done{};
-    }
-
-  private:
-    std::shared_ptr<ReminderBox> box_;
-};
-
-// A request as the hot key or a link hands it over.
 inline SelectRequest request(std::string text, std::optional<std::string> app = std::nullopt) {
     SelectRequest r;
     r.text = std::move(text);
@@ -78,7 +54,6 @@ struct Harness {
     FakeBarWindow barWindow;
     FakePanelWindow panelWindow;
     std::shared_ptr<InMemorySecretStore> secrets = std::make_shared<InMemorySecretStore>();
-    std::shared_ptr<ReminderBox> reminders = std::make_shared<ReminderBox>();
     std::unique_ptr<Store> store = Store::open(dir.path() / "pivorel.sqlite").value();
     std::shared_ptr<UserDefaults> defaults =
         std::make_shared<UserDefaults>(dir.path() / "defaults.json");
@@ -89,18 +64,17 @@ struct Harness {
     AppController controller{*store, actions, bar, panel, workspace, clock};
     SelectionReader reader{accessibility, workspace, pasteboard, [] {}};
     ActionPerformer performer{{controller, reader, pasteboard, workspace, settings, queue, clock,
-                               [box = reminders] { return std::make_unique<FakeReminders>(box); },
-                               nullptr, Credentials(secrets)}};
+                               [] { return std::unique_ptr<RemindersService>(); }, nullptr,
+                               Credentials(secrets)}};
     SelectionWatcher watcher{controller, *store, settings,
                              reader,     input,  workspace,
                              queue,      clock,  [](std::function<void()> work) { work(); }};
     LogCapture log;
     int statsChanges = 0;
-    Connection statsWatch;
+    Connection statsWatch = controller.statsChanged.connect([this] { ++statsChanges; });
 
     Harness() {
         controller.setPerformer(&performer);
-        statsWatch = controller.statsChanged.connect([this] { ++statsChanges; });
         workspace.setFront(app);
         workspace.running = {{app, "Text Editor"}};
         workspace.names[app] = "Text Editor";
@@ -110,7 +84,6 @@ struct Harness {
     void event(std::uint32_t type, Point at, std::int64_t clicks = 1, std::uint16_t key = 0) {
         input.gestures.emit(GestureEvent(type, clicks, 0, key, at));
     }
-    // A left-button drag across some text.
     void drag(Point from = {300, 400}, Point to = {380, 400}) {
         event(GestureEvent::leftMouseDownType, from);
         event(GestureEvent::leftMouseDraggedType, to);
@@ -122,15 +95,25 @@ struct Harness {
         drag();
         queue.advance(0.08);
     }
+    // Opens the panel for `text` as the hot key does and chooses `action` in its list.
+    void choose(const std::string& text, const ActionID& action) {
+        controller.handle(request(text, app), {200, 600});
+        const auto model = panel.model();
+        ASSERT_TRUE(model);
+        const auto& rows = model->rows();
+        const auto at = std::find_if(rows.begin(), rows.end(),
+                                     [&](const PanelRow& row) { return row.action == action; });
+        ASSERT_NE(at, rows.end()) << action.rawValue << " is not in the list";
+        model->choose(at - rows.begin());
+    }
 
     void useActions(std::vector<std::string> order, bool smart = false, std::int64_t barCount = 4,
                     std::vector<CustomAction> custom = {}) {
-        ActionConfig config;
-        config.order = std::move(order);
-        config.smartRanking = smart;
-        config.barCount = barCount;
-        config.custom = std::move(custom);
-        ASSERT_TRUE(actions.save(config));
+        ASSERT_TRUE(actions.save({.order = std::move(order),
+                                  .hidden = {},
+                                  .smartRanking = smart,
+                                  .barCount = barCount,
+                                  .custom = std::move(custom)}));
     }
 
     std::vector<std::string> barActions() const {
@@ -145,29 +128,32 @@ struct Harness {
         const auto* n = std::get_if<PanelMode::Notice>(&panel.model()->mode().value);
         return n ? n->text : "";
     }
+    // The panel stays up until just before `seconds` have passed.
+    void expectClosesAfter(double seconds) {
+        queue.advance(seconds - 0.01);
+        EXPECT_TRUE(panelWindow.visible);
+        queue.advance(0.02);
+        EXPECT_FALSE(panelWindow.visible);
+    }
     // Where a panel of the current size goes for a point it was shown near.
     Point panelOriginNear(Point near) {
         return PanelPlacement::origin(panelWindow.fittingSize(), near,
                                       workspace.screenList[0].visibleFrame, true);
     }
-    std::int64_t lastRecordID() {
-        return std::stoll(rows("SELECT max(id) FROM selections").at(0).at(0));
-    }
 
     // Rows of a query on the database file, every value as text ("NULL" for none).
-    std::vector<std::vector<std::string>> rows(const std::string& sql) {
-        std::vector<std::vector<std::string>> out;
+    Rows rows(const std::string& sql) {
+        Rows out;
         sqlite3* db = nullptr;
         sqlite3_open_v2(store->path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
             while (sqlite3_step(statement) == SQLITE_ROW) {
-                std::vector<std::string> row;
+                auto& row = out.emplace_back();
                 for (int i = 0; i < sqlite3_column_count(statement); ++i) {
                     const auto* value = sqlite3_column_text(statement, i);
                     row.push_back(value ? reinterpret_cast<const char*>(value) : "NULL");
                 }
-                out.push_back(std::move(row));
             }
         }
         sqlite3_finalize(statement);

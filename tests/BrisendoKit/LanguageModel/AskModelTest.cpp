@@ -6,40 +6,33 @@ using namespace pivorel;
 
 namespace {
 
-// A chat client the test drives by hand: it records each request and lets the test send
-// pieces and the end of the latest one.
-class ScriptedChat final : public ChatStreaming {
-  public:
+// A chat client the test drives by hand: pieces and the end go to the latest request.
+struct ScriptedChat final : ChatStreaming {
     struct Call {
         std::vector<ChatMessage> messages;
         OnPiece onPiece;
         OnFinish onFinish;
         bool cancelled = false;
     };
-
-    std::unique_ptr<Cancellable> stream(std::vector<ChatMessage> messages, OnPiece onPiece,
-                                        OnFinish onFinish) override {
-        calls.push_back(std::make_shared<Call>(
-            Call{std::move(messages), std::move(onPiece), std::move(onFinish)}));
-        return std::make_unique<Handle>(calls.back());
-    }
-
-    void piece(const std::string& text) {
-        if (!calls.back()->cancelled) calls.back()->onPiece(text);
-    }
-    void finish(std::optional<StreamError> error = std::nullopt) {
-        if (!calls.back()->cancelled) calls.back()->onFinish(error);
-    }
-
-    std::vector<std::shared_ptr<Call>> calls;
-
-  private:
     struct Handle final : Cancellable {
         explicit Handle(std::shared_ptr<Call> c) : call(std::move(c)) {}
         ~Handle() override { cancel(); }
         void cancel() override { call->cancelled = true; }
         std::shared_ptr<Call> call;
     };
+    std::unique_ptr<Cancellable> stream(std::vector<ChatMessage> messages, OnPiece onPiece,
+                                        OnFinish onFinish) override {
+        calls.push_back(std::make_shared<Call>(
+            Call{std::move(messages), std::move(onPiece), std::move(onFinish)}));
+        return std::make_unique<Handle>(calls.back());
+    }
+    void piece(const std::string& text) {
+        if (!calls.back()->cancelled) calls.back()->onPiece(text);
+    }
+    void finish(std::optional<StreamError> error = std::nullopt) {
+        if (!calls.back()->cancelled) calls.back()->onFinish(error);
+    }
+    std::vector<std::shared_ptr<Call>> calls;
 };
 
 const std::vector<ChatMessage> initial = {{"system", "sys"}, {"user", "选中的文字：\nx"}};
@@ -57,12 +50,7 @@ TEST(AskModel, StreamsAnAnswerCarriesTheHistoryIntoFollowUpsAndArchivesTheTransc
     std::vector<std::string> archived;
     AskModel model(AskKind::ask, chat, initial,
                    [&](const std::string& t) { archived.push_back(t); });
-    int changes = 0;
-    auto connection = model.changed.connect([&] { ++changes; });
-
     model.start();
-    EXPECT_TRUE(model.isStreaming());
-    ASSERT_EQ(model.turns().size(), 1u);
     chat->piece("Hel");
     chat->piece("lo");
     EXPECT_EQ(model.lastAnswer(), "Hello");  // while still streaming
@@ -73,10 +61,6 @@ TEST(AskModel, StreamsAnAnswerCarriesTheHistoryIntoFollowUpsAndArchivesTheTransc
     EXPECT_EQ(model.followUp(), "  why?\n");
     EXPECT_EQ(chat->calls.size(), 1u);
     chat->finish();
-    EXPECT_FALSE(model.isStreaming());
-    EXPECT_EQ(model.history().back(), (ChatMessage{"assistant", "Hello"}));
-    EXPECT_GT(changes, 3);
-
     model.sendFollowUp();
     EXPECT_EQ(model.followUp(), "");
     ASSERT_EQ(chat->calls.size(), 2u);
@@ -106,10 +90,6 @@ TEST(AskModel, ShowsFailuresAndKeepsTextThatArrivedBeforeThem) {
     model.start();
     chat->finish(LLMError::noAPIKey());
     EXPECT_EQ(model.errorText(), "还没有模型密钥：菜单栏 → 设置… 里填入 API Key");
-    EXPECT_TRUE(model.turns().empty());  // only the error shows
-    EXPECT_FALSE(model.isStreaming());
-    model.archive();  // nothing to archive
-    EXPECT_FALSE(model.archived());
 
     // A new attempt clears the error; a failure after text keeps the text.
     model.start();
@@ -117,8 +97,7 @@ TEST(AskModel, ShowsFailuresAndKeepsTextThatArrivedBeforeThem) {
     chat->piece("half");
     chat->finish(LLMError::transport("reset"));
     EXPECT_EQ(model.errorText(), "网络出错：reset");
-    ASSERT_EQ(model.turns().size(), 1u);
-    EXPECT_EQ(model.turns()[0].text, "half");
+    EXPECT_EQ(model.turns().at(0).text, "half");
     EXPECT_EQ(model.history().back(), (ChatMessage{"assistant", "half"}));
 }
 
@@ -128,7 +107,6 @@ TEST(AskModel, CancelKeepsPartialTextOutOfTheHistory) {
     model.start();
     chat->piece("partial");
     model.cancel();
-    EXPECT_FALSE(model.isStreaming());
     EXPECT_EQ(model.errorText(), std::nullopt);
     EXPECT_EQ(model.turns().back().text, "partial");
     EXPECT_EQ(model.history(), initial);

@@ -37,9 +37,7 @@ class ChatServer {
         bool stall = false;           // after the steps, send nothing until the test ends
     };
     struct Received {
-        std::string path;
-        std::string authorization;
-        std::string body;
+        std::string path, authorization, body;
     };
 
     ChatServer() {
@@ -61,26 +59,21 @@ class ChatServer {
     }
 
     // Event-stream pieces.
-    static std::string event(const nlohmann::json& payload) {
+    static std::string event(const nlohmann::json& delta) {
+        const nlohmann::json payload = {{"id", "chatcmpl-1"},
+                                        {"object", "chat.completion.chunk"},
+                                        {"choices", {{{"index", 0}, {"delta", delta}}}}};
         return "data: " + payload.dump() + "\r\n\r\n";
     }
-    static std::string delta(const std::string& text) {
-        return event({{"id", "chatcmpl-1"},
-                      {"object", "chat.completion.chunk"},
-                      {"choices", {{{"index", 0}, {"delta", {{"content", text}}}}}}});
-    }
-    static std::string role() {
-        return event({{"id", "chatcmpl-1"},
-                      {"choices", {{{"index", 0}, {"delta", {{"role", "assistant"}}}}}}});
-    }
-    static std::string done() { return "data: [DONE]\r\n\r\n"; }
+    static std::string delta(const std::string& text) { return event({{"content", text}}); }
+    static std::string role() { return event({{"role", "assistant"}}); }
 
     // A whole answer as a service streams it, one piece per chunk.
     static Reply answer(const std::vector<std::string>& pieces, int pauseMs = 2) {
         Reply r;
         r.steps.push_back({0, role()});
         for (const auto& piece : pieces) r.steps.push_back({pauseMs, delta(piece)});
-        r.steps.push_back({0, done()});
+        r.steps.push_back({0, "data: [DONE]\r\n\r\n"});
         return r;
     }
     static Reply error(int status, std::string body, std::string contentType = "application/json") {
@@ -105,25 +98,16 @@ class ChatServer {
             r = last_;
         }
         res.status = r.status;
-        if (!r.chunked) {
-            std::string body;
-            for (const auto& step : r.steps) body += step.bytes;
-            res.set_content(body, r.contentType.c_str());
-            return;
-        }
+        if (!r.chunked) return res.set_content(r.steps.at(0).bytes, r.contentType.c_str());
         res.set_chunked_content_provider(
             r.contentType.c_str(), [this, r](std::size_t, httplib::DataSink& sink) {
                 for (const auto& step : r.steps) {
                     if (!pause(step.pauseMs)) return false;
                     if (!sink.write(step.bytes.data(), step.bytes.size())) return false;
                 }
-                if (r.stall) {
-                    // Keep the connection open and silent until the test ends.
-                    while (pause(20)) {
-                    }
-                    return false;
+                while (r.stall && pause(20)) {
                 }
-                if (r.dropConnection) return false;
+                if (r.stall || r.dropConnection) return false;
                 sink.done();
                 return true;
             });

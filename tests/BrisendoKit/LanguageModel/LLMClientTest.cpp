@@ -4,8 +4,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "BrisendoKit/LanguageModel/ChatServer.h"
 #include "BrisendoKit/LanguageModel/LLMError.h"
@@ -14,7 +12,6 @@
 #include "BrisendoKit/LanguageModel/SSELineReader.h"
 #include "BrisendoKit/Localization/Localizer.h"
 #include "BrisendoKit/Support/UserDefaults.h"
-#include "Fakes/ManualMainQueue.h"
 #include "TempDir.h"
 
 using namespace pivorel;
@@ -64,12 +61,11 @@ std::vector<std::string> splitAll(SSELineReader&& reader, const std::vector<std:
 TEST(LLMClientRequest, IsThePostTheServiceExpectsAndNeedsAnHttpAddress) {
     test::VirtualClock clock;
     test::ManualMainQueue queue(clock);
-    LLMClient c("https://api.deepseek.com/v1", "deepseek-chat", queue, {});
-    const auto request = c.makeRequest(question, "sk-1");
+    const auto request = LLMClient("https://api.deepseek.com/v1", "deepseek-chat", queue, {})
+                             .makeRequest(question, "sk-1");
     ASSERT_TRUE(request);
-    EXPECT_EQ(request->url, "https://api.deepseek.com/v1/chat/completions");
-    EXPECT_EQ(request->method, "POST");
-    EXPECT_EQ(request->timeoutSeconds, 60);
+    EXPECT_EQ(std::tuple(request->url, request->method, request->timeoutSeconds),
+              std::tuple("https://api.deepseek.com/v1/chat/completions", "POST", 60));
     using Headers = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(request->headers,
               (Headers{{"Authorization", "Bearer sk-1"}, {"Content-Type", "application/json"}}));
@@ -78,10 +74,9 @@ TEST(LLMClientRequest, IsThePostTheServiceExpectsAndNeedsAnHttpAddress) {
               R"("content":"be brief"},{"role":"user","content":"serendipity"}]})");
 
     // Text that is not UTF-8 still makes a body.
-    const auto odd = c.makeRequest({{"user", "a\xFF"}}, "k");
+    const auto odd = LLMClient("http://h/v1", "m", queue, {}).makeRequest({{"user", "a\xFF"}}, "k");
     ASSERT_TRUE(odd);
     EXPECT_TRUE(json::accept(odd->body));
-
     for (const std::string base : {"", "not a url", "api.deepseek.com/v1", "ftp://host/v1",
                                    "file:///etc", "https://exa mple.com/v1"}) {
         const auto refused = LLMClient(base, "m", queue, {}).makeRequest(question, "k");
@@ -90,66 +85,28 @@ TEST(LLMClientRequest, IsThePostTheServiceExpectsAndNeedsAnHttpAddress) {
     }
 }
 
-TEST_F(LLMClientTest, StreamsPiecesStopsAtTheEndMarkerAndJoinsLinesCutAnywhere) {
-    server.reply(ChatServer::answer({"Seren", "dipity ", "是", "意外之喜。"}));
-    const auto whole = run(client());
-    EXPECT_EQ(whole.pieces, (std::vector<std::string>{"Seren", "dipity ", "是", "意外之喜。"}));
-    EXPECT_EQ(whole.error, std::nullopt);
-    EXPECT_EQ(server.requests().at(0).path, "/v1/chat/completions");
-
+TEST_F(LLMClientTest, StopsAtTheEndMarkerAndReadsOnlyTheStartOfAnErrorPage) {
     ChatServer::Reply r;
     for (const auto* p : {"one", "two", "three"}) r.steps.push_back({1, ChatServer::delta(p)});
     r.steps.push_back({1, "data: [DONE]\n\n" + ChatServer::delta("after")});
     server.reply(r);
     EXPECT_EQ(run(client()).pieces, (std::vector<std::string>{"one", "two", "three"}));
+    EXPECT_EQ(server.requests().at(0).path, "/v1/chat/completions");
 
-    // One event cut into single bytes, LF line ends, a broken byte inside the text.
-    ChatServer::Reply cut;
-    const std::string event =
-        "data: {\"choices\":[{\"delta\":{\"content\":\"caf\xC3\xA9 \xFF!\"}}]}\n\n";
-    for (char c : event) cut.steps.push_back({0, std::string(1, c)});
-    cut.steps.push_back({0, "data: [DONE]\n\n"});
-    server.reply(cut);
-    const auto got = run(client());
-    EXPECT_EQ(got.pieces, (std::vector<std::string>{"café \xEF\xBF\xBD!"}));
-    EXPECT_EQ(got.error, std::nullopt);
-}
-
-TEST_F(LLMClientTest, EndsWithTheErrorOfAFailedResponse) {
-    server.reply(ChatServer::error(401, R"({"error":{"message":"Authentication Fails"}})"));
-    auto got = run(client());
-    EXPECT_TRUE(got.pieces.empty());
-    EXPECT_EQ(got.llmError(), LLMError::http(401, "Authentication Fails"));
-
-    // A huge error page: only its start is read.
     server.reply(ChatServer::error(503, std::string(8 << 20, 'z'), "text/html"));
     EXPECT_EQ(run(client()).llmError(), LLMError::http(503, std::string(160, 'z')));
 }
 
 TEST_F(LLMClientTest, AsksForTheKeyAtEveryStreamAndSendsNothingWithout) {
     std::atomic<int> calls{0};
-    std::optional<std::string> stored = "";
-    std::mutex keyMutex;
-    LLMClient c(server.baseURL(), "m", queue, [&]() -> std::optional<std::string> {
-        ++calls;
-        std::lock_guard lock(keyMutex);
-        return stored;
-    });
-    const auto store = [&](std::optional<std::string> key) {
-        std::lock_guard lock(keyMutex);
-        stored = std::move(key);
-    };
+    const std::vector<std::optional<std::string>> keys = {"", std::nullopt, "sk-later\n"};
+    LLMClient c(server.baseURL(), "m", queue, [&] { return keys.at(calls++); });
     EXPECT_EQ(run(c).llmError(), LLMError::noAPIKey());
-    store(std::nullopt);
     EXPECT_EQ(run(c).llmError(), LLMError::noAPIKey());
     EXPECT_TRUE(server.requests().empty());
-
-    store("sk-later\n");  // as pasted
     server.reply(ChatServer::answer({"ok"}));
-    EXPECT_EQ(run(c).text(), "ok");
-    EXPECT_EQ(calls, 3);
-    ASSERT_EQ(server.requests().size(), 1u);
-    EXPECT_EQ(server.requests()[0].authorization, "Bearer sk-later");
+    EXPECT_EQ(run(c).text(), "ok");  // the key as pasted, trimmed
+    EXPECT_EQ(server.requests().at(0).authorization, "Bearer sk-later");
 }
 
 TEST_F(LLMClientTest, AReplyWithoutAnyAnswerIsAnError) {
@@ -172,7 +129,6 @@ TEST_F(LLMClientTest, AReplyWithoutAnyAnswerIsAnError) {
 }
 
 TEST_F(LLMClientTest, TransportFailuresEndTheStream) {
-    // A server that goes quiet: the (shortened) time-out ends it.
     ChatServer::Reply stall = ChatServer::answer({"slow"});
     stall.steps.pop_back();  // no [DONE]
     stall.stall = true;
@@ -181,39 +137,11 @@ TEST_F(LLMClientTest, TransportFailuresEndTheStream) {
     EXPECT_EQ(got.text(), "slow");
     EXPECT_EQ(got.llmError(), LLMError::timedOut());
 
-    // Nobody listening at all.
     LLMClient refused("http://127.0.0.1:1/v1", "m", queue, [] { return std::string("k"); });
     got = run(refused);
     ASSERT_TRUE(got.llmError());
     EXPECT_EQ(got.llmError()->kind(), LLMError::Kind::transport);
     EXPECT_NE(got.llmError()->description().find("网络出错："), std::string::npos);
-}
-
-TEST_F(LLMClientTest, CancelStopsASilentTransferAndCallsNothing) {
-    ChatServer::Reply stall;
-    stall.steps = {{0, ChatServer::role()}, {0, ChatServer::delta("first")}};
-    stall.stall = true;
-    server.reply(stall);
-    Collected got;
-    auto c = client("k", 60);
-    auto handle = c.stream(question, got.onPiece(), got.onFinish());
-    ASSERT_TRUE(test::pumpUntil(queue, [&] { return !got.pieces.empty(); }));
-    handle->cancel();
-    const auto before = std::chrono::steady_clock::now();
-    handle.reset();  // waits for the worker
-    // Far below the time-out and the server's stall: the transfer did stop.
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
-    queue.runReady();
-    EXPECT_EQ(got.pieces, (std::vector<std::string>{"first"}));
-    EXPECT_FALSE(got.finished);
-
-    // Dropping the handle before anything arrived is just as quiet.
-    server.reply(ChatServer::answer({"never"}, 50));
-    Collected none;
-    { auto h = c.stream(question, none.onPiece(), none.onFinish()); }
-    queue.runReady();
-    EXPECT_TRUE(none.pieces.empty());
-    EXPECT_FALSE(none.finished);
 }
 
 TEST(SSE, ReadsDeltasAndTheEndMarkerAndIgnoresEverythingElse) {
@@ -230,22 +158,16 @@ TEST(SSE, ReadsDeltasAndTheEndMarkerAndIgnoresEverythingElse) {
     EXPECT_EQ(SSE::parse(choice(R"({"content":"  a\nb "})")), SSEEvent::delta("  a\nb "));
 
     const std::vector<std::string> ignored = {
-        "",
         ": keep-alive",
         "DATA: [DONE]",
-        "data:",
         "data: [DONE]x",
         "data: not json",
         choice(R"({"content":""})"),
         choice(R"({"role":"assistant"})"),
         choice(R"({"content":42})"),
-        choice(R"("Hi")"),
-        R"(data: {"choices":[]})",
         R"(data: {"choices":{"0":{"delta":{"content":"Hi"}}}})",
-        R"(data: {"choices":["Hi"]})",
         R"(data: {"choices":[null,{"delta":{"content":"Hi"}}]})",
-        R"(data: [{"choices":[{"delta":{"content":"Hi"}}]}])",
-        R"(data: {"error":{"message":"bad"}})"};
+        R"(data: [{"choices":[{"delta":{"content":"Hi"}}]}])"};
     for (const auto& line : ignored) EXPECT_EQ(SSE::parse(line), SSEEvent::ignore()) << line;
 }
 
@@ -290,10 +212,8 @@ TEST(SSELineReader, DropsAnOverlongLineWithoutKeepingIt) {
 }
 
 TEST(LLMError, ReadsTheServersMessageFromAFailedResponse) {
-    const auto unauthorized =
-        LLMError::fromResponse(401, R"({"error":{"message":"Invalid key","type":"auth"}})");
-    EXPECT_EQ(unauthorized, LLMError::http(401, "Invalid key"));
-    EXPECT_EQ(unauthorized.description(), "模型接口返回 401：Invalid key");
+    EXPECT_EQ(LLMError::fromResponse(401, R"({"error":{"message":"Invalid key","type":"auth"}})"),
+              LLMError::http(401, "Invalid key"));
 
     // Characters, not bytes: 200 Chinese characters keep 160.
     std::string chinese;
@@ -315,23 +235,21 @@ TEST(Prompts, AskNamesTheInterfaceLanguageAndTranslationGoesToTheOtherLanguage) 
     test::TempDir dir;
     auto defaults = std::make_shared<UserDefaults>(dir.path() / "d.json");
     Localizer::setPreferenceDefaults(defaults);
-    const char* saved = std::getenv("LANGUAGE");
-    const std::optional<std::string> savedLanguage = saved ? std::optional(saved) : std::nullopt;
-
     Localizer::setLanguageOverride("de");
     EXPECT_NE(Prompts::ask().find("用德语回答"), std::string::npos) << Prompts::ask();
     Localizer::setLanguageOverride(std::nullopt);
-    defaults->set("uiLanguage", "system");
+    defaults->set("uiLanguage", "system");  // the desktop's language
+    const char* saved = std::getenv("LANGUAGE");
+    const std::optional<std::string> savedLanguage = saved ? std::optional(saved) : std::nullopt;
     setenv("LANGUAGE", "fr_FR", 1);
     EXPECT_EQ(Prompts::answerLanguage(), "法语");
+    savedLanguage ? setenv("LANGUAGE", savedLanguage->c_str(), 1) : unsetenv("LANGUAGE");
     defaults->set("uiLanguage", "ko");
     EXPECT_EQ(Prompts::answerLanguage(), "韩语");
     EXPECT_EQ(Prompts::answerLanguage("zh-Hant"), "繁体中文");
     EXPECT_EQ(Prompts::answerLanguage("pt-BR"), "英文");
-
     Localizer::setPreferenceDefaults(nullptr);
     Localizer::setLanguageOverride("zh-Hans");
-    savedLanguage ? setenv("LANGUAGE", savedLanguage->c_str(), 1) : unsetenv("LANGUAGE");
 
     EXPECT_EQ(
         Prompts::askMessages("serendipity", "Safari"),

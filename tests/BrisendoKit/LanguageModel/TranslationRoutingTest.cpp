@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <set>
 
 #include "BrisendoKit/LanguageModel/ChatServer.h"
@@ -23,27 +22,18 @@ using test::Collected;
 namespace {
 
 // An offline translator with chosen packs; it writes "[source>target] text".
-class FakeOnDeviceTranslator final : public OnDeviceTranslator {
-  public:
+struct FakeOnDeviceTranslator final : OnDeviceTranslator {
     std::set<std::pair<std::string, std::string>> installed;
+    std::atomic<int> translations{0};
 
     bool isInstalled(std::string_view source, std::string_view target) override {
         return installed.count({std::string(source), std::string(target)}) > 0;
     }
     std::optional<std::string> translate(std::string_view text, std::string_view source,
                                          std::string_view target) override {
-        std::lock_guard lock(mutex_);
         ++translations;
         return "[" + std::string(source) + ">" + std::string(target) + "] " + std::string(text);
     }
-    int count() {
-        std::lock_guard lock(mutex_);
-        return translations;
-    }
-
-  private:
-    std::mutex mutex_;
-    int translations = 0;
 };
 
 class Routing : public ::testing::Test {
@@ -87,8 +77,7 @@ TEST_F(Routing, AutomaticWithAKeyFallsBackToTheDeviceWhenTheModelFailsFirst) {
     auto got = run(translator(TranslateEngine::automatic, true),
                    Prompts::translateMessages("Hello, world"));
     EXPECT_EQ(got.text(), "你好，世界");
-    EXPECT_EQ(got.error, std::nullopt);
-    EXPECT_EQ(device->count(), 0);
+    EXPECT_EQ(device->translations, 0);
 
     server.reply(ChatServer::error(401, R"({"error":{"message":"bad key"}})"));
     got = run(translator(TranslateEngine::automatic, true),
@@ -107,9 +96,6 @@ TEST_F(Routing, AutomaticWithoutAKeyTranslatesOnTheDevice) {
     auto t = translator(TranslateEngine::automatic, false);
     EXPECT_EQ(run(t, Prompts::translateMessages("こんにちは、元気ですか")).text(),
               "[ja>zh-Hans] こんにちは、元気ですか");
-    device->installed.insert({"zh-Hant", "en"});
-    const auto chinese = run(t, Prompts::translateMessages("这是一个用来测试的中文句子"));
-    EXPECT_NE(chinese.text().find(">en] 这是"), std::string::npos) << chinese.text();
     EXPECT_TRUE(server.requests().empty());
 
     // Without packs and without a key no channel even tries.
@@ -124,7 +110,6 @@ TEST_F(Routing, SystemEngineNeedsPacksAndAPlan) {
     device->installed = {{"en", "zh-Hans"}};
     EXPECT_TRUE(nothingAvailable(
         run(translator(TranslateEngine::system, true), Prompts::translateMessages("42 / 7 = 6"))));
-    EXPECT_EQ(description(TranslationError::nothingAvailable).substr(0, 18), "还不能翻译：");
 }
 
 TEST_F(Routing, FollowUpsNeverGoToTheDevice) {
@@ -139,7 +124,7 @@ TEST_F(Routing, FollowUpsNeverGoToTheDevice) {
               "Because everyone.");
     const auto body = nlohmann::json::parse(server.requests().back().body);
     EXPECT_EQ(body["messages"].size(), 4u);
-    EXPECT_EQ(device->count(), 0);
+    EXPECT_EQ(device->translations, 0);
 }
 
 TEST_F(Routing, AFailureAfterTextIsNotRetriedAndCancelStopsTheRoute) {
@@ -152,40 +137,34 @@ TEST_F(Routing, AFailureAfterTextIsNotRetriedAndCancelStopsTheRoute) {
     EXPECT_EQ(got.text(), "半句");
     ASSERT_TRUE(got.llmError());
     EXPECT_EQ(got.llmError()->kind(), LLMError::Kind::transport);
-    EXPECT_EQ(device->count(), 0);
+    EXPECT_EQ(device->translations, 0);
 
+    // Cancelled after a piece: nothing more, and no other channel tries.
     ChatServer::Reply stall;
     stall.steps = {{0, ChatServer::delta("慢")}};
     stall.stall = true;
     server.reply(stall);
     Collected cancelled;
-    auto t = translator(TranslateEngine::automatic, true);
-    auto handle = t->stream(Prompts::translateMessages("Slow one"), cancelled.onPiece(),
-                            cancelled.onFinish());
+    auto handle = translator(TranslateEngine::automatic, true)
+                      ->stream(Prompts::translateMessages("Slow one"), cancelled.onPiece(),
+                               cancelled.onFinish());
     ASSERT_TRUE(test::pumpUntil(queue, [&] { return !cancelled.pieces.empty(); }));
     handle.reset();
     queue.runReady();
-    EXPECT_FALSE(cancelled.finished);
-    EXPECT_EQ(device->count(), 0);
+    EXPECT_FALSE(cancelled.finished || device->translations > 0);
 }
 
 TEST(TranslateEngine, ReadsTheStoredChoiceAndDescribesIt) {
     test::TempDir dir;
     UserDefaults defaults(dir.path() / "d.json");
-    EXPECT_EQ(currentTranslateEngine(defaults), TranslateEngine::automatic);
-    defaults.set(translateEngineDefaultsKey, "model");
-    EXPECT_EQ(currentTranslateEngine(defaults), TranslateEngine::model);
-    for (const nlohmann::json& unknown : {nlohmann::json("deepl"), nlohmann::json(3)}) {
-        defaults.set(translateEngineDefaultsKey, unknown);
-        EXPECT_EQ(currentTranslateEngine(defaults), TranslateEngine::automatic) << unknown;
+    for (const nlohmann::json& stored :
+         {nlohmann::json("model"), nlohmann::json("deepl"), nlohmann::json(3)}) {
+        defaults.set(translateEngineDefaultsKey, stored);
+        EXPECT_EQ(currentTranslateEngine(defaults),
+                  stored == "model" ? TranslateEngine::model : TranslateEngine::automatic);
     }
-
-    using S = TranslateEngineStatus;
-    EXPECT_EQ(
-        translateEngineStatus(TranslateEngine::model, true, std::nullopt, "  deepseek-chat\n"),
-        (S{"现在用你的模型翻译（deepseek-chat）", true}));
-    EXPECT_EQ(translateEngineStatus(TranslateEngine::model, false, true, "m").ok, false);
     EXPECT_EQ(translateEngineStatus(TranslateEngine::automatic, false, std::nullopt, "m"),
-              (S{"正在检查语言包…", true}));
-    EXPECT_EQ(translateEngineStatus(TranslateEngine::system, true, false, "m").ok, false);
+              (TranslateEngineStatus{"正在检查语言包…", true}));
+    EXPECT_FALSE(translateEngineStatus(TranslateEngine::system, true, false, "m").ok);
+    EXPECT_FALSE(translateEngineStatus(TranslateEngine::model, false, true, "m").ok);
 }

@@ -36,26 +36,20 @@ class SelectionDetectorTest : public ::testing::Test {
     std::optional<D::Miss> hotkeyAfter(std::chrono::nanoseconds age) {
         return detector.hotkeyPressed(t0 + age);
     }
+    Commands hideFor(D::HideReason reason) { return {D::Command::Hide{reason}}; }
     void showBar(const std::string& text) {
         drag();
         ASSERT_EQ(read(Result::Text{text}).size(), 1u);
     }
 };
 
-Commands hideFor(D::HideReason reason) {
-    return {D::Command::Hide{reason}};
-}
-
 TEST_F(SelectionDetectorTest, DragSelectionIsReadThenShown) {
     const Point from{-30000, -30000}, to{-29800, -30000};
     const Commands up = select(from, to);
-    const auto t = detector.token();
-    EXPECT_EQ(up, (Commands{D::Command::Read{t, 0.08}}));
-    EXPECT_EQ(detector.attempt(), 1);
+    EXPECT_EQ(up, (Commands{D::Command::Read{detector.token(), 0.08}}));
     EXPECT_EQ(read(Result::Text{"\u3000 serendipity\r\n"}, safari),
               (Commands{D::Command::Show{"serendipity", from, to, safari}}));
     EXPECT_EQ(detector.visibleText(), "serendipity");
-    EXPECT_TRUE(detector.isBarVisible());
 
     // The application is the one in front when the text arrives, else the gesture's.
     select(from, to, terminal);
@@ -86,7 +80,6 @@ TEST_F(SelectionDetectorTest, OnlyDragsBeyondTheThresholdDoubleClicksAndShiftCli
     // A release whose press we never saw does nothing at all.
     D fresh{D::Config{}};
     EXPECT_TRUE(fresh.handle(Event::MouseUp{3, {1, 1}, true}, safari, t0).empty());
-    EXPECT_EQ(fresh.token(), 0);
     EXPECT_EQ(fresh.hotkeyPressed(t0), std::nullopt);
 }
 
@@ -94,7 +87,6 @@ TEST_F(SelectionDetectorTest, EmptyReadsAreRetriedOnceThenReportedAsOneMiss) {
     drag(terminal);
     const auto t = detector.token();
     EXPECT_EQ(read(Result::Empty{"no-selection"}), (Commands{D::Command::Read{t, 0.25}}));
-    EXPECT_EQ(detector.attempt(), 2);
     EXPECT_TRUE(read(Result::Empty{"no-selection"}).empty());
     EXPECT_EQ(hotkeyAfter(1100ms), (D::Miss{terminal, "no-selection", 1100}));
     EXPECT_EQ(hotkeyAfter(1200ms), std::nullopt);
@@ -103,7 +95,6 @@ TEST_F(SelectionDetectorTest, EmptyReadsAreRetriedOnceThenReportedAsOneMiss) {
     drag();
     EXPECT_EQ(read(Result::Text{" \n"}).size(), 1u);
     EXPECT_TRUE(read(Result::Text{"\t"}).empty());
-    EXPECT_FALSE(detector.isBarVisible());
     EXPECT_EQ(hotkeyAfter(10ms)->reason, "blank");
 
     // Unavailable fails at once; an ignored target is never a miss.
@@ -133,8 +124,6 @@ TEST_F(SelectionDetectorTest, ResultsOfAnOlderReadAreDropped) {
         detector.handle(e, safari, t0);
         EXPECT_TRUE(detector.readFinished(t, Result::Text{"late"}, safari, t0).empty());
         EXPECT_TRUE(detector.readFinished(t, Result::Empty{"x"}, safari, t0).empty());
-        EXPECT_FALSE(detector.isBarVisible());
-        EXPECT_EQ(detector.attempt(), 1);
     }
     // Switching applications does not: the read still belongs to the gesture.
     drag();
@@ -195,7 +184,6 @@ TEST_F(SelectionDetectorTest, SameTextIsShownOnceAndStateSurvivesNewSettings) {
     EXPECT_TRUE(read(Result::Text{" hello "}).empty());
     EXPECT_EQ(read(Result::Text{"other"}).size(), 1u);
     detector.barDismissed();
-    EXPECT_FALSE(detector.isBarVisible());
     EXPECT_EQ(read(Result::Text{"other"}).size(), 1u);
 
     D::Config paused;
@@ -212,13 +200,9 @@ TEST(GestureEvent, KeepsOnlyWhatEachTypeCarriesAndMapsToDetectorEvents) {
     const Point p{3, -4};
     const GestureEvent key(10, 2, 0x20000 | 0x100, 53, p);
     EXPECT_TRUE(key.clickCount == 0 && key.shift && GestureEvent(1, 5, 0, 53, p).keyCode == 0);
-    EXPECT_EQ(SelectionDetector::eventFor(key), Event{Event::KeyDown{53}});
-
-    EXPECT_TRUE(GestureEvent(1, 0, 0, 0, p).isLeftMouseDown());
-    EXPECT_TRUE(GestureEvent(2, 3, 0x20000, 0, p).isLeftMouseUp());
-    EXPECT_EQ(GestureEvent(22, 4, 0, 0, p), GestureEvent(22, 0, 0, 9, p));
     // Right and other-button presses count as a single left press; a plain move is nothing.
     const std::vector<std::pair<GestureEvent, std::optional<Event>>> cases = {
+        {key, Event::KeyDown{53}},
         {GestureEvent(1, 0, 0, 0, p), Event::MouseDown{1, p}},
         {GestureEvent(2, 3, 0x20000, 0, p), Event::MouseUp{3, p, true}},
         {GestureEvent(2, -1, 0x10000, 0, p), Event::MouseUp{1, p, false}},

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "BrisendoKit/Selection/CopyFallback.h"
+#include "BrisendoKit/Selection/SelectionURL.h"
+#include "BrisendoKit/Support/Text.h"
 #include "Fakes/FakeDesktop.h"
 
 using namespace pivorel;
@@ -17,8 +19,7 @@ class SelectionReaderTest : public ::testing::Test {
     test::FakeAccessibility ax;
     test::FakeWorkspace desktop;
     test::FakePasteboard board;
-    int pauses = 0;
-    SelectionReader reader{ax, desktop, board, [this] { ++pauses; }};
+    SelectionReader reader{ax, desktop, board, [] {}};
 
     void SetUp() override {
         desktop.front = code;
@@ -123,7 +124,6 @@ TEST_F(SelectionReaderTest, CopyFallbackRunsOnlyWhenAllowedForTheApp) {
     EXPECT_EQ(bar(true).result, R(R::Empty{"copy-clipboardUnchanged"}));
     ax.menus[{code, 'C'}] = false;
     EXPECT_EQ(bar(true).result, R(R::Empty{"copy-triggerFailed"}));
-    EXPECT_EQ(pauses, 10);
 }
 
 TEST_F(SelectionReaderTest, HotKeyReadSkipsTheBarTestsAndTheFallback) {
@@ -144,22 +144,22 @@ TEST_F(SelectionReaderTest, HotKeyReadSkipsTheBarTestsAndTheFallback) {
 }
 
 TEST_F(SelectionReaderTest, EditsPressTheMenuOfTheNamedOrFrontmostApp) {
-    using E = SelectionReader::EditResult;
+    using Edit = SelectionReader::EditResult;
     using C = SelectionReader::EditCommand;
     desktop.running = {{"gedit", "Text Editor"}};
     ax.menus[{"gedit", 'X'}] = true;
     ax.menus[{"gedit", 'C'}] = false;
     ax.menus[{code, 'V'}] = true;
-    EXPECT_EQ(reader.performEdit(C::cut, "gedit"), E::pressed);
-    EXPECT_EQ(reader.performEdit(C::copy, "gedit"), E::disabled);
-    EXPECT_EQ(reader.performEdit(C::paste, "gedit"), E::noMenu);
-    EXPECT_EQ(reader.performEdit(C::paste, "not-running"), E::pressed);
+    EXPECT_EQ(reader.performEdit(C::cut, "gedit"), Edit::pressed);
+    EXPECT_EQ(reader.performEdit(C::copy, "gedit"), Edit::disabled);
+    EXPECT_EQ(reader.performEdit(C::paste, "gedit"), Edit::noMenu);
+    EXPECT_EQ(reader.performEdit(C::paste, "not-running"), Edit::pressed);
     EXPECT_EQ(ax.presses.back(), (std::pair<std::string, char>{code, 'V'}));
 
     desktop.front.reset();
-    EXPECT_EQ(reader.performEdit(C::paste, std::nullopt), E::noMenu);
+    EXPECT_EQ(reader.performEdit(C::paste, std::nullopt), Edit::noMenu);
     ax.trusted = false;
-    EXPECT_EQ(reader.performEdit(C::cut, "gedit"), E::noMenu);
+    EXPECT_EQ(reader.performEdit(C::cut, "gedit"), Edit::noMenu);
 }
 
 using Items = std::vector<PasteboardLike::Item>;
@@ -168,68 +168,108 @@ const Items userItems{{{"UTF8_STRING", "mine"}, {"text/html", "<b>mine</b>"}}};
 struct CopyRun {
     test::FakePasteboard board;
     int pauses = 0;
-    int copyAfterPauses = -1;  // -1: the copy never lands
-    Items copied;
 
-    Result<std::string, CopyFallback::Failure> read(bool triggered = true) {
+    // The copy lands after `landsAfter` pauses (0: at once, -1: never).
+    Result<std::string, CopyFallback::Failure> read(int landsAfter, Items copied = {},
+                                                    bool triggered = true) {
         board.items = userItems;
+        const auto land = [&] {
+            board.items = copied;
+            ++board.count;
+        };
         return CopyFallback::read(
             board,
             [&] {
-                if (triggered && copyAfterPauses == 0) land();
+                if (triggered && landsAfter == 0) land();
                 return triggered;
             },
             [&] {
-                if (++pauses == copyAfterPauses) land();
+                if (++pauses == landsAfter) land();
             });
-    }
-    void land() {
-        board.items = copied;
-        ++board.count;
     }
 };
 
-TEST(CopyFallbackTest, CopiedTextIsReturnedUntrimmedAndTheUserPasteboardComesBack) {
-    CopyRun late;
-    late.copyAfterPauses = 2;
-    late.copied = {{{"UTF8_STRING", " word\n"}}};
-    const auto word = late.read();
-    ASSERT_TRUE(word.ok());
-    EXPECT_EQ(*word, " word\n");
-    EXPECT_EQ(late.pauses, 2);
-    EXPECT_EQ(late.board.restores, 1);
-    EXPECT_EQ(late.board.items, userItems);
-
-    // A copy that lands at once is seen before any pause; invalid bytes are repaired.
-    CopyRun early;
-    early.copyAfterPauses = 0;
-    early.copied = {{{"UTF8_STRING", "a\xFF"}}};
-    EXPECT_EQ(early.read().valueOr(""), "a\xEF\xBF\xBD");
+TEST(CopyFallbackTest, RestoresOnlyWhatTheCopyChangedAndTakesTextOnly) {
+    CopyRun early;  // seen before any pause, untrimmed, bytes repaired
+    EXPECT_EQ(early.read(0, {{{"UTF8_STRING", " a\xFF"}}}).valueOr(""), " a\xEF\xBF\xBD");
     EXPECT_EQ(early.pauses, 0);
-}
-
-TEST(CopyFallbackTest, FailuresRestoreOnlyWhatTheCopyChanged) {
     CopyRun unchanged;
-    EXPECT_EQ(unchanged.read().error(), CopyFallback::Failure::clipboardUnchanged);
+    EXPECT_EQ(unchanged.read(-1).error(), CopyFallback::Failure::clipboardUnchanged);
     EXPECT_EQ(unchanged.pauses, CopyFallback::defaultMaxChecks);
     EXPECT_EQ(unchanged.board.restores, 0);
-
     CopyRun refused;
-    refused.copyAfterPauses = 0;
-    EXPECT_EQ(refused.read(false).error(), CopyFallback::Failure::triggerFailed);
-    EXPECT_EQ(refused.pauses, 0);
-    EXPECT_EQ(refused.board.restores, 0);
-    EXPECT_EQ(refused.board.count, 0);
-
+    EXPECT_EQ(refused.read(0, {}, false).error(), CopyFallback::Failure::triggerFailed);
+    EXPECT_EQ(refused.pauses + refused.board.restores + refused.board.count, 0);
     for (const Items& copied :
          {Items{{{"image/png", "\x89PNG"}}}, Items{{{"UTF8_STRING", " \n\t\u3000"}}}}) {
         CopyRun image;
-        image.copyAfterPauses = 1;
-        image.copied = copied;
-        EXPECT_EQ(image.read().error(), CopyFallback::Failure::notText);
+        EXPECT_EQ(image.read(1, copied).error(), CopyFallback::Failure::notText);
         EXPECT_EQ(image.board.restores, 1);
         EXPECT_EQ(image.board.items, userItems);
     }
+}
+
+using E = SelectionURL::ParseError;
+
+SelectRequest parsed(std::string_view url) {
+    const auto r = SelectionURL::parse(url);
+    EXPECT_TRUE(r.ok()) << url;
+    return r.ok() ? *r : SelectRequest{};
+}
+
+E error(std::string_view url) {
+    const auto r = SelectionURL::parse(url);
+    EXPECT_FALSE(r.ok()) << url;
+    return r.ok() ? E{} : r.error();
+}
+
+TEST(SelectionURLTest, ItemsAreDecodedTrimmedAndDefaulted) {
+    EXPECT_EQ(parsed("pivorel://select?text=%20Hello%20%E4%B8%96%E7%95%8C%0A&app=%20org.gnome.gedit"
+                     "&url=https%3A%2F%2Fa.example%2Fp%3Fq%3D1&dry=TRUE&src=%20raycast%20#frag"),
+              (SelectRequest{"Hello 世界", "org.gnome.gedit", "https://a.example/p?q=1", true,
+                             "raycast", false}));
+    EXPECT_EQ(parsed("brisendo://SELECT?text=a+b%2Bc&app=&url=%20&src="),
+              (SelectRequest{"a+b+c", std::nullopt, std::nullopt, false, "popclip", false}));
+    EXPECT_EQ(parsed("PIVOREL://user@Select:1/?src&text=C++\n").source, "popclip");
+
+    for (const char* dry : {"1", "yes", "YES", "true"})
+        EXPECT_TRUE(parsed(std::string("pivorel://select?text=x&dry=") + dry).dry) << dry;
+    for (const char* dry : {"on", "0", "", " 1"})
+        EXPECT_FALSE(parsed(std::string("pivorel://select?text=x&dry=") + dry).dry) << dry;
+    EXPECT_FALSE(parsed("pivorel://select?text=x&dry").dry);
+}
+
+TEST(SelectionURLTest, FirstItemOfAName) {
+    EXPECT_EQ(parsed("pivorel://select?Text=no&text=one&text=two").text, "one");
+    EXPECT_EQ(parsed("pivorel://select?te%78t=encoded&text=plain").text, "encoded");
+    EXPECT_EQ(error("pivorel://select?text&text=later"), E{E::EmptyText{}});
+    EXPECT_EQ(error("pivorel://select?text=%20%09%E3%80%80"), E{E::EmptyText{}});
+    EXPECT_EQ(error("pivorel://select?app=code"), E{E::EmptyText{}});
+    EXPECT_EQ(error("pivorel://select"), E{E::EmptyText{}});
+}
+
+TEST(SelectionURLTest, GarbageEscapesAndBytesNeverBreakTheText) {
+    EXPECT_EQ(parsed("pivorel://select?text=100%25%zz%4").text, "100%%zz%4");
+    EXPECT_EQ(parsed("pivorel://select?text=%FF%C3%28ok").text, "\uFFFD\uFFFD(ok");
+    const SelectRequest raw = parsed("pivorel://select?text=a\xF0\x9F&app=\xC3");
+    EXPECT_EQ(raw.text, "a\uFFFD");
+    EXPECT_EQ(raw.app, "\uFFFD");
+    EXPECT_TRUE(text::isValidUtf8(parsed("pivorel://select?text=%ED%A0%80%00z").text));
+
+    std::string longText;
+    for (int i = 0; i < 25000; ++i) longText += "%E4%B8%AD";
+    const std::string cut = parsed("pivorel://select?text=" + longText).text;
+    EXPECT_EQ(text::graphemeCount(cut), SelectionURL::maxTextLength);
+    EXPECT_EQ(cut.size(), 3 * SelectionURL::maxTextLength);
+}
+
+TEST(SelectionURLTest, OtherSchemesAndHostsAreRefused) {
+    for (const char* url : {"https://select?text=a", "pivorelx://select?text=a", "select?text=a",
+                            "", "://select", "1pivorel://select?text=a", "pivo rel://select"})
+        EXPECT_EQ(error(url), E{E::WrongScheme{}}) << url;
+    EXPECT_EQ(error("pivorel://Close?text=a"), E{E::UnknownHost{"close"}});
+    EXPECT_EQ(error("pivorel:select?text=a"), E{E::UnknownHost{""}});
+    EXPECT_EQ(error("pivorel://selection/?text=a"), E{E::UnknownHost{"selection"}});
 }
 
 }  // namespace

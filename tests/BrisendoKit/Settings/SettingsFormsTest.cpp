@@ -2,16 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "BrisendoKit/Actions/ActionsSettingsModel.h"
-#include "BrisendoKit/Localization/Localizer.h"
 #include "BrisendoKit/Platform/LoginItemHook.h"
-#include "BrisendoKit/Platform/NoOnDeviceTranslator.h"
-#include "BrisendoKit/Settings/ActionRow.h"
 #include "BrisendoKit/Settings/ApplicationsListModel.h"
 #include "BrisendoKit/Settings/GeneralForm.h"
-#include "BrisendoKit/Settings/TranslationPackModel.h"
+#include "BrisendoKit/Settings/HotKeyRecorder.h"
+#include "BrisendoKit/Settings/ServicesForm.h"
+#include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Support/UserDefaults.h"
-#include "Fakes/ManualMainQueue.h"
+#include "Fakes/InMemorySecretStore.h"
 #include "TempDir.h"
 
 using namespace pivorel;
@@ -28,9 +26,28 @@ struct Fixture {
     test::TempDir dir;
     std::filesystem::path file = dir.path() / "com.morvale.pivorel.json";
     std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(file);
+    std::shared_ptr<test::InMemorySecretStore> secrets =
+        std::make_shared<test::InMemorySecretStore>();
+    ServicesForm services() { return ServicesForm{BarSettings(defaults), Credentials(secrets)}; }
+    std::optional<std::string> secret(std::string_view account) {
+        return secrets->get(Credentials::service, account);
+    }
 };
 
+struct Recording : ::testing::Test, Fixture {
+    HotKeyRecorder recorder{BarSettings(defaults)};
+};
+
+KeyEvent key(std::uint16_t code, std::uint64_t flags) {
+    return KeyEvent{code, flags, ""};
+}
+constexpr auto ctrl = KeyEvent::controlFlag;
+constexpr auto opt = KeyEvent::optionFlag;
+constexpr auto shift = KeyEvent::shiftFlag;
+constexpr auto cmd = KeyEvent::commandFlag;
+
 using Kind = ApplicationsListModel::Kind;
+using Outcome = HotKeyRecorder::Outcome;
 
 struct FakeLogin final : LoginItemHook {
     bool enabled = false;
@@ -46,8 +63,6 @@ struct LoginFixture : Fixture {
     std::shared_ptr<FakeLogin> login = std::make_shared<FakeLogin>();
     GeneralForm form{BarSettings(defaults), login, nullptr};
 };
-
-using Phase = TranslationPackModel::Phase;
 
 }  // namespace
 
@@ -72,59 +87,22 @@ TEST(CustomActionForm, SavingShowsTheFirstFailingCheckUnderItsField) {
     const auto action = form.submit();
     ASSERT_TRUE(action);
     EXPECT_EQ(action->id.rfind("custom:", 0), 0u);
-    EXPECT_EQ(action->name, "Perplexity");
-    EXPECT_EQ(action->symbol, "magnifyingglass");
-    EXPECT_EQ(action->urlTemplate, "https://www.perplexity.ai/search?q={text}");
+    EXPECT_EQ(
+        std::tuple(action->name, action->symbol, action->urlTemplate),
+        std::tuple("Perplexity", "magnifyingglass", "https://www.perplexity.ai/search?q={text}"));
 }
 
-TEST(CustomActionForm, EditingKeepsTheIdentityAndUnknownSymbolsOfferThePicker) {
+TEST(CustomActionForm, EditingKeepsTheIdentity) {
     const CustomAction existing{"custom:0b7e1c1e-6c3a-4b59-9b0a-3f3c5b8f2a11", "Bing", "nosuch",
                                 "https://www.bing.com/search?q={text}", "bing"};
     CustomActionForm form(existing, known);
     EXPECT_FALSE(form.isNew());
-    EXPECT_FALSE(form.symbolKnown());
-    EXPECT_EQ(form.previewSymbol(), "questionmark.square.dashed");
-    form.setSymbol("");
-    EXPECT_FALSE(form.symbolKnown());
-    form.setSymbol("globe");
-    EXPECT_TRUE(form.symbolKnown());
-    EXPECT_EQ(form.previewSymbol(), "globe");
-
+    EXPECT_EQ(form.previewSymbol(), "questionmark.square.dashed");  // an unknown symbol
     form.setName("必应");
     const auto saved = form.submit();
     ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->id, existing.id);
-    EXPECT_EQ(saved->presetID, "bing");
-    EXPECT_EQ(saved->name, "必应");
-}
-
-TEST(ActionRow, TagsTheActionsOnTheBarAndDescribesHiddenOnes) {
-    test::TempDir dir;
-    ActionsSettingsModel model(ActionConfigStore{dir.path() / "actions.json"});
-    auto rows = ActionRow::rows(model);
-    ASSERT_GT(rows.size(), 5u);
-    EXPECT_TRUE(rows[3].onBar);
-    EXPECT_FALSE(rows[4].onBar);
-    EXPECT_EQ(rows[0].eyeHelp, "显示中，点此隐藏");
-
-    // Hiding one of the first four lets the fifth onto the bar.
-    model.setHidden(ActionID{"flomo"}, true);
-    model.upsert({"custom:0b7e1c1e-6c3a-4b59-9b0a-3f3c5b8f2a11", "Bing", "magnifyingglass",
-                  "https://www.bing.com/search?q={text}", std::nullopt});
-    const auto builtins = rows.size();
-    rows = ActionRow::rows(model);
-    ASSERT_EQ(rows.size(), builtins + 1);
-    EXPECT_TRUE(rows[1].hidden);
-    EXPECT_FALSE(rows[1].onBar);
-    EXPECT_EQ(rows[1].eyeHelp, "已隐藏，点此显示");
-    EXPECT_EQ(rows[1].accessibilityLabel, rows[1].title + "，已隐藏");
-    EXPECT_TRUE(rows[4].onBar);
-    EXPECT_FALSE(rows[5].onBar);
-    EXPECT_TRUE(rows.back().custom);
-    EXPECT_EQ(rows.back().title, "Bing");
-
-    EXPECT_NE(ActionRow::smartDescription(true), ActionRow::smartDescription(false));
-    EXPECT_EQ(ActionRow::smartDescription(false).rfind("已关闭：", 0), 0u);
+    EXPECT_EQ(std::tuple(saved->id, saved->presetID, saved->name),
+              std::tuple(existing.id, std::optional<std::string>("bing"), std::string("必应")));
 }
 
 TEST(ApplicationsListModel, AddingTrimsAndSkipsRepeatsRemovingStoresTheRestAndOthersWritesShow) {
@@ -139,9 +117,7 @@ TEST(ApplicationsListModel, AddingTrimsAndSkipsRepeatsRemovingStoresTheRestAndOt
     auto expected = defaults;
     expected.push_back("org.gnome.Terminal");
     EXPECT_EQ(UserDefaults(f.file).stringArray("barExcludedApps"), expected);
-    EXPECT_FALSE(excluded.add("org.gnome.Terminal"));
-    EXPECT_FALSE(excluded.add(" \t"));
-    EXPECT_EQ(excluded.apps(), expected);
+    EXPECT_FALSE(excluded.add("org.gnome.Terminal") || excluded.add(" \t"));
     EXPECT_EQ(changes, 1);
 
     // Removing every entry stores an empty list, which stays empty (not the defaults).
@@ -158,12 +134,11 @@ TEST(ApplicationsListModel, AddingTrimsAndSkipsRepeatsRemovingStoresTheRestAndOt
     EXPECT_TRUE(excluded.apps().empty());
 
     // Return in the field adds, and always empties it.
-    fallback.setManual(" xterm ");
-    EXPECT_TRUE(fallback.submitManual());
-    EXPECT_TRUE(fallback.manual().empty());
-    fallback.setManual("xterm");
-    EXPECT_FALSE(fallback.submitManual());
-    EXPECT_TRUE(fallback.manual().empty());
+    for (bool added : {true, false}) {
+        fallback.setManual(" xterm ");
+        EXPECT_EQ(fallback.submitManual(), added);
+        EXPECT_TRUE(fallback.manual().empty());
+    }
     EXPECT_EQ(fallback.apps(), (std::vector<std::string>{"code", "xterm"}));
 
     // Another writer's change reaches the views too.
@@ -173,27 +148,6 @@ TEST(ApplicationsListModel, AddingTrimsAndSkipsRepeatsRemovingStoresTheRestAndOt
     f.defaults->set("llmModel", "unrelated");
     EXPECT_EQ(fallbackChanges, 1);
     EXPECT_EQ(fallback.apps(), (std::vector<std::string>{"a", "b"}));
-}
-
-TEST(ApplicationsListModel, TheRunningMenuOffersRegularUnlistedAppsOnceSortedByLocalizedName) {
-    Fixture f;
-    f.defaults->set("barCopyFallbackApps", std::vector<std::string>{"org.gnome.Terminal"});
-    ApplicationsListModel fallback(Kind::copyFallback, BarSettings(f.defaults));
-    const std::vector<RunningApp> running{
-        {"org.gnome.Terminal", "终端", true},  // listed already
-        {"firefox-esr", "火狐", true},         // huo
-        {"org.gnome.Nautilus", "文件", true},  // wen
-        {"plasmashell", "Plasma", false},      // no window of its own
-        {"", "无名", true},                    // no identifier
-        {"firefox-esr", "火狐", true},         // a second window
-        {"thunderbird", "Thunderbird", true},
-        {"chromium", "浏览器", true},  // liu
-    };
-    std::vector<std::string> order;
-    for (const auto& app : fallback.runningChoices(running)) order.push_back(app.bundleID);
-    // Pinyin order in Simplified Chinese, Han before Latin; byte order would differ.
-    EXPECT_EQ(order, (std::vector<std::string>{"firefox-esr", "chromium", "org.gnome.Nautilus",
-                                               "thunderbird"}));
 }
 
 TEST(GeneralForm, ARefusedLoginChangeSpringsBackWithANote) {
@@ -211,46 +165,162 @@ TEST(GeneralForm, ARefusedLoginChangeSpringsBackWithANote) {
     // Without a hook the switch stays off and says it was refused.
     GeneralForm bare{BarSettings(f.defaults), nullptr, nullptr};
     bare.setLoginOn(true);
-    EXPECT_FALSE(bare.loginOn());
-    EXPECT_FALSE(bare.loginNote().empty());
-    EXPECT_EQ(bare.versionLine(), "当前版本 　还没检查过");
+    EXPECT_EQ(std::pair(bare.loginOn(), bare.loginNote()), std::pair(false, refused));
 }
 
-TEST(GeneralForm, TheLastCheckIsWrittenInTheInterfaceLanguagesMonthDayTimeForm) {
-    // 2025-06-15 15:06:40 UTC.
-    const TimePoint t = fromUnixSeconds(1'750'000'000);
-    EXPECT_EQ(GeneralForm::formatCheckTime(t, "zh-Hans", "UTC"), "6月15日 15:06");
-    EXPECT_EQ(GeneralForm::formatCheckTime(t, "en", "UTC"), "Jun 15, 15:06");
-    EXPECT_EQ(GeneralForm::formatCheckTime(t, "de", "Asia/Shanghai"), "15. Juni, 23:06");
+TEST(ServicesForm, TheModelFormSavesTrimmedFieldsAndStoresATypedKeyOnly) {
+    Fixture f;
+    ASSERT_TRUE(f.secrets->set("sk-old", Credentials::service, Credentials::llmAccount));
+    auto form = f.services();
+    EXPECT_TRUE(form.apiKey().empty());  // a stored key is never shown
+    EXPECT_TRUE(form.hasKey());
+    EXPECT_EQ(form.apiKeyPrompt(), "已保存，留空则不改");
+
+    // Spaces around the default are not a change.
+    form.setBaseURL("  https://api.deepseek.com/v1\n");
+    EXPECT_FALSE(form.modelDirty());
+    form.setModel(" deepseek-reasoner ");
+    EXPECT_TRUE(form.modelDirty());
+    form.saveModel();
+    EXPECT_EQ(ServicesForm::noteText(form.modelNote()), "已保存");
+    const UserDefaults stored(f.file);
+    EXPECT_EQ(stored.stringValue("llmModel"), "deepseek-reasoner");
+    EXPECT_EQ(stored.stringValue("llmBaseURL"), "https://api.deepseek.com/v1");
+    EXPECT_EQ(f.secret(Credentials::llmAccount), "sk-old");
+    EXPECT_FALSE(form.modelDirty());
+
+    // White space alone is no key.
+    form.setAPIKey(" \n\t");
+    EXPECT_FALSE(form.modelDirty());
+    form.setAPIKey("  sk-new\n");
+    EXPECT_TRUE(form.modelDirty());
+    EXPECT_EQ(form.modelNote(), ServicesForm::Note::none);  // typing clears the old note
+    form.saveModel();
+    EXPECT_EQ(f.secret(Credentials::llmAccount), "sk-new");
+    EXPECT_TRUE(form.apiKey().empty());
+    EXPECT_FALSE(form.modelDirty());
 }
 
-TEST(TranslationPackModel, ADesktopWithoutAnOfflineEngineNeedsPacksAndFailsToDownloadThem) {
-    test::VirtualClock clock;
-    test::ManualMainQueue queue(clock);
-    auto model =
-        TranslationPackModel::withoutDownloads(std::make_shared<NoOnDeviceTranslator>(), queue);
-    std::vector<Phase> seen;
-    auto watch = model->changed.connect([&] { seen.push_back(model->phase()); });
-    model->appear();
-    EXPECT_EQ(seen, (std::vector<Phase>{Phase::checking, Phase::needsDownload}));
-    EXPECT_TRUE(model->canDownload());
+TEST(ServicesForm, AKeychainThatRefusesKeepsTheTypedSecretAndSaysSo) {
+    Fixture f;
+    f.secrets->failWrites = true;
+    auto form = f.services();
+    EXPECT_FALSE(form.hasKey());
+    form.setModel("gpt-x");
+    form.setAPIKey("sk-typed");
+    form.saveModel();
+    EXPECT_EQ(form.modelNote(), ServicesForm::Note::keychainFailed);
+    EXPECT_EQ(form.apiKey(), "sk-typed");
+    EXPECT_FALSE(form.hasKey());
+    EXPECT_TRUE(form.modelDirty());  // the key still waits to be stored
+    EXPECT_EQ(f.defaults->stringValue("llmModel"), "gpt-x");
 
-    model->download();
-    EXPECT_EQ(model->phase(), Phase::downloading);
-    EXPECT_EQ(model->statusText(), "正在请求下载，请在系统弹出的提示里点「下载」。");
-    EXPECT_FALSE(model->canDownload());
-    queue.runReady();
-    EXPECT_EQ(model->phase(), Phase::failed);
-    const std::string reason = TranslationPackModel::unavailableMessage();
-    EXPECT_EQ(model->statusText(),
-              "没有下载成功：" + reason +
-                  "。也可以到「系统设置 → 通用 → 语言与地区 → 翻译语言」手动下载。");
-    EXPECT_TRUE(model->canDownload());  // may be retried
+    form.setWebhook(" https://flomoapp.com/iwh/abc/def/ ");
+    form.saveFlomo();
+    EXPECT_EQ(form.flomoNote(), ServicesForm::Note::keychainFailed);
+    EXPECT_EQ(form.webhook(), " https://flomoapp.com/iwh/abc/def/ ");
+    EXPECT_FALSE(form.hasFlomo());
+}
 
-    // The message follows the interface language like the rest of the window.
-    Localizer::setLanguageOverride("en");
-    const std::string english = model->statusText();
-    Localizer::setLanguageOverride("zh-Hans");
-    EXPECT_EQ(english.find(reason), std::string::npos);
-    EXPECT_NE(english.find(Localizer::lookup(reason, "en")), std::string::npos);
+TEST(ServicesForm, TheFlomoFormIsDirtyForAWebhookOrAChangedDryRun) {
+    Fixture f;
+    auto form = f.services();
+    EXPECT_FALSE(form.flomoDirty());
+    form.setFlomoDry(true);
+    EXPECT_TRUE(form.flomoDirty());
+    form.saveFlomo();
+    EXPECT_EQ(f.defaults->boolValue("flomoDry"), true);
+    EXPECT_FALSE(f.secret(Credentials::flomoAccount));
+    EXPECT_EQ(form.flomoNote(), ServicesForm::Note::saved);
+
+    form.setWebhook("https://flomoapp.com/iwh/abc/def/\n");
+    EXPECT_TRUE(form.flomoDirty());
+    form.saveFlomo();
+    EXPECT_EQ(f.secret(Credentials::flomoAccount), "https://flomoapp.com/iwh/abc/def/");
+    EXPECT_TRUE(form.hasFlomo());
+    EXPECT_TRUE(form.webhook().empty());
+
+    // Typed but not saved: reloading forgets it, the stored values come back.
+    form.setFlomoDry(false);
+    form.setWebhook("x");
+    form.reload();
+    EXPECT_TRUE(form.flomoDry());
+    EXPECT_TRUE(form.webhook().empty());
+    EXPECT_EQ(form.flomoNote(), ServicesForm::Note::none);
+}
+
+TEST(ServicesForm, TheEngineIsStoredAtOnceAndTheBannerFollowsTheKey) {
+    Fixture f;
+    auto form = f.services();
+    form.setEngine(TranslateEngine::model);
+    EXPECT_EQ(UserDefaults(f.file).stringValue("translateEngine"), "model");
+    EXPECT_EQ(form.status(false),
+              (TranslateEngineStatus{"还没填 API Key，翻译不会成功：请在下面填写", false}));
+
+    // The banner names the stored model, not what is typed in the form.
+    form.setModel("typed-only");
+    form.setAPIKey("sk-1");
+    EXPECT_EQ(form.status(false).text, "还没填 API Key，翻译不会成功：请在下面填写");
+    form.setModel(" qwen-max ");
+    form.saveModel();
+    EXPECT_EQ(form.status(false), (TranslateEngineStatus{"现在用你的模型翻译（qwen-max）", true}));
+
+    form.setEngine(TranslateEngine::automatic);
+    EXPECT_EQ(f.defaults->stringValue("translateEngine"), "auto");
+}
+
+TEST_F(Recording, EscapeAndShiftAloneStoreNothingAndControlOptionMStores46With6144) {
+    int changes = 0;
+    auto watch = recorder.changed.connect([&] { ++changes; });
+    EXPECT_EQ(recorder.handle(key(46, ctrl | opt)), Outcome::notRecording);
+    EXPECT_EQ(recorder.buttonTitle(), "⌃⌥N");
+
+    recorder.toggle();
+    EXPECT_EQ(recorder.buttonTitle(), "按下新的组合键…（Esc 取消）");
+    EXPECT_EQ(recorder.handle(key(53, ctrl)), Outcome::cancelled);  // even with modifiers held
+    EXPECT_FALSE(recorder.isRecording());
+    recorder.toggle();
+    EXPECT_EQ(recorder.handle(key(45, shift)), Outcome::ignored);
+    EXPECT_EQ(recorder.handle(key(45, 0)), Outcome::ignored);
+    EXPECT_TRUE(recorder.isRecording());
+    EXPECT_FALSE(defaults->contains("hotkeyCode") || defaults->contains("hotkeyMods"));
+
+    EXPECT_EQ(recorder.handle(key(46, ctrl | opt)), Outcome::recorded);
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_EQ(recorder.buttonTitle(), "⌃⌥M");
+    EXPECT_EQ(changes, 4);
+    UserDefaults reread(file);  // what the file holds, as the application reads it
+    EXPECT_EQ(reread.integerValue("hotkeyCode"), 46);
+    EXPECT_EQ(reread.integerValue("hotkeyMods"), 6144);
+    EXPECT_EQ(recorder.handle(key(0, cmd)), Outcome::notRecording);
+
+    // Flags outside the modifier set (caps lock, function key) are not part of a hot key.
+    EXPECT_EQ(HotKeyRecorder::modifierMask(cmd | shift | 0x10000 | 0x800000), 768u);
+    recorder.toggle();
+    EXPECT_EQ(recorder.handle(key(40, cmd | shift)), Outcome::recorded);
+    EXPECT_EQ(recorder.hotkey(), (HotKeySpec{40, 768}));
+    EXPECT_EQ(recorder.buttonTitle(), "⇧⌘K");
+}
+
+// The program holds no hot key while one is recorded, and always gets it back: after a
+// recording, an Escape, a stop, and a window that went away mid-recording.
+TEST_F(Recording, EveryRecordingThatBeginsAlsoEnds) {
+    int began = 0, ended = 0;
+    Connection watch;
+    {
+        HotKeyRecorder scoped{BarSettings(defaults)};
+        watch = scoped.recordingChanged.connect([&](bool on) { ++(on ? began : ended); });
+        scoped.stop();  // not recording: nothing to end
+        scoped.toggle();
+        scoped.handle(key(46, ctrl | opt));
+        scoped.toggle();
+        scoped.handle(key(53, 0));
+        scoped.toggle();
+        scoped.toggle();
+        scoped.toggle();
+        scoped.stop();
+        scoped.toggle();
+        EXPECT_EQ(std::pair(began, ended), std::pair(5, 4));
+    }
+    EXPECT_EQ(ended, 5);
 }
