@@ -240,6 +240,31 @@ TEST_F(PanelControllerTest, TheClickThatOpenedThePanelNeverClosesIt) {
     EXPECT_EQ(input.moves.size(), 0u);
 }
 
+TEST_F(PanelControllerTest, APanelALinkOpenedTakesTheKeyboardOnlyOncePointedAt) {
+    // Moving into it, or clicking in it; a move elsewhere or a mode change does not.
+    for (const bool byClick : {false, true}) {
+        SCOPED_TRACE(byClick ? "click" : "move");
+        workspace.pointer = {100, 100};
+        auto model = listOf(3);
+        panel.show(model, {1000, 600}, PanelController::Keyboard::whenPointed);
+        EXPECT_TRUE(panel.isVisible());
+        input.moves.emit({120, 120}), queue.runReady();
+        model->setMode(PanelMode::ask(AskKind::translate)), queue.runReady();
+        EXPECT_FALSE(panel.isKeyWindow());
+        const Point inside{panel.frame().minX() + 5, panel.frame().minY() + 5};
+        if (byClick) {
+            workspace.pointer = inside;
+            input.downs.emit();
+        } else {
+            input.moves.emit(inside);
+        }
+        queue.runReady();
+        EXPECT_TRUE(panel.isKeyWindow());
+        EXPECT_TRUE(panel.isVisible());
+        panel.close("esc");
+    }
+}
+
 TEST_F(PanelControllerTest, ModeChangesKeepTheTopLeftCornerThenStayOnScreen) {
     auto model = listOf(5);  // 376 x 306 with its margins
     panel.show(model, {200, 600});

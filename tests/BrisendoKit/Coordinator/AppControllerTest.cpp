@@ -107,8 +107,12 @@ TEST_F(AppControllerTest, NoBarOrPanelForASelectionTheStoreRefuses) {
     EXPECT_FALSE(h.watcher.detector().isBarVisible());
     EXPECT_TRUE(h.rows("SELECT * FROM bar_log").empty());
     EXPECT_EQ(h.statsChanges, 1);  // told anyway: the statistics may have moved
-    h.controller.handle(test::request("hello"), {10, 10});
+    EXPECT_FALSE(h.controller.handle(test::request("hello"), {10, 10}));
     EXPECT_FALSE(h.panelWindow.visible);
+    // The link's sender hears that nothing was stored.
+    EXPECT_EQ(LinkDispatcher(h.controller, *h.store, h.workspace, h.clock)
+                  .dispatch("pivorel://select?text=hello"),
+              "not stored");
 }
 
 TEST_F(LinkDispatcherTest, CloseTakesBothAwayAndMissLogsATestMiss) {
@@ -137,8 +141,11 @@ TEST_F(LinkDispatcherTest, CloseTakesBothAwayAndMissLogsATestMiss) {
 TEST_F(LinkDispatcherTest, SelectOpensThePanelAtThePointerAndNeverPerforms) {
     h.workspace.pointer = {640, 480};
     h.useActions({"copy", "google", "openURL"});
-    links.dispatch("pivorel://select?text=https%3A%2F%2Fexample.com&app=firefox-esr&src=raycast");
+    EXPECT_EQ(links.dispatch(
+                  "pivorel://select?text=https%3A%2F%2Fexample.com&app=firefox-esr&src=raycast"),
+              std::nullopt);
     ASSERT_TRUE(h.panelWindow.visible);
+    EXPECT_FALSE(h.panelWindow.key);  // until the user points at it
     EXPECT_EQ(h.panelWindow.frame().origin(), h.panelOriginNear({640, 480}));
     EXPECT_TRUE(h.panel.model()->mode().isList());
     EXPECT_EQ(h.rows("SELECT text, app, source, dry, chosen FROM selections"),
@@ -148,10 +155,10 @@ TEST_F(LinkDispatcherTest, SelectOpensThePanelAtThePointerAndNeverPerforms) {
 
     // A dry link is recorded and shows nothing.
     h.panel.close("esc");
-    links.dispatch("PIVOREL://SELECT?text=probe&dry=TRUE");
+    links.dispatch("PIVOREL://SELECT?text=probe&dry=TRUE&src=" + std::string(100, 's'));
     EXPECT_FALSE(h.panelWindow.visible);
     EXPECT_EQ(h.rows("SELECT text, source, dry FROM selections WHERE id=2"),
-              (Rows{{"probe", "popclip", "1"}}));
+              (Rows{{"probe", std::string(64, 's'), "1"}}));
 }
 
 TEST_F(LinkDispatcherTest, BadLinksAreLoggedAndIgnored) {
@@ -160,7 +167,7 @@ TEST_F(LinkDispatcherTest, BadLinksAreLoggedAndIgnored) {
                                           "pivorel://sel%01ect (unknownHost(sel%01ect))"},
                                 {"brisendo://select?text=%20%20", "brisendo://select (emptyText)"},
                                 {"no scheme at all", ":// (wrongScheme)"}}) {
-        links.dispatch(link);
+        EXPECT_TRUE(links.dispatch(link)) << link;
         EXPECT_TRUE(h.log.contains(std::string("Pivorel: 忽略无效链接 ") + logged)) << link;
     }
     EXPECT_FALSE(h.panelWindow.visible);

@@ -44,11 +44,15 @@ TEST(StatusMenuModel, TitleAndStatisticsLineFollowTodaysCounts) {
     const auto stats = item(StatusMenuModel::items(in), ID::stats);
     EXPECT_EQ(stats.title, "今天 4 条 · 排第一就是所选 50%（1/2）");
     EXPECT_FALSE(stats.enabled);
+    in.historyInMemory = true;
+    EXPECT_EQ(item(StatusMenuModel::items(in), ID::stats).title,
+              "⚠︎ 历史记录打不开，本次运行不保存");
+    in.historyInMemory = false;
 
     // Whole percentages, halves away from zero.
     for (auto [counts, shown] : {std::pair{TodayStats{9, 3, 2}, "67%"},
-                                {TodayStats{9, 8, 1}, "13%"},
-                                {TodayStats{9, 3, 3}, "100%"}})
+                                 {TodayStats{9, 8, 1}, "13%"},
+                                 {TodayStats{9, 3, 3}, "100%"}})
         EXPECT_EQ(StatusMenuModel::hitPercentage(counts), shown);
 
     // Warnings lead the title: PopClip only matters while the bar is on.
