@@ -31,12 +31,12 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view okReply = "ok\n";
-// Followed by the reason and a line break.
+// A refusal may carry its reason: "refused <reason>\n".
 constexpr std::string_view refusedReply = "refused";
 constexpr std::string_view busyReply = "busy\n";
 constexpr int ioTimeoutMs = static_cast<int>(SingleInstance::ioTimeoutSeconds * 1000);
-constexpr int answerTimeoutMs =
-    static_cast<int>((SingleInstance::handOffSeconds + SingleInstance::ioTimeoutSeconds) * 1000);
+constexpr int answerTimeoutMs = static_cast<int>(
+    (SingleInstance::Limits{}.handOffSeconds + SingleInstance::ioTimeoutSeconds) * 1000);
 
 std::string errnoText() {
     return std::strerror(errno);
@@ -85,11 +85,11 @@ class Connection {
     std::optional<uid_t> peer() const { return peerUid(fd_); }
 
     // Up to a line break or the end; false when the limit is passed or reading fails or
-    // takes longer than the time-out as a whole (a sender trickling bytes holds nobody up).
-    bool readLine(std::string& out, std::size_t limit) {
+    // takes longer than `seconds` as a whole.
+    bool readLine(std::string& out, std::size_t limit, double seconds) {
         char buf[4096];
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(ioTimeoutMs);
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
@@ -126,9 +126,10 @@ class Connection {
 }  // namespace
 
 struct SingleInstance::Shared : std::enable_shared_from_this<Shared> {
-    Shared(MainQueue& q, uid_t uid) : queue(q), expectedUid(uid) {}
+    Shared(MainQueue& q, uid_t uid, Limits l) : queue(q), expectedUid(uid), limits(l) {}
     MainQueue& queue;
     const uid_t expectedUid;
+    const Limits limits;
     // A link on its way to the main queue, and the answer its sender waits for.
     struct Pending {
         std::string link;
@@ -173,12 +174,12 @@ struct SingleInstance::Shared : std::enable_shared_from_this<Shared> {
             return;
         }
         std::string message;
-        const bool complete = connection.readLine(message, maxMessageBytes);
+        const bool complete = connection.readLine(message, maxMessageBytes, limits.readSeconds);
         if (complete && message.empty()) return;  // a liveness probe
         if (!complete || !isLink(message)) {
             Log::write("Pivorel: 单实例 拒绝不是链接的消息 (" + std::to_string(message.size()) +
                        " 字节)");
-            connection.write(refusedReply);
+            connection.write(std::string(refusedReply) + "\n");
             return;
         }
         auto item = std::make_shared<Pending>();
@@ -186,7 +187,7 @@ struct SingleInstance::Shared : std::enable_shared_from_this<Shared> {
         auto outcome = item->outcome.get_future();
         {
             std::lock_guard lock(mutex);
-            if (pending.size() >= maxQueuedLinks) {
+            if (pending.size() >= limits.maxQueuedLinks) {
                 Log::write("Pivorel: 单实例 链接太多，回答忙");
                 connection.write(busyReply);
                 return;
@@ -196,7 +197,7 @@ struct SingleInstance::Shared : std::enable_shared_from_this<Shared> {
         queue.post([self = shared_from_this()] { self->drainOne(); });
         // The answer waits for the link to be carried out: a sender told "ok" can rely on
         // it, and one told anything else on its never happening.
-        const auto handOff = std::chrono::duration<double>(handOffSeconds);
+        const auto handOff = std::chrono::duration<double>(limits.handOffSeconds);
         if (outcome.wait_for(handOff) != std::future_status::ready) {
             std::unique_lock lock(mutex);
             if (!item->taken) {
@@ -352,7 +353,7 @@ SingleInstance::ForwardResult SingleInstance::forward(const std::string& link,
 }
 
 Result<std::unique_ptr<SingleInstance>, SingleInstance::ListenError> SingleInstance::listen(
-    MainQueue& queue, const fs::path& socket, uid_t expectedUid) {
+    MainQueue& queue, const fs::path& socket, uid_t expectedUid, Limits limits) {
     using Kind = ListenError::Kind;
     const fs::path dir = socket.parent_path();
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
@@ -374,7 +375,7 @@ Result<std::unique_ptr<SingleInstance>, SingleInstance::ListenError> SingleInsta
         QLocalServer::removeServer(qPath(socket));  // left behind by an instance that crashed
     }
 
-    auto shared = std::make_shared<Shared>(queue, expectedUid);
+    auto shared = std::make_shared<Shared>(queue, expectedUid, limits);
     std::unique_ptr<SingleInstance> instance(new SingleInstance(socket, shared));
     auto started = instance->listener_->started();
     instance->listener_->start();

@@ -16,6 +16,17 @@ namespace pivorel {
 
 class MainQueue;
 
+// What the listening side allows a sender.
+struct InstanceLimits {
+    // Links waiting for the main queue; more are answered "busy".
+    std::size_t maxQueuedLinks = 64;
+    // How long a link may wait for the main queue (startup included) before it is taken
+    // back and answered "busy". The sender waits 3 s longer for its answer.
+    double handOffSeconds = 8.0;
+    // For a whole message to arrive: a sender trickling bytes holds nobody up.
+    double readSeconds = 3.0;
+};
+
 // One Pivorel per user. The running instance listens on a local socket in a private
 // directory of $XDG_RUNTIME_DIR; a second `pivorel <link>` hands its link over and exits.
 // Only the same user can connect (the directory is 0700 and the peer's uid is checked on
@@ -48,11 +59,8 @@ class SingleInstance {
     static constexpr std::size_t maxMessageBytes = 1u << 20;
     // For reading a whole message, and for writing.
     static constexpr double ioTimeoutSeconds = 3.0;
-    // Links waiting for the main queue; more are answered "busy".
-    static constexpr std::size_t maxQueuedLinks = 64;
-    // How long a link may wait for the main queue before it is taken back and answered
-    // "busy" (startup included); the sender waits a little longer than this for its answer.
-    static constexpr double handOffSeconds = 8.0;
+
+    using Limits = InstanceLimits;
 
     // $XDG_RUNTIME_DIR/pivorel/instance.sock, or /tmp/pivorel-<uid>/instance.sock without
     // a runtime directory.
@@ -73,7 +81,7 @@ class SingleInstance {
     // `expectedUid` is whom to accept (this user; tests pass another).
     static Result<std::unique_ptr<SingleInstance>, ListenError> listen(
         MainQueue& queue, const std::filesystem::path& socket = defaultSocketPath(),
-        uid_t expectedUid = ::getuid());
+        uid_t expectedUid = ::getuid(), Limits limits = {});
 
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
