@@ -35,6 +35,7 @@ namespace {
 
 constexpr std::string_view gestureLine = "选择手势";
 constexpr std::string_view readLine = "小条读选区";
+const std::string fieldsApp = "pivorel-test-fields";
 
 // The rows `sql` gives in the history database, each column as text.
 using Row = std::vector<std::optional<std::string>>;
@@ -270,7 +271,7 @@ class EndToEnd : public ::testing::Test {
 class EndToEndTwoScreens : public EndToEnd {
   protected:
     XSessionOptions layout() const override {
-        return {{"2720x1024x24"}, false, {"1440x900+0+0", "1280x1024+1440+0"}};
+        return {{"2720x1024x24"}, false, {"1440x900+0+0", "1280x1024+1440+0"}, true};
     }
 };
 
@@ -361,11 +362,11 @@ TEST_F(EndToEnd, XtermShowsTheBarForTheGesturesSelectionOnly) {
 }
 
 TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsNever) {
-    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
+    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", fieldsApp);
     ASSERT_TRUE(fields);
     const auto g = x_->windowGeometry(fields);
     const XPoint textLeft{g[0] + 12, g[1] + 25}, textRight{g[0] + 300, g[1] + 25};
-    const std::string app = "pivorel-test-fields";
+    const std::string& app = fieldsApp;
 
     expectBar(dragSteps(textLeft, textRight), "quick brown fox", fields, app);
     expectBar(clickSteps({g[0] + 16, g[1] + 25}, 2), "quick", fields, app);
@@ -377,8 +378,7 @@ TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsNever) {
                 "a drag on empty space");
     expectNoBar(clickSteps({g[0] + 100, g[1] + 50}, 2), 2, "a double click on empty space");
 
-    // Known for what it is where the program is on the accessibility bus; it publishes
-    // nothing either way.
+    // Known for what it is on the accessibility bus; it publishes nothing either way.
     const auto before = log_->lines().size();
     expectNoBar(dragSteps({g[0] + 12, g[1] + 75}, {g[0] + 300, g[1] + 75}), accessible_ ? 1 : 2,
                 "a password field");
@@ -407,11 +407,11 @@ TEST_F(EndToEnd, GtkWidgetFactoryShowsTheBarForTheGesturesSelectionOnly) {
 }
 
 TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
-    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
+    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", fieldsApp);
     ASSERT_TRUE(fields);
     const auto g = x_->windowGeometry(fields);
     expectBar(dragSteps({g[0] + 12, g[1] + 25}, {g[0] + 300, g[1] + 25}), "quick brown fox", fields,
-              "pivorel-test-fields");
+              fieldsApp);
 
     // With a bar up: the panel, on what is selected, and no miss.
     ASSERT_TRUE(pressHotKey());
@@ -444,7 +444,7 @@ TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
     ASSERT_TRUE(waitUntil([&] { return !rows("miss").empty(); }));
     const auto misses = rows("miss");
     ASSERT_EQ(misses.size(), 1u);
-    EXPECT_EQ(misses[0].app, "pivorel-test-fields");
+    EXPECT_EQ(misses[0].app, fieldsApp);
     EXPECT_EQ(misses[0].reason, "no-selection");
     EXPECT_GE(misses[0].latencyMs, 1000);
     EXPECT_LT(misses[0].latencyMs, 3000);
@@ -463,8 +463,7 @@ TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
 }
 
 TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
-    // What the user had copied earlier: several kinds of data (this process's Qt stands for
-    // the program they copied in).
+    // What the user had copied earlier, in several kinds (this process's Qt copies it).
     auto* copied = new QMimeData;
     copied->setText("user clip");
     copied->setHtml("<i>user</i>");
@@ -476,11 +475,11 @@ TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
 
     // A program that comes and goes first: the next one started is likely to be given the
     // same window ids, and must still be known for itself.
-    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
+    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", fieldsApp);
     ASSERT_TRUE(fields);
     const auto f = x_->windowGeometry(fields);
     expectBar(dragSteps({f[0] + 12, f[1] + 25}, {f[0] + 300, f[1] + 25}), "quick brown fox", fields,
-              "pivorel-test-fields");
+              fieldsApp);
     x_->terminate(clients_.back());
     ASSERT_TRUE(waitUntil([&] {
         return x_->run({"xwininfo", "-id", std::to_string(fields)}).status != 0;
@@ -683,7 +682,7 @@ class EndToEndScaled : public EndToEnd, public ::testing::WithParamInterface<Sca
     }
 };
 
-const XSessionOptions oneScaledScreen{{"2880x1800x24"}};
+const XSessionOptions oneScaledScreen{{"2880x1800x24"}, false, {}, true};
 
 INSTANTIATE_TEST_SUITE_P(
     Desktop, EndToEndScaled,
@@ -704,13 +703,13 @@ INSTANTIATE_TEST_SUITE_P(
                       // The terminal on the second monitor, whose scale differs from the primary's.
                       ScaledDesktop{
                           "TwoMonitorScales",
-                          {{"5440x1800x24"}, false, {"2880x1800+0+0", "2560x1600+2880+0"}},
+                          {{"5440x1800x24"}, false, {"2880x1800+0+0", "2560x1600+2880+0"}, true},
                           {{"QT_SCREEN_SCALE_FACTORS", "PIVOREL-0=2;PIVOREL-1=1.5"}},
                           "",
                           "60x8+3300+300",
                           {2880, 0, 2560, 1600},
                           1.5}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& p) { return p.param.name; });
 
 // The pointer is in device pixels, the bar in Qt's: the bar must come up at the release
 // point, stay while the pointer nears it and go once it is far, in points, and take a click

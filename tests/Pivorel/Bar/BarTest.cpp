@@ -29,7 +29,7 @@ std::shared_ptr<BarModel> items(std::size_t n = 4) {
                              BarItem(ActionID::translate()),
                              BarItem(ActionID("custom:1"), std::string("Perplexity"),
                                      std::string("sparkle.magnifyingglass"))};
-    all.resize(std::min(n, all.size()));
+    all.erase(all.begin() + static_cast<std::ptrdiff_t>(n), all.end());
     return std::make_shared<BarModel>(all);
 }
 

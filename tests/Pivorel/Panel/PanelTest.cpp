@@ -2,11 +2,13 @@
 
 #include <QFontInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextEdit>
+#include <QToolButton>
 #include <QWindow>
 
 #include "BrisendoKit/Actions/ActionCatalog.h"

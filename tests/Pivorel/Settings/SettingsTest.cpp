@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QToolButton>
 #include <QWindow>
 #include <fstream>
 #include <nlohmann/json.hpp>
