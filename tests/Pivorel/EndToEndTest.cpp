@@ -666,6 +666,10 @@ struct ScaledDesktop {
     double scale;
 };
 
+void PrintTo(const ScaledDesktop& d, std::ostream* os) {
+    *os << d.name;
+}
+
 class EndToEndScaled : public EndToEnd, public ::testing::WithParamInterface<ScaledDesktop> {
   protected:
     XSessionOptions layout() const override { return GetParam().layout; }
