@@ -65,6 +65,7 @@ class BarPanelOnX : public ::testing::Test {
         qtApp("xcb");
         backdrop_ = std::make_unique<Backdrop>(desktop_);
         ASSERT_TRUE(backdrop_->showActive());
+        ASSERT_TRUE(x.xdotool({"mousemove", "20", "20"}));  // away from where the bar goes
         bar_ = std::make_unique<BarPanel>();
         bar_->setPalette(PivorelStyle::palette(false));
         const Size size = bar_->setContent(model_);
