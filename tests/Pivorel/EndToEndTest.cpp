@@ -3,26 +3,15 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QKeySequence>
 #include <QMimeData>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QWidget>
-#include <algorithm>
-#include <filesystem>
 #include <fstream>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "BrisendoKit/Actions/ActionConfigStore.h"
-#include "BrisendoKit/BarPanel/BarController.h"
 #include "BrisendoKit/BarPanel/BarPlacement.h"
-#include "BrisendoKit/BarPanel/PanelController.h"
 #include "BrisendoKit/Coordinator/AppController.h"
 #include "BrisendoKit/Platform/Workspace.h"
 #include "BrisendoKit/Storage/BarSettings.h"
@@ -33,13 +22,10 @@
 #include "LocalHttpServer.h"
 #include "Pivorel/AppDelegate.h"
 #include "Pivorel/Linux/ChildProcess.h"
-#include "Pivorel/Linux/LinuxDesktop.h"
 #include "Pivorel/Linux/ScreenCoordinates.h"
 #include "Pivorel/Linux/WindowServer.h"
 #include "Pivorel/Linux/XDesktopTestSupport.h"
-#include "Pivorel/WindowTest.h"
 #include "TempDir.h"
-#include "XSession.h"
 
 using namespace pivorel;
 using namespace pivorel::test;
@@ -49,38 +35,34 @@ namespace {
 
 constexpr std::string_view gestureLine = "选择手势";
 constexpr std::string_view readLine = "小条读选区";
+const std::string fieldsApp = "pivorel-test-fields";
+
+// The rows `sql` gives in the history database, each column as text.
+using Row = std::vector<std::optional<std::string>>;
+std::vector<Row> query(const std::filesystem::path& database, const std::string& sql) {
+    std::vector<Row> rows;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_exec(
+        db, sql.c_str(),
+        [](void* out, int n, char** values, char**) {
+            Row row;
+            for (int i = 0; i < n; ++i)
+                row.push_back(values[i] ? std::optional<std::string>(values[i]) : std::nullopt);
+            static_cast<std::vector<Row>*>(out)->push_back(std::move(row));
+            return 0;
+        },
+        &rows, nullptr);
+    sqlite3_close(db);
+    return rows;
+}
 
 // One row of the bar log as the history store wrote it.
 struct BarRow {
-    std::int64_t id = 0;
-    std::string event;
     std::optional<std::string> app;
     std::optional<std::string> reason;
     std::int64_t latencyMs = -1;
 };
-
-std::vector<BarRow> barRows(const std::filesystem::path& database, std::int64_t afterID) {
-    std::vector<BarRow> rows;
-    sqlite3* db = nullptr;
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_prepare_v2(db,
-                       "SELECT id, event, app, reason, coalesce(latency_ms, -1) FROM bar_log "
-                       "WHERE id > ? ORDER BY id",
-                       -1, &statement, nullptr);
-    sqlite3_bind_int64(statement, 1, afterID);
-    const auto text = [&](int column) -> std::optional<std::string> {
-        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-        return t ? std::optional<std::string>(t) : std::nullopt;
-    };
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        rows.push_back({sqlite3_column_int64(statement, 0), text(1).value_or(""), text(2), text(3),
-                        sqlite3_column_int64(statement, 4)});
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return rows;
-}
 
 // Not a test: a program of its own for the copy fallback, started in another process like
 // the field program. It shows one line, selects all of it when dragged across and copies it
@@ -130,8 +112,7 @@ class EndToEnd : public ::testing::Test {
     void SetUp() override {
         x_ = &XSession::shared(layout());
         if (!x_->ok()) GTEST_SKIP() << x_->error();
-        // One home per process: the settings store is the process's once made.
-        static TempDir home;
+        static TempDir home;  // the settings store is the process's once made
         useHome(home.path());
         // Copy first and nothing reordered, so a click on the first icon has no outside
         // effects; the model endpoint refuses at once.
@@ -142,17 +123,13 @@ class EndToEnd : public ::testing::Test {
             ActionConfigStore{AppIdentity::supportDirectory() / "actions.json"}.save(config));
         UserDefaults::standard()->set("llmBaseURL", "http://127.0.0.1:9/v1");
         settings().setCopyFallbackApps({});
-
         qtApp("xcb");
-        // Accessibility on, as a user turns it on: programs started from now expose
-        // themselves on the test's session bus.
         accessible_ = enableAccessibility(*x_);
         log_ = std::make_unique<LogCapture>();
         delegate_ = startDelegate();
         ASSERT_TRUE(delegate_);
         controller_ = delegate_->controller();
-        const auto earlier = barRows(delegate_->store()->path(), 0);
-        firstRow_ = earlier.empty() ? 0 : earlier.back().id;
+        firstRow_ = *sql("SELECT coalesce(max(id), 0) FROM bar_log")[0][0];
     }
 
     void TearDown() override {
@@ -162,6 +139,9 @@ class EndToEnd : public ::testing::Test {
     }
 
     static BarSettings settings() { return BarSettings(UserDefaults::standard()); }
+    std::vector<Row> sql(const std::string& s) const {
+        return query(delegate_->store()->path(), s);
+    }
 
     // Starts a client, waits for its window and gives it the keyboard.
     std::uint32_t start(const std::vector<std::string>& argv, const std::string& windowClass) {
@@ -196,9 +176,13 @@ class EndToEnd : public ::testing::Test {
     }
 
     std::vector<BarRow> rows(std::string_view event) const {
-        auto all = barRows(delegate_->store()->path(), firstRow_);
-        std::erase_if(all, [&](const BarRow& r) { return r.event != event; });
-        return all;
+        std::vector<BarRow> out;
+        for (const auto& r :
+             sql("SELECT app, reason, coalesce(latency_ms, -1) FROM bar_log "
+                 "WHERE id > " +
+                 firstRow_ + " AND event = '" + std::string(event) + "' ORDER BY id"))
+            out.push_back({r[0], r[1], std::stoll(*r[2])});
+        return out;
     }
 
     std::string recentLog() const {
@@ -256,7 +240,22 @@ class EndToEnd : public ::testing::Test {
             [&](const auto& l) { return l.find(fragment) != std::string::npos; }));
     }
 
-    // The global hot key, Control+Alt+N by default.
+    // A click where the program says the bar's first icon is (copy): chosen, and first.
+    void chooseTheFirstIcon() {
+        const auto context = controller_->barContext();
+        ASSERT_TRUE(context);
+        ASSERT_EQ(context->barOrder.front(), ActionID::copy());
+        const Point origin = controller_->bar().contentOrigin();
+        const Point first =
+            ScreenCoordinates::current().toDevice(Point{origin.x + 3 + 12, origin.y + 14});
+        ASSERT_TRUE(drive(*x_, clickSteps({static_cast<int>(first.x), static_cast<int>(first.y)})));
+        ASSERT_TRUE(waitUntil([&] { return !controller_->bar().isVisible(); }));
+        const auto record = delegate_->store()->record(context->id);
+        ASSERT_TRUE(record && record->has_value());
+        EXPECT_EQ((*record)->chosen, ActionID::copy());
+        EXPECT_EQ((*record)->chosenRank, 1);
+    }
+
     bool pressHotKey() { return drive(*x_, {"key", "ctrl+alt+n"}); }
 
     XSession* x_ = nullptr;
@@ -265,18 +264,67 @@ class EndToEnd : public ::testing::Test {
     std::unique_ptr<LogCapture> log_;
     std::unique_ptr<AppDelegate> delegate_;
     AppController* controller_ = nullptr;
-    std::int64_t firstRow_ = 0;
+    std::string firstRow_;
 };
 
+// Two monitors side by side on one X screen; the second is taller and not primary.
 class EndToEndTwoScreens : public EndToEnd {
   protected:
-    // Two monitors side by side on one X screen; the second is taller and not primary.
     XSessionOptions layout() const override {
-        XSessionOptions options;
-        options.screens = {"2720x1024x24"};
-        options.monitors = {"1440x900+0+0", "1280x1024+1440+0"};
-        return options;
+        return {{"2720x1024x24"}, false, {"1440x900+0+0", "1280x1024+1440+0"}, true};
     }
+};
+
+// Programs people use, each started once with every case in sequence.
+class EndToEndApps : public EndToEnd {
+  protected:
+    void SetUp() override {
+        page_.server.Get("/page.html", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(pageHTML, "text/html; charset=utf-8");
+        });
+        page_.start();
+        EndToEnd::SetUp();
+    }
+
+    static bool installed(const std::string& program) {
+        return !ChildProcess::findInPath(program).empty();
+    }
+
+    // A file of the test's home with `lines` copies of the same line.
+    static std::string linesFile(const std::string& name, int lines) {
+        const auto path = AppIdentity::supportDirectory().parent_path() / name;
+        std::ofstream file(path);
+        for (int i = 0; i < lines; ++i) file << "alpha beta gamma\n";
+        return path.string();
+    }
+
+    std::string selectionCount() const { return *sql("SELECT count(*) FROM selections")[0][0]; }
+
+    // The page the browsers show full-screen, so that page and screen share coordinates.
+    static constexpr const char* pageHTML =
+        "<!doctype html><html><head><meta charset='utf-8'><title>Pivorel page</title></head>"
+        "<body style='margin:0;font:24px/32px sans-serif'>"
+        "<p style='position:absolute;left:20px;top:20px;margin:0;width:600px'>quick brown fox</p>"
+        "<input style='position:absolute;left:20px;top:100px;font:24px sans-serif;width:400px'"
+        " value='plain field words'>"
+        "<input type='password' style='position:absolute;left:20px;top:180px;"
+        "font:24px sans-serif;width:400px' value='hunter2secret'></body></html>";
+    static constexpr XPoint quick{40, 36}, paragraphStart{21, 36}, paragraphEnd{250, 36},
+        password{60, 196}, emptyArea{800, 500};
+
+    // Gestures on the page: its text, its empty area and its password field.
+    void expectPageCases(std::uint32_t browser, const std::string& app) {
+        // A press on selected text drags it elsewhere: the drag comes first.
+        expectBar(dragSteps(paragraphStart, paragraphEnd), "quick brown fox", browser, app);
+        EXPECT_EQ(controller_->barContext()->request.url, page_.url("/page.html"));
+        expectBar(clickSteps(quick, 2), "quick", browser, app);
+        expectNoBar(clickSteps(emptyArea, 2), 2, "a double click on the empty page");
+        const auto before = log_->lines().size();
+        expectNoBar(clickSteps(password, 2), 1, "a double click in the password field");
+        EXPECT_TRUE(logged("ignored(secure-field)", before)) << recentLog();
+    }
+
+    LocalHttpServer page_;
 };
 
 constexpr const char* xtermLines = "printf 'alpha beta gamma\\n'; exec sleep 600";
@@ -300,20 +348,9 @@ TEST_F(EndToEnd, XtermShowsTheBarForTheGesturesSelectionOnly) {
 
     expectBar(dragSteps(cell(g, 0, 0), cell(g, 40, 0)), "alpha beta gamma", term, "debian-xterm");
     expectBar(clickSteps(cell(g, 7, 0), 2), "beta", term, "debian-xterm");
-    // One click on the first icon performs it: copied, recorded as chosen first, the short
-    // notice comes and goes, and the terminal has the keyboard again.
-    const auto context = controller_->barContext();
-    ASSERT_TRUE(context);
-    ASSERT_EQ(context->barOrder.front(), ActionID::copy());
-    const Point origin = controller_->bar().contentOrigin();
-    const Point first =
-        ScreenCoordinates::current().toDevice(Point{origin.x + 3 + 12, origin.y + 14});
-    ASSERT_TRUE(drive(*x_, clickSteps({static_cast<int>(first.x), static_cast<int>(first.y)})));
-    ASSERT_TRUE(waitUntil([&] { return !controller_->bar().isVisible(); }));
-    const auto record = delegate_->store()->record(context->id);
-    ASSERT_TRUE(record && record->has_value());
-    EXPECT_EQ((*record)->chosen, ActionID::copy());
-    EXPECT_EQ((*record)->chosenRank, 1);
+    // One click on the first icon performs it; the short notice comes and goes, and the
+    // terminal has the keyboard again.
+    chooseTheFirstIcon();
     ASSERT_TRUE(waitUntil([&] { return !controller_->panel().isVisible(); }, 4s));
     EXPECT_EQ(controller_->panel().lastCloseReason(), "notice-timeout");
     EXPECT_TRUE(waitUntil([&] { return WindowServer::activeWindow() == term; }));
@@ -321,16 +358,15 @@ TEST_F(EndToEnd, XtermShowsTheBarForTheGesturesSelectionOnly) {
     expectNoBar(clickSteps(cell(g, 8, 3)), 0, "a single click");
     // xterm does not select on a shift-click, and still serves "beta" from before the press.
     expectNoBar(clickSteps(cell(g, 20, 0), 1, true), 2, "a shift-click after an earlier selection");
-    // Line breaks only: blank.
     expectNoBar(dragSteps(cell(g, 2, 3), cell(g, 30, 5)), 2, "a drag over empty lines");
 }
 
 TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsNever) {
-    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
+    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", fieldsApp);
     ASSERT_TRUE(fields);
     const auto g = x_->windowGeometry(fields);
     const XPoint textLeft{g[0] + 12, g[1] + 25}, textRight{g[0] + 300, g[1] + 25};
-    const std::string app = "pivorel-test-fields";
+    const std::string& app = fieldsApp;
 
     expectBar(dragSteps(textLeft, textRight), "quick brown fox", fields, app);
     expectBar(clickSteps({g[0] + 16, g[1] + 25}, 2), "quick", fields, app);
@@ -342,8 +378,7 @@ TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsNever) {
                 "a drag on empty space");
     expectNoBar(clickSteps({g[0] + 100, g[1] + 50}, 2), 2, "a double click on empty space");
 
-    // Known for what it is where the program is on the accessibility bus; it publishes
-    // nothing either way.
+    // Known for what it is on the accessibility bus; it publishes nothing either way.
     const auto before = log_->lines().size();
     expectNoBar(dragSteps({g[0] + 12, g[1] + 75}, {g[0] + 300, g[1] + 75}), accessible_ ? 1 : 2,
                 "a password field");
@@ -372,11 +407,11 @@ TEST_F(EndToEnd, GtkWidgetFactoryShowsTheBarForTheGesturesSelectionOnly) {
 }
 
 TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
-    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
+    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", fieldsApp);
     ASSERT_TRUE(fields);
     const auto g = x_->windowGeometry(fields);
     expectBar(dragSteps({g[0] + 12, g[1] + 25}, {g[0] + 300, g[1] + 25}), "quick brown fox", fields,
-              "pivorel-test-fields");
+              fieldsApp);
 
     // With a bar up: the panel, on what is selected, and no miss.
     ASSERT_TRUE(pressHotKey());
@@ -409,7 +444,7 @@ TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
     ASSERT_TRUE(waitUntil([&] { return !rows("miss").empty(); }));
     const auto misses = rows("miss");
     ASSERT_EQ(misses.size(), 1u);
-    EXPECT_EQ(misses[0].app, "pivorel-test-fields");
+    EXPECT_EQ(misses[0].app, fieldsApp);
     EXPECT_EQ(misses[0].reason, "no-selection");
     EXPECT_GE(misses[0].latencyMs, 1000);
     EXPECT_LT(misses[0].latencyMs, 3000);
@@ -428,8 +463,7 @@ TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
 }
 
 TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
-    // What the user had copied earlier: several kinds of data (this process's Qt stands for
-    // the program they copied in).
+    // What the user had copied earlier, in several kinds (this process's Qt copies it).
     auto* copied = new QMimeData;
     copied->setText("user clip");
     copied->setHtml("<i>user</i>");
@@ -441,11 +475,11 @@ TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
 
     // A program that comes and goes first: the next one started is likely to be given the
     // same window ids, and must still be known for itself.
-    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", "pivorel-test-fields");
+    const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", fieldsApp);
     ASSERT_TRUE(fields);
     const auto f = x_->windowGeometry(fields);
     expectBar(dragSteps({f[0] + 12, f[1] + 25}, {f[0] + 300, f[1] + 25}), "quick brown fox", fields,
-              "pivorel-test-fields");
+              fieldsApp);
     x_->terminate(clients_.back());
     ASSERT_TRUE(waitUntil([&] {
         return x_->run({"xwininfo", "-id", std::to_string(fields)}).status != 0;
@@ -522,81 +556,6 @@ TEST_F(EndToEndTwoScreens, TheBarStaysOnTheScreenOfTheSelection) {
     EXPECT_GE(shown[0].y + inset, 0);
     EXPECT_LE(shown[0].y + shown[0].height - inset, 1024);
 }
-
-namespace {
-
-// Programs people use, each started once with every case in sequence.
-class EndToEndApps : public EndToEnd {
-  protected:
-    void SetUp() override {
-        page_.server.Get("/page.html", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content(pageHTML, "text/html; charset=utf-8");
-        });
-        page_.start();
-        EndToEnd::SetUp();
-    }
-
-    static bool installed(const std::string& program) {
-        return !ChildProcess::findInPath(program).empty();
-    }
-
-    // A file of the test's home with `lines` copies of the same line.
-    static std::string linesFile(const std::string& name, int lines) {
-        const auto path = AppIdentity::supportDirectory().parent_path() / name;
-        std::ofstream file(path);
-        for (int i = 0; i < lines; ++i) file << "alpha beta gamma\n";
-        return path.string();
-    }
-
-    std::int64_t selectionCount() const {
-        std::int64_t count = -1;
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(delegate_->store()->path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_exec(
-            db, "SELECT count(*) FROM selections",
-            [](void* out, int, char** values, char**) {
-                *static_cast<std::int64_t*>(out) = std::atoll(values[0]);
-                return 0;
-            },
-            &count, nullptr);
-        sqlite3_close(db);
-        return count;
-    }
-
-    // Where the last bar's selection came from.
-    std::optional<std::string> barURL() const {
-        const auto context = controller_->barContext();
-        return context ? context->request.url : std::nullopt;
-    }
-
-    // The page the browsers show full-screen, so that page and screen share coordinates.
-    static constexpr const char* pageHTML =
-        "<!doctype html><html><head><meta charset='utf-8'><title>Pivorel page</title></head>"
-        "<body style='margin:0;font:24px/32px sans-serif'>"
-        "<p style='position:absolute;left:20px;top:20px;margin:0;width:600px'>quick brown fox</p>"
-        "<input style='position:absolute;left:20px;top:100px;font:24px sans-serif;width:400px'"
-        " value='plain field words'>"
-        "<input type='password' style='position:absolute;left:20px;top:180px;"
-        "font:24px sans-serif;width:400px' value='hunter2secret'></body></html>";
-    static constexpr XPoint quick{40, 36}, paragraphStart{21, 36}, paragraphEnd{250, 36},
-        password{60, 196}, emptyArea{800, 500};
-
-    // Gestures on the page: its text, its empty area and its password field.
-    void expectPageCases(std::uint32_t browser, const std::string& app) {
-        // A press on selected text drags it elsewhere: the drag comes first.
-        expectBar(dragSteps(paragraphStart, paragraphEnd), "quick brown fox", browser, app);
-        EXPECT_EQ(barURL(), page_.url("/page.html"));
-        expectBar(clickSteps(quick, 2), "quick", browser, app);
-        expectNoBar(clickSteps(emptyArea, 2), 2, "a double click on the empty page");
-        const auto before = log_->lines().size();
-        expectNoBar(clickSteps(password, 2), 1, "a double click in the password field");
-        EXPECT_TRUE(logged("ignored(secure-field)", before)) << recentLog();
-    }
-
-    LocalHttpServer page_;
-};
-
-}  // namespace
 
 TEST_F(EndToEndApps, GtkNotebookProgramsShowTheBarForTheExactText) {
     ASSERT_TRUE(installed("mousepad") && installed("gnome-terminal"));
@@ -694,134 +653,108 @@ TEST_F(EndToEndApps, LibreOfficeWriterShowsTheBarForADrag) {
               writer, "libreoffice-writer");
 }
 
-namespace {
-
-// A desktop where Qt scales: the display, what Qt reads as it starts, where xterm goes, the
-// device rectangle of the screen it goes on and that screen's scale.
+// A desktop where Qt scales: the display, what Qt reads as it starts (X resources as xrdb
+// stores them: Qt reads "Xft.dpi:\t192", with the tab, only), where xterm goes, the device
+// rectangle of the screen it goes on and that screen's scale.
 struct ScaledDesktop {
+    std::string name;
     XSessionOptions layout;
     std::map<std::string, std::string> environment;
-    // X resources as xrdb stores them: Qt reads "Xft.dpi:\t192", with the tab, only.
     std::string resources;
     std::string xtermGeometry;
     std::array<int, 4> screen;
     double scale;
 };
 
-ScaledDesktop xftDpi192() {
-    ScaledDesktop d{{}, {}, "Xft.dpi:\t192", "60x8+400+300", {0, 0, 2880, 1800}, 2};
-    d.layout.screens = {"2880x1800x24"};
-    return d;
+void PrintTo(const ScaledDesktop& d, std::ostream* os) {
+    *os << d.name;
 }
 
-ScaledDesktop qtScaleFactor2() {
-    ScaledDesktop d{{}, {{"QT_SCALE_FACTOR", "2"}}, "", "60x8+400+300", {0, 0, 2880, 1800}, 2};
-    d.layout.screens = {"2880x1800x24"};
-    return d;
-}
-
-// The terminal on the second monitor, whose scale differs from the primary's.
-ScaledDesktop twoMonitorScales() {
-    ScaledDesktop d{{},
-                    {{"QT_SCREEN_SCALE_FACTORS", "PIVOREL-0=2;PIVOREL-1=1.5"}},
-                    "",
-                    "60x8+3300+300",
-                    {2880, 0, 2560, 1600},
-                    1.5};
-    d.layout.screens = {"5440x1800x24"};
-    d.layout.monitors = {"2880x1800+0+0", "2560x1600+2880+0"};
-    return d;
-}
-
-template <ScaledDesktop (*make)()>
-class EndToEndScaled : public EndToEnd {
+class EndToEndScaled : public EndToEnd, public ::testing::WithParamInterface<ScaledDesktop> {
   protected:
-    XSessionOptions layout() const override { return desktop_.layout; }
+    XSessionOptions layout() const override { return GetParam().layout; }
 
     void SetUp() override {
-        // Qt reads both once, as it starts.
-        for (const auto& [name, value] : desktop_.environment) {
+        for (const auto& [name, value] : GetParam().environment)
             ::setenv(name.c_str(), value.c_str(), 1);
-        }
         auto& x = XSession::shared(layout());
-        if (x.ok() && !desktop_.resources.empty()) {
+        if (x.ok() && !GetParam().resources.empty()) {
             x.run({"xprop", "-root", "-format", "RESOURCE_MANAGER", "8s", "-set",
-                   "RESOURCE_MANAGER", desktop_.resources});
+                   "RESOURCE_MANAGER", GetParam().resources});
         }
         EndToEnd::SetUp();
     }
-
-    // The pointer is in device pixels, the bar in Qt's: the bar must come up at the release
-    // point, stay while the pointer nears it and go once it is far, in points, and take a
-    // click where the program says its first icon is.
-    void expectTheBarAtTheReleaseInPoints() {
-        const auto& d = desktop_;
-        ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), 2) << "Qt scales";
-        const auto term = startXterm(d.xtermGeometry, xtermLines);
-        ASSERT_TRUE(term);
-        const auto g = x_->windowGeometry(term);
-        ASSERT_GE(g[0], d.screen[0]) << "the terminal is on the screen meant";
-        const XPoint release = cell(g, 10, 0);
-        expectBar(dragSteps(cell(g, 6, 0), release), "beta", term, "debian-xterm");
-
-        // Where the X server shows the capsule, in device pixels.
-        const auto shown = WindowServer::ownWindowsOnScreen();
-        ASSERT_EQ(shown.size(), 1u);
-        const double inset = BarPlacement::shadowInset * d.scale;
-        const Rect capsule{shown[0].x + inset, shown[0].y + inset, shown[0].width - 2 * inset,
-                           shown[0].height - 2 * inset};
-        const Point up{static_cast<double>(release.first), static_cast<double>(release.second)};
-        EXPECT_LE(BarPlacement::distance(up, capsule) / d.scale, 40)
-            << "capsule at " << capsule.x << "," << capsule.y << ", release at " << up.x << ","
-            << up.y;
-
-        // Straight away from the capsule towards the roomier side, by hand (raw motion).
-        const bool below = capsule.y + capsule.height / 2 < d.screen[3] / 2.0;
-        const auto moveAway = [&](double points) {
-            const double y =
-                below ? capsule.maxY() + points * d.scale : capsule.minY() - points * d.scale;
-            return drive(*x_, {"mousemove", std::to_string(int(capsule.x + capsule.width / 2)),
-                               std::to_string(int(y)), "sleep", "0.1", "mousemove_relative", "--",
-                               "0", "1", "sleep", "0.3"});
-        };
-        ASSERT_TRUE(moveAway(120));
-        EXPECT_TRUE(controller_->bar().isVisible()) << "120 points from the bar" << recentLog();
-        ASSERT_TRUE(moveAway(240));
-        EXPECT_TRUE(waitUntil([&] { return !controller_->bar().isVisible(); }))
-            << "240 points from the bar";
-
-        expectBar(dragSteps(cell(g, 6, 0), release), "beta", term, "debian-xterm");
-        const auto context = controller_->barContext();
-        ASSERT_TRUE(context);
-        const Point origin = controller_->bar().contentOrigin();
-        const Point first =
-            ScreenCoordinates::current().toDevice(Point{origin.x + 15, origin.y + 14});
-        ASSERT_TRUE(drive(*x_, clickSteps({static_cast<int>(first.x), static_cast<int>(first.y)})));
-        ASSERT_TRUE(waitUntil([&] { return !controller_->bar().isVisible(); }));
-        const auto record = delegate_->store()->record(context->id);
-        ASSERT_TRUE(record && record->has_value());
-        EXPECT_EQ((*record)->chosen, ActionID::copy());
-    }
-
-    const ScaledDesktop desktop_ = make();
 };
 
-using EndToEndXftDpi192 = EndToEndScaled<xftDpi192>;
-using EndToEndQtScaleFactor2 = EndToEndScaled<qtScaleFactor2>;
-using EndToEndTwoMonitorScales = EndToEndScaled<twoMonitorScales>;
+const XSessionOptions oneScaledScreen{{"2880x1800x24"}, false, {}, true};
 
-}  // namespace
+INSTANTIATE_TEST_SUITE_P(
+    Desktop, EndToEndScaled,
+    ::testing::Values(ScaledDesktop{"XftDpi192",
+                                    oneScaledScreen,
+                                    {},
+                                    "Xft.dpi:\t192",
+                                    "60x8+400+300",
+                                    {0, 0, 2880, 1800},
+                                    2},
+                      ScaledDesktop{"QtScaleFactor2",
+                                    oneScaledScreen,
+                                    {{"QT_SCALE_FACTOR", "2"}},
+                                    "",
+                                    "60x8+400+300",
+                                    {0, 0, 2880, 1800},
+                                    2},
+                      // The terminal on the second monitor, whose scale differs from the primary's.
+                      ScaledDesktop{
+                          "TwoMonitorScales",
+                          {{"5440x1800x24"}, false, {"2880x1800+0+0", "2560x1600+2880+0"}, true},
+                          {{"QT_SCREEN_SCALE_FACTORS", "PIVOREL-0=2;PIVOREL-1=1.5"}},
+                          "",
+                          "60x8+3300+300",
+                          {2880, 0, 2560, 1600},
+                          1.5}),
+    [](const auto& p) { return p.param.name; });
 
-TEST_F(EndToEndXftDpi192, TheBarComesToTheReleasePointAndMeasuresInPoints) {
-    expectTheBarAtTheReleaseInPoints();
-}
+// The pointer is in device pixels, the bar in Qt's: the bar must come up at the release
+// point, stay while the pointer nears it and go once it is far, in points, and take a click
+// where the program says its first icon is.
+TEST_P(EndToEndScaled, TheBarComesToTheReleasePointAndMeasuresInPoints) {
+    const auto& d = GetParam();
+    ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), 2) << "Qt scales";
+    const auto term = startXterm(d.xtermGeometry, xtermLines);
+    ASSERT_TRUE(term);
+    const auto g = x_->windowGeometry(term);
+    ASSERT_GE(g[0], d.screen[0]) << "the terminal is on the screen meant";
+    const XPoint release = cell(g, 10, 0);
+    expectBar(dragSteps(cell(g, 6, 0), release), "beta", term, "debian-xterm");
 
-TEST_F(EndToEndQtScaleFactor2, TheBarComesToTheReleasePointAndMeasuresInPoints) {
-    expectTheBarAtTheReleaseInPoints();
-}
+    // Where the X server shows the capsule, in device pixels.
+    const auto shown = WindowServer::ownWindowsOnScreen();
+    ASSERT_EQ(shown.size(), 1u);
+    const double inset = BarPlacement::shadowInset * d.scale;
+    const Rect capsule{shown[0].x + inset, shown[0].y + inset, shown[0].width - 2 * inset,
+                       shown[0].height - 2 * inset};
+    const Point up{static_cast<double>(release.first), static_cast<double>(release.second)};
+    EXPECT_LE(BarPlacement::distance(up, capsule) / d.scale, 40)
+        << "capsule at " << capsule.x << "," << capsule.y << ", release at " << up.x << "," << up.y;
 
-TEST_F(EndToEndTwoMonitorScales, TheBarComesToTheReleasePointAndMeasuresInPoints) {
-    expectTheBarAtTheReleaseInPoints();
+    // Straight away from the capsule towards the roomier side, by hand (raw motion).
+    const bool below = capsule.y + capsule.height / 2 < d.screen[3] / 2.0;
+    const auto moveAway = [&](double points) {
+        const double y =
+            below ? capsule.maxY() + points * d.scale : capsule.minY() - points * d.scale;
+        return drive(*x_, {"mousemove", std::to_string(int(capsule.x + capsule.width / 2)),
+                           std::to_string(int(y)), "sleep", "0.1", "mousemove_relative", "--", "0",
+                           "1", "sleep", "0.3"});
+    };
+    ASSERT_TRUE(moveAway(120));
+    EXPECT_TRUE(controller_->bar().isVisible()) << "120 points from the bar" << recentLog();
+    ASSERT_TRUE(moveAway(240));
+    EXPECT_TRUE(waitUntil([&] { return !controller_->bar().isVisible(); }))
+        << "240 points from the bar";
+
+    expectBar(dragSteps(cell(g, 6, 0), release), "beta", term, "debian-xterm");
+    chooseTheFirstIcon();
 }
 
 TEST_F(EndToEnd, TheClickOnMoreOpensThePanelEvenAsThePointerArrives) {

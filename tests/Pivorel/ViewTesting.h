@@ -1,20 +1,12 @@
 #pragma once
 
-#include <QApplication>
 #include <QDir>
 #include <QGlyphRun>
-#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRawFont>
 #include <QTextLayout>
 #include <QWidget>
-#include <cmath>
-#include <cstdlib>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "BrisendoKit/LanguageModel/ChatStreaming.h"
 #include "QtApp.h"
@@ -73,8 +65,7 @@ inline void click(QWidget* widget, QPoint pos, std::optional<QPoint> releasePos 
     QApplication::sendEvent(widget, &release);
 }
 
-// Runs the deletions views put off while their own events were on the stack.
-inline void flushDeletes() {
+inline void flushDeletes() {  // what views put off while their events were on the stack
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

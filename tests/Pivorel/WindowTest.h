@@ -1,21 +1,13 @@
 #pragma once
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
-#include <QGuiApplication>
-#include <QImage>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <future>
 #include <map>
-#include <memory>
-#include <string>
 #include <thread>
 
 #include "Pivorel/AppDelegate.h"
@@ -35,7 +27,6 @@ inline bool waitUntil(const std::function<bool()>& done,
     return true;
 }
 
-// Lets whatever is queued happen for `time`.
 inline void settle(std::chrono::milliseconds time) {
     waitUntil([] { return false; }, time);
 }
@@ -74,7 +65,6 @@ inline void keepScreenshot(const std::string& name) {
     }
 }
 
-// The user's files go to `home` from now on, for this process.
 inline void useHome(const std::filesystem::path& home) {
     ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);

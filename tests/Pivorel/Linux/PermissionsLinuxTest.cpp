@@ -68,27 +68,12 @@ TEST(LinuxPermissions, RevealNamesTheFileByItsPercentEncodedUri) {
     thread.wait();
 }
 
-TEST(ChildProcess, RunsCollectsOutputAndEnforcesTheDeadline) {
-    auto echo = ChildProcess::run({"sh", "-c", "echo hi; exit 3"}, 5);
-    EXPECT_TRUE(echo.started);
-    EXPECT_FALSE(echo.timedOut);
-    EXPECT_EQ(echo.exitStatus, 3);
-    EXPECT_EQ(echo.output, "hi\n");
-
+// Output, exit status, deadlines and start failures reach the live checks below.
+TEST(ChildProcess, AChildThatIgnoresTermIsKilledAtTheDeadline) {
     const auto start = std::chrono::steady_clock::now();
-    auto hang = ChildProcess::run({"sleep", "30"}, 0.3);
-    EXPECT_TRUE(hang.timedOut);
+    EXPECT_TRUE(
+        ChildProcess::run({"sh", "-c", "trap '' TERM; while :; do sleep 1; done"}, 0.3).timedOut);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-
-    // A child that ignores SIGTERM is killed.
-    auto stubborn = ChildProcess::run({"sh", "-c", "trap '' TERM; while :; do sleep 1; done"}, 0.3);
-    EXPECT_TRUE(stubborn.timedOut);
-
-    auto missing = ChildProcess::run({"/nonexistent/program"}, 1);
-    EXPECT_FALSE(missing.started);
-    EXPECT_FALSE(missing.startError.empty());
-
-    EXPECT_FALSE(ChildProcess::findInPath("sh").empty());
     EXPECT_TRUE(ChildProcess::findInPath("no-such-program-here").empty());
 }
 

@@ -8,9 +8,7 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <memory>
 
 #include "BrisendoKit/Support/Log.h"
 #include "Fakes/ManualMainQueue.h"
@@ -27,13 +25,12 @@ class SingleInstanceTest : public ::testing::Test {
   protected:
     void SetUp() override { qtApp(); }
 
-    // Delivers what the listener thread posted.
-    void deliver() {
+    void deliver() {  // what the listener thread posted
         queue.waitForPost(std::chrono::seconds(5));
         queue.runReady();
     }
 
-    // Sends raw bytes as a client would and returns the reply.
+    // Raw bytes sent as a client would; the reply.
     std::string sendRaw(const std::string& bytes) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         if (::connect(fd, address().get(), sizeof(sockaddr_un)) != 0) {
@@ -63,6 +60,9 @@ class SingleInstanceTest : public ::testing::Test {
     ManualMainQueue queue{clock};
     std::vector<std::string> received;
     LogCapture log;
+    std::function<void(const std::string&)> receive = [this](const std::string& link) {
+        received.push_back(link);
+    };
 };
 
 }  // namespace
@@ -77,14 +77,14 @@ TEST_F(SingleInstanceTest, TheSecondProcessForwardsItsLinkToTheFirst) {
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 
     // Links that come before the handler wait for it, in order.
-    EXPECT_EQ(SingleInstance::forward("pivorel://miss?app=x", socket).outcome,
-              SingleInstance::Forward::forwarded);
     const std::string big =
         "pivorel://select?dry=1&text=" + std::string(25000 * 3, 'a') + "%E4%B8%AD%ZZ%";
-    EXPECT_EQ(SingleInstance::forward(big, socket).outcome, SingleInstance::Forward::forwarded);
+    for (const auto& link : {std::string("pivorel://miss?app=x"), big})
+        EXPECT_EQ(SingleInstance::forward(link, socket).outcome,
+                  SingleInstance::Forward::forwarded);
     deliver();
     EXPECT_TRUE(received.empty());
-    (*server)->setLinkHandler([&](const std::string& link) { received.push_back(link); });
+    (*server)->setLinkHandler(receive);
     queue.runReady();
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0], "pivorel://miss?app=x");
@@ -127,7 +127,7 @@ TEST_F(SingleInstanceTest, MessagesThatAreNotLinksAreRefused) {
 
     auto server = SingleInstance::listen(queue, socket);
     ASSERT_TRUE(server);
-    (*server)->setLinkHandler([&](const std::string& link) { received.push_back(link); });
+    (*server)->setLinkHandler(receive);
     EXPECT_EQ(SingleInstance::forward("hello", socket).outcome, SingleInstance::Forward::refused);
     EXPECT_EQ(sendRaw("hello\n"), "refused\n");
     EXPECT_EQ(sendRaw("pivorel://select?text=\x01\n"), "refused\n");
@@ -143,7 +143,7 @@ TEST_F(SingleInstanceTest, OnlyTheSameUserIsServedAndTrusted) {
     // A listener that expects someone else treats us as a stranger: no answer, no link.
     auto server = SingleInstance::listen(queue, socket, ::getuid() + 1);
     ASSERT_TRUE(server);
-    (*server)->setLinkHandler([&](const std::string& link) { received.push_back(link); });
+    (*server)->setLinkHandler(receive);
     const auto result = SingleInstance::forward("pivorel://close", socket);
     EXPECT_EQ(result.outcome, SingleInstance::Forward::failed);
     queue.runReady();

@@ -5,11 +5,6 @@
 #include <unicode/gregocal.h>
 #include <unicode/timezone.h>
 
-#include <stdlib.h>
-
-#include <algorithm>
-#include <chrono>
-#include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -48,13 +43,19 @@ std::vector<fs::path> icsFiles(const fs::path& dir) {
 
 using Component = std::unique_ptr<icalcomponent, decltype(&icalcomponent_free)>;
 
-Component parse(const std::string& ics) {
-    return Component(icalparser_parse_string(ics.c_str()), &icalcomponent_free);
-}
+// The calendar, its parser's complaints (X-LIC-ERROR) counted, and its to-do.
+struct Parsed {
+    Component calendar;
+    int errors;
+    icalcomponent* todo;
+};
 
-// The parser's complaints: it keeps going on bad input and leaves X-LIC-ERROR behind.
-int errorsIn(icalcomponent* c) {
-    return icalcomponent_count_errors(c);
+Parsed parse(const std::string& ics) {
+    Component c(icalparser_parse_string(ics.c_str()), &icalcomponent_free);
+    const int errors = c ? icalcomponent_count_errors(c.get()) : -1;
+    icalcomponent* todo =
+        c ? icalcomponent_get_first_component(c.get(), ICAL_VTODO_COMPONENT) : nullptr;
+    return {std::move(c), errors, todo};
 }
 
 std::string findTodoman() {
@@ -157,16 +158,14 @@ TEST_F(VdirRemindersTest, FileCarriesTheZoneAndAnAlarmAtTheDueInstant) {
     ASSERT_TRUE(ics);
     EXPECT_EQ(files[0].stem().string().size(), 36u);  // "<uuid>.ics"
 
-    const Component calendar = parse(*ics);
-    ASSERT_TRUE(calendar);
-    EXPECT_EQ(errorsIn(calendar.get()), 0) << *ics;
+    const auto [calendar, errors, todo] = parse(*ics);
+    ASSERT_TRUE(todo);
+    EXPECT_EQ(errors, 0) << *ics;
     icalcomponent* zone =
         icalcomponent_get_first_component(calendar.get(), ICAL_VTIMEZONE_COMPONENT);
     ASSERT_TRUE(zone);
     EXPECT_STREQ(icalproperty_get_tzid(icalcomponent_get_first_property(zone, ICAL_TZID_PROPERTY)),
                  "Europe/Berlin");
-    icalcomponent* todo = icalcomponent_get_first_component(calendar.get(), ICAL_VTODO_COMPONENT);
-    ASSERT_TRUE(todo);
     EXPECT_EQ(std::string(icalcomponent_get_uid(todo)), files[0].stem().string());
     EXPECT_STREQ(icalcomponent_get_summary(todo), "明天晚上8点 吃饭");
 
@@ -196,23 +195,22 @@ TEST_F(VdirRemindersTest, FileCarriesTheZoneAndAnAlarmAtTheDueInstant) {
 TEST_F(VdirRemindersTest, DatesAloneAndUnknownZones) {
     NewReminder dated{"周报", std::nullopt, std::nullopt, std::nullopt};
     dated.due = DateComponents{2024, 5, 10, std::nullopt, std::nullopt, calendarIn("Asia/Tokyo")};
-    Component parsed = parse(VdirReminders::render(dated, "u1", utc(2024, 5, 1, 0, 0)));
-    icalcomponent* todo = icalcomponent_get_first_component(parsed.get(), ICAL_VTODO_COMPONENT);
-    ASSERT_TRUE(todo);
-    icaltimetype due = icalcomponent_get_due(todo);
+    auto parsed = parse(VdirReminders::render(dated, "u1", utc(2024, 5, 1, 0, 0)));
+    ASSERT_TRUE(parsed.todo);
+    icaltimetype due = icalcomponent_get_due(parsed.todo);
     EXPECT_TRUE(due.is_date);
     EXPECT_EQ((std::vector<int>{due.year, due.month, due.day}), (std::vector<int>{2024, 5, 10}));
-    EXPECT_FALSE(icalcomponent_get_first_component(todo, ICAL_VALARM_COMPONENT));
-    EXPECT_FALSE(icalcomponent_get_first_component(parsed.get(), ICAL_VTIMEZONE_COMPONENT));
+    EXPECT_FALSE(icalcomponent_get_first_component(parsed.todo, ICAL_VALARM_COMPONENT));
+    EXPECT_FALSE(
+        icalcomponent_get_first_component(parsed.calendar.get(), ICAL_VTIMEZONE_COMPONENT));
 
     // A zone the library has no definition for is written as the same instant in UTC.
     NewReminder timed = dated;
     timed.due = DateComponents{2024, 5, 10, 9, 30, calendarIn("GMT+05:00")};
     timed.alarm = timed.due->instant();
     parsed = parse(VdirReminders::render(timed, "u2", utc(2024, 5, 1, 0, 0)));
-    todo = icalcomponent_get_first_component(parsed.get(), ICAL_VTODO_COMPONENT);
-    ASSERT_TRUE(todo);
-    due = icalcomponent_get_due(todo);
+    ASSERT_TRUE(parsed.todo);
+    due = icalcomponent_get_due(parsed.todo);
     EXPECT_TRUE(icaltime_is_utc(due));
     EXPECT_EQ((std::vector<int>{due.day, due.hour, due.minute}), (std::vector<int>{10, 4, 30}));
 
@@ -220,9 +218,8 @@ TEST_F(VdirRemindersTest, DatesAloneAndUnknownZones) {
     timed.due->year = 12000;
     timed.alarm.reset();
     parsed = parse(VdirReminders::render(timed, "u3", utc(2024, 5, 1, 0, 0)));
-    todo = icalcomponent_get_first_component(parsed.get(), ICAL_VTODO_COMPONENT);
-    ASSERT_TRUE(todo);
-    EXPECT_FALSE(icalcomponent_get_first_property(todo, ICAL_DUE_PROPERTY));
+    ASSERT_TRUE(parsed.todo);
+    EXPECT_FALSE(icalcomponent_get_first_property(parsed.todo, ICAL_DUE_PROPERTY));
 }
 
 TEST_F(VdirRemindersTest, HostileTextStillMakesAValidFile) {
@@ -237,11 +234,9 @@ TEST_F(VdirRemindersTest, HostileTextStillMakesAValidFile) {
         return c < 0x20 && c != '\r' && c != '\n' && c != '\t';
     });
     EXPECT_EQ(control, ics.end()) << "control character " << int(*control);
-    const Component parsed = parse(ics);
-    ASSERT_TRUE(parsed);
-    EXPECT_EQ(errorsIn(parsed.get()), 0);
-    icalcomponent* todo = icalcomponent_get_first_component(parsed.get(), ICAL_VTODO_COMPONENT);
+    const auto [calendar, errors, todo] = parse(ics);
     ASSERT_TRUE(todo);
+    EXPECT_EQ(errors, 0);
     const std::string summary = icalcomponent_get_summary(todo);
     // Escaped characters survive; line breaks become one line feed; controls are gone.
     const std::string start = "a,b;c\\d\ne\nf\t\n\n\uFFFD\uFFFD(";
@@ -268,17 +263,14 @@ TEST_F(VdirRemindersTest, CollectionsThatCannotBeUsed) {
     ASSERT_TRUE(add("x", now, *shanghai, nested).ok());
     EXPECT_EQ(icsFiles(nested).size(), 1u);
 
-    // One that cannot be created: there is a file in the way.
+    // One that cannot be created (a file in the way), or cannot be written (even by root).
     std::ofstream(dir_.path() / "blocker") << "x";
-    const auto blocked = add("x", now, *shanghai, dir_.path() / "blocker" / "Reminders");
-    ASSERT_FALSE(blocked.ok());
-    EXPECT_EQ(blocked.error(), ReminderError::noList());
-    const auto isFile = add("x", now, *shanghai, dir_.path() / "blocker");
-    ASSERT_FALSE(isFile.ok());
-    EXPECT_EQ(isFile.error(), ReminderError::noList());
-
-    // One that exists but cannot be written (even by root): access is denied.
-    const auto denied = add("x", now, *shanghai, fs::path("/proc/self"));
-    ASSERT_FALSE(denied.ok());
-    EXPECT_EQ(denied.error(), ReminderError::denied());
+    for (const auto& [where, error] :
+         {std::pair{dir_.path() / "blocker" / "Reminders", ReminderError::noList()},
+          std::pair{dir_.path() / "blocker", ReminderError::noList()},
+          std::pair{fs::path("/proc/self"), ReminderError::denied()}}) {
+        const auto r = add("x", now, *shanghai, where);
+        ASSERT_FALSE(r.ok()) << where;
+        EXPECT_EQ(r.error(), error) << where;
+    }
 }

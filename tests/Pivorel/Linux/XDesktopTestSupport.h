@@ -2,19 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <functional>
-#include <future>
 #include <iterator>
-#include <map>
-#include <memory>
 #include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "Pivorel/Linux/LinuxDesktop.h"
 #include "Pivorel/Linux/X11Clipboard.h"
@@ -22,7 +12,6 @@
 #include "Pivorel/Linux/X11Selections.h"
 #include "Pivorel/QtMainQueue.h"
 #include "Pivorel/WindowTest.h"
-#include "QtApp.h"
 #include "XSession.h"
 
 namespace pivorel::test {
@@ -97,8 +86,8 @@ inline bool enableAccessibility(XSession& x) {
                .status == 0;
 }
 
-// Starts the Qt field program of this test executable (QtFieldProgram.DISABLED_Serve, or
-// `test`) in a process of its own.
+// Starts a program of this test executable (the Qt field program unless `test` names
+// another) in a process of its own.
 inline pid_t spawnTestProgram(XSession& x,
                               const std::string& test = "QtFieldProgram.DISABLED_Serve",
                               bool accessible = true) {

@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <string>
-#include <vector>
 
 #include "BrisendoKit/Actions/ActionConfigStore.h"
 #include "BrisendoKit/Storage/Store.h"
@@ -19,16 +16,12 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
-Json json(const test::Ran& r) {
-    return Json::parse(r.out);
-}
-
 // A user with an empty home: HOME and the XDG directories point into a fresh directory.
 class ExplainBinary : public ::testing::Test {
   protected:
     fs::path supportDir() const { return home_.path() / "data" / "Pivorel"; }
 
-    test::Ran run(const std::vector<std::string>& args, const std::string& env = "") const {
+    test::Ran ran(const std::vector<std::string>& args, const std::string& env = "") const {
         std::string command =
             "env " + env + " HOME=" + test::shellWord(home_.path().string()) +
             " XDG_DATA_HOME=" + test::shellWord((home_.path() / "data").string()) +
@@ -36,6 +29,11 @@ class ExplainBinary : public ::testing::Test {
             " " PIVOREL_BINARY " --explain";
         for (const auto& a : args) command += " " + test::shellWord(a);
         return test::runShell(command);
+    }
+    Json run(const std::vector<std::string>& args, const std::string& env = "") const {
+        const auto r = ran(args, env);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return Json::parse(r.out, nullptr, false);
     }
 
     test::TempDir home_;
@@ -61,9 +59,7 @@ double scoreOf(const Json& j, const std::string& action) {
 }
 
 TEST_F(ExplainBinary, ShowsTheDefaultRankingOfAShortEnglishWord) {
-    const test::Ran r = run({"--text", " word ", "--now", "2024-05-01T09:30:00+08:00"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const Json j = json(r);
+    const Json j = run({"--text", " word ", "--now", "2024-05-01T09:30:00+08:00"});
     std::vector<std::string> keys;
     for (const auto& [key, value] : j.items()) keys.push_back(key);
     EXPECT_EQ(keys, (std::vector<std::string>{"text", "kinds", "primary", "ranking", "barOrder",
@@ -85,11 +81,11 @@ TEST_F(ExplainBinary, ShowsTheDefaultRankingOfAShortEnglishWord) {
 }
 
 TEST_F(ExplainBinary, WeighsLinksApplicationsAndTheUsersConfiguration) {
-    Json j = json(run({"--text", "https://example.com/a"}));
+    Json j = run({"--text", "https://example.com/a"});
     EXPECT_EQ(rankedActions(j).front(), "openURL");
     EXPECT_EQ(j["ranking"][0]["score"], 100.0);
 
-    j = json(run({"--text", "word", "--app", "code", "--editable"}));
+    j = run({"--text", "word", "--app", "code", "--editable"});
     EXPECT_EQ(j["ranking"][0]["action"], "cut");
     EXPECT_EQ(j["ranking"][0]["score"], 95.0);
     EXPECT_EQ(scoreOf(j, "ask"), 90.0);
@@ -100,7 +96,7 @@ TEST_F(ExplainBinary, WeighsLinksApplicationsAndTheUsersConfiguration) {
     config.smartRanking = false;
     config.barCount = 5;
     ASSERT_TRUE(ActionConfigStore{supportDir() / "actions.json"}.save(config));
-    j = json(run({"--text", "word"}));
+    j = run({"--text", "word"});
     EXPECT_EQ(rankedActions(j),
               (std::vector<std::string>{"ask", "flomo", "google", "dayOne", "kagi", "copy",
                                         "calendar", "todo", "cut", "paste", "lookup"}));
@@ -112,7 +108,7 @@ TEST_F(ExplainBinary, WeighsLinksApplicationsAndTheUsersConfiguration) {
     // --config wins over the user's file.
     const fs::path other = home_.path() / "other.json";
     ASSERT_TRUE(ActionConfigStore{other}.save(ActionConfig{}));
-    j = json(run({"--text", "word", "--config", other.string()}));
+    j = run({"--text", "word", "--config", other.string()});
     EXPECT_EQ(j["ranking"][0]["action"], "translate");
 }
 
@@ -133,23 +129,19 @@ TEST_F(ExplainBinary, ReadsHistoryWithoutEverWritingIt) {
     }
     const auto sizeBefore = fs::file_size(db);
     // 25 + 3 × 80 ÷ 6 in context + 3 × 32 ÷ 6 over all applications.
-    Json j = json(run({"--text", "word", "--db", db.string()}));
-    EXPECT_EQ(scoreOf(j, "kagi"), 81.0);
+    EXPECT_EQ(scoreOf(run({"--text", "word", "--db", db.string()}), "kagi"), 81.0);
     EXPECT_EQ(fs::file_size(db), sizeBefore);
     // Another application has no contextual history.
-    j = json(run({"--text", "word", "--db", db.string(), "--app", "firefox"}));
-    EXPECT_EQ(scoreOf(j, "kagi"), 25 + 10 + 16.0);
-    EXPECT_EQ(scoreOf(json(run({"--text", "word", "--no-history"})), "kagi"), 25.0);
-
-    // A database that is not there is no history, and stays not there.
+    EXPECT_EQ(scoreOf(run({"--text", "word", "--db", db.string(), "--app", "firefox"}), "kagi"),
+              25 + 10 + 16.0);
+    EXPECT_EQ(scoreOf(run({"--text", "word", "--no-history"}), "kagi"), 25.0);
+    // A database that is not there is no history and stays not there; nor does a file that
+    // is not a database stop it.
     const fs::path missing = home_.path() / "missing.sqlite";
-    const test::Ran r = run({"--text", "word", "--db", missing.string()});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(scoreOf(json(r), "kagi"), 25.0);
+    EXPECT_EQ(scoreOf(run({"--text", "word", "--db", missing.string()}), "kagi"), 25.0);
     EXPECT_FALSE(fs::exists(missing));
-    // Nor does a file that is not a database stop it.
     std::ofstream(home_.path() / "junk.sqlite") << "not a database";
-    EXPECT_EQ(run({"--text", "word", "--db", (home_.path() / "junk.sqlite").string()}).status, 0);
+    run({"--text", "word", "--db", (home_.path() / "junk.sqlite").string()});
 }
 
 TEST_F(ExplainBinary, BadArgumentsPrintTheUsageAndExitTwo) {
@@ -167,24 +159,21 @@ TEST_F(ExplainBinary, BadArgumentsPrintTheUsageAndExitTwo) {
         {"--text", "a", "--config", ""},
     };
     for (const auto& args : bad) {
-        const test::Ran r = run(args);
+        const test::Ran r = ran(args);
         EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
         EXPECT_NE(r.err.find("usage: pivorel --explain"), std::string::npos);
         EXPECT_TRUE(r.out.empty());
     }
     const fs::path notActions = home_.path() / "bad.json";
     std::ofstream(notActions) << "[1, 2";
-    EXPECT_EQ(run({"--text", "a", "--config", notActions.string()}).status, 2);
+    EXPECT_EQ(ran({"--text", "a", "--config", notActions.string()}).status, 2);
     EXPECT_TRUE(fs::exists(notActions));  // left where it was
     EXPECT_FALSE(fs::exists(supportDir() / "pivorel.sqlite"));
 }
 
 TEST_F(ExplainBinary, ReadsTheDueDateInTheProcesssTimeZone) {
     const auto dueFor = [&](const std::string& zone, const std::string& text) {
-        const test::Ran r =
-            run({"--text", text, "--now", "2024-05-01T10:00:00+08:00"}, "TZ=" + zone);
-        EXPECT_EQ(r.status, 0) << r.err;
-        return json(r)["due"];
+        return run({"--text", text, "--now", "2024-05-01T10:00:00+08:00"}, "TZ=" + zone)["due"];
     };
     // Wednesday 1 May 2024, 10:00 in Shanghai.
     EXPECT_EQ(dueFor("Asia/Shanghai", "  明天下午3点开会\n"),

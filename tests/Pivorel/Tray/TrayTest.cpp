@@ -11,12 +11,6 @@
 #include <QSystemTrayIcon>
 #include <QUrl>
 #include <fstream>
-#include <iterator>
-#include <map>
-#include <memory>
-#include <optional>
-#include <sstream>
-#include <string>
 
 #include "BrisendoKit/Coordinator/AppController.h"
 #include "BrisendoKit/Coordinator/HotKeyResponder.h"
@@ -24,9 +18,7 @@
 #include "BrisendoKit/Localization/Localizer.h"
 #include "BrisendoKit/Storage/BarSettings.h"
 #include "BrisendoKit/Support/UserDefaults.h"
-#include "Pivorel/AppDelegate.h"
 #include "Pivorel/WindowTest.h"
-#include "QtApp.h"
 #include "TempDir.h"
 #include "XSession.h"
 
