@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <future>
 
 #include "BrisendoKit/Support/Log.h"
 #include "Fakes/ManualMainQueue.h"
@@ -25,20 +26,28 @@ class SingleInstanceTest : public ::testing::Test {
   protected:
     void SetUp() override { qtApp(); }
 
-    void deliver() {  // what the listener thread posted
-        queue.waitForPost(std::chrono::seconds(5));
-        queue.runReady();
+    // Runs the main queue, as the program's would, until `pending` is answered.
+    template <typename T>
+    T pumpUntil(std::future<T> pending) {
+        while (pending.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+            queue.runReady();
+        }
+        return pending.get();
+    }
+    SingleInstance::ForwardResult forward(const std::string& link) {
+        return pumpUntil(std::async(
+            std::launch::async, [this, link] { return SingleInstance::forward(link, socket); }));
     }
 
     // Raw bytes sent as a client would; the reply.
-    std::string sendRaw(const std::string& bytes) {
+    std::string sendRaw(const std::string& bytes, bool trickle = false) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         if (::connect(fd, address().get(), sizeof(sockaddr_un)) != 0) {
             ::close(fd);
             return "connect failed";
         }
         (void)!::write(fd, bytes.data(), bytes.size());
-        ::shutdown(fd, SHUT_WR);
+        if (!trickle) ::shutdown(fd, SHUT_WR);
         std::string reply;
         char buf[64];
         ssize_t n;
@@ -60,8 +69,11 @@ class SingleInstanceTest : public ::testing::Test {
     ManualMainQueue queue{clock};
     std::vector<std::string> received;
     LogCapture log;
-    std::function<void(const std::string&)> receive = [this](const std::string& link) {
+    // Refuses links that ask for it, as a store that failed would.
+    SingleInstance::LinkHandler receive = [this](const std::string& link) {
         received.push_back(link);
+        return link.find("refuse") == std::string::npos ? std::nullopt
+                                                        : std::optional<std::string>("not stored");
     };
 };
 
@@ -76,19 +88,23 @@ TEST_F(SingleInstanceTest, TheSecondProcessForwardsItsLinkToTheFirst) {
     ASSERT_EQ(::stat(socket.parent_path().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 
-    // Links that come before the handler wait for it, in order.
+    // A link that comes before the handler waits for it; the sender hears "ok" only once
+    // the link is carried out, and a refusal with its reason.
+    auto early = std::async(std::launch::async,
+                            [this] { return SingleInstance::forward("pivorel://miss", socket); });
+    queue.waitForPost(std::chrono::seconds(5));
+    queue.runReady();
+    EXPECT_EQ(early.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    (*server)->setLinkHandler(receive);
+    EXPECT_EQ(pumpUntil(std::move(early)).outcome, SingleInstance::Forward::forwarded);
     const std::string big =
         "pivorel://select?dry=1&text=" + std::string(25000 * 3, 'a') + "%E4%B8%AD%ZZ%";
-    for (const auto& link : {std::string("pivorel://miss?app=x"), big})
-        EXPECT_EQ(SingleInstance::forward(link, socket).outcome,
-                  SingleInstance::Forward::forwarded);
-    deliver();
-    EXPECT_TRUE(received.empty());
-    (*server)->setLinkHandler(receive);
-    queue.runReady();
-    ASSERT_EQ(received.size(), 2u);
-    EXPECT_EQ(received[0], "pivorel://miss?app=x");
-    EXPECT_EQ(received[1], big);
+    EXPECT_EQ(forward(big).outcome, SingleInstance::Forward::forwarded);
+    const auto refused = forward("pivorel://select?text=refuse");
+    EXPECT_EQ(refused.outcome, SingleInstance::Forward::refused);
+    EXPECT_NE(refused.detail.find("not stored"), std::string::npos) << refused.detail;
+    EXPECT_EQ(received,
+              (std::vector<std::string>{"pivorel://miss", big, "pivorel://select?text=refuse"}));
 
     // A second instance does not take over; a plain liveness probe is not a message.
     auto second = SingleInstance::listen(queue, socket);
@@ -113,8 +129,23 @@ TEST_F(SingleInstanceTest, ASocketLeftByACrashedInstanceIsReplaced) {
               SingleInstance::Forward::notRunning);
     auto server = SingleInstance::listen(queue, socket);
     ASSERT_TRUE(server) << server.error().detail;
-    EXPECT_EQ(SingleInstance::forward("pivorel://close", socket).outcome,
-              SingleInstance::Forward::forwarded);
+    (*server)->setLinkHandler(receive);
+    EXPECT_EQ(forward("pivorel://close").outcome, SingleInstance::Forward::forwarded);
+}
+
+TEST_F(SingleInstanceTest, ALinkNotTakenInTimeIsWithdrawnAndASlowSenderCutOff) {
+    auto server = SingleInstance::listen(queue, socket, ::getuid(), {1, 0.3, 0.5});
+    ASSERT_TRUE(server);
+    // Nobody runs the main queue: the sender hears "busy" and the link never arrives.
+    const auto busy = SingleInstance::forward("pivorel://close", socket);
+    EXPECT_EQ(busy.outcome, SingleInstance::Forward::failed);
+    EXPECT_EQ(busy.detail, "the running instance is busy");
+    (*server)->setLinkHandler(receive);
+    queue.runReady();
+    EXPECT_TRUE(received.empty());
+    // A message still incomplete after the read time is refused.
+    EXPECT_EQ(sendRaw("pivorel://cl", true), "refused\n");
+    EXPECT_TRUE(received.empty());
 }
 
 TEST_F(SingleInstanceTest, MessagesThatAreNotLinksAreRefused) {
@@ -133,8 +164,10 @@ TEST_F(SingleInstanceTest, MessagesThatAreNotLinksAreRefused) {
     EXPECT_EQ(sendRaw("pivorel://select?text=\x01\n"), "refused\n");
     EXPECT_EQ(sendRaw(std::string(SingleInstance::maxMessageBytes + 10, 'x')), "refused\n");
     EXPECT_EQ(sendRaw(""), "");
-    EXPECT_EQ(sendRaw("pivorel://close"), "ok\n");  // no line break at the end is fine
-    deliver();
+    // No line break at the end is fine.
+    EXPECT_EQ(
+        pumpUntil(std::async(std::launch::async, [this] { return sendRaw("pivorel://close"); })),
+        "ok\n");
     EXPECT_EQ(received, (std::vector<std::string>{"pivorel://close"}));
     EXPECT_TRUE(log.contains("Pivorel: 单实例 拒绝不是链接的消息"));
 }
