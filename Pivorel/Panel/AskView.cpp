@@ -90,24 +90,44 @@ class AskView::TurnView final : public QTextEdit {
         setSizePolicy(policy);
     }
 
-    // Appends when the new text extends the old one, so a selection survives streaming.
-    void setText(const QString& text) {
-        const QString current = toPlainText();
-        if (text == current) return;
-        if (!current.isEmpty() && text.startsWith(current)) {
+    // Shows `text`, or the placeholder of an answer that has not begun. A turn's text only
+    // grows at its end, so what is already shown stays and only the rest is appended: a
+    // selection survives streaming and nothing already laid out is laid out again.
+    void display(const std::string& text, bool placeholder) {
+        if (placeholder) {
+            if (placeholder_) return;
+            setPlainText(QString(QChar(0x2026)));
+            placeholder_ = true;
+            shownBytes_ = 0;
+        } else if (placeholder_ || text.size() < shownBytes_) {
+            setPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+            placeholder_ = false;
+            shownBytes_ = text.size();
+        } else if (text.size() > shownBytes_) {
             QTextCursor cursor(document());
             cursor.movePosition(QTextCursor::End);
-            cursor.insertText(text.mid(current.size()));
+            cursor.insertText(QString::fromUtf8(text.data() + shownBytes_,
+                                                static_cast<qsizetype>(text.size() - shownBytes_)));
+            shownBytes_ = text.size();
         } else {
-            setPlainText(text);
+            return;
         }
         updateGeometry();
     }
+    // Whether display(text, placeholder) would change nothing.
+    bool shows(const std::string& text, bool placeholder) const {
+        return placeholder ? placeholder_ : !placeholder_ && text.size() == shownBytes_;
+    }
+    bool isEmpty() const { return !placeholder_ && shownBytes_ == 0; }
 
     bool hasHeightForWidth() const override { return true; }
-    // Measured on a copy: the layout asks about widths the view does not have, and the
-    // shown document must keep wrapping at the real one.
+    // At the shown width the document's own layout answers; other widths, which the layout
+    // also asks about, are measured on a copy so the shown document keeps wrapping at the
+    // real one.
     int heightForWidth(int width) const override {
+        if (document()->textWidth() == width) {
+            return static_cast<int>(std::ceil(document()->size().height()));
+        }
         const int revision = document()->revision();
         if (width != measuredWidth_ || revision != measuredRevision_) {
             std::unique_ptr<QTextDocument> copy(document()->clone());
@@ -134,6 +154,8 @@ class AskView::TurnView final : public QTextEdit {
 
   private:
     bool user_;
+    bool placeholder_ = false;
+    std::size_t shownBytes_ = 0;  // of the turn's UTF-8 text
     mutable int measuredWidth_ = -1;
     mutable int measuredRevision_ = -1;
     mutable int measuredHeight_ = 0;
@@ -416,23 +438,48 @@ void AskView::syncTurns() {
         // After the quote and the turns before it.
         items_->insertWidget(static_cast<int>(1 + i), view);
         setForeground(view, PivorelStyle::primary(palette()));
+        view->hide();  // until it has something to show
         turns_.emplace_back(turns[i].id, view);
     }
     for (std::size_t i = 0; i < turns.size(); ++i) {
         TurnView* view = turns_[i].second;
         const bool last = i + 1 == turns.size();
-        QString text = qs(turns[i].text);
-        if (text.isEmpty() && last && model_->isStreaming() && !view->isUser())
-            text = QString(QChar(0x2026));
-        if (view->toPlainText() != text) changed = true;
-        view->setText(text);
-        view->setVisible(!text.isEmpty());
+        const std::string& text = turns[i].text;
+        const bool placeholder = text.empty() && last && model_->isStreaming() && !view->isUser();
+        if (view->shows(text, placeholder)) continue;
+        // A streaming answer grows piece by piece, often many per frame: it is shown once a
+        // frame instead.
+        if (!flushing_ && last && model_->isStreaming() && !placeholder) {
+            scheduleFlush();
+            continue;
+        }
+        changed = true;
+        view->display(text, placeholder);
+        view->setVisible(!view->isEmpty());
     }
     if (changed) {
         followBottom_ = true;
         QTimer::singleShot(0, this, [this] {
             scroll_->verticalScrollBar()->setValue(scroll_->verticalScrollBar()->maximum());
         });
+    }
+}
+
+void AskView::scheduleFlush() {
+    if (flushScheduled_) return;
+    flushScheduled_ = true;
+    const qint64 wait = lastFlush_.isValid() ? kFrameMs - lastFlush_.elapsed() : 0;
+    const auto flush = [this] {
+        flushScheduled_ = false;
+        lastFlush_.start();
+        flushing_ = true;
+        syncTurns();
+        flushing_ = false;
+    };
+    if (wait <= 0) {
+        QMetaObject::invokeMethod(this, flush, Qt::QueuedConnection);
+    } else {
+        QTimer::singleShot(static_cast<int>(wait), Qt::PreciseTimer, this, flush);
     }
 }
 

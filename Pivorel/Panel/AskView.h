@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -60,6 +61,7 @@ class AskView final : public QWidget {
     QWidget* makeFooter();
     void refresh();
     void syncTurns();
+    void scheduleFlush();
     void applyColors();
     void copyAnswer();
 
@@ -86,6 +88,11 @@ class AskView final : public QWidget {
     bool copied_ = false;
     bool focused_ = false;
     bool followBottom_ = true;
+    // Streamed text is shown at most once a frame.
+    static constexpr qint64 kFrameMs = 16;
+    QElapsedTimer lastFlush_;
+    bool flushScheduled_ = false;
+    bool flushing_ = false;
 };
 
 }  // namespace pivorel
