@@ -100,15 +100,13 @@ class AskView::TurnView final : public QTextEdit {
             placeholder_ = true;
             shownBytes_ = 0;
         } else if (placeholder_ || text.size() < shownBytes_) {
-            setPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+            clear();
             placeholder_ = false;
-            shownBytes_ = text.size();
+            paragraph_ = 0;
+            shownBytes_ = 0;
+            append(text);
         } else if (text.size() > shownBytes_) {
-            QTextCursor cursor(document());
-            cursor.movePosition(QTextCursor::End);
-            cursor.insertText(QString::fromUtf8(text.data() + shownBytes_,
-                                                static_cast<qsizetype>(text.size() - shownBytes_)));
-            shownBytes_ = text.size();
+            append(text);
         } else {
             return;
         }
@@ -119,6 +117,10 @@ class AskView::TurnView final : public QTextEdit {
         return placeholder ? placeholder_ : !placeholder_ && text.size() == shownBytes_;
     }
     bool isEmpty() const { return !placeholder_ && shownBytes_ == 0; }
+
+    // Every frame lays the last paragraph out again, at a cost that grows with its length:
+    // a line without end is shown in paragraphs of at most this many characters.
+    static constexpr qsizetype kMaxParagraph = 8192;
 
     bool hasHeightForWidth() const override { return true; }
     // At the shown width the document's own layout answers; other widths, which the layout
@@ -153,8 +155,27 @@ class AskView::TurnView final : public QTextEdit {
     }
 
   private:
+    // Appends the text after what is shown, in one edit.
+    void append(const std::string& text) {
+        QString more = QString::fromUtf8(text.data() + shownBytes_,
+                                         static_cast<qsizetype>(text.size() - shownBytes_));
+        for (qsizetype i = 0; i < more.size(); ++i) {
+            if (more[i] == u'\n') {
+                paragraph_ = 0;
+            } else if (++paragraph_ > kMaxParagraph && !more[i].isLowSurrogate()) {
+                more.insert(i++, QChar::ParagraphSeparator);
+                paragraph_ = 1;
+            }
+        }
+        QTextCursor cursor(document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(more);
+        shownBytes_ = text.size();
+    }
+
     bool user_;
     bool placeholder_ = false;
+    qsizetype paragraph_ = 0;     // characters in the last paragraph shown
     std::size_t shownBytes_ = 0;  // of the turn's UTF-8 text
     mutable int measuredWidth_ = -1;
     mutable int measuredRevision_ = -1;
@@ -468,13 +489,18 @@ void AskView::syncTurns() {
 void AskView::scheduleFlush() {
     if (flushScheduled_) return;
     flushScheduled_ = true;
-    const qint64 wait = lastFlush_.isValid() ? kFrameMs - lastFlush_.elapsed() : 0;
+    const qint64 wait = lastFlush_.isValid() ? frameMs_ - lastFlush_.elapsed() : 0;
     const auto flush = [this] {
         flushScheduled_ = false;
-        lastFlush_.start();
+        QElapsedTimer took;
+        took.start();
         flushing_ = true;
         syncTurns();
         flushing_ = false;
+        // A frame that took long to lay out (a very long paragraph) waits longer for the
+        // next, so the main thread keeps most of its time for everything else.
+        lastFlush_.start();
+        frameMs_ = std::max(kFrameMs, 2 * took.elapsed());
     };
     if (wait <= 0) {
         QMetaObject::invokeMethod(this, flush, Qt::QueuedConnection);
@@ -485,6 +511,11 @@ void AskView::scheduleFlush() {
 
 void AskView::refresh() {
     syncTurns();
+    // Most changes are a streamed piece, which leaves the controls as they are.
+    Controls now{model_->isStreaming(), model_->errorText(),     model_->followUp(), copied_,
+                 model_->archived(),    !model_->turns().empty()};
+    if (controls_ && *controls_ == now) return;
+    controls_ = std::move(now);
     spinner_->setVisible(model_->isStreaming());
     const auto& error = model_->errorText();
     errorRow_->setVisible(error.has_value());
