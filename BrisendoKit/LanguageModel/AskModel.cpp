@@ -14,6 +14,13 @@ std::uint64_t nextTurnID() {
     return next++;
 }
 
+// The longest start of `s` of at most `bytes` bytes that does not split a character.
+std::string_view utf8Prefix(std::string_view s, std::size_t bytes) {
+    if (bytes >= s.size()) return s;
+    while (bytes > 0 && (static_cast<unsigned char>(s[bytes]) & 0xC0) == 0x80) --bytes;
+    return s.substr(0, bytes);
+}
+
 }  // namespace
 
 AskModel::AskModel(AskKind kind, std::shared_ptr<ChatStreaming> client,
@@ -40,7 +47,6 @@ void AskModel::start() {
 void AskModel::stream() {
     errorText_.reset();
     isStreaming_ = true;
-    answer_.clear();
     turns_.push_back({nextTurnID(), "assistant", {}});
     // The callbacks need no guard for `this`: the model owns the task, and a cancelled
     // or destroyed task calls nothing.
@@ -53,20 +59,37 @@ void AskModel::stream() {
 }
 
 void AskModel::piece(const std::string& text) {
-    answer_ += text;
-    if (!turns_.empty()) turns_.back().text += text;
+    if (!isStreaming_) return;  // a source that calls on after cancel()
+    // The streaming turn is the last one: nothing adds a turn while an answer streams.
+    std::string& answer = turns_.back().text;
+    if (answer.size() + text.size() > maxAnswerBytes) {
+        answer += utf8Prefix(text, maxAnswerBytes - answer.size());
+        truncate();
+        return;
+    }
+    answer += text;
     changed.emit();
 }
 
 void AskModel::finished(const std::optional<StreamError>& error) {
+    if (!isStreaming_) return;
     if (error) errorText_ = description(*error);
     isStreaming_ = false;
-    if (!answer_.empty()) {
-        history_.push_back({"assistant", answer_});
-    } else if (errorText_ && !turns_.empty()) {
+    if (!turns_.back().text.empty()) {
+        history_.push_back({"assistant", turns_.back().text});
+    } else if (errorText_) {
         turns_.pop_back();  // only the error shows
     }
-    answer_.clear();
+    changed.emit();
+}
+
+void AskModel::truncate() {
+    if (task_) task_->cancel();
+    isStreaming_ = false;
+    Turn& turn = turns_.back();
+    history_.push_back({"assistant", turn.text});
+    turn.text += "\n";
+    turn.text += L("(已截断)");
     changed.emit();
 }
 
@@ -82,7 +105,6 @@ void AskModel::sendFollowUp() {
 
 void AskModel::cancel() {
     if (task_) task_->cancel();
-    answer_.clear();
     if (!isStreaming_) return;
     isStreaming_ = false;
     changed.emit();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,10 +19,14 @@ namespace pivorel {
 // the error text. Main thread only; `changed` is emitted after every change of state.
 class AskModel {
   public:
+    // An answer is cut at this many bytes of text and ends with the truncation note; the
+    // request stops there.
+    static constexpr std::size_t maxAnswerBytes = 256 * 1024;
+
     struct Turn {
         std::uint64_t id;  // unique within the process, made with the turn
         std::string role;  // "user" or "assistant"
-        std::string text;  // grows while the answer streams
+        std::string text;  // grows while the answer streams, only ever at its end
 
         friend bool operator==(const Turn&, const Turn&) = default;
     };
@@ -67,6 +72,7 @@ class AskModel {
     void stream();
     void piece(const std::string& text);
     void finished(const std::optional<StreamError>& error);
+    void truncate();
 
     AskKind kind_;
     std::shared_ptr<ChatStreaming> client_;
@@ -77,7 +83,6 @@ class AskModel {
     std::optional<std::string> errorText_;
     std::string followUp_;
     bool archived_ = false;
-    std::string answer_;  // the answer being streamed
     std::unique_ptr<Cancellable> task_;
 };
 

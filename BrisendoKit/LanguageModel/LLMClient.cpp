@@ -73,7 +73,7 @@ class Transfer {
             // cancel() wakes the poll, so a cancelled transfer stops at once even when
             // the server sends nothing.
             task_->setWake([multi] { curl_multi_wakeup(multi); });
-            const auto outcome = perform(multi, request.timeoutSeconds);
+            const auto outcome = perform(multi, request.timeoutSeconds, request.deadlineSeconds);
             task_->setWake(nullptr);
             curl_multi_remove_handle(multi, easy);
             if (!task_->isCancelled()) task_->postFinish(outcome);
@@ -111,11 +111,17 @@ class Transfer {
         curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
     }
 
-    // Drives the transfer until it ends, is cancelled or goes quiet for too long.
-    std::optional<StreamError> perform(CURLM* multi, double timeoutSeconds) {
-        const auto timeout = std::chrono::duration_cast<SteadyClock::duration>(
-            std::chrono::duration<double>(timeoutSeconds));
+    // Drives the transfer until it ends, is cancelled, goes quiet for too long or runs
+    // past its deadline.
+    std::optional<StreamError> perform(CURLM* multi, double timeoutSeconds,
+                                       double deadlineSeconds) {
+        const auto seconds = [](double s) {
+            return std::chrono::duration_cast<SteadyClock::duration>(
+                std::chrono::duration<double>(s));
+        };
+        const auto timeout = seconds(timeoutSeconds);
         lastActivity_ = SteadyClock::now();
+        const auto deadline = lastActivity_ + seconds(deadlineSeconds);
         bool timedOut = false;
         for (;;) {
             int running = 0;
@@ -124,12 +130,13 @@ class Transfer {
                 return LLMError::transport(curl_multi_strerror(code));
             }
             if (task_->isCancelled() || running == 0) break;
-            const auto idle = SteadyClock::now() - lastActivity_;
-            if (idle >= timeout) {
+            const auto now = SteadyClock::now();
+            const auto until = std::min(lastActivity_ + timeout, deadline);
+            if (now >= until) {
                 timedOut = true;
                 break;
             }
-            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(timeout - idle);
+            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(until - now);
             curl_multi_poll(multi, nullptr, 0,
                             static_cast<int>(std::clamp<long long>(wait.count() + 1, 1, 1000)),
                             nullptr);
@@ -224,12 +231,13 @@ class Transfer {
 }  // namespace
 
 LLMClient::LLMClient(std::string baseURL, std::string model, MainQueue& queue, KeyProvider apiKey,
-                     double timeoutSeconds)
+                     double timeoutSeconds, double deadlineSeconds)
     : baseURL_(std::move(baseURL)),
       model_(std::move(model)),
       queue_(queue),
       apiKey_(std::move(apiKey)),
-      timeoutSeconds_(timeoutSeconds) {
+      timeoutSeconds_(timeoutSeconds),
+      deadlineSeconds_(deadlineSeconds) {
     initCurlOnce();
 }
 
@@ -249,6 +257,7 @@ Result<LLMClient::Request, LLMError> LLMClient::makeRequest(
     // Replacing ill-formed UTF-8 keeps serialisation from failing on any text.
     request.body = body.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     request.timeoutSeconds = timeoutSeconds_;
+    request.deadlineSeconds = deadlineSeconds_;
     return request;
 }
 

@@ -32,6 +32,9 @@ class LLMClient final : public ChatStreaming {
 
     // Seconds without any byte from the server after which a request gives up.
     static constexpr double defaultTimeout = 60;
+    // Seconds after which a request gives up however steadily bytes arrive: keep-alive
+    // lines reset the idle time-out but cannot hold a request open for good.
+    static constexpr double defaultDeadline = 5 * 60;
     // An event line longer than this is dropped unread.
     static constexpr std::size_t maxLineBytes = std::size_t{1} << 20;
     // How much of a failed response's body is read: enough for any error message.
@@ -43,10 +46,11 @@ class LLMClient final : public ChatStreaming {
         std::vector<std::pair<std::string, std::string>> headers;
         std::string body;
         double timeoutSeconds = defaultTimeout;
+        double deadlineSeconds = defaultDeadline;
     };
 
     LLMClient(std::string baseURL, std::string model, MainQueue& queue, KeyProvider apiKey,
-              double timeoutSeconds = defaultTimeout);
+              double timeoutSeconds = defaultTimeout, double deadlineSeconds = defaultDeadline);
 
     const std::string& baseURL() const { return baseURL_; }
     const std::string& model() const { return model_; }
@@ -66,6 +70,7 @@ class LLMClient final : public ChatStreaming {
     MainQueue& queue_;
     KeyProvider apiKey_;
     double timeoutSeconds_;
+    double deadlineSeconds_;
 };
 
 }  // namespace pivorel

@@ -13,7 +13,7 @@ class LLMError {
         noAPIKey,     // no key stored, or an empty one
         quota,        // the relay reports an exhausted balance
         transport,    // the connection failed: message() is the transport's own text
-        timedOut,     // nothing arrived for the whole time-out
+        timedOut,     // nothing arrived for the whole time-out, or the deadline passed
         invalidURL,   // the base address does not make a usable address: message() is it
         notAnAnswer,  // a 200 reply with neither answer text nor an end marker
     };

@@ -90,24 +90,46 @@ class AskView::TurnView final : public QTextEdit {
         setSizePolicy(policy);
     }
 
-    // Appends when the new text extends the old one, so a selection survives streaming.
-    void setText(const QString& text) {
-        const QString current = toPlainText();
-        if (text == current) return;
-        if (!current.isEmpty() && text.startsWith(current)) {
-            QTextCursor cursor(document());
-            cursor.movePosition(QTextCursor::End);
-            cursor.insertText(text.mid(current.size()));
+    // Shows `text`, or the placeholder of an answer that has not begun. A turn's text only
+    // grows at its end, so what is already shown stays and only the rest is appended: a
+    // selection survives streaming and nothing already laid out is laid out again.
+    void display(const std::string& text, bool placeholder) {
+        if (placeholder) {
+            if (placeholder_) return;
+            setPlainText(QString(QChar(0x2026)));
+            placeholder_ = true;
+            shownBytes_ = 0;
+        } else if (placeholder_ || text.size() < shownBytes_) {
+            clear();
+            placeholder_ = false;
+            paragraph_ = 0;
+            shownBytes_ = 0;
+            append(text);
+        } else if (text.size() > shownBytes_) {
+            append(text);
         } else {
-            setPlainText(text);
+            return;
         }
         updateGeometry();
     }
+    // Whether display(text, placeholder) would change nothing.
+    bool shows(const std::string& text, bool placeholder) const {
+        return placeholder ? placeholder_ : !placeholder_ && text.size() == shownBytes_;
+    }
+    bool isEmpty() const { return !placeholder_ && shownBytes_ == 0; }
+
+    // Every frame lays the last paragraph out again, at a cost that grows with its length:
+    // a line without end is shown in paragraphs of at most this many characters.
+    static constexpr qsizetype kMaxParagraph = 8192;
 
     bool hasHeightForWidth() const override { return true; }
-    // Measured on a copy: the layout asks about widths the view does not have, and the
-    // shown document must keep wrapping at the real one.
+    // At the shown width the document's own layout answers; other widths, which the layout
+    // also asks about, are measured on a copy so the shown document keeps wrapping at the
+    // real one.
     int heightForWidth(int width) const override {
+        if (document()->textWidth() == width) {
+            return static_cast<int>(std::ceil(document()->size().height()));
+        }
         const int revision = document()->revision();
         if (width != measuredWidth_ || revision != measuredRevision_) {
             std::unique_ptr<QTextDocument> copy(document()->clone());
@@ -133,7 +155,28 @@ class AskView::TurnView final : public QTextEdit {
     }
 
   private:
+    // Appends the text after what is shown, in one edit.
+    void append(const std::string& text) {
+        QString more = QString::fromUtf8(text.data() + shownBytes_,
+                                         static_cast<qsizetype>(text.size() - shownBytes_));
+        for (qsizetype i = 0; i < more.size(); ++i) {
+            if (more[i] == u'\n') {
+                paragraph_ = 0;
+            } else if (++paragraph_ > kMaxParagraph && !more[i].isLowSurrogate()) {
+                more.insert(i++, QChar::ParagraphSeparator);
+                paragraph_ = 1;
+            }
+        }
+        QTextCursor cursor(document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(more);
+        shownBytes_ = text.size();
+    }
+
     bool user_;
+    bool placeholder_ = false;
+    qsizetype paragraph_ = 0;     // characters in the last paragraph shown
+    std::size_t shownBytes_ = 0;  // of the turn's UTF-8 text
     mutable int measuredWidth_ = -1;
     mutable int measuredRevision_ = -1;
     mutable int measuredHeight_ = 0;
@@ -416,17 +459,24 @@ void AskView::syncTurns() {
         // After the quote and the turns before it.
         items_->insertWidget(static_cast<int>(1 + i), view);
         setForeground(view, PivorelStyle::primary(palette()));
+        view->hide();  // until it has something to show
         turns_.emplace_back(turns[i].id, view);
     }
     for (std::size_t i = 0; i < turns.size(); ++i) {
         TurnView* view = turns_[i].second;
         const bool last = i + 1 == turns.size();
-        QString text = qs(turns[i].text);
-        if (text.isEmpty() && last && model_->isStreaming() && !view->isUser())
-            text = QString(QChar(0x2026));
-        if (view->toPlainText() != text) changed = true;
-        view->setText(text);
-        view->setVisible(!text.isEmpty());
+        const std::string& text = turns[i].text;
+        const bool placeholder = text.empty() && last && model_->isStreaming() && !view->isUser();
+        if (view->shows(text, placeholder)) continue;
+        // A streaming answer grows piece by piece, often many per frame: it is shown once a
+        // frame instead.
+        if (!flushing_ && last && model_->isStreaming() && !placeholder) {
+            scheduleFlush();
+            continue;
+        }
+        changed = true;
+        view->display(text, placeholder);
+        view->setVisible(!view->isEmpty());
     }
     if (changed) {
         followBottom_ = true;
@@ -436,8 +486,36 @@ void AskView::syncTurns() {
     }
 }
 
+void AskView::scheduleFlush() {
+    if (flushScheduled_) return;
+    flushScheduled_ = true;
+    const qint64 wait = lastFlush_.isValid() ? frameMs_ - lastFlush_.elapsed() : 0;
+    const auto flush = [this] {
+        flushScheduled_ = false;
+        QElapsedTimer took;
+        took.start();
+        flushing_ = true;
+        syncTurns();
+        flushing_ = false;
+        // A frame that took long to lay out (a very long paragraph) waits longer for the
+        // next, so the main thread keeps most of its time for everything else.
+        lastFlush_.start();
+        frameMs_ = std::max(kFrameMs, 2 * took.elapsed());
+    };
+    if (wait <= 0) {
+        QMetaObject::invokeMethod(this, flush, Qt::QueuedConnection);
+    } else {
+        QTimer::singleShot(static_cast<int>(wait), Qt::PreciseTimer, this, flush);
+    }
+}
+
 void AskView::refresh() {
     syncTurns();
+    // Most changes are a streamed piece, which leaves the controls as they are.
+    Controls now{model_->isStreaming(), model_->errorText(),     model_->followUp(), copied_,
+                 model_->archived(),    !model_->turns().empty()};
+    if (controls_ && *controls_ == now) return;
+    controls_ = std::move(now);
     spinner_->setVisible(model_->isStreaming());
     const auto& error = model_->errorText();
     errorRow_->setVisible(error.has_value());

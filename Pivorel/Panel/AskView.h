@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,6 +62,7 @@ class AskView final : public QWidget {
     QWidget* makeFooter();
     void refresh();
     void syncTurns();
+    void scheduleFlush();
     void applyColors();
     void copyAnswer();
 
@@ -86,6 +89,23 @@ class AskView final : public QWidget {
     bool copied_ = false;
     bool focused_ = false;
     bool followBottom_ = true;
+    // What the controls last showed.
+    struct Controls {
+        bool streaming;
+        std::optional<std::string> error;
+        std::string followUp;
+        bool copied;
+        bool archived;
+        bool anyTurns;
+        friend bool operator==(const Controls&, const Controls&) = default;
+    };
+    std::optional<Controls> controls_;
+    // Streamed text is shown at most once a frame.
+    static constexpr qint64 kFrameMs = 16;
+    qint64 frameMs_ = kFrameMs;
+    QElapsedTimer lastFlush_;
+    bool flushScheduled_ = false;
+    bool flushing_ = false;
 };
 
 }  // namespace pivorel
