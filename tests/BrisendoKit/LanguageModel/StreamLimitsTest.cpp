@@ -86,7 +86,7 @@ TEST(StreamLimits, KeepAliveLinesDoNotHoldARequestPastItsDeadline) {
     r.steps = {{0, ChatServer::role()}, {0, ChatServer::delta("thinking")}};
     // Far longer than the deadline, never quiet for as long as the idle time-out.
     for (int i = 0; i < 500; ++i) r.steps.push_back({20, ": keep-alive\r\n\r\n"});
-    r.steps.push_back({0, ChatServer::done()});
+    r.steps.push_back({0, "data: [DONE]\r\n\r\n"});
     server.reply(r);
 
     LLMClient client(
