@@ -64,10 +64,8 @@ struct BarRow {
     std::int64_t latencyMs = -1;
 };
 
-// Not a test: a program of its own for the copy fallback, started in another process like
-// the field program. It shows one line, selects all of it when dragged across and copies it
-// on Control+C, but publishes its selection neither as PRIMARY nor on the accessibility bus:
-// only its own Copy gives the text out, as with some web-view programs.
+// Not a test: a program whose selection only its own Copy gives out (neither PRIMARY nor the
+// accessibility bus), as with some web-view programs; run in a process of its own.
 class CopyOnlyView final : public QWidget {
   public:
     static constexpr const char* words = "copied only words";
@@ -369,6 +367,7 @@ TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsNever) {
     const std::string& app = fieldsApp;
 
     expectBar(dragSteps(textLeft, textRight), "quick brown fox", fields, app);
+    EXPECT_EQ(controller_->barContext()->request.editable, accessible_);
     expectBar(clickSteps({g[0] + 16, g[1] + 25}, 2), "quick", fields, app);
     expectNoBar(clickSteps(textRight), 0, "a single click");
     expectBar(clickSteps(textLeft, 1, true), "quick brown fox", fields, app);
@@ -385,25 +384,6 @@ TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsNever) {
     if (accessible_) {
         EXPECT_TRUE(logged("ignored(secure-field)", before)) << recentLog();
     }
-}
-
-TEST_F(EndToEnd, GtkWidgetFactoryShowsTheBarForTheGesturesSelectionOnly) {
-    const auto factory = start({"gtk3-widget-factory"}, "gtk3-widget-factory");
-    ASSERT_TRUE(factory);
-    settle(500ms);
-    const auto f = x_->windowGeometry(factory);
-    const std::string app = "gtk3-widget-factory";
-    // The editable entry reading "entry" on the first page, from its empty end back past its
-    // first letter.
-    expectBar(dragSteps({f[0] + 263, f[1] + 254}, {f[0] + 17, f[1] + 254}), "entry", factory, app);
-    // The text view: its first line begins "Lorem ipsum dolor sit amet,".
-    const XPoint lineStart{f[0] + 1090, f[1] + 337}, lineEnd{f[0] + 1290, f[1] + 337};
-    expectBar(clickSteps({lineStart.first + 8, lineStart.second}, 2), "Lorem", factory, app);
-    expectNoBar(clickSteps(lineStart), 0, "a single click");
-    expectBar(clickSteps(lineEnd, 1, true), "Lorem ipsum dolor sit amet,", factory, app);
-    // The empty "Inset" frame, while the text view keeps its selection.
-    expectNoBar(dragSteps({f[0] + 900, f[1] + 150}, {f[0] + 1040, f[1] + 150}), 2,
-                "a drag on empty space");
 }
 
 TEST_F(EndToEnd, TheHotKeyOpensThePanelAndReportsTheBarThatDidNotCome) {
@@ -473,8 +453,7 @@ TEST_F(EndToEnd, TheCopyFallbackRestoresTheClipboardAndSparesTerminals) {
     const auto before = clipboardSeenByOthers();
     ASSERT_EQ(before.at("text/html"), "<i>user</i>");
 
-    // A program that comes and goes first: the next one started is likely to be given the
-    // same window ids, and must still be known for itself.
+    // A program that comes and goes first: the next one may get its window ids.
     const auto fields = startProgram("QtFieldProgram.DISABLED_Serve", fieldsApp);
     ASSERT_TRUE(fields);
     const auto f = x_->windowGeometry(fields);
@@ -535,26 +514,12 @@ TEST_F(EndToEndTwoScreens, TheBarStaysOnTheScreenOfTheSelection) {
     EXPECT_EQ(screens[0].frame, (Rect{0, 0, 1440, 900}));
     EXPECT_EQ(screens[1].frame, (Rect{1440, -124, 1280, 1024}));
     EXPECT_EQ(workspace.mainScreen(), 1u);
-    const auto containing = screenContaining(workspace, workspace.pointerLocation());
-    ASSERT_TRUE(containing);
-    EXPECT_EQ(containing->frame, screens[1].frame);
     const Rect visible = screens[1].visibleFrame;
     const Rect capsule = controller_->bar().frame().insetBy(BarPlacement::shadowInset);
     EXPECT_GE(capsule.minX(), visible.minX());
     EXPECT_LE(capsule.maxX(), visible.maxX());
     EXPECT_GE(capsule.minY(), visible.minY());
     EXPECT_LE(capsule.maxY(), visible.maxY());
-    // Where the X server has it: the capsule wholly on the second monitor (the shadow
-    // around it may reach past the edge).
-    const auto shown = WindowServer::ownWindowsOnScreen();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].level(), WindowServer::popUpLevel);
-    EXPECT_EQ(static_cast<std::int64_t>(shown[0].id), controller_->bar().windowNumber());
-    const int inset = static_cast<int>(BarPlacement::shadowInset);
-    EXPECT_GE(shown[0].x + inset, 1440);
-    EXPECT_LE(shown[0].x + shown[0].width - inset, 2720);
-    EXPECT_GE(shown[0].y + inset, 0);
-    EXPECT_LE(shown[0].y + shown[0].height - inset, 1024);
 }
 
 TEST_F(EndToEndApps, GtkNotebookProgramsShowTheBarForTheExactText) {
@@ -616,46 +581,8 @@ TEST_F(EndToEndApps, ChromiumShowsPageTextAndItsAddressButNeverAPassword) {
     EXPECT_EQ(selectionCount(), stored);
 }
 
-TEST_F(EndToEndApps, FirefoxShowsPageTextAndItsAddressButNeverAPassword) {
-    ASSERT_TRUE(installed("firefox-esr"));
-    static TempDir profile;
-    {
-        std::ofstream prefs(profile.path() / "user.js");
-        for (const char* pref :
-             {"browser.aboutwelcome.enabled\", false", "browser.shell.checkDefaultBrowser\", false",
-              "datareporting.policy.dataSubmissionEnabled\", false",
-              "browser.startup.homepage_override.mstone\", \"ignore\"",
-              "toolkit.telemetry.reportingpolicy.firstRun\", false"}) {
-            prefs << "user_pref(\"" << pref << ");\n";
-        }
-    }
-    const auto browser = start({"firefox-esr", "--kiosk", "--no-remote", "--profile",
-                                profile.path().string(), page_.url("/page.html")},
-                               "firefox-esr");
-    ASSERT_TRUE(browser);
-    settle(2s);
-    expectPageCases(browser, "firefox-esr");
-}
-
-TEST_F(EndToEndApps, LibreOfficeWriterShowsTheBarForADrag) {
-    ASSERT_TRUE(installed("soffice"));
-    static TempDir profile;
-    const auto writer = start(
-        {"soffice", "--writer", "--norestore", "--nologo", "--nolockcheck",
-         "-env:UserInstallation=file://" + profile.path().string(), linesFile("letter.txt", 3)},
-        "libreoffice-writer");
-    ASSERT_TRUE(writer);
-    settle(2s);
-    // The window fills the screen and the page sits in its middle: from the page's left
-    // margin past the end of the first line.
-    const auto g = x_->windowGeometry(writer);
-    expectBar(dragSteps({g[0] + 300, g[1] + 206}, {g[0] + 800, g[1] + 206}), "alpha beta gamma",
-              writer, "libreoffice-writer");
-}
-
-// A desktop where Qt scales: the display, what Qt reads as it starts (X resources as xrdb
-// stores them: Qt reads "Xft.dpi:\t192", with the tab, only), where xterm goes, the device
-// rectangle of the screen it goes on and that screen's scale.
+// A desktop where Qt scales (Qt reads "Xft.dpi:\t192", with the tab, only), where xterm goes,
+// the device rectangle of the screen it goes on and that screen's scale.
 struct ScaledDesktop {
     std::string name;
     XSessionOptions layout;
@@ -697,13 +624,6 @@ INSTANTIATE_TEST_SUITE_P(
                                     "60x8+400+300",
                                     {0, 0, 2880, 1800},
                                     2},
-                      ScaledDesktop{"QtScaleFactor2",
-                                    oneScaledScreen,
-                                    {{"QT_SCALE_FACTOR", "2"}},
-                                    "",
-                                    "60x8+400+300",
-                                    {0, 0, 2880, 1800},
-                                    2},
                       // The terminal on the second monitor, whose scale differs from the primary's.
                       ScaledDesktop{
                           "TwoMonitorScales",
@@ -715,9 +635,7 @@ INSTANTIATE_TEST_SUITE_P(
                           1.5}),
     [](const auto& p) { return p.param.name; });
 
-// The pointer is in device pixels, the bar in Qt's: the bar must come up at the release
-// point, stay while the pointer nears it and go once it is far, in points, and take a click
-// where the program says its first icon is.
+// The pointer is in device pixels, the bar in Qt's: placement, distance and clicks in points.
 TEST_P(EndToEndScaled, TheBarComesToTheReleasePointAndMeasuresInPoints) {
     const auto& d = GetParam();
     ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), 2) << "Qt scales";

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDir>
 #include <QGlyphRun>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,8 +12,7 @@
 
 namespace pivorel::test {
 
-// Lays `widget` out and draws it over an opaque backdrop, as a person would see it on a
-// desktop of that colour.
+// Lays `widget` out and draws it over an opaque backdrop of that colour.
 inline QImage renderOver(QWidget& widget, QColor backdrop) {
     qtApp("offscreen");
     widget.ensurePolished();
@@ -27,14 +25,6 @@ inline QImage renderOver(QWidget& widget, QColor backdrop) {
     widget.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
     painter.end();
     return image;
-}
-
-// Keeps the picture for people to look at when PIVOREL_SCREENSHOT_DIR names a folder.
-inline void keepScreenshot(const QImage& image, const std::string& name) {
-    const char* dir = std::getenv("PIVOREL_SCREENSHOT_DIR");
-    if (!dir || !*dir) return;
-    QDir().mkpath(QString::fromUtf8(dir));
-    image.save(QString::fromUtf8(dir) + "/" + QString::fromStdString(name) + ".png");
 }
 
 inline bool near(QColor a, QColor b, int tolerance) {
@@ -53,8 +43,7 @@ inline int countNear(const QImage& image, QRect area, QColor color, int toleranc
     return n;
 }
 
-// A press and release of the left button at `pos` in `widget`'s coordinates; the release
-// at `releasePos` when given.
+// A left click at `pos` in `widget`, released at `releasePos` when given.
 inline void click(QWidget* widget, QPoint pos, std::optional<QPoint> releasePos = std::nullopt) {
     const QPoint up = releasePos.value_or(pos);
     QMouseEvent press(QEvent::MouseButtonPress, pos, widget->mapToGlobal(pos), Qt::LeftButton,

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QEventLoop>
-#include <QPixmap>
-#include <QScreen>
 #include <QTimer>
 #include <filesystem>
 #include <functional>
@@ -31,10 +29,8 @@ inline void settle(std::chrono::milliseconds time) {
     waitUntil([] { return false; }, time);
 }
 
-// Runs `work` on a thread of its own while the event loop runs as the program's does,
-// blocking between events, and for `after` once `work` is done; answers what `work` did.
-// waitUntil polls the loop instead, which hides some orders in which events from the
-// program's two X connections arrive.
+// Runs `work` on a thread while the event loop blocks between events as the program's does
+// (waitUntil's polling hides some orders of events from two X connections), then for `after`.
 inline bool inProgramLoop(const std::function<bool()>& work, std::chrono::milliseconds after) {
     auto running = std::async(std::launch::async, work);
     QEventLoop loop;
@@ -49,29 +45,12 @@ inline bool inProgramLoop(const std::function<bool()>& work, std::chrono::millis
     return running.get();
 }
 
-// The whole screen as `name`.png, in $PIVOREL_SCREENSHOT_DIR when it is set and in
-// /tmp/pivorel-shots for a person to look at.
-inline void keepScreenshot(const std::string& name) {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QImage image = screen->grabWindow(0).toImage();
-    std::vector<std::filesystem::path> dirs{"/tmp/pivorel-shots"};
-    if (const char* dir = std::getenv("PIVOREL_SCREENSHOT_DIR"); dir && *dir)
-        dirs.emplace_back(dir);
-    for (const auto& dir : dirs) {
-        std::error_code ec;
-        std::filesystem::create_directories(dir, ec);
-        image.save(QString::fromStdString((dir / (name + ".png")).string()), "PNG");
-    }
-}
-
 inline void useHome(const std::filesystem::path& home) {
     ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
 }
 
-// The environment of the program started in a process of its own with its files in `home`
-// (and its single-instance socket too: another test's program may hold the shared one).
+// The environment of the program run as a process with its files (and socket) in `home`.
 inline std::map<std::string, std::string> programEnv(const std::filesystem::path& home,
                                                      std::map<std::string, std::string> more = {}) {
     const auto runtime = home / "run";
@@ -83,8 +62,7 @@ inline std::map<std::string, std::string> programEnv(const std::filesystem::path
     return more;
 }
 
-// The whole program in this process on the display, with no keyring migration and no
-// permission guide; null when it did not start.
+// The whole program in this process, without keyring migration or permission guide.
 inline std::unique_ptr<AppDelegate> startDelegate() {
     qtApp("xcb");
     AppDelegate::Options options;

@@ -96,7 +96,6 @@ TEST(BarView, HighlightsOnlyTheFirstItemOnTheAccentColourInBothAppearances) {
         view.setPalette(PivorelStyle::palette(dark));
         const QColor backdrop = dark ? QColor(70, 90, 120) : QColor(200, 215, 235);
         const QImage image = renderOver(view, backdrop);
-        keepScreenshot(image, dark ? "view-bar-dark" : "view-bar-light");
         const QColor accent = PivorelStyle::accent(dark);
         const QColor bg = PivorelStyle::background(view.palette());
         const auto& views = view.itemViews();
@@ -111,12 +110,7 @@ TEST(BarView, HighlightsOnlyTheFirstItemOnTheAccentColourInBothAppearances) {
             EXPECT_LT(countNear(image, r, bg, 40), r.width() * r.height()) << "an icon " << i;
         }
         EXPECT_EQ(countNear(image, view.moreView()->geometry(), accent, 30), 0);
-        // The margin is transparent except for the shadow, which darkens below the capsule.
-        EXPECT_EQ(image.pixelColor(0, 0), backdrop);
-        const QRectF capsule = view.capsuleRect();
-        const QColor below = image.pixelColor(static_cast<int>(capsule.center().x()),
-                                              static_cast<int>(capsule.bottom() + 4));
-        EXPECT_LT(below.lightness(), backdrop.lightness() - 10);
+        EXPECT_EQ(image.pixelColor(0, 0), backdrop) << "the margin is transparent";
     }
 }
 
@@ -154,11 +148,6 @@ TEST(BarView, AClickCallsTheModelWithTheItemsIndexAndLabelsAreTooltips) {
     click(views[1], QPoint(12, 11), QPoint(40, 11));  // left the icon before the release
     EXPECT_EQ(chosen, std::vector<std::int64_t>{2});
     EXPECT_EQ(more, 1);
-    // Without callbacks a click does nothing.
-    BarView bare(items(1));
-    bare.show();
-    click(bare.itemViews()[0], QPoint(12, 11));
-    click(bare.moreView(), QPoint(10, 11));
 }
 
 TEST(BarPanel, AClickThatHidesTheBarLetsGoOfTheModelAndLeavesNothingDangling) {
@@ -213,7 +202,6 @@ TEST_F(BarPanelOnX, BarAndPanelShowOverTheActiveWindowWithoutBlackCorners) {
     auto choosing = model_->chosen.connect([&](std::int64_t i) { chosen = static_cast<int>(i); });
     EXPECT_TRUE(backdrop_->isActiveWindow());
     QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-    keepScreenshot("view-bar-on-x");
     QPoint origin = bar_->geometry().topLeft();
     const QRectF capsule = bar_->view()->capsuleRect();
     auto at = [&](double dx, double dy) {
@@ -252,7 +240,6 @@ TEST_F(BarPanelOnX, BarAndPanelShowOverTheActiveWindowWithoutBlackCorners) {
     panel.orderFrontAndMakeKey();
     ASSERT_TRUE(waitUntil([&] { return panel.isKeyWindow(); }));
     settle(150ms);
-    keepScreenshot("view-panel-on-x");
     screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
     origin = panel.geometry().topLeft();
     const QRectF content = panel.rootView()->contentRect();
@@ -291,7 +278,6 @@ TEST_F(BarPanelOnX, TheIconUnderThePointerLightsUpAndTellsItsTitle) {
     const QString title = QString::fromStdString(ActionID::google().shortTitle());
     EXPECT_TRUE(waitUntil([&] { return QToolTip::isVisible() && QToolTip::text() == title; }));
     EXPECT_EQ(WindowServer::ownWindowsOnScreen().size(), windows + 1);
-    keepScreenshot("view-bar-hover-tooltip");
     ASSERT_TRUE(x_->xdotool({"mousedown", "1"}));
     EXPECT_TRUE(waitUntil([&] { return near(capsule(1), tinted(0.32), 4); }))
         << capsule(1).name().toStdString();

@@ -40,17 +40,14 @@ TEST(AtSpiNames, ControlsAreNonTextTargetsAndFieldsAreText) {
         return std::find(roles.begin(), roles.end(), AtSpiNames::role(role, 0)) != roles.end();
     };
     const auto with = [](std::uint32_t state) { return std::uint64_t{1} << state; };
-    for (auto role :
-         {ATSPI_ROLE_PUSH_BUTTON, ATSPI_ROLE_TOGGLE_BUTTON, ATSPI_ROLE_SCROLL_BAR,
-          ATSPI_ROLE_MENU_ITEM, ATSPI_ROLE_CHECK_MENU_ITEM, ATSPI_ROLE_MENU_BAR, ATSPI_ROLE_MENU,
-          ATSPI_ROLE_CHECK_BOX, ATSPI_ROLE_RADIO_BUTTON, ATSPI_ROLE_SLIDER, ATSPI_ROLE_TOOL_BAR,
-          ATSPI_ROLE_PAGE_TAB_LIST, ATSPI_ROLE_COMBO_BOX}) {
+    for (auto role : {ATSPI_ROLE_PUSH_BUTTON, ATSPI_ROLE_TOGGLE_BUTTON, ATSPI_ROLE_SCROLL_BAR,
+                      ATSPI_ROLE_MENU_ITEM, ATSPI_ROLE_CHECK_BOX, ATSPI_ROLE_PAGE_TAB_LIST,
+                      ATSPI_ROLE_COMBO_BOX}) {
         EXPECT_TRUE(nonText(role)) << "role " << role;
     }
     for (auto role :
-         {ATSPI_ROLE_TEXT, ATSPI_ROLE_ENTRY, ATSPI_ROLE_PASSWORD_TEXT, ATSPI_ROLE_DOCUMENT_WEB,
-          ATSPI_ROLE_LABEL, ATSPI_ROLE_PARAGRAPH, ATSPI_ROLE_TERMINAL, ATSPI_ROLE_SPIN_BUTTON,
-          ATSPI_ROLE_LINK, ATSPI_ROLE_TABLE_CELL, ATSPI_ROLE_INVALID, ATSPI_ROLE_LAST_DEFINED}) {
+         {ATSPI_ROLE_TEXT, ATSPI_ROLE_ENTRY, ATSPI_ROLE_DOCUMENT_WEB, ATSPI_ROLE_LABEL,
+          ATSPI_ROLE_TERMINAL, ATSPI_ROLE_SPIN_BUTTON, ATSPI_ROLE_LINK, ATSPI_ROLE_INVALID}) {
         EXPECT_FALSE(nonText(role)) << "role " << role;
     }
     EXPECT_EQ(AtSpiNames::role(ATSPI_ROLE_TEXT, with(ATSPI_STATE_SINGLE_LINE)), "AXTextField");

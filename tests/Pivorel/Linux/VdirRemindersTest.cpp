@@ -80,10 +80,8 @@ class VdirRemindersTest : public ::testing::Test {
             ReminderDraftBuilder::make(text, std::nullopt, std::nullopt, now, calendar));
     }
 
-    // todoman's view of the collection, listed in `zone`: porcelain JSON, or the plain
-    // listing with `porcelain` false.
-    std::optional<std::string> todoman(const std::string& binary, const char* zone,
-                                       bool porcelain) const {
+    // todoman's view of the collection, listed in `zone` as JSON.
+    std::optional<std::string> todoman(const std::string& binary, const char* zone) const {
         const fs::path config = dir_.path() / "todoman.py";
         std::ofstream(config) << "path = \"" << dir_.path().string() << "/*\"\n"
                               << "date_format = \"%Y-%m-%d\"\n"
@@ -91,9 +89,9 @@ class VdirRemindersTest : public ::testing::Test {
                               << "default_list = \"Reminders\"\n"
                               << "cache_path = \"" << (dir_.path() / "cache.sqlite3").string()
                               << "\"\n";
-        const auto r = test::runShell(
-            "HOME='" + dir_.path().string() + "' TZ=" + zone + " " + binary + " --config '" +
-            config.string() + "' --color never " + (porcelain ? "--porcelain " : "") + "list");
+        const auto r =
+            test::runShell("HOME='" + dir_.path().string() + "' TZ=" + zone + " " + binary +
+                           " --config '" + config.string() + "' --color never --porcelain list");
         if (r.status != 0) return std::nullopt;
         return r.out;
     }
@@ -112,40 +110,15 @@ TEST_F(VdirRemindersTest, TodomanListsTheReminderWithItsDueTime) {
     const auto shanghai = calendarIn("Asia/Shanghai");
     const TimePoint now = system_clock::now();
     ASSERT_TRUE(add("明天下午3点开会", now, *shanghai).ok());
-    ASSERT_TRUE(add("交周报\n记得附上数据", now, *shanghai).ok());
-    ASSERT_EQ(icsFiles(collection()).size(), 2u);
-
     // Tomorrow 15:00 in Shanghai, as the extractor reads it.
     const auto due = DateExtractor::extract("明天下午3点", now, *shanghai);
     ASSERT_TRUE(due && due->hour == 15);
-    const auto dueSeconds = duration_cast<seconds>(due->instant()->time_since_epoch()).count();
-
-    const auto porcelain = todoman(binary, "Asia/Shanghai", true);
+    const auto porcelain = todoman(binary, "Asia/Shanghai");
     ASSERT_TRUE(porcelain);
     const auto tasks = nlohmann::json::parse(*porcelain, nullptr, false);
-    ASSERT_TRUE(tasks.is_array()) << *porcelain;
-    ASSERT_EQ(tasks.size(), 2u) << *porcelain;
-    bool sawMeeting = false, sawReport = false;
-    for (const auto& task : tasks) {
-        if (task["summary"] == "明天下午3点开会") {
-            sawMeeting = true;
-            EXPECT_EQ(task["due"], dueSeconds);
-            EXPECT_EQ(task["description"], "");
-        } else if (task["summary"] == "交周报") {
-            sawReport = true;
-            EXPECT_TRUE(task["due"].is_null());
-            EXPECT_EQ(task["description"], "交周报\n记得附上数据");
-        }
-    }
-    EXPECT_TRUE(sawMeeting && sawReport) << *porcelain;
-
-    // The plain listing shows the wall-clock time in the user's zone.
-    char day[16];
-    std::snprintf(day, sizeof day, "%04d-%02d-%02d", due->year, due->month, due->day);
-    const auto listing = todoman(binary, "Asia/Shanghai", false);
-    ASSERT_TRUE(listing);
-    EXPECT_NE(listing->find(std::string(day) + " 15:00 明天下午3点开会"), std::string::npos)
-        << *listing;
+    ASSERT_TRUE(tasks.is_array() && tasks.size() == 1u) << *porcelain;
+    EXPECT_EQ(tasks[0]["summary"], "明天下午3点开会");
+    EXPECT_EQ(tasks[0]["due"], duration_cast<seconds>(due->instant()->time_since_epoch()).count());
 }
 
 TEST_F(VdirRemindersTest, FileCarriesTheZoneAndAnAlarmAtTheDueInstant) {
@@ -156,7 +129,6 @@ TEST_F(VdirRemindersTest, FileCarriesTheZoneAndAnAlarmAtTheDueInstant) {
     ASSERT_EQ(files.size(), 1u);
     const auto ics = fileio::readFile(files[0]);
     ASSERT_TRUE(ics);
-    EXPECT_EQ(files[0].stem().string().size(), 36u);  // "<uuid>.ics"
 
     const auto [calendar, errors, todo] = parse(*ics);
     ASSERT_TRUE(todo);
@@ -248,7 +220,7 @@ TEST_F(VdirRemindersTest, HostileTextStillMakesAValidFile) {
     ASSERT_TRUE(fileio::writeFileAtomically(collection() / "hostile.ics", ics));
     const std::string binary = findTodoman();
     if (binary.empty()) GTEST_SKIP() << "todoman is not installed (Debian package todoman)";
-    const auto porcelain = todoman(binary, "UTC", true);
+    const auto porcelain = todoman(binary, "UTC");
     ASSERT_TRUE(porcelain);
     const auto tasks = nlohmann::json::parse(*porcelain, nullptr, false);
     ASSERT_TRUE(tasks.is_array() && tasks.size() == 1u) << porcelain->substr(0, 2000);

@@ -26,8 +26,7 @@ auto offThread(F work) -> decltype(work()) {
     return future.get();
 }
 
-// Runs xdotool with `args` while the event loop keeps spinning, so the program sees each
-// step as it happens (it asks the pointer's position when a press arrives).
+// Runs xdotool while the event loop spins: the program sees each step as it happens.
 inline bool drive(XSession& x, std::vector<std::string> args) {
     return offThread([&] { return x.xdotool(std::move(args)); });
 }
@@ -40,14 +39,12 @@ inline bool driveLine(XSession& x, const std::string& steps) {
 
 using XPoint = std::pair<int, int>;
 
-// Raw events carry no position: the program asks for the pointer when a press or release
-// arrives, so the hand keeps still for a moment around each.
+// Raw events carry no position: the hand keeps still around each press and release.
 inline std::vector<std::string> pointerAt(XPoint p) {
     return {"mousemove", std::to_string(p.first), std::to_string(p.second), "sleep", "0.12"};
 }
 
-// A drag as a hand makes it: the press, motion in relative steps (a warp makes no raw
-// motion, and raw motion is what tells a drag from a click), the release.
+// A drag as a hand makes it, in relative steps: raw motion tells a drag from a click.
 inline std::vector<std::string> dragSteps(XPoint from, XPoint to) {
     auto steps = pointerAt(from);
     steps.insert(steps.end(), {"mousedown", "1", "sleep", "0.12"});
@@ -77,8 +74,7 @@ inline XPoint cell(const std::array<int, 4>& window, int column, int row) {
     return {window[0] + 2 + column * 6 + 3, window[1] + 2 + row * 13 + 6};
 }
 
-// Accessibility on the test's own session bus, as a user turns it on: programs started
-// from now expose themselves.
+// Accessibility on the test's own session bus: programs started from now expose themselves.
 inline bool enableAccessibility(XSession& x) {
     return x.run({"dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
                   "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status",
@@ -86,15 +82,11 @@ inline bool enableAccessibility(XSession& x) {
                .status == 0;
 }
 
-// Starts a program of this test executable (the Qt field program unless `test` names
-// another) in a process of its own.
-inline pid_t spawnTestProgram(XSession& x,
-                              const std::string& test = "QtFieldProgram.DISABLED_Serve",
-                              bool accessible = true) {
+// Starts a program of this test executable in a process of its own.
+inline pid_t spawnTestProgram(XSession& x, const std::string& test) {
     const auto self = std::filesystem::read_symlink("/proc/self/exe").string();
-    std::map<std::string, std::string> env{{"QT_QPA_PLATFORM", "xcb"}};
-    if (accessible) env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1";
-    return x.spawn({self, "--gtest_also_run_disabled_tests", "--gtest_filter=" + test}, env);
+    return x.spawn({self, "--gtest_also_run_disabled_tests", "--gtest_filter=" + test},
+                   {{"QT_QPA_PLATFORM", "xcb"}, {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}});
 }
 
 // Another X client looking at the clipboard: every target it offers, with its bytes.
@@ -122,8 +114,7 @@ inline std::map<std::string, std::string> clipboardSeenByOthers() {
     });
 }
 
-// A display with openbox, Qt on it, and the desktop connected: what every test here starts
-// from. Skips when there is no Xvfb.
+// A display with openbox, Qt on it and the desktop connected; skips without Xvfb.
 struct XDesktopEnvironment {
     XSession* x = nullptr;
     std::unique_ptr<QtMainQueue> queue;
@@ -145,8 +136,6 @@ struct XDesktopEnvironment {
         }
         desktop = std::move(connected).value();
     }
-
-    std::array<int, 4> geometry(std::uint32_t window) { return x->windowGeometry(window); }
 };
 
 #define PIVOREL_REQUIRE_DESKTOP(env)                                     \

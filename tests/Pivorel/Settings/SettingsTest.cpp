@@ -31,7 +31,6 @@
 #include "Pivorel/Settings/ExtensionLibraryView.h"
 #include "Pivorel/Settings/GeneralSettingsView.h"
 #include "Pivorel/Settings/SettingsWindow.h"
-#include "Pivorel/Settings/TranslationPackView.h"
 #include "TempDir.h"
 
 using namespace pivorel;
@@ -94,12 +93,6 @@ std::string lastRowTitle(QListWidget* list) {
     return title ? title->text().toStdString() : std::string();
 }
 
-void save(QWidget& widget, const std::string& name) {
-    const fs::path dir = "/tmp/pivorel-shots/settings";
-    fs::create_directories(dir);
-    widget.grab().save(QString::fromStdString((dir / (name + ".png")).string()), "PNG");
-}
-
 void setLanguage(const std::string& code) {
     Localizer::setLanguageOverride(code);
     LanguageStore::shared().bump();
@@ -152,7 +145,6 @@ TEST(SettingsWindowOnX, RecordsControlOptionMAndAddsAnExtensionAtTheEndOfTheList
     ASSERT_NE(add, nullptr);
     ASSERT_TRUE(clickAt(x, add));
     ASSERT_TRUE(waitUntil([&] { return actions.model().config().custom.size() == 1; }, 5s));
-    EXPECT_EQ(add->text().toStdString(), "已添加");
     EXPECT_FALSE(add->isEnabled());
     actions.library()->accept();
 
@@ -200,21 +192,6 @@ TEST(SettingsWindowPages, EveryPageRendersInChineseAndEnglishAndFollowsTheLangua
         settle(50ms);
         EXPECT_EQ(window.windowTitle().toStdString(), L("Pivorel 设置"));
         EXPECT_EQ(root.tabButton(Page::general)->text().toStdString(), L("通用"));
-        for (const Page page : {Page::general, Page::actions, Page::translate, Page::apps}) {
-            root.setPage(page);
-            settle(30ms);
-            save(window, "page" + std::to_string(static_cast<int>(page)) + "-" + language);
-        }
-        QtMainQueue queue;
-        TranslationPackWindow packs(TranslationPackModel::withoutDownloads(
-            std::make_shared<NoOnDeviceTranslator>(), queue));
-        packs.setPalette(PivorelStyle::palette(false));
-        packs.show();
-        EXPECT_EQ(packs.view().model().phase(), TranslationPackModel::Phase::needsDownload);
-        packs.view().downloadButton()->click();
-        ASSERT_TRUE(waitUntil(
-            [&] { return packs.view().model().phase() == TranslationPackModel::Phase::failed; }));
-        EXPECT_EQ(packs.windowTitle().toStdString(), L("Pivorel 翻译语言包"));
     }
     EXPECT_EQ(root.tabButton(Page::actions)->text().toStdString(), "Actions");
 

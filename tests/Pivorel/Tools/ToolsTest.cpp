@@ -3,16 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
-#include <sstream>
 
 #include "BrisendoKit/LanguageModel/ChatServer.h"
 #include "Pivorel/Linux/ChildProcess.h"
-#include "Pivorel/Linux/LinuxPermissions.h"
-#include "Pivorel/Tools/AskSelftest.h"
 #include "Pivorel/Tools/CommandLine.h"
 #include "Pivorel/Tools/DesktopEntryInstall.h"
-#include "Pivorel/Tools/PermissionProbe.h"
 #include "Pivorel/WindowTest.h"
 #include "TempDir.h"
 #include "XSession.h"
@@ -48,15 +43,6 @@ XSession::Output runSelftest(const std::string& flag, const TempDir& home) {
                             {{"PIVOREL_FORCE_LANG", "zh-Hans"}, {"TMPDIR", home.path().string()}}));
 }
 
-AskSelftestOptions askOptions(const ChatServer& server, std::optional<std::string> key) {
-    AskSelftestOptions options;
-    options.baseURL = server.baseURL();
-    options.model = "deepseek-chat";
-    options.keyStored = key.has_value();
-    options.apiKey = [key] { return key; };
-    return options;
-}
-
 }  // namespace
 
 TEST(CommandLine, AcceptsKnownSwitchesAndOneLinkOnly) {
@@ -81,47 +67,16 @@ TEST(CommandLine, AcceptsKnownSwitchesAndOneLinkOnly) {
 }
 
 TEST(CommandLine, L10nProbePrintsOneLineInTheForcedLanguage) {
-    auto r = run("--l10n-probe");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("language=", 0), 0u);
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
-    r = run("--l10n-probe", "PIVOREL_FORCE_LANG=ja");
-    EXPECT_EQ(r.out.rfind("language=ja copy=コピー ask=", 0), 0u) << r.out;
-    EXPECT_TRUE(has(r.out, " display=- reminders=-"));
     // Once the desktop file is installed, its localized name is the display name.
     TempDir data;
     fs::create_directories(data.path() / "applications");
     std::ofstream(data.path() / "applications" / "pivorel.desktop")
         << "[Desktop Entry]\nType=Application\nName=Pivorel\nName[ja]=ピボレル\nExec=pivorel\n";
-    r = run("--l10n-probe", "PIVOREL_FORCE_LANG=ja XDG_DATA_HOME=" + data.path().string());
+    const auto r =
+        run("--l10n-probe", "PIVOREL_FORCE_LANG=ja XDG_DATA_HOME=" + data.path().string());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("language=ja copy=コピー ask=", 0), 0u) << r.out;
     EXPECT_TRUE(has(r.out, " display=ピボレル reminders=-")) << r.out;
-}
-
-TEST(AskSelftest, ReportsTimesAndTheCharactersReceivedOrTheError) {
-    ChatServer server;
-    server.reply(ChatServer::answer({"Serendipity ", "是", "意外的好运 👍🏽。"}, 20));
-    std::ostringstream out;
-    EXPECT_EQ(runAskSelftest(askOptions(server, "sk"), out), 0);
-    const std::string head =
-        "ask-selftest: base=" + server.baseURL() + " model=deepseek-chat key-in-keychain=true\n";
-    EXPECT_EQ(out.str().substr(0, head.size()), head);
-    std::smatch m;
-    const std::string rest = out.str().substr(head.size());
-    ASSERT_TRUE(std::regex_match(
-        rest, m,
-        std::regex(R"(ask-selftest: first-token=(\d+\.\d\d)s total=(\d+\.\d\d)s chars=(\d+)\n)")))
-        << rest;
-    EXPECT_LE(std::stod(m[1]), std::stod(m[2]));
-    EXPECT_GT(std::stod(m[2]), 0.0);
-    EXPECT_EQ(m[3], "21");  // graphemes: the emoji with its skin tone counts once
-    const auto body = nlohmann::json::parse(server.requests().at(0).body);
-    EXPECT_EQ(body["messages"][1]["content"], "选中的文字：\nserendipity");
-
-    server.reply(ChatServer::error(401, R"({"error":{"message":"Authentication Fails"}})"));
-    out.str("");
-    EXPECT_EQ(runAskSelftest(askOptions(server, "sk-bad"), out), 1);
-    EXPECT_TRUE(has(out.str(), "\nask-selftest: ERROR 模型接口返回 401：Authentication Fails\n"))
-        << out.str();
 }
 
 TEST(AskSelftest, BinaryReadsTheSettingsAndSaysWhenNoKeyIsStored) {
@@ -142,11 +97,6 @@ TEST(AskSelftest, BinaryReadsTheSettingsAndSaysWhenNoKeyIsStored) {
 }
 
 TEST(PermissionProbe, TheProgramAnswersWhetherAnXInputDisplayIsReachable) {
-    EXPECT_TRUE(isPermissionProbe({"--permission-probe", "accessibility"}));
-    EXPECT_FALSE(isPermissionProbe({"--permission-probe", "bogus"}));
-    EXPECT_FALSE(isPermissionProbe({"pivorel://close"}));
-    EXPECT_EQ(runPermissionProbe({"--permission-probe", "bogus"}), -1);
-
     // The program run as the guide runs it, with `display` as its DISPLAY (none when empty).
     const auto probe = [](const std::string& kind, const std::string& display) {
         std::vector<std::string> argv{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY"};
@@ -164,17 +114,6 @@ TEST(PermissionProbe, TheProgramAnswersWhetherAnXInputDisplayIsReachable) {
     const auto reachable = probe("accessibility", x.display());
     EXPECT_EQ(reachable.exitStatus, 0);
     EXPECT_EQ(reachable.output, "1\n");
-    EXPECT_EQ(probe("inputMonitoring", x.display()).output, "1\n");
-    EXPECT_EQ(probe("systemAudioCapture", x.display()).output, "0\n");
-    // The guide's live check through the real program.
-    const char* saved = std::getenv("DISPLAY");
-    const std::string keep = saved ? saved : "";
-    ::setenv("DISPLAY", x.display().c_str(), 1);
-    EXPECT_EQ(LinuxPermissions(PIVOREL_BINARY).checkLive(PermissionKind::accessibility, 10), true);
-    EXPECT_TRUE(LinuxPermissions().checkInProcess(PermissionKind::accessibility));
-    ::unsetenv("DISPLAY");
-    EXPECT_FALSE(LinuxPermissions().checkInProcess(PermissionKind::accessibility));
-    if (saved) ::setenv("DISPLAY", keep.c_str(), 1);
 }
 
 TEST(SelfTests, BarSelftestPassesEveryCheckAgainstTheRealWindows) {
@@ -184,31 +123,6 @@ TEST(SelfTests, BarSelftestPassesEveryCheckAgainstTheRealWindows) {
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(has(r.out, "\nbar-selftest: ALL PASS\n")) << r.out;
     EXPECT_FALSE(has(r.out, "FAIL")) << r.out;
-    std::size_t passes = 0;
-    for (auto at = r.out.find("bar-selftest: PASS "); at != std::string::npos;
-         at = r.out.find("bar-selftest: PASS ", at + 1)) {
-        ++passes;
-    }
-    EXPECT_EQ(passes, 14u) << r.out;
-    EXPECT_TRUE(has(r.out, "bar-selftest: summary app=com.apple.Terminal shown=0 misses=1\n"));
-    // The database stays where the line says, in the temporary directory.
-    EXPECT_TRUE(
-        has(r.out, "bar-selftest: db kept at " + home.path().string() + "/pivorel-barselftest-"));
-}
-
-TEST(SelfTests, PanelSelftestReportsOnePanelAboveTheOthersAndNoDisplayFailsAtOnce) {
-    if (!XSession::shared().ok()) GTEST_SKIP() << XSession::shared().error();
-    TempDir home;
-    const auto r = runSelftest("--panel-selftest", home);
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(has(r.out, "selftest: panel windows=1\n")) << r.out;
-    EXPECT_TRUE(has(r.out, "selftest: layer=101 w=")) << r.out;
-    EXPECT_TRUE(has(r.out, " onscreen=true\n")) << r.out;
-
-    const auto none = runShell("env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(PIVOREL_BINARY) +
-                               " --bar-selftest");
-    EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.out, "bar-selftest: no X display\n");
 }
 
 // A build from source becomes the handler of both link schemes for this user only.
@@ -228,10 +142,6 @@ TEST(DesktopEntryInstall, TheProgramRegistersItselfForItsLinksInTheUsersDataDire
     const std::string entry = readText(file);
     EXPECT_TRUE(has(entry, "\nExec=" + fs::canonical(PIVOREL_BINARY).string() + " %u\n")) << entry;
     EXPECT_TRUE(has(entry, "MimeType=x-scheme-handler/pivorel;x-scheme-handler/brisendo;"));
-    if (!ChildProcess::findInPath("desktop-file-validate").empty()) {
-        const auto valid = ChildProcess::run({"desktop-file-validate", file.string()}, 10);
-        EXPECT_EQ(valid.exitStatus, 0) << valid.output;
-    }
     if (ChildProcess::findInPath("xdg-mime").empty()) return;
     for (const char* scheme : {"x-scheme-handler/pivorel", "x-scheme-handler/brisendo"}) {
         argv = env;
