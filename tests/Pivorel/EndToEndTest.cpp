@@ -357,6 +357,17 @@ TEST_F(EndToEnd, XtermShowsTheBarForTheGesturesSelectionOnly) {
     // xterm does not select on a shift-click, and still serves "beta" from before the press.
     expectNoBar(clickSteps(cell(g, 20, 0), 1, true), 2, "a shift-click after an earlier selection");
     expectNoBar(dragSteps(cell(g, 2, 3), cell(g, 30, 5)), 2, "a drag over empty lines");
+
+    // A panel an inbound link opens leaves the keyboard with the terminal: a Return typed
+    // there runs no action.
+    ASSERT_EQ(delegate_->open("pivorel://select?text=https%3A%2F%2Fexample.com"), std::nullopt);
+    ASSERT_TRUE(controller_->panel().isVisible());
+    ASSERT_TRUE(drive(*x_, {"key", "Return"}));
+    settle(500ms);
+    EXPECT_TRUE(controller_->panel().isVisible());
+    EXPECT_TRUE(controller_->panel().model()->mode().isList());
+    EXPECT_EQ(WindowServer::activeWindow(), term);
+    controller_->panel().close("esc");
 }
 
 TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsNever) {
@@ -579,6 +590,43 @@ TEST_F(EndToEndApps, ChromiumShowsPageTextAndItsAddressButNeverAPassword) {
     expectNoBar(clickSteps(quick, 2), 1, "accessibility off");
     EXPECT_TRUE(logged("unavailable(not-trusted)", before)) << recentLog();
     EXPECT_EQ(selectionCount(), stored);
+}
+
+TEST_F(EndToEndApps, FirefoxShowsPageTextAndItsAddressButNeverAPassword) {
+    ASSERT_TRUE(installed("firefox-esr"));
+    static TempDir profile;
+    {
+        std::ofstream prefs(profile.path() / "user.js");
+        for (const char* pref :
+             {"browser.aboutwelcome.enabled\", false", "browser.shell.checkDefaultBrowser\", false",
+              "datareporting.policy.dataSubmissionEnabled\", false",
+              "browser.startup.homepage_override.mstone\", \"ignore\"",
+              "toolkit.telemetry.reportingpolicy.firstRun\", false"}) {
+            prefs << "user_pref(\"" << pref << ");\n";
+        }
+    }
+    const auto browser = start({"firefox-esr", "--kiosk", "--no-remote", "--profile",
+                                profile.path().string(), page_.url("/page.html")},
+                               "firefox-esr");
+    ASSERT_TRUE(browser);
+    settle(2s);
+    expectPageCases(browser, "firefox-esr");
+}
+
+TEST_F(EndToEndApps, LibreOfficeWriterShowsTheBarForADrag) {
+    ASSERT_TRUE(installed("soffice"));
+    static TempDir profile;
+    const auto writer = start(
+        {"soffice", "--writer", "--norestore", "--nologo", "--nolockcheck",
+         "-env:UserInstallation=file://" + profile.path().string(), linesFile("letter.txt", 3)},
+        "libreoffice-writer");
+    ASSERT_TRUE(writer);
+    settle(2s);
+    // The window fills the screen and the page sits in its middle: from the page's left
+    // margin past the end of the first line.
+    const auto g = x_->windowGeometry(writer);
+    expectBar(dragSteps({g[0] + 300, g[1] + 206}, {g[0] + 800, g[1] + 206}), "alpha beta gamma",
+              writer, "libreoffice-writer");
 }
 
 // A desktop where Qt scales (Qt reads "Xft.dpi:\t192", with the tab, only), where xterm goes,
