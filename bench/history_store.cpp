@@ -290,7 +290,8 @@ BENCHMARK(BM_TodayStats)->Unit(benchmark::kMicrosecond);
 void BM_SelectionOnABusyDay(benchmark::State& state) {
     const fs::path path = "/tmp/pivorel-bench-busy-day.sqlite";
     for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path.string() + suffix);
-    auto busy = std::move(*Store::open(path));
+    auto opened = Store::open(path);
+    auto busy = std::move(opened.value());
     sqlite3* other = nullptr;
     sqlite3_open(path.c_str(), &other);
     execOrDie(other, "BEGIN");
