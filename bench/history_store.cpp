@@ -307,7 +307,8 @@ void BM_SelectionOnABusyDay(benchmark::State& state) {
     Timings timings(state);
     int i = 0;
     for (auto _ : state) {
-        if (state.range(1)) execOrDie(other, "UPDATE selections SET chosen_rank = chosen_rank + 1 WHERE id = 1");
+        if (state.range(1))
+            execOrDie(other, "UPDATE selections SET chosen_rank = chosen_rank + 1 WHERE id = 1");
         timings.time([&] {
             const auto id = busy->insert(sampleRequest(i++), profile, sampleRanking,
                                          fromUnixSeconds(lastMoment));
