@@ -57,12 +57,6 @@ TEST(HotKeyResponder, RegistersEachNewKeyOnceAndPressesArriveThroughTheQueue) {
     rig.queue.runReady();
     EXPECT_TRUE(rig.panel.isVisible());
     EXPECT_EQ(rig.panel.model()->selection(), "serendipity");
-    // The panel goes where the pointer is: moved with it.
-    const Rect first = rig.panel.frame();
-    rig.workspace.pointer = {800, 750};
-    rig.responder->pressed();
-    EXPECT_DOUBLE_EQ(rig.panel.frame().minX() - first.minX(), 100);
-    EXPECT_DOUBLE_EQ(rig.panel.frame().maxY() - first.maxY(), -50);
     rig.panel.close("esc");
     rig.registrations[1].pressed();
     rig.responder.reset();

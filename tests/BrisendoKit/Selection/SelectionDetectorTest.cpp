@@ -196,23 +196,4 @@ TEST_F(SelectionDetectorTest, SameTextIsShownOnceAndStateSurvivesNewSettings) {
     EXPECT_TRUE(drag().empty());
 }
 
-TEST(GestureEvent, KeepsOnlyWhatEachTypeCarriesAndMapsToDetectorEvents) {
-    const Point p{3, -4};
-    const GestureEvent key(10, 2, 0x20000 | 0x100, 53, p);
-    EXPECT_TRUE(key.clickCount == 0 && key.shift && GestureEvent(1, 5, 0, 53, p).keyCode == 0);
-    // Right and other-button presses count as a single left press; a plain move is nothing.
-    const std::vector<std::pair<GestureEvent, std::optional<Event>>> cases = {
-        {key, Event::KeyDown{53}},
-        {GestureEvent(1, 0, 0, 0, p), Event::MouseDown{1, p}},
-        {GestureEvent(2, 3, 0x20000, 0, p), Event::MouseUp{3, p, true}},
-        {GestureEvent(2, -1, 0x10000, 0, p), Event::MouseUp{1, p, false}},
-        {GestureEvent(3, 2, 0, 0, p), Event::MouseDown{1, p}},
-        {GestureEvent(25, 2, 0, 0, p), Event::MouseDown{1, p}},
-        {GestureEvent(6, 1, 0, 0, p), Event::MouseDragged{p}},
-        {GestureEvent(22, 4, 0, 0, p), Event::Scroll{}},
-        {GestureEvent(5, 1, 0, 0, p), std::nullopt}};
-    for (const auto& [gesture, event] : cases)
-        EXPECT_EQ(SelectionDetector::eventFor(gesture), event) << gesture.type;
-}
-
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "BrisendoKit/Selection/CopyFallback.h"
 #include "BrisendoKit/Selection/SelectionURL.h"
 #include "BrisendoKit/Support/Text.h"
 #include "Fakes/FakeDesktop.h"
@@ -147,11 +146,7 @@ TEST_F(SelectionReaderTest, EditsPressTheMenuOfTheNamedOrFrontmostApp) {
     using Edit = SelectionReader::EditResult;
     using C = SelectionReader::EditCommand;
     desktop.running = {{"gedit", "Text Editor"}};
-    ax.menus[{"gedit", 'X'}] = true;
-    ax.menus[{"gedit", 'C'}] = false;
     ax.menus[{code, 'V'}] = true;
-    EXPECT_EQ(reader.performEdit(C::cut, "gedit"), Edit::pressed);
-    EXPECT_EQ(reader.performEdit(C::copy, "gedit"), Edit::disabled);
     EXPECT_EQ(reader.performEdit(C::paste, "gedit"), Edit::noMenu);
     EXPECT_EQ(reader.performEdit(C::paste, "not-running"), Edit::pressed);
     EXPECT_EQ(ax.presses.back(), (std::pair<std::string, char>{code, 'V'}));
@@ -160,53 +155,6 @@ TEST_F(SelectionReaderTest, EditsPressTheMenuOfTheNamedOrFrontmostApp) {
     EXPECT_EQ(reader.performEdit(C::paste, std::nullopt), Edit::noMenu);
     ax.trusted = false;
     EXPECT_EQ(reader.performEdit(C::cut, "gedit"), Edit::noMenu);
-}
-
-using Items = std::vector<PasteboardLike::Item>;
-const Items userItems{{{"UTF8_STRING", "mine"}, {"text/html", "<b>mine</b>"}}};
-
-struct CopyRun {
-    test::FakePasteboard board;
-    int pauses = 0;
-
-    // The copy lands after `landsAfter` pauses (0: at once, -1: never).
-    Result<std::string, CopyFallback::Failure> read(int landsAfter, Items copied = {},
-                                                    bool triggered = true) {
-        board.items = userItems;
-        const auto land = [&] {
-            board.items = copied;
-            ++board.count;
-        };
-        return CopyFallback::read(
-            board,
-            [&] {
-                if (triggered && landsAfter == 0) land();
-                return triggered;
-            },
-            [&] {
-                if (++pauses == landsAfter) land();
-            });
-    }
-};
-
-TEST(CopyFallbackTest, RestoresOnlyWhatTheCopyChangedAndTakesTextOnly) {
-    CopyRun early;  // seen before any pause, untrimmed, bytes repaired
-    EXPECT_EQ(early.read(0, {{{"UTF8_STRING", " a\xFF"}}}).valueOr(""), " a\xEF\xBF\xBD");
-    EXPECT_EQ(early.pauses, 0);
-    CopyRun unchanged;
-    EXPECT_EQ(unchanged.read(-1).error(), CopyFallback::Failure::clipboardUnchanged);
-    EXPECT_EQ(unchanged.pauses, CopyFallback::defaultMaxChecks);
-    EXPECT_EQ(unchanged.board.restores, 0);
-    CopyRun refused;
-    EXPECT_EQ(refused.read(0, {}, false).error(), CopyFallback::Failure::triggerFailed);
-    EXPECT_EQ(refused.pauses + refused.board.restores + refused.board.count, 0);
-    for (const Items& copied :
-         {Items{{{"image/png", "\x89PNG"}}}, Items{{{"UTF8_STRING", " \n\t\u3000"}}}}) {
-        CopyRun image;
-        EXPECT_EQ(image.read(1, copied).error(), CopyFallback::Failure::notText);
-        EXPECT_EQ(image.board.restores, 1);
-        EXPECT_EQ(image.board.items, userItems);
-    }
 }
 
 using E = SelectionURL::ParseError;
