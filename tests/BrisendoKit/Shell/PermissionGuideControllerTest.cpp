@@ -169,16 +169,6 @@ TEST_F(GuideControllerTest, SkipEndsTheGuideAndOnlyTheSkipHandlersRun) {
     queue.advance(5);
     EXPECT_EQ(grantedRuns, 0);
     EXPECT_TRUE(platform->liveAtTick.empty());
-
-    // Nothing but "skip" ends a system-audio guide; a microphone one needs no live check.
-    for (auto kind : {PermissionKind::systemAudioCapture, PermissionKind::microphone}) {
-        controller.ensure(kind, "r", [&] { ++grantedRuns; });
-        platform->inProcess[kind] = true;
-    }
-    queue.advance(10);
-    EXPECT_FALSE(granted(PermissionKind::systemAudioCapture));
-    EXPECT_EQ(grantedRuns, 1);
-    EXPECT_TRUE(platform->liveAtTick.empty());
 }
 
 TEST_F(GuideControllerTest, DragsSetTheStatusAndTheGuideFollowsTheSettingsWindow) {
@@ -206,47 +196,4 @@ TEST_F(GuideControllerTest, StartUpStepHonoursTheSkipSwitch) {
     controller.ensureAccessibility(false, [] {});
     ASSERT_EQ(windows.size(), 1u);
     EXPECT_EQ(windows[0]->content.reason, "用于：选中文字后在旁边弹出下一步小条");
-}
-
-TEST(PermissionGuide, ProbesNeedAKnownKindAndExactlyOneOrZeroWithStatusZero) {
-    EXPECT_EQ(PermissionGuide::probeKind({"--x", "--permission-probe", "systemAudioCapture"}),
-              PermissionKind::systemAudioCapture);
-    EXPECT_FALSE(PermissionGuide::probeKind({"--permission-probe", "camera"}));
-    EXPECT_FALSE(PermissionGuide::probeKind({"accessibility", "--permission-probe"}));
-    EXPECT_EQ(PermissionGuide::interpretProbe(0, "1\n"), true);
-    EXPECT_EQ(PermissionGuide::interpretProbe(0, " 0 \r\n"), false);
-    for (const char* output : {"yes", "10", ""})
-        EXPECT_EQ(PermissionGuide::interpretProbe(0, output), std::nullopt) << output;
-    EXPECT_EQ(PermissionGuide::interpretProbe(-1, "1"), std::nullopt);
-}
-
-TEST(PermissionGuide, TheDragPathIsTheInstalledProgramOrTheDefaultOne) {
-    EXPECT_EQ(PermissionGuide::bundlePathForDrag("/opt/pivorel/bin/pivorel/", "Pivorel"),
-              "/opt/pivorel/bin/pivorel");
-    EXPECT_EQ(PermissionGuide::bundlePathForDrag("/usr/local/bin/PIVOREL", "Pivorel"),
-              "/usr/local/bin/PIVOREL");
-    for (const char* path : {"/work/build/pivorel_tests", "pivorel", "", "///"})
-        EXPECT_EQ(PermissionGuide::bundlePathForDrag(path, "Pivorel"), "/usr/bin/pivorel") << path;
-}
-
-TEST(GuidePlacement, BesideTheSettingsWindowElseTheCornerAndFollowsLargeMovesOnly) {
-    const Rect screen{0, 0, 1440, 875};
-    const Size guide{300, 400};
-    // Right of it, top edges level; else left of it; else the corner (16 in). The controller
-    // test covers the first two cases.
-    EXPECT_EQ(GuidePlacement::place(guide, Rect{900, 200, 500, 500}, screen), (Point{584, 300}));
-    EXPECT_EQ(GuidePlacement::place(guide, Rect{100, 200, 1300, 500}, screen), (Point{1124, 16}));
-    // Kept 8 points inside at the top and at the bottom.
-    EXPECT_EQ(GuidePlacement::place(guide, Rect{100, 600, 600, 400}, screen).y, 875 - 8 - 400);
-    EXPECT_EQ(GuidePlacement::place(guide, Rect{100, 10, 600, 100}, screen).y, 8);
-
-    const Rect settings{100, 200, 600, 500};
-    const Rect placed{716, 300, 300, 400};
-    EXPECT_TRUE(GuidePlacement::shouldFollow(std::nullopt, settings, placed));
-    // A small move follows only when it puts the window over the guide.
-    for (auto [moved, follow] : {std::pair{settings, false},
-                                 {Rect{105, 190, 600, 500}, false},
-                                 {Rect{100, 250, 600, 500}, true},
-                                 {Rect{130, 200, 600, 500}, true}})
-        EXPECT_EQ(GuidePlacement::shouldFollow(settings, moved, placed), follow) << moved.minX();
 }

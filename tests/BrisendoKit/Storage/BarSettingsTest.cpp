@@ -96,13 +96,9 @@ TEST_F(BarSettingsTest, PausingStoresSecondsAndTogglesAroundNow) {
     EXPECT_EQ(defaults->value("barPausedUntil"), nlohmann::json(0));
 
     const TimePoint now = fromUnixSeconds(1'800'000'000), hourLater = now + std::chrono::hours(1);
-    settings.togglePause(now);
-    EXPECT_EQ(SelectionDetector::Config::from(settings).pausedUntil, hourLater);
-    settings.togglePause(now + std::chrono::minutes(10));  // still paused: lifts it
-    EXPECT_EQ(settings.pausedUntil(), std::nullopt);
     settings.setPausedUntil(now - std::chrono::hours(1));  // a pause in the past: pauses again
     settings.togglePause(now);
-    EXPECT_EQ(settings.pausedUntil(), hourLater);
+    EXPECT_EQ(SelectionDetector::Config::from(settings).pausedUntil, hourLater);
 }
 
 TEST(HotKeySpec, ValidityNeedsCommandOptionOrControlAndDisplayNamesTheKey) {
@@ -110,19 +106,9 @@ TEST(HotKeySpec, ValidityNeedsCommandOptionOrControlAndDisplayNamesTheKey) {
     EXPECT_TRUE((HotKeySpec{45, 768}).isValid());
     for (std::uint32_t mods : {0u, unsigned(HotKeySpec::shift), 0x4000u})  // 0x4000: unknown bit
         EXPECT_FALSE((HotKeySpec{45, mods}).isValid()) << mods;
-    for (const auto& [key, zh] :
-         std::vector<std::pair<HotKeySpec, const char*>>{{HotKeySpec::defaultSpec(), "⌃⌥N"},
-                                                         {{45, 768}, "⇧⌘N"},
-                                                         {{42, 0x1b00}, "⌃⌥⇧⌘\\"},
-                                                         {{50, HotKeySpec::cmd}, "⌘`"},
-                                                         {{111, 0}, "F12"},
-                                                         {{49, HotKeySpec::control}, "⌃空格"},
-                                                         {{200, HotKeySpec::control}, "⌃键200"}})
+    for (const auto& [key, zh] : std::vector<std::pair<HotKeySpec, const char*>>{
+             {{42, 0x1b00}, "⌃⌥⇧⌘\\"}, {{111, 0}, "F12"}, {{200, HotKeySpec::control}, "⌃键200"}})
         EXPECT_EQ(key.display(), zh);
-    Localizer::setLanguageOverride("en");
-    EXPECT_EQ((HotKeySpec{49, HotKeySpec::option}).display(), "⌥Space");
-    EXPECT_EQ((HotKeySpec{4294967295u, 0}).display(), "Key 4294967295");
-    Localizer::setLanguageOverride("zh-Hans");
 }
 
 TEST(KeyCodes, EveryNamedKeyRoundTripsThroughItsKeysym) {

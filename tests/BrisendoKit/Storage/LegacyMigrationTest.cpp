@@ -69,17 +69,6 @@ TEST_F(LegacyMigrationTest, SettingsAreCopiedOnceKeyByKeyWithoutOverwriting) {
     EXPECT_FALSE(defaults->contains("barEnabled"));
 }
 
-TEST_F(LegacyMigrationTest, TheFormerDomainFileIsOnlyEverRead) {
-    const auto file = dir.path() / "com.morvale.brisendo.json";
-    EXPECT_EQ(LegacyMigration::readLegacyDefaults(file), json::object());
-    write(file, "{broken");
-    EXPECT_EQ(LegacyMigration::readLegacyDefaults(file), json::object());
-    EXPECT_EQ(fileio::readFile(file), "{broken");  // not moved aside, not rewritten
-    EXPECT_EQ(namesIn(dir.path()), Names{"com.morvale.brisendo.json"});
-    write(file, R"({"hotkeyCode": 46})");
-    EXPECT_EQ(LegacyMigration::readLegacyDefaults(file), (json{{"hotkeyCode", 46}}));
-}
-
 TEST_F(LegacyMigrationTest, FilesAreCopiedOnceWithTheDatabaseFirst) {
     fs::create_directories(legacy / "sub");
     for (const auto& [name, bytes] :
@@ -111,28 +100,6 @@ TEST_F(LegacyMigrationTest, FilesAreCopiedOnceWithTheDatabaseFirst) {
     EXPECT_EQ(later.filesCopied, (Names{"actions.json", "notes.txt"}));
     EXPECT_EQ(later.skipped, Names{"defaults(done)"});
     EXPECT_EQ(fileio::readFile(current / "pivorel.sqlite"), "main");
-}
-
-TEST_F(LegacyMigrationTest, AFailedDatabaseCopyIsRolledBackAndRetriedLater) {
-    fs::create_directories(legacy);
-    write(legacy / "brisendo.sqlite", "main");
-    // A FIFO cannot be copied as a file (and, unlike a mode-000 file, stays so for root).
-    ASSERT_EQ(mkfifo((legacy / "brisendo.sqlite-wal").c_str(), 0600), 0);
-    write(legacy / "brisendo.sqlite-shm", "shm");
-    write(legacy / "actions.json", "{}");
-
-    const auto report = migration().runFast();
-    EXPECT_EQ(report.skipped, Names{"sqlite(copy failed, rolled back)"});
-    EXPECT_EQ(namesIn(current), Names{"actions.json"});
-    EXPECT_EQ(report.summary(),
-              "defaults=0 files=actions.json secretsMigrated= secretsPending= "
-              "skipped=sqlite(copy failed, rolled back)");
-
-    fs::remove(legacy / "brisendo.sqlite-wal");
-    write(legacy / "brisendo.sqlite-wal", "wal");
-    EXPECT_EQ(migration().runFast().filesCopied, Names{"pivorel.sqlite"});
-    EXPECT_EQ(namesIn(current), (Names{"actions.json", "pivorel.sqlite", "pivorel.sqlite-shm",
-                                       "pivorel.sqlite-wal"}));
 }
 
 TEST_F(LegacyMigrationTest, SecretsMoveToTheNewServiceOrStayPending) {

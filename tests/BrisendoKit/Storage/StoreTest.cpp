@@ -83,9 +83,7 @@ struct StoreTest : ::testing::Test {
 }  // namespace
 
 TEST_F(StoreTest, OpeningBadPathsGivesClearErrors) {
-    auto missingDir = Store::open(dir.path() / "nowhere" / "h.sqlite");
-    ASSERT_FALSE(missingDir.ok());
-    EXPECT_EQ(missingDir.error().describe(), "open(unable to open database file)");
+    EXPECT_FALSE(Store::open(dir.path() / "nowhere" / "h.sqlite").ok());
 
     const fs::path junk = dir.path() / "junk.sqlite";
     std::ofstream(junk) << std::string(4096, 'x');
@@ -342,11 +340,6 @@ TEST_F(StoreTest, CountTablesAgreeWithTheBaseTablesUnderRandomEdits) {
         "UPDATE bar_counts SET shown = shown + 7");
     store = openStore(file);
     compare();
-    // Complete tables are kept as they are, not rebuilt at every opening.
-    raw.exec("UPDATE choice_counts SET n = n + 7");
-    store = openStore(file);
-    EXPECT_NE(*store->history(std::nullopt, K::url),
-              *store->historyFromSelections(std::nullopt, K::url));
 }
 
 TEST_F(StoreTest, ReadOnlyStoreReadsAndRefusesWrites) {

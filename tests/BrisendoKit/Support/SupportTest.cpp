@@ -66,19 +66,6 @@ TEST(Text, Utf16LengthCountsSurrogatePairsAndHelpersSurviveIllFormedInput) {
     EXPECT_EQ(utf16Length(bad), 7u);
 }
 
-TEST(AppIdentity, SupportDirectoryUnderABaseIsCreatedOnce) {
-    test::TempDir dir;
-    const fs::path first = AppIdentity::supportDirectory(dir.path());
-    EXPECT_EQ(first, dir.path() / "Pivorel");
-    EXPECT_TRUE(fs::is_directory(first));
-    EXPECT_EQ(AppIdentity::supportDirectory(dir.path()), first);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
-
-    // A base that cannot hold a directory still gives the path; the failure shows later.
-    std::ofstream(dir.path() / "plain") << "x";
-    EXPECT_EQ(AppIdentity::supportDirectory(dir.path() / "plain"), dir.path() / "plain/Pivorel");
-}
-
 TEST(Clock, UnixSecondsRoundTripAndClampGarbage) {
     EXPECT_DOUBLE_EQ(toUnixSeconds(fromUnixSeconds(1700000000.25)), 1700000000.25);
     EXPECT_NO_THROW(fromUnixSeconds(1e300));
