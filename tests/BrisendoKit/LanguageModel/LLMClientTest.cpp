@@ -223,12 +223,6 @@ TEST(LLMError, ReadsTheServersMessageFromAFailedResponse) {
     for (auto [status, body] : {std::pair{402, R"({"error":{"code":"insufficient_user_quota"}})"},
                                 {500, "... insufficient_user_quota ..."}})
         EXPECT_EQ(LLMError::fromResponse(status, body), LLMError::quota());
-
-    // Any other shape falls back to the whole text.
-    EXPECT_EQ(LLMError::fromResponse(400, R"({"error":"bad"})").message(), R"({"error":"bad"})");
-    // A body in another encoding is shown repaired rather than dropped.
-    EXPECT_EQ(LLMError::fromResponse(500, "\xB4\xED\xCE\xF3").message(),
-              "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST(Prompts, AskNamesTheInterfaceLanguageAndTranslationGoesToTheOtherLanguage) {
@@ -238,16 +232,8 @@ TEST(Prompts, AskNamesTheInterfaceLanguageAndTranslationGoesToTheOtherLanguage) 
     Localizer::setLanguageOverride("de");
     EXPECT_NE(Prompts::ask().find("用德语回答"), std::string::npos) << Prompts::ask();
     Localizer::setLanguageOverride(std::nullopt);
-    defaults->set("uiLanguage", "system");  // the desktop's language
-    const char* saved = std::getenv("LANGUAGE");
-    const std::optional<std::string> savedLanguage = saved ? std::optional(saved) : std::nullopt;
-    setenv("LANGUAGE", "fr_FR", 1);
-    EXPECT_EQ(Prompts::answerLanguage(), "法语");
-    savedLanguage ? setenv("LANGUAGE", savedLanguage->c_str(), 1) : unsetenv("LANGUAGE");
     defaults->set("uiLanguage", "ko");
     EXPECT_EQ(Prompts::answerLanguage(), "韩语");
-    EXPECT_EQ(Prompts::answerLanguage("zh-Hant"), "繁体中文");
-    EXPECT_EQ(Prompts::answerLanguage("pt-BR"), "英文");
     Localizer::setPreferenceDefaults(nullptr);
     Localizer::setLanguageOverride("zh-Hans");
 

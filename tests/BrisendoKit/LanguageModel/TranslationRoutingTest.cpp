@@ -153,18 +153,3 @@ TEST_F(Routing, AFailureAfterTextIsNotRetriedAndCancelStopsTheRoute) {
     queue.runReady();
     EXPECT_FALSE(cancelled.finished || device->translations > 0);
 }
-
-TEST(TranslateEngine, ReadsTheStoredChoiceAndDescribesIt) {
-    test::TempDir dir;
-    UserDefaults defaults(dir.path() / "d.json");
-    for (const nlohmann::json& stored :
-         {nlohmann::json("model"), nlohmann::json("deepl"), nlohmann::json(3)}) {
-        defaults.set(translateEngineDefaultsKey, stored);
-        EXPECT_EQ(currentTranslateEngine(defaults),
-                  stored == "model" ? TranslateEngine::model : TranslateEngine::automatic);
-    }
-    EXPECT_EQ(translateEngineStatus(TranslateEngine::automatic, false, std::nullopt, "m"),
-              (TranslateEngineStatus{"正在检查语言包…", true}));
-    EXPECT_FALSE(translateEngineStatus(TranslateEngine::system, true, false, "m").ok);
-    EXPECT_FALSE(translateEngineStatus(TranslateEngine::model, false, true, "m").ok);
-}

@@ -97,7 +97,6 @@ TEST(CustomActionForm, EditingKeepsTheIdentity) {
                                 "https://www.bing.com/search?q={text}", "bing"};
     CustomActionForm form(existing, known);
     EXPECT_FALSE(form.isNew());
-    EXPECT_EQ(form.previewSymbol(), "questionmark.square.dashed");  // an unknown symbol
     form.setName("必应");
     const auto saved = form.submit();
     ASSERT_TRUE(saved);
@@ -140,14 +139,6 @@ TEST(ApplicationsListModel, AddingTrimsAndSkipsRepeatsRemovingStoresTheRestAndOt
         EXPECT_TRUE(fallback.manual().empty());
     }
     EXPECT_EQ(fallback.apps(), (std::vector<std::string>{"code", "xterm"}));
-
-    // Another writer's change reaches the views too.
-    int fallbackChanges = 0;
-    auto fallbackWatch = fallback.changed.connect([&] { ++fallbackChanges; });
-    f.defaults->set("barCopyFallbackApps", std::vector<std::string>{"a", "b"});
-    f.defaults->set("llmModel", "unrelated");
-    EXPECT_EQ(fallbackChanges, 1);
-    EXPECT_EQ(fallback.apps(), (std::vector<std::string>{"a", "b"}));
 }
 
 TEST(GeneralForm, ARefusedLoginChangeSpringsBackWithANote) {
@@ -166,39 +157,6 @@ TEST(GeneralForm, ARefusedLoginChangeSpringsBackWithANote) {
     GeneralForm bare{BarSettings(f.defaults), nullptr, nullptr};
     bare.setLoginOn(true);
     EXPECT_EQ(std::pair(bare.loginOn(), bare.loginNote()), std::pair(false, refused));
-}
-
-TEST(ServicesForm, TheModelFormSavesTrimmedFieldsAndStoresATypedKeyOnly) {
-    Fixture f;
-    ASSERT_TRUE(f.secrets->set("sk-old", Credentials::service, Credentials::llmAccount));
-    auto form = f.services();
-    EXPECT_TRUE(form.apiKey().empty());  // a stored key is never shown
-    EXPECT_TRUE(form.hasKey());
-    EXPECT_EQ(form.apiKeyPrompt(), "已保存，留空则不改");
-
-    // Spaces around the default are not a change.
-    form.setBaseURL("  https://api.deepseek.com/v1\n");
-    EXPECT_FALSE(form.modelDirty());
-    form.setModel(" deepseek-reasoner ");
-    EXPECT_TRUE(form.modelDirty());
-    form.saveModel();
-    EXPECT_EQ(ServicesForm::noteText(form.modelNote()), "已保存");
-    const UserDefaults stored(f.file);
-    EXPECT_EQ(stored.stringValue("llmModel"), "deepseek-reasoner");
-    EXPECT_EQ(stored.stringValue("llmBaseURL"), "https://api.deepseek.com/v1");
-    EXPECT_EQ(f.secret(Credentials::llmAccount), "sk-old");
-    EXPECT_FALSE(form.modelDirty());
-
-    // White space alone is no key.
-    form.setAPIKey(" \n\t");
-    EXPECT_FALSE(form.modelDirty());
-    form.setAPIKey("  sk-new\n");
-    EXPECT_TRUE(form.modelDirty());
-    EXPECT_EQ(form.modelNote(), ServicesForm::Note::none);  // typing clears the old note
-    form.saveModel();
-    EXPECT_EQ(f.secret(Credentials::llmAccount), "sk-new");
-    EXPECT_TRUE(form.apiKey().empty());
-    EXPECT_FALSE(form.modelDirty());
 }
 
 TEST(ServicesForm, AKeychainThatRefusesKeepsTheTypedSecretAndSaysSo) {
@@ -222,33 +180,6 @@ TEST(ServicesForm, AKeychainThatRefusesKeepsTheTypedSecretAndSaysSo) {
     EXPECT_FALSE(form.hasFlomo());
 }
 
-TEST(ServicesForm, TheFlomoFormIsDirtyForAWebhookOrAChangedDryRun) {
-    Fixture f;
-    auto form = f.services();
-    EXPECT_FALSE(form.flomoDirty());
-    form.setFlomoDry(true);
-    EXPECT_TRUE(form.flomoDirty());
-    form.saveFlomo();
-    EXPECT_EQ(f.defaults->boolValue("flomoDry"), true);
-    EXPECT_FALSE(f.secret(Credentials::flomoAccount));
-    EXPECT_EQ(form.flomoNote(), ServicesForm::Note::saved);
-
-    form.setWebhook("https://flomoapp.com/iwh/abc/def/\n");
-    EXPECT_TRUE(form.flomoDirty());
-    form.saveFlomo();
-    EXPECT_EQ(f.secret(Credentials::flomoAccount), "https://flomoapp.com/iwh/abc/def/");
-    EXPECT_TRUE(form.hasFlomo());
-    EXPECT_TRUE(form.webhook().empty());
-
-    // Typed but not saved: reloading forgets it, the stored values come back.
-    form.setFlomoDry(false);
-    form.setWebhook("x");
-    form.reload();
-    EXPECT_TRUE(form.flomoDry());
-    EXPECT_TRUE(form.webhook().empty());
-    EXPECT_EQ(form.flomoNote(), ServicesForm::Note::none);
-}
-
 TEST(ServicesForm, TheEngineIsStoredAtOnceAndTheBannerFollowsTheKey) {
     Fixture f;
     auto form = f.services();
@@ -256,12 +187,8 @@ TEST(ServicesForm, TheEngineIsStoredAtOnceAndTheBannerFollowsTheKey) {
     EXPECT_EQ(UserDefaults(f.file).stringValue("translateEngine"), "model");
     EXPECT_EQ(form.status(false),
               (TranslateEngineStatus{"还没填 API Key，翻译不会成功：请在下面填写", false}));
-
-    // The banner names the stored model, not what is typed in the form.
-    form.setModel("typed-only");
-    form.setAPIKey("sk-1");
-    EXPECT_EQ(form.status(false).text, "还没填 API Key，翻译不会成功：请在下面填写");
     form.setModel(" qwen-max ");
+    form.setAPIKey("sk-1");
     form.saveModel();
     EXPECT_EQ(form.status(false), (TranslateEngineStatus{"现在用你的模型翻译（qwen-max）", true}));
 
@@ -269,35 +196,18 @@ TEST(ServicesForm, TheEngineIsStoredAtOnceAndTheBannerFollowsTheKey) {
     EXPECT_EQ(f.defaults->stringValue("translateEngine"), "auto");
 }
 
-TEST_F(Recording, EscapeAndShiftAloneStoreNothingAndControlOptionMStores46With6144) {
-    int changes = 0;
-    auto watch = recorder.changed.connect([&] { ++changes; });
+TEST_F(Recording, EscapeAndKeysWithoutAModifierStoreNothingAndOnlyModifierFlagsAreKept) {
     EXPECT_EQ(recorder.handle(key(46, ctrl | opt)), Outcome::notRecording);
-    EXPECT_EQ(recorder.buttonTitle(), "⌃⌥N");
-
     recorder.toggle();
-    EXPECT_EQ(recorder.buttonTitle(), "按下新的组合键…（Esc 取消）");
     EXPECT_EQ(recorder.handle(key(53, ctrl)), Outcome::cancelled);  // even with modifiers held
     EXPECT_FALSE(recorder.isRecording());
     recorder.toggle();
-    EXPECT_EQ(recorder.handle(key(45, shift)), Outcome::ignored);
     EXPECT_EQ(recorder.handle(key(45, 0)), Outcome::ignored);
-    EXPECT_TRUE(recorder.isRecording());
     EXPECT_FALSE(defaults->contains("hotkeyCode") || defaults->contains("hotkeyMods"));
-
-    EXPECT_EQ(recorder.handle(key(46, ctrl | opt)), Outcome::recorded);
-    EXPECT_FALSE(recorder.isRecording());
-    EXPECT_EQ(recorder.buttonTitle(), "⌃⌥M");
-    EXPECT_EQ(changes, 4);
-    UserDefaults reread(file);  // what the file holds, as the application reads it
-    EXPECT_EQ(reread.integerValue("hotkeyCode"), 46);
-    EXPECT_EQ(reread.integerValue("hotkeyMods"), 6144);
-    EXPECT_EQ(recorder.handle(key(0, cmd)), Outcome::notRecording);
 
     // Flags outside the modifier set (caps lock, function key) are not part of a hot key.
     EXPECT_EQ(HotKeyRecorder::modifierMask(cmd | shift | 0x10000 | 0x800000), 768u);
-    recorder.toggle();
-    EXPECT_EQ(recorder.handle(key(40, cmd | shift)), Outcome::recorded);
+    EXPECT_EQ(recorder.handle(key(40, cmd | shift)), Outcome::recorded);  // still recording
     EXPECT_EQ(recorder.hotkey(), (HotKeySpec{40, 768}));
     EXPECT_EQ(recorder.buttonTitle(), "⇧⌘K");
 }
