@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "BrisendoKit/Localization/L.h"
+
 using namespace pivorel;
 
 namespace {
@@ -123,4 +125,44 @@ TEST(AskModel, CancelKeepsPartialTextOutOfTheHistory) {
         other.start();
     }
     EXPECT_TRUE(chat->calls.back()->cancelled);
+}
+
+TEST(AskModel, AnAnswerStopsAtTheLimitWithTheNoteAndWholeCharacters) {
+    constexpr std::size_t limit = AskModel::maxAnswerBytes;
+    const std::string han = "是";  // three bytes
+    struct Case {
+        const char* name;
+        std::string piece;
+        std::size_t kept;  // bytes of answer kept
+    };
+    const std::vector<Case> cases = {
+        {"ascii", std::string(1000, 'a'), limit},
+        // 256 KiB is not a multiple of three: the character across the limit goes whole.
+        {"han",
+         [&] {
+             std::string s;
+             for (int i = 0; i < 300; ++i) s += han;
+             return s;
+         }(),
+         limit / 3 * 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto chat = std::make_shared<ScriptedChat>();
+        AskModel model(AskKind::ask, chat, {{"user", "q"}});
+        model.start();
+        const auto& call = chat->calls.back();
+        for (std::size_t sent = 0; sent <= limit && !call->cancelled; sent += c.piece.size())
+            chat->piece(c.piece);
+        ASSERT_TRUE(call->cancelled);
+        call->onPiece(c.piece);  // a late piece changes nothing
+
+        EXPECT_FALSE(model.isStreaming());
+        const std::string& shown = model.turns().back().text;
+        const std::string note = "\n" + L("(已截断)");
+        ASSERT_TRUE(shown.ends_with(note));
+        EXPECT_EQ(shown.size(), c.kept + note.size());
+        EXPECT_EQ(model.history().back().content, shown.substr(0, c.kept));
+        EXPECT_FALSE(model.errorText());
+    }
 }

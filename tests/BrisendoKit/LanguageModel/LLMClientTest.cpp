@@ -142,6 +142,16 @@ TEST_F(LLMClientTest, TransportFailuresEndTheStream) {
     ASSERT_TRUE(got.llmError());
     EXPECT_EQ(got.llmError()->kind(), LLMError::Kind::transport);
     EXPECT_NE(got.llmError()->description().find("网络出错："), std::string::npos);
+
+    // Keep-alive lines every 20 ms for ten seconds keep the idle time-out away, not the
+    // request's deadline.
+    ChatServer::Reply alive = ChatServer::answer({"thinking"});
+    alive.steps.insert(alive.steps.end() - 1, 500, {20, ": keep-alive\r\n\r\n"});
+    server.reply(alive);
+    got = run(LLMClient(
+        server.baseURL(), "m", queue, [] { return std::string("k"); }, 5, 0.5));
+    EXPECT_EQ(got.text(), "thinking");
+    EXPECT_EQ(got.llmError(), LLMError::timedOut());
 }
 
 TEST(SSE, ReadsDeltasAndTheEndMarkerAndIgnoresEverythingElse) {
