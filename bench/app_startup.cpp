@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "ProcessMemory.h"
 #include "TempDir.h"
 #include "XSession.h"
 
@@ -24,17 +25,10 @@ extern char** environ;
 
 namespace {
 
+using pivorel::bench::residentMB;
+
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-// The resident set of `pid` in megabytes, from /proc.
-double residentMB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    }
-    return 0;
-}
 
 struct Started {
     pid_t pid = -1;

@@ -31,12 +31,16 @@
 #include "BrisendoKit/LanguageModel/LLMClient.h"
 #include "Pivorel/Panel/AskView.h"
 #include "Pivorel/QtMainQueue.h"
+#include "ProcessMemory.h"
 #include "QtApp.h"
 
 using namespace pivorel;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+using pivorel::bench::peakRssKb;
+using pivorel::bench::resetPeakRss;
 
 std::string event(const std::string& text) {
     const nlohmann::json payload = {{"choices", {{{"index", 0}, {"delta", {{"content", text}}}}}}};
@@ -95,19 +99,6 @@ class PacedServer {
     std::thread thread_;
     std::atomic<bool> stopping_{false};
 };
-
-long peakRssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return 0;
-}
-
-void resetPeakRss() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 void BM_AskViewStream(benchmark::State& state) {
     test::qtApp("offscreen");

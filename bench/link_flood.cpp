@@ -22,10 +22,13 @@
 #include <vector>
 
 #include "Pivorel/WindowTest.h"
+#include "ProcessMemory.h"
 #include "TempDir.h"
 #include "XSession.h"
 
 namespace {
+
+using pivorel::bench::residentMB;
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -84,14 +87,6 @@ long long storedRows(const fs::path& db) {
     }
     sqlite3_close(h);
     return n;
-}
-
-double residentMB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    }
-    return 0;
 }
 
 void BM_LinkFlood(benchmark::State& state) {

@@ -24,11 +24,15 @@
 
 #include "BrisendoKit/LanguageModel/LLMClient.h"
 #include "BrisendoKit/Support/BlockingMainQueue.h"
+#include "ProcessMemory.h"
 
 using namespace pivorel;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+using pivorel::bench::peakRssKb;
+using pivorel::bench::resetPeakRss;
 
 // One listening socket on 127.0.0.1; each connection is answered by hand.
 class RawServer {
@@ -110,19 +114,6 @@ const std::vector<ChatMessage> question = {{"user", "serendipity"}};
 
 LLMClient makeClient(const RawServer& server, MainQueue& queue) {
     return LLMClient(server.baseURL(), "bench", queue, [] { return std::string("sk"); });
-}
-
-// The peak resident memory of the process, in kB, since the last reset.
-long peakRssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return 0;
-}
-void resetPeakRss() {
-    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 void BM_EventToPiece(benchmark::State& state) {
