@@ -34,14 +34,22 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using pivorel::test::XSession;
 
-// The answer to one link, or "" when the program did not answer.
-std::string handOver(const fs::path& socket, const std::string& link) {
+// A socket connected to the program's, or -1.
+int connectTo(const fs::path& socket) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+    ::close(fd);
+    return -1;
+}
+
+// The answer to one link, or "" when the program did not answer.
+std::string handOver(const fs::path& socket, const std::string& link) {
+    const int fd = connectTo(socket);
     std::string reply;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    if (fd >= 0) {
         const std::string line = link + "\n";
         if (::send(fd, line.data(), line.size(), MSG_NOSIGNAL) == ssize_t(line.size())) {
             char buf[64];
@@ -51,8 +59,8 @@ std::string handOver(const fs::path& socket, const std::string& link) {
                 reply.append(buf, std::size_t(n));
             }
         }
+        ::close(fd);
     }
-    ::close(fd);
     return reply;
 }
 
@@ -61,13 +69,11 @@ pid_t startProgram(XSession& x, const fs::path& home, const fs::path& socket) {
     const pid_t pid = x.spawn({PIVOREL_BINARY, "--no-keychain-migration", "--no-permission-guide"},
                               pivorel::test::programEnv(home));
     for (int i = 0; i < 600; ++i) {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
-        const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        ::close(fd);  // closed without a word: a liveness probe, not a link
-        if (up) break;
+        // Closed without a word: a liveness probe, not a link.
+        if (const int fd = connectTo(socket); fd >= 0) {
+            ::close(fd);
+            break;
+        }
         std::this_thread::sleep_for(50ms);
     }
     return pid;

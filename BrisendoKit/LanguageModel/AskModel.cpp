@@ -14,13 +14,6 @@ std::uint64_t nextTurnID() {
     return next++;
 }
 
-// The longest start of `s` of at most `bytes` bytes that does not split a character.
-std::string_view utf8Prefix(std::string_view s, std::size_t bytes) {
-    if (bytes >= s.size()) return s;
-    while (bytes > 0 && (static_cast<unsigned char>(s[bytes]) & 0xC0) == 0x80) --bytes;
-    return s.substr(0, bytes);
-}
-
 }  // namespace
 
 AskModel::AskModel(AskKind kind, std::shared_ptr<ChatStreaming> client,
@@ -63,7 +56,7 @@ void AskModel::piece(const std::string& text) {
     // The streaming turn is the last one: nothing adds a turn while an answer streams.
     std::string& answer = turns_.back().text;
     if (answer.size() + text.size() > maxAnswerBytes) {
-        answer += utf8Prefix(text, maxAnswerBytes - answer.size());
+        answer += text::utf8Prefix(text, maxAnswerBytes - answer.size());
         truncate();
         return;
     }

@@ -183,6 +183,12 @@ std::size_t graphemeCount(std::string_view s) {
     return count;
 }
 
+std::string_view utf8Prefix(std::string_view s, std::size_t bytes) {
+    if (bytes >= s.size()) return s;
+    while (bytes > 0 && (static_cast<unsigned char>(s[bytes]) & 0xC0) == 0x80) --bytes;
+    return s.substr(0, bytes);
+}
+
 std::string graphemePrefix(std::string_view s, std::size_t n) {
     if (n == 0 || s.empty()) return {};
     UText* ut = nullptr;

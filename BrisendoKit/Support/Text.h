@@ -25,6 +25,9 @@ std::size_t graphemeCount(std::string_view s);
 // The first `n` grapheme clusters (the whole text when it has fewer).
 std::string graphemePrefix(std::string_view s, std::size_t n);
 
+// The longest start of `s` of at most `bytes` bytes that does not split a character.
+std::string_view utf8Prefix(std::string_view s, std::size_t bytes);
+
 // Length in UTF-16 code units, as the platform APIs count.
 std::size_t utf16Length(std::string_view s);
 
