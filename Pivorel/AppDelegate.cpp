@@ -22,6 +22,7 @@
 #include "BrisendoKit/Shell/PermissionGuide.h"
 #include "BrisendoKit/Shell/RelaunchContinuation.h"
 #include "BrisendoKit/Storage/Credentials.h"
+#include "BrisendoKit/Storage/HistoryWriter.h"
 #include "BrisendoKit/Storage/LegacyMigration.h"
 #include "BrisendoKit/Storage/Store.h"
 #include "BrisendoKit/Support/AppIdentity.h"
@@ -109,13 +110,17 @@ int AppDelegate::start() {
         Log::write("Pivorel: 数据库已损坏，已移到 " + history.movedAside->filename().string() +
                    "，重新建立");
     }
-    historyInMemory_ = history.unusable.has_value();
-    if (history.unusable) {
+    historyInMemory_ = history.unusable.has_value() && !history.locked;
+    if (history.locked) {
+        Log::write("Pivorel: 数据库被其他程序占用 " + history.unusable->describe() + "，稍后再试");
+    } else if (history.unusable) {
         Log::write("Pivorel: 打不开数据库 " + history.unusable->describe() +
                    "，本次运行不保存历史");
     }
     if (!history.store) return 1;
     store_ = std::move(history.store);
+    writer_ = std::make_unique<HistoryWriter>(*store_, *queue_);
+    if (history.locked) writer_->openWhenFree(Store::defaultPath());
 
     barWindow_ = std::make_unique<BarPanel>();
     panelWindow_ = std::make_unique<FloatingPanel>(&desktop_->pasteboard());
@@ -131,10 +136,11 @@ int AppDelegate::start() {
         [] { return std::make_unique<VdirReminders>(); }, OnDeviceTranslator::platformDefault(),
         credentials_});
     controller_->setPerformer(performer_.get());
+    controller_->setHistoryWriter(writer_.get());
     watcher_ = std::make_unique<SelectionWatcher>(*controller_, *store_, settings_, *reader_,
                                                   desktop_->input(), workspace, *queue_, clock_,
                                                   reads_.runner());
-    links_ = std::make_unique<LinkDispatcher>(*controller_, *store_, workspace, clock_);
+    links_ = std::make_unique<LinkDispatcher>(*controller_, workspace);
     observers_.push_back(controller_->statsChanged.connect([this] { refreshStats(); }));
 
     hotKey_ = std::make_unique<HotKeyResponder>(
@@ -164,13 +170,13 @@ int AppDelegate::start() {
 
     Log::write(std::string("Pivorel: 启动完成 托盘=") + (inTray ? "有" : "无") +
                " 快捷键=" + (hotKey_->isRegistered() ? hotKey_->spec()->display() : "无"));
-    if (options_.link) open(*options_.link);
+    if (options_.link) open(*options_.link, [](const std::optional<std::string>&) {});
     return 0;
 }
 
-std::optional<std::string> AppDelegate::open(const std::string& link) {
-    if (!links_) return std::string("not started");
-    return links_->dispatch(link);
+void AppDelegate::open(const std::string& link, AppController::Answer answer) {
+    if (!links_) return answer(std::string("not started"));
+    links_->dispatch(link, std::move(answer));
 }
 
 // ---- the menu
@@ -449,8 +455,8 @@ int runApplication(int argc, char** argv, AppDelegate::Options options) {
     AppDelegate delegate(std::move(options));
     if (const int status = delegate.start(); status != 0) return status;
     if (listening) {
-        (*listening)->setLinkHandler([&delegate](const std::string& l) {
-            return delegate.open(l);
+        (*listening)->setLinkHandler([&delegate](const std::string& l, auto answer) {
+            delegate.open(l, std::move(answer));
         });
     }
     return QApplication::exec();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BrisendoKit/Coordinator/AppController.h"
 #include "BrisendoKit/Shell/StatusMenuModel.h"
 #include "BrisendoKit/Storage/BarSettings.h"
 #include "BrisendoKit/Storage/Credentials.h"
@@ -25,6 +26,7 @@ class AppController;
 class BarController;
 class BarPanel;
 class FloatingPanel;
+class HistoryWriter;
 class HotKeyResponder;
 class LinkDispatcher;
 class LinuxDesktop;
@@ -63,8 +65,8 @@ class AppDelegate : public QObject {
     // after a log line that says why.
     int start();
 
-    // Carries out an inbound link: nothing once done, else why it was not.
-    std::optional<std::string> open(const std::string& link);
+    // Carries out an inbound link; `answer` hears nothing once it is done, else why not.
+    void open(const std::string& link, AppController::Answer answer);
 
     // The menu's commands.
     void toggleBar();
@@ -110,6 +112,7 @@ class AppDelegate : public QObject {
     Credentials credentials_;
     std::unique_ptr<QtMainQueue> queue_;
     std::unique_ptr<Store> store_;
+    std::unique_ptr<HistoryWriter> writer_;
     std::unique_ptr<LinuxDesktop> desktop_;
     std::unique_ptr<ShellServices> services_;
     std::unique_ptr<BarPanel> barWindow_;

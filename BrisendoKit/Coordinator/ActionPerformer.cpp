@@ -239,7 +239,7 @@ void ActionPerformer::startAsk(AskKind kind, const SelectRequest& request, std::
         // A selection kept out of the history keeps its conversation out too.
         if (!self || recordID <= 0) return;
         const Services& s = self->s_;
-        (void)s.controller.store().archive(recordID, kindName, transcript, s.clock.now());
+        s.controller.archive(recordID, kindName, transcript);
     };
     auto ask = std::make_shared<AskModel>(kind, std::move(source), std::move(messages),
                                           std::move(archive));

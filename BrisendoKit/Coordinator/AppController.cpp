@@ -10,6 +10,7 @@
 #include "BrisendoKit/Coordinator/ActionPerformer.h"
 #include "BrisendoKit/Localization/Format.h"
 #include "BrisendoKit/Platform/Workspace.h"
+#include "BrisendoKit/Storage/HistoryWriter.h"
 #include "BrisendoKit/Storage/Store.h"
 #include "BrisendoKit/Support/Log.h"
 
@@ -34,9 +35,13 @@ AppController::~AppController() {
     self_.reset();
 }
 
-std::optional<std::pair<std::int64_t, std::vector<ActionID>>> AppController::record(
-    const SelectRequest& request, const ActionConfig& config) {
-    const ContentProfile profile = ContentClassifier::classify(request.text);
+void AppController::setHistoryWriter(HistoryWriter* writer) {
+    writer_ = writer;
+    written_ = writer ? writer->rowsWritten.connect([this] { statsChanged.emit(); }) : Connection();
+}
+
+std::vector<ActionID> AppController::rank(const SelectRequest& request, const ActionConfig& config,
+                                          const ContentProfile& profile) {
     const HistoryStats history =
         store_.history(request.app, profile.primary()).valueOr(HistoryStats::empty());
     std::optional<std::string_view> app;
@@ -45,8 +50,18 @@ std::optional<std::pair<std::int64_t, std::vector<ActionID>>> AppController::rec
     std::vector<ActionID> ranking;
     ranking.reserve(ranked.size());
     for (const auto& entry : ranked) ranking.push_back(entry.action);
+    return ranking;
+}
 
+std::optional<std::pair<std::int64_t, std::vector<ActionID>>> AppController::record(
+    const SelectRequest& request, const ActionConfig& config) {
+    const ContentProfile profile = ContentClassifier::classify(request.text);
+    auto ranking = rank(request, config, profile);
     if (request.unrecorded) return std::make_pair(std::int64_t{0}, std::move(ranking));
+    if (writer_) {
+        const std::int64_t id = writer_->insert(request, profile, ranking, clock_.now());
+        return std::make_pair(id, std::move(ranking));
+    }
     const auto id = store_.insert(request, profile, ranking, clock_.now());
     notifyStatsChanged();
     if (!id) {
@@ -94,12 +109,86 @@ bool AppController::handle(const SelectRequest& request, Point mouse,
     if (!recorded) return false;
     barFlow_ = false;
     if (request.dry) return true;
+    openPanel(request, recorded->second, recorded->first, config, mouse, keyboard);
+    return true;
+}
 
-    currentRecordID_ = recorded->first;
+void AppController::openPanel(const SelectRequest& request, const std::vector<ActionID>& ranking,
+                              std::int64_t id, const ActionConfig& config, Point mouse,
+                              PanelController::Keyboard keyboard) {
+    currentRecordID_ = id;
     currentRequest_ = request;
     currentConfig_ = config;
-    panel_.show(makeModel(request, recorded->second, recorded->first, config), mouse, keyboard);
-    return true;
+    panel_.show(makeModel(request, ranking, id, config), mouse, keyboard);
+}
+
+void AppController::handleLink(const SelectRequest& request, Point mouse, Answer answer) {
+    const auto keyboard = PanelController::Keyboard::whenPointed;
+    if (!writer_ || request.unrecorded) {
+        const bool done = handle(request, mouse, keyboard);
+        answer(done ? std::nullopt : std::optional<std::string>("not stored"));
+        return;
+    }
+    const ActionConfig config = actionStore_.load(clock_.now());
+    const ContentProfile profile = ContentClassifier::classify(request.text);
+    auto ranking = rank(request, config, profile);
+    auto id = std::make_shared<std::int64_t>(0);
+    *id =
+        writer_->insert(request, profile, ranking, clock_.now(),
+                        [weak = self_.guard(), request, ranking, config, mouse, id,
+                         answer = std::move(answer)](const std::optional<StoreError>& error) {
+                            if (error) {
+                                Log::write("Pivorel: 选区没有记下 (" + error->describe() + ")");
+                                answer("not stored: " + error->describe());
+                                return;
+                            }
+                            if (auto* self = weak.get()) {
+                                self->hideBar();
+                                self->barFlow_ = false;
+                                if (!request.dry)
+                                    self->openPanel(request, ranking, *id, config, mouse, keyboard);
+                            }
+                            answer(std::nullopt);
+                        });
+}
+
+void AppController::logBar(std::string event, std::optional<std::string> app,
+                           std::optional<std::string> reason, std::optional<std::int64_t> latencyMs,
+                           bool dry, Answer answer) {
+    if (writer_) {
+        HistoryWriter::Written written;
+        if (answer) {
+            written = [answer = std::move(answer)](const std::optional<StoreError>& error) {
+                answer(error ? std::optional<std::string>("not stored: " + error->describe())
+                             : std::nullopt);
+            };
+        }
+        writer_->logBar(std::move(event), std::move(app), std::move(reason), latencyMs, dry,
+                        clock_.now(), std::move(written));
+        return;
+    }
+    auto logged = store_.logBar(event, app, reason, latencyMs, dry, clock_.now());
+    if (answer) {
+        answer(logged ? std::nullopt
+                      : std::optional<std::string>("not stored: " + logged.error().describe()));
+    }
+}
+
+void AppController::archive(std::int64_t selectionID, std::string kind, std::string transcript) {
+    if (writer_) {
+        writer_->archive(selectionID, std::move(kind), std::move(transcript), clock_.now());
+    } else {
+        (void)store_.archive(selectionID, kind, transcript, clock_.now());
+    }
+}
+
+void AppController::markChosen(std::int64_t id, const ActionID& action, std::int64_t rank) {
+    if (id <= 0) return;
+    if (writer_) {
+        writer_->markChosen(id, action, rank);
+    } else {
+        (void)store_.markChosen(id, action, rank);
+    }
 }
 
 std::shared_ptr<PanelModel> AppController::makeModel(const SelectRequest& request,
@@ -144,7 +233,7 @@ void AppController::barChose(std::int64_t index) {
     const std::int64_t rank = found != context.ranking.end()
                                   ? static_cast<std::int64_t>(found - context.ranking.begin()) + 1
                                   : index + 1;
-    if (context.id > 0) (void)store_.markChosen(context.id, action, rank);
+    markChosen(context.id, action, rank);
     notifyStatsChanged();
 
     barAnchor_ = origin;
@@ -177,7 +266,7 @@ void AppController::choose(std::int64_t index, const std::shared_ptr<PanelModel>
     const ActionID action = model->rows()[static_cast<std::size_t>(index)].action;
     const std::int64_t id = *currentRecordID_;
     const SelectRequest request = *currentRequest_;
-    if (id > 0) (void)store_.markChosen(id, action, index + 1);
+    markChosen(id, action, index + 1);
     notifyStatsChanged();
     perform(action, request, id, model);
 }
@@ -210,7 +299,8 @@ void AppController::perform(const ActionID& action, const SelectRequest& request
 }
 
 void AppController::notifyStatsChanged() {
-    statsChanged.emit();
+    // With a writer, statistics change when its rows land.
+    if (!writer_) statsChanged.emit();
 }
 
 }  // namespace pivorel

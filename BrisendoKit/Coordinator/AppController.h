@@ -23,7 +23,9 @@
 namespace pivorel {
 
 class ActionPerformer;
+class HistoryWriter;
 class Store;
+struct ContentProfile;
 class Workspace;
 
 // Turns a selection into a recorded, ranked bar or panel, and a click into a recorded,
@@ -48,6 +50,13 @@ class AppController {
 
     // Action execution; set once at start-up, before the first selection.
     void setPerformer(ActionPerformer* performer) { performer_ = performer; }
+    // From then on the history is written through `writer`, off the main thread: a selection
+    // gets its id at once and its bar or panel without waiting for the disk. Without one,
+    // every row is written before the call returns. Set once at start-up.
+    void setHistoryWriter(HistoryWriter* writer);
+
+    // What an inbound link's sender hears: nothing when carried out, else why not.
+    using Answer = std::function<void(std::optional<std::string> refusal)>;
 
     // A selection gesture's request: records it and shows the bar. False when no bar is on
     // screen for it (a conversation is open, or the store refused the record).
@@ -56,6 +65,16 @@ class AppController {
     // `mouse`; a dry request is only recorded. False when the store refused the record.
     bool handle(const SelectRequest& request, Point mouse,
                 PanelController::Keyboard keyboard = PanelController::Keyboard::atOnce);
+    // An inbound link's request, as handle() with the panel taking keys only once pointed
+    // at. With a writer the panel opens only after the selection is stored, so an answer
+    // other than "done" always means nothing happened.
+    void handleLink(const SelectRequest& request, Point mouse, Answer answer);
+    // A bar event (`answer`, when given, hears whether it was stored) and a conversation's
+    // transcript, for the history.
+    void logBar(std::string event, std::optional<std::string> app,
+                std::optional<std::string> reason, std::optional<std::int64_t> latencyMs, bool dry,
+                Answer answer = {});
+    void archive(std::int64_t selectionID, std::string kind, std::string transcript);
     // Clicks on the bar.
     void barChose(std::int64_t index);
     void barMore();
@@ -92,6 +111,12 @@ class AppController {
                                           const ActionConfig& config);
 
   private:
+    std::vector<ActionID> rank(const SelectRequest& request, const ActionConfig& config,
+                               const ContentProfile& profile);
+    void openPanel(const SelectRequest& request, const std::vector<ActionID>& ranking,
+                   std::int64_t id, const ActionConfig& config, Point mouse,
+                   PanelController::Keyboard keyboard);
+    void markChosen(std::int64_t id, const ActionID& action, std::int64_t rank);
     void perform(const ActionID& action, const SelectRequest& request, std::int64_t recordID,
                  const std::shared_ptr<PanelModel>& model);
     void notifyStatsChanged();
@@ -103,6 +128,8 @@ class AppController {
     Workspace& workspace_;
     const Clock& clock_;
     ActionPerformer* performer_ = nullptr;
+    HistoryWriter* writer_ = nullptr;
+    Connection written_;
     std::optional<BarContext> barContext_;
     ActionConfig currentConfig_;
     std::optional<std::int64_t> currentRecordID_;

@@ -7,7 +7,6 @@
 #include "BrisendoKit/Coordinator/AppController.h"
 #include "BrisendoKit/Platform/Workspace.h"
 #include "BrisendoKit/Selection/SelectionURL.h"
-#include "BrisendoKit/Storage/Store.h"
 #include "BrisendoKit/Support/AppIdentity.h"
 #include "BrisendoKit/Support/Log.h"
 
@@ -24,11 +23,10 @@ std::optional<std::string> itemValue(std::string_view query, std::string_view na
 
 }  // namespace
 
-LinkDispatcher::LinkDispatcher(AppController& controller, Store& store, Workspace& workspace,
-                               const Clock& clock)
-    : controller_(controller), store_(store), workspace_(workspace), clock_(clock) {}
+LinkDispatcher::LinkDispatcher(AppController& controller, Workspace& workspace)
+    : controller_(controller), workspace_(workspace) {}
 
-std::optional<std::string> LinkDispatcher::dispatch(std::string_view link) {
+void LinkDispatcher::dispatch(std::string_view link, AppController::Answer answer) {
     const SelectionURL::Parts parts = SelectionURL::split(link).value_or(SelectionURL::Parts{});
     const auto& schemes = AppIdentity::urlSchemes;
     const bool ours = std::find(schemes.begin(), schemes.end(), parts.scheme) != schemes.end();
@@ -36,30 +34,27 @@ std::optional<std::string> LinkDispatcher::dispatch(std::string_view link) {
     if (ours && parts.host == "close") {
         controller_.panel().close("url-close");
         controller_.hideBar();
-        return std::nullopt;
+        answer(std::nullopt);
+        return;
     }
     if (ours && parts.host == "miss") {
         const auto dry = itemValue(parts.query, "dry");
-        auto logged = store_.logBar("miss", itemValue(parts.query, "app"),
-                                    itemValue(parts.query, "reason").value_or("probe"),
-                                    std::nullopt, dry != "0", clock_.now());
+        controller_.logBar("miss", itemValue(parts.query, "app"),
+                           itemValue(parts.query, "reason").value_or("probe"), std::nullopt,
+                           dry != "0", std::move(answer));
         controller_.statsChanged.emit();
-        if (!logged) return "not stored: " + logged.error().describe();
-        return std::nullopt;
+        return;
     }
 
     auto request = SelectionURL::parse(link);
     if (!request) {
         Log::write("Pivorel: 忽略无效链接 " + SelectionURL::loggable(parts.scheme) + "://" +
                    SelectionURL::loggable(parts.host) + " (" + request.error().description() + ")");
-        return "invalid link: " + request.error().description();
+        answer("invalid link: " + request.error().description());
+        return;
     }
     // The panel opens at the pointer; what happens next is the user's choice.
-    if (!controller_.handle(*request, workspace_.pointerLocation(),
-                            PanelController::Keyboard::whenPointed)) {
-        return std::string("not stored");
-    }
-    return std::nullopt;
+    controller_.handleLink(*request, workspace_.pointerLocation(), std::move(answer));
 }
 
 }  // namespace pivorel

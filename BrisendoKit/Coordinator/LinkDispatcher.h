@@ -1,14 +1,11 @@
 #pragma once
 
-#include <optional>
-#include <string>
 #include <string_view>
+
+#include "BrisendoKit/Coordinator/AppController.h"
 
 namespace pivorel {
 
-class AppController;
-class Clock;
-class Store;
 class Workspace;
 
 // Carries out an inbound link of the program's schemes: "close" closes the bar and the
@@ -17,17 +14,15 @@ class Workspace;
 // user points at it). Anything else is logged and ignored.
 class LinkDispatcher {
   public:
-    LinkDispatcher(AppController& controller, Store& store, Workspace& workspace,
-                   const Clock& clock);
+    LinkDispatcher(AppController& controller, Workspace& workspace);
 
-    // Nothing once the link is carried out (a selection stored), else why it was not.
-    std::optional<std::string> dispatch(std::string_view link);
+    // `answer` hears nothing once the link is carried out (its row stored), else why it was
+    // not; on the main queue, possibly after this returns.
+    void dispatch(std::string_view link, AppController::Answer answer);
 
   private:
     AppController& controller_;
-    Store& store_;
     Workspace& workspace_;
-    const Clock& clock_;
 };
 
 }  // namespace pivorel

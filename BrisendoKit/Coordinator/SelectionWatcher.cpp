@@ -30,13 +30,12 @@ std::string appOrQuestionMark(const std::optional<std::string>& app) {
 
 }  // namespace
 
-SelectionWatcher::SelectionWatcher(AppController& controller, Store& store,
+SelectionWatcher::SelectionWatcher(AppController& controller, Store& /*store*/,
                                    const BarSettings& settings, const SelectionReader& reader,
                                    InputMonitor& input, Workspace& workspace, MainQueue& queue,
                                    const Clock& clock, Worker::Runner runRead)
     : detector_(SelectionDetector::Config::from(settings)),
       controller_(controller),
-      store_(store),
       settings_(settings),
       reader_(reader),
       input_(input),
@@ -76,7 +75,7 @@ void SelectionWatcher::hotkeyPressed() {
     const TimePoint now = clock_.now();
     const auto miss = detector_.hotkeyPressed(now);
     if (!miss) return;
-    (void)store_.logBar("miss", miss->app, miss->reason, miss->ageMs, false, now);
+    controller_.logBar("miss", miss->app, miss->reason, miss->ageMs, false);
     Log::write(formatString("Pivorel: 漏弹 app=%@ reason=%@ age=%dms",
                             {appOrQuestionMark(miss->app), miss->reason, miss->ageMs}));
 }
@@ -188,7 +187,7 @@ void SelectionWatcher::show(const Detector::Command::Show& command) {
         std::chrono::duration_cast<std::chrono::milliseconds>(now - upAt_).count();
     Log::write(formatString("Pivorel: 小条已弹出 app=%@ 延迟=%dms",
                             {appOrQuestionMark(command.app), latency}));
-    (void)store_.logBar("shown", command.app, std::nullopt, latency, false, now);
+    controller_.logBar("shown", command.app, std::nullopt, latency, false);
     if (!moveMonitor_.connected()) installMoveMonitor();
 }
 

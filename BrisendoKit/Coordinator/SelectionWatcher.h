@@ -76,7 +76,6 @@ class SelectionWatcher {
 
     SelectionDetector detector_;
     AppController& controller_;
-    Store& store_;
     const BarSettings& settings_;
     const SelectionReader& reader_;
     InputMonitor& input_;

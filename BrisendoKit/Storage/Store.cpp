@@ -371,18 +371,20 @@ Store::Opening Store::openForProgram(const std::filesystem::path& path, TimePoin
         constexpr std::string_view magic{"SQLite format 3\0", 16};
         if (n > 0 && std::string_view(head, static_cast<std::size_t>(n)) != magic) moveAside();
     }
-    auto opened = open(path);
+    // Not the usual wait: a locked file is tried again in the background, not at start.
+    auto opened = openWith(path, false, 250);
     if (!opened && !result.movedAside &&
         (opened.error().message == sqlite3_errstr(SQLITE_CORRUPT) ||
          opened.error().message == sqlite3_errstr(SQLITE_NOTADB)) &&
         moveAside()) {
-        opened = open(path);
+        opened = openWith(path, false, 250);
     }
     if (opened) {
         result.store = std::move(*opened);
         return result;
     }
     result.unusable = opened.error();
+    result.locked = opened.error().transient;
     auto memory = open(":memory:");
     if (memory) result.store = std::move(*memory);
     return result;
@@ -392,7 +394,8 @@ Store::OpenResult Store::openReadOnly(const std::filesystem::path& path) {
     return openWith(path, true);
 }
 
-Store::OpenResult Store::openWith(const std::filesystem::path& path, bool readOnly) {
+Store::OpenResult Store::openWith(const std::filesystem::path& path, bool readOnly,
+                                  int busyMilliseconds) {
     sqlite3* db = nullptr;
     const int flags =
         (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
@@ -418,7 +421,7 @@ Store::OpenResult Store::openWith(const std::filesystem::path& path, bool readOn
     if (!readOnly && sqlite3_db_readonly(db, "main") == 1) {
         return fail(StoreError::open(sqlite3_errstr(SQLITE_READONLY)));
     }
-    sqlite3_busy_timeout(db, 3000);
+    sqlite3_busy_timeout(db, busyMilliseconds);
 
     std::lock_guard lock(store->mutex_);
     if (!readOnly) {
@@ -510,8 +513,26 @@ std::int64_t Store::dataVersion() {
     return version ? *version : -1;
 }
 
+namespace {
+
+bool isTransient(int code) {
+    switch (code & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+        case SQLITE_FULL:
+        case SQLITE_IOERR:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 StoreError Store::sqlError() const {
-    return StoreError::sql(sqlite3_errmsg(db_));
+    StoreError error = StoreError::sql(sqlite3_errmsg(db_));
+    error.transient = isTransient(sqlite3_extended_errcode(db_));
+    return error;
 }
 
 Result<Done, StoreError> Store::exec(const char* sql) {
@@ -519,6 +540,7 @@ Result<Done, StoreError> Store::exec(const char* sql) {
     const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
     if (rc == SQLITE_OK) return Done{};
     StoreError error = StoreError::sql(message ? message : "exec failed");
+    error.transient = isTransient(rc);
     sqlite3_free(message);
     return fail(std::move(error));
 }
@@ -584,22 +606,55 @@ Result<std::vector<SelectionRecord>, StoreError> Store::query(std::string_view s
 
 Result<std::int64_t, StoreError> Store::insert(const SelectRequest& request,
                                                const ContentProfile& profile,
-                                               const std::vector<ActionID>& ranking, TimePoint at) {
+                                               const std::vector<ActionID>& ranking, TimePoint at,
+                                               std::optional<std::int64_t> id) {
     const std::string kinds = encodeKinds(profile.kinds);
     const std::string rankingJSON = encodeRanking(ranking);
+    std::vector<Bind> binds{toUnixSeconds(at),
+                            std::string_view(request.text),
+                            optText(request.app),
+                            optText(request.url),
+                            std::string_view(request.source),
+                            std::int64_t{request.dry ? 1 : 0},
+                            std::string_view(kinds),
+                            std::string_view(rankingJSON)};
+    if (id) binds.push_back(*id);
     std::lock_guard lock(mutex_);
-    auto done = run(
-        "INSERT INTO selections (ts, text, app, url, source, dry, kinds, ranking)\n"
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-        {toUnixSeconds(at), std::string_view(request.text), optText(request.app),
-         optText(request.url), std::string_view(request.source), std::int64_t{request.dry ? 1 : 0},
-         std::string_view(kinds), std::string_view(rankingJSON)});
+    auto done =
+        run(id ? "INSERT INTO selections (ts, text, app, url, source, dry, kinds, ranking, "
+                 "id)\nVALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"
+               : "INSERT INTO selections (ts, text, app, url, source, dry, kinds, ranking)\n"
+                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+            binds);
     if (!done) return fail(done.error());
     const double ts = toUnixSeconds(at);
     if (!request.dry && today_.covers(ts)) {
         ++today_.stats.count;
     }
     return static_cast<std::int64_t>(sqlite3_last_insert_rowid(db_));
+}
+
+Result<std::int64_t, StoreError> Store::nextSelectionID() {
+    std::lock_guard lock(mutex_);
+    auto last = countOf(
+        "SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'selections'), 0), "
+        "coalesce((SELECT max(id) FROM selections), 0))",
+        {});
+    if (!last) return last;
+    return *last + 1;
+}
+
+void Store::setBusyTimeout(int milliseconds) {
+    std::lock_guard lock(mutex_);
+    sqlite3_busy_timeout(db_, milliseconds);
+}
+
+void Store::adopt(std::unique_ptr<Store> other) {
+    std::scoped_lock lock(mutex_, other->mutex_);
+    std::swap(db_, other->db_);
+    std::swap(path_, other->path_);
+    std::swap(useCountTables_, other->useCountTables_);
+    today_ = {};
 }
 
 Result<Done, StoreError> Store::markChosen(std::int64_t id, const ActionID& action,

@@ -39,6 +39,9 @@ struct StoreError {
 
     Kind kind = Kind::sql;
     std::string message;
+    // The database was busy or locked, or the disk full or failing: the same write may
+    // succeed later.
+    bool transient = false;
 
     static StoreError open(std::string message) { return {Kind::open, std::move(message)}; }
     static StoreError sql(std::string message) { return {Kind::sql, std::move(message)}; }
@@ -46,7 +49,9 @@ struct StoreError {
     // The case name and the message: "open(unable to open database file)".
     std::string describe() const;
 
-    bool operator==(const StoreError&) const = default;
+    bool operator==(const StoreError& other) const {
+        return kind == other.kind && message == other.message;
+    }
 };
 
 // One row of the selections table.
@@ -119,10 +124,13 @@ class Store {
     // damaged or not a database is moved aside ("<name>.corrupt-<seconds of now>", its -wal
     // and -shm beside it) and a fresh one created; when nothing can be opened at `path`, the
     // history lives in memory for this run and `unusable` says why.
+    // A database another program holds locked is no reason to give up on it: the store is
+    // in memory for now and `locked` says to open `path` again later (`adopt`).
     struct Opening {
         std::unique_ptr<Store> store;
         std::optional<std::filesystem::path> movedAside;
         std::optional<StoreError> unusable;
+        bool locked = false;
     };
     static Opening openForProgram(const std::filesystem::path& path, TimePoint now);
 
@@ -132,11 +140,18 @@ class Store {
 
     const std::filesystem::path& path() const { return path_; }
 
-    // Records a selection for which `ranking` was offered; returns its row id. The request's
-    // `editable` is not stored.
+    // Records a selection for which `ranking` was offered; returns its row id (`id` when
+    // given, see nextSelectionID). The request's `editable` is not stored.
     Result<std::int64_t, StoreError> insert(const SelectRequest& request,
                                             const ContentProfile& profile,
-                                            const std::vector<ActionID>& ranking, TimePoint at);
+                                            const std::vector<ActionID>& ranking, TimePoint at,
+                                            std::optional<std::int64_t> id = std::nullopt);
+    // The id the next selection gets: ids are never reused, also after rows are deleted.
+    Result<std::int64_t, StoreError> nextSelectionID();
+    // How long a statement waits for another connection's lock before failing as busy.
+    void setBusyTimeout(int milliseconds);
+    // Continues on `other`'s connection (the file it opened); this store's own is closed.
+    void adopt(std::unique_ptr<Store> other);
     // `rank` is 1-based. An unknown id changes nothing and is no error.
     Result<Done, StoreError> markChosen(std::int64_t id, const ActionID& action, std::int64_t rank);
     Result<std::int64_t, StoreError> archive(std::int64_t selectionID, std::string_view kind,
@@ -178,7 +193,8 @@ class Store {
 
     Store(std::filesystem::path path, sqlite3* db);
 
-    static OpenResult openWith(const std::filesystem::path& path, bool readOnly);
+    static OpenResult openWith(const std::filesystem::path& path, bool readOnly,
+                               int busyMilliseconds = 3000);
 
     // The helpers below run under the caller's hold of the mutex.
     Result<Done, StoreError> exec(const char* sql);

@@ -10,6 +10,7 @@
 #include <QLocalSocket>
 #include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -135,9 +136,14 @@ struct SingleInstance::Shared : std::enable_shared_from_this<Shared> {
         std::string link;
         bool taken = false;  // the main queue is carrying it out
         std::promise<std::optional<std::string>> outcome;
+        std::atomic_flag answered;
+        void answer(std::optional<std::string> refusal) {
+            if (!answered.test_and_set()) outcome.set_value(std::move(refusal));
+        }
     };
 
     std::mutex mutex;
+    std::atomic<bool> closing{false};
     LinkHandler handler;
     std::deque<std::shared_ptr<Pending>> pending;
 
@@ -155,13 +161,18 @@ struct SingleInstance::Shared : std::enable_shared_from_this<Shared> {
             h = handler;
             more = !pending.empty();
         }
-        std::optional<std::string> refusal;
+        // An answer dropped without a word (the program quitting) still answers.
+        struct Guard {
+            std::shared_ptr<Pending> item;
+            ~Guard() { item->answer("not carried out"); }
+        };
         try {
-            refusal = h(next->link);
+            h(next->link,
+              [guard = std::shared_ptr<Guard>(new Guard{next})](
+                  std::optional<std::string> refusal) { guard->item->answer(std::move(refusal)); });
         } catch (const std::exception& e) {
-            refusal = std::string("failed: ") + e.what();
+            next->answer(std::string("failed: ") + e.what());
         }
-        next->outcome.set_value(std::move(refusal));
         if (more) queue.post([self = shared_from_this()] { self->drainOne(); });
     }
 
@@ -208,7 +219,11 @@ struct SingleInstance::Shared : std::enable_shared_from_this<Shared> {
                 return;
             }
             lock.unlock();
-            outcome.wait();
+            // Being carried out: the answer comes once it is stored (or not), or the
+            // program quits and says so.
+            while (outcome.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+                if (closing) item->answer("quitting");
+            }
         }
         const auto refusal = outcome.get();
         if (refusal) {
@@ -392,7 +407,9 @@ SingleInstance::SingleInstance(fs::path socket, std::shared_ptr<Shared> shared)
       shared_(std::move(shared)),
       listener_(std::make_unique<Listener>(socket_, shared_)) {}
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() {
+    shared_->closing = true;
+}
 
 void SingleInstance::setLinkHandler(LinkHandler handler) {
     {

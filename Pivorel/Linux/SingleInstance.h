@@ -51,9 +51,11 @@ class SingleInstance {
         std::string detail;
     };
 
-    // Carries a link out on the main queue: nothing when done (a selection stored), else why
-    // it was refused. The sender hears the answer only then.
-    using LinkHandler = std::function<std::optional<std::string>(const std::string& link)>;
+    // What the sender hears, once: nothing when the link was carried out (a selection
+    // stored), else why it was refused. May be called from any thread.
+    using Answer = std::function<void(std::optional<std::string> refusal)>;
+    // Carries out a link on the main queue and answers when it is done.
+    using LinkHandler = std::function<void(const std::string& link, Answer answer)>;
 
     // Longest message accepted: a 20000-character text percent-encoded fits many times.
     static constexpr std::size_t maxMessageBytes = 1u << 20;

@@ -360,7 +360,11 @@ TEST_F(EndToEnd, XtermShowsTheBarForTheGesturesSelectionOnly) {
 
     // A panel an inbound link opens leaves the keyboard with the terminal: a Return typed
     // there runs no action.
-    ASSERT_EQ(delegate_->open("pivorel://select?text=https%3A%2F%2Fexample.com"), std::nullopt);
+    std::optional<std::optional<std::string>> heard;
+    delegate_->open("pivorel://select?text=https%3A%2F%2Fexample.com",
+                    [&](auto refusal) { heard = refusal; });
+    ASSERT_TRUE(waitUntil([&] { return heard.has_value(); }));
+    ASSERT_EQ(*heard, std::nullopt);
     ASSERT_TRUE(controller_->panel().isVisible());
     ASSERT_TRUE(drive(*x_, {"key", "Return"}));
     settle(500ms);

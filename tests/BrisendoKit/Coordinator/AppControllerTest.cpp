@@ -18,7 +18,15 @@ struct AppControllerTest : ::testing::Test {
 };
 
 struct LinkDispatcherTest : AppControllerTest {
-    LinkDispatcher links{h.controller, *h.store, h.workspace, h.clock};
+    LinkDispatcher links{h.controller, h.workspace};
+    // What the sender hears once the link is carried out, or "no answer".
+    std::optional<std::string> send(std::string_view link) {
+        std::optional<std::optional<std::string>> heard;
+        links.dispatch(link, [&](std::optional<std::string> refusal) { heard = refusal; });
+        if (h.writer) h.writer->flush();
+        h.queue.runReady();
+        return heard.value_or(std::optional<std::string>("no answer"));
+    }
 };
 
 }  // namespace
@@ -110,27 +118,28 @@ TEST_F(AppControllerTest, NoBarOrPanelForASelectionTheStoreRefuses) {
     EXPECT_FALSE(h.controller.handle(test::request("hello"), {10, 10}));
     EXPECT_FALSE(h.panelWindow.visible);
     // The link's sender hears that nothing was stored.
-    EXPECT_EQ(LinkDispatcher(h.controller, *h.store, h.workspace, h.clock)
-                  .dispatch("pivorel://select?text=hello"),
-              "not stored");
+    std::optional<std::string> heard;
+    LinkDispatcher(h.controller, h.workspace)
+        .dispatch("pivorel://select?text=hello", [&](auto refusal) { heard = refusal; });
+    EXPECT_EQ(heard, "not stored");
 }
 
 TEST_F(LinkDispatcherTest, CloseTakesBothAwayAndMissLogsATestMiss) {
     h.controller.handle(test::request("panel text"), {100, 100});
     ASSERT_TRUE(h.panelWindow.visible);
-    links.dispatch("pivorel://close\n");
+    send("pivorel://close\n");
     EXPECT_FALSE(h.panelWindow.visible);
     EXPECT_EQ(h.panel.lastCloseReason(), "url-close");
     h.select("bar text");
     ASSERT_TRUE(h.barWindow.visible);
-    links.dispatch("brisendo://close");
+    send("brisendo://close");
     EXPECT_FALSE(h.barWindow.visible);
     EXPECT_FALSE(h.controller.barContext());
 
     const int stats = h.statsChanges;
-    links.dispatch("pivorel://miss");
-    links.dispatch("pivorel://miss?app=com.apple.Safari&reason=no%20text&dry=0");
-    links.dispatch("pivorel://miss?dry=false&reason=");
+    send("pivorel://miss");
+    send("pivorel://miss?app=com.apple.Safari&reason=no%20text&dry=0");
+    send("pivorel://miss?dry=false&reason=");
     EXPECT_EQ(h.rows("SELECT event, app, reason, latency_ms, dry FROM bar_log WHERE event='miss'"),
               (Rows{{"miss", "NULL", "probe", "NULL", "1"},
                     {"miss", "com.apple.Safari", "no text", "NULL", "0"},
@@ -141,8 +150,7 @@ TEST_F(LinkDispatcherTest, CloseTakesBothAwayAndMissLogsATestMiss) {
 TEST_F(LinkDispatcherTest, SelectOpensThePanelAtThePointerAndNeverPerforms) {
     h.workspace.pointer = {640, 480};
     h.useActions({"copy", "google", "openURL"});
-    EXPECT_EQ(links.dispatch(
-                  "pivorel://select?text=https%3A%2F%2Fexample.com&app=firefox-esr&src=raycast"),
+    EXPECT_EQ(send("pivorel://select?text=https%3A%2F%2Fexample.com&app=firefox-esr&src=raycast"),
               std::nullopt);
     ASSERT_TRUE(h.panelWindow.visible);
     EXPECT_FALSE(h.panelWindow.key);  // until the user points at it
@@ -155,7 +163,7 @@ TEST_F(LinkDispatcherTest, SelectOpensThePanelAtThePointerAndNeverPerforms) {
 
     // A dry link is recorded and shows nothing.
     h.panel.close("esc");
-    links.dispatch("PIVOREL://SELECT?text=probe&dry=TRUE&src=" + std::string(100, 's'));
+    send("PIVOREL://SELECT?text=probe&dry=TRUE&src=" + std::string(100, 's'));
     EXPECT_FALSE(h.panelWindow.visible);
     EXPECT_EQ(h.rows("SELECT text, source, dry FROM selections WHERE id=2"),
               (Rows{{"probe", std::string(64, 's'), "1"}}));
@@ -167,9 +175,32 @@ TEST_F(LinkDispatcherTest, BadLinksAreLoggedAndIgnored) {
                                           "pivorel://sel%01ect (unknownHost(sel%01ect))"},
                                 {"brisendo://select?text=%20%20", "brisendo://select (emptyText)"},
                                 {"no scheme at all", ":// (wrongScheme)"}}) {
-        EXPECT_TRUE(links.dispatch(link)) << link;
+        EXPECT_TRUE(send(link)) << link;
         EXPECT_TRUE(h.log.contains(std::string("Pivorel: 忽略无效链接 ") + logged)) << link;
     }
     EXPECT_FALSE(h.panelWindow.visible);
     EXPECT_EQ(h.rows("SELECT count(*) FROM selections"), (Rows{{"0"}}));
+}
+
+TEST_F(LinkDispatcherTest,
+       InTheBackgroundALinkIsAnsweredOnceStoredAndRefusedWhileTheHistoryIsBusy) {
+    h.writeInTheBackground();
+    EXPECT_EQ(send("pivorel://select?text=stored"), std::nullopt);
+    EXPECT_TRUE(h.panelWindow.visible);
+    EXPECT_EQ(h.rows("SELECT text FROM selections"), (Rows{{"stored"}}));
+    h.panel.close("esc");
+
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(h.store->path().c_str(), &other), SQLITE_OK);
+    sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    EXPECT_EQ(send("pivorel://select?text=refused"), "not stored: sql(database is locked)");
+    EXPECT_FALSE(h.panelWindow.visible);
+    // A gesture still gets its bar at once, and its rows land once the lock is gone.
+    h.select("kept");
+    EXPECT_TRUE(h.barWindow.visible);
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    ASSERT_TRUE(h.writer->flush());
+    EXPECT_EQ(h.rows("SELECT text FROM selections ORDER BY id"), (Rows{{"stored"}, {"kept"}}));
+    EXPECT_EQ(h.rows("SELECT event FROM bar_log"), (Rows{{"shown"}}));
 }

@@ -19,6 +19,7 @@
 #include "BrisendoKit/Selection/SelectionReader.h"
 #include "BrisendoKit/Storage/BarSettings.h"
 #include "BrisendoKit/Storage/Credentials.h"
+#include "BrisendoKit/Storage/HistoryWriter.h"
 #include "BrisendoKit/Storage/Store.h"
 #include "BrisendoKit/Support/Log.h"
 #include "BrisendoKit/Support/UserDefaults.h"
@@ -69,6 +70,7 @@ struct Harness {
     SelectionWatcher watcher{controller, *store, settings,
                              reader,     input,  workspace,
                              queue,      clock,  [](std::function<void()> work) { work(); }};
+    std::unique_ptr<HistoryWriter> writer;
     LogCapture log;
     int statsChanges = 0;
     Connection statsWatch = controller.statsChanged.connect([this] { ++statsChanges; });
@@ -79,6 +81,12 @@ struct Harness {
         workspace.running = {{app, "Text Editor"}};
         workspace.names[app] = "Text Editor";
         watcher.start();
+    }
+
+    // Rows are written on the writer's thread from now on, as in the program.
+    void writeInTheBackground() {
+        writer = std::make_unique<HistoryWriter>(*store, queue);
+        controller.setHistoryWriter(writer.get());
     }
 
     void event(std::uint32_t type, Point at, std::int64_t clicks = 1, std::uint16_t key = 0) {

@@ -5,15 +5,20 @@
 #include <sys/stat.h>
 #include <unicode/calendar.h>
 #include <unicode/timezone.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <thread>
 
 #include "BrisendoKit/Actions/ExtensionCatalog.h"
+#include "BrisendoKit/Storage/HistoryWriter.h"
 #include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/Log.h"
 #include "BrisendoKit/Support/UserDefaults.h"
+#include "Fakes/ManualMainQueue.h"
 #include "TempDir.h"
 
 using namespace pivorel;
@@ -488,4 +493,137 @@ TEST(BoundedReaders, DeepOrHugeDocumentsAreRefusedNotBuilt) {
     EXPECT_FALSE(fs::exists(settings));
     std::ofstream(settings) << "{\"a\":\"" << std::string(UserDefaults::maxFileBytes, 'x') << "\"}";
     EXPECT_FALSE(UserDefaults(settings).contains("a"));
+}
+
+namespace {
+
+struct HistoryWriterTest : ::testing::Test {
+    pivorel::test::TempDir dir;
+    fs::path path = dir.path() / "pivorel.sqlite";
+    std::unique_ptr<Store> store = openStore(path);
+    pivorel::test::VirtualClock clock;
+    pivorel::test::ManualMainQueue queue{clock};
+    LogCapture log;
+
+    // What a row's waiter hears, once the main queue has run: "stored" or the error.
+    static HistoryWriter::Written into(std::string& heard) {
+        return [&heard](const std::optional<StoreError>& error) {
+            heard = error ? error->message : "stored";
+        };
+    }
+    bool logged(std::string_view fragment) {
+        for (int i = 0; i < 500 && !log.contains(fragment); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return log.contains(fragment);
+    }
+    std::string texts() {
+        return RawConnection(path).text(
+            "SELECT group_concat(id || ':' || text, ' ') FROM "
+            "(SELECT id, text FROM selections ORDER BY id)");
+    }
+};
+
+// A small file system of its own, so that filling it never touches the real disk.
+struct SmallDisk {
+    fs::path at;
+    bool mounted = false;
+    explicit SmallDisk(fs::path where) : at(std::move(where)) {
+        fs::create_directories(at);
+        const std::string command =
+            "mount -t tmpfs -o size=1m tmpfs " + at.string() + " 2>/dev/null";
+        mounted = ::geteuid() == 0 && std::system(command.c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted) (void)std::system(("umount " + at.string()).c_str());
+    }
+};
+
+}  // namespace
+
+TEST_F(HistoryWriterTest, RowsLandInOrderWithTheIdsHandedOut) {
+    ASSERT_TRUE(store->insert(request("gone"), {}, {}, t0).ok());
+    RawConnection(path).exec("DELETE FROM selections");  // its id is not handed out again
+    HistoryWriter writer(*store, queue);
+    int announced = 0;
+    const auto watch = writer.rowsWritten.connect([&] { ++announced; });
+    std::string heard;
+    const auto a = writer.insert(request("a"), {}, {ActionID::copy()}, t0);
+    const auto b = writer.insert(request("b"), {}, {}, t0, into(heard));
+    writer.markChosen(a, ActionID::copy(), 1);
+    writer.archive(b, "ask", "transcript", t0);
+    writer.logBar("shown", "app", std::nullopt, 12, false, t0);
+    ASSERT_TRUE(writer.flush());
+    queue.runReady();
+    EXPECT_EQ(heard, "stored");
+    EXPECT_EQ(announced, 1);  // once per turn of the main queue, not per row
+    EXPECT_EQ(texts(), "2:a 3:b");
+    EXPECT_EQ(store->record(a).value()->chosen, ActionID::copy());
+    EXPECT_EQ(RawConnection(path).text("SELECT selection_id FROM archives"), "3");
+    EXPECT_EQ(RawConnection(path).text("SELECT count(*) FROM bar_log"), "1");
+}
+
+TEST_F(HistoryWriterTest, ABusyHistoryKeepsRowsDropsTheOldestPastTheBoundAndAnswersWaiters) {
+    HistoryWriter writer(*store, queue, {.maxQueued = 3, .firstRetrySeconds = 0.3});
+    RawConnection other(path);
+    other.exec("BEGIN IMMEDIATE");
+    writer.insert(request("first"), {}, {}, t0);
+    ASSERT_TRUE(logged("历史记录暂时写不进去 (sql(database is locked))"));
+    // Somebody waiting hears at once, and the row is not kept.
+    std::string heard;
+    writer.logBar("miss", std::nullopt, "probe", std::nullopt, true, t0, into(heard));
+    queue.runReady();
+    EXPECT_EQ(heard, "database is locked");
+    for (const char* text : {"b", "c", "d", "e"}) writer.insert(request(text), {}, {}, t0);
+    EXPECT_EQ(writer.dropped(), 2);
+    EXPECT_TRUE(log.contains("历史记录队列已满 (3 条)"));
+
+    other.exec("COMMIT");
+    ASSERT_TRUE(writer.flush());
+    EXPECT_EQ(texts(), "3:c 4:d 5:e");
+    EXPECT_EQ(RawConnection(path).text("SELECT count(*) FROM bar_log"), "0");
+    EXPECT_TRUE(log.contains("历史记录恢复写入，期间丢弃 2 条"));
+}
+
+TEST_F(HistoryWriterTest, OnAFullDiskRowsWaitForSpaceAndNoneIsLost) {
+    SmallDisk disk(dir.path() / "disk");
+    if (!disk.mounted) GTEST_SKIP() << "mounting a small file system needs root";
+    path = disk.at / "pivorel.sqlite";
+    const auto onDisk = openStore(path);
+    const fs::path filler = disk.at / "filler";
+    {
+        std::ofstream out(filler, std::ios::binary);
+        const std::string block(64 * 1024, 'x');
+        while (out.write(block.data(), block.size()) && out.flush()) {
+        }
+    }
+    HistoryWriter writer(*onDisk, queue, {.firstRetrySeconds = 0.02, .maxRetrySeconds = 0.1});
+    for (int i = 0; i < 50; ++i) writer.insert(request(std::string(2000, 'a')), {}, {}, t0);
+    ASSERT_TRUE(logged("历史记录暂时写不进去"));
+    EXPECT_GT(writer.queued(), 0u);
+    fs::remove(filler);
+    ASSERT_TRUE(writer.flush());
+    EXPECT_EQ(RawConnection(path).text("SELECT count(*) FROM selections"), "50");
+    EXPECT_EQ(writer.dropped(), 0);
+}
+
+TEST_F(HistoryWriterTest, AHistoryLockedAtStartIsOpenedOnceFree) {
+    ASSERT_TRUE(store->insert(request("old"), {}, {}, t0).ok());
+    store.reset();
+    auto other = std::make_unique<RawConnection>(path);
+    other->exec("PRAGMA locking_mode=EXCLUSIVE");
+    other->exec("BEGIN EXCLUSIVE");
+
+    auto opening = Store::openForProgram(path, t0);
+    ASSERT_TRUE(opening.store && opening.locked);
+    HistoryWriter writer(*opening.store, queue, {.firstRetrySeconds = 0.05});
+    writer.openWhenFree(path);
+    const auto id = writer.insert(request("new"), {}, {}, t0);
+    writer.markChosen(id, ActionID::copy(), 1);
+    EXPECT_FALSE(writer.flush(std::chrono::milliseconds(300)));
+    other.reset();
+    ASSERT_TRUE(writer.flush());
+    EXPECT_EQ(opening.store->path(), path);
+    EXPECT_EQ(texts(), "1:old 2:new");
+    EXPECT_EQ(RawConnection(path).text("SELECT chosen FROM selections WHERE id = 2"), "copy");
 }

@@ -69,11 +69,13 @@ class SingleInstanceTest : public ::testing::Test {
     ManualMainQueue queue{clock};
     std::vector<std::string> received;
     LogCapture log;
-    // Refuses links that ask for it, as a store that failed would.
-    SingleInstance::LinkHandler receive = [this](const std::string& link) {
+    // Refuses links that ask for it, as a store that failed would, and loses the answer
+    // of those that ask for that.
+    SingleInstance::LinkHandler receive = [this](const std::string& link, auto answer) {
         received.push_back(link);
-        return link.find("refuse") == std::string::npos ? std::nullopt
-                                                        : std::optional<std::string>("not stored");
+        if (link.find("unanswered") != std::string::npos) return;
+        answer(link.find("refuse") == std::string::npos ? std::nullopt
+                                                        : std::optional<std::string>("not stored"));
     };
 };
 
@@ -103,8 +105,12 @@ TEST_F(SingleInstanceTest, TheSecondProcessForwardsItsLinkToTheFirst) {
     const auto refused = forward("pivorel://select?text=refuse");
     EXPECT_EQ(refused.outcome, SingleInstance::Forward::refused);
     EXPECT_NE(refused.detail.find("not stored"), std::string::npos) << refused.detail;
+    const auto lost = forward("pivorel://select?text=unanswered");
+    EXPECT_EQ(lost.outcome, SingleInstance::Forward::refused);
+    EXPECT_NE(lost.detail.find("not carried out"), std::string::npos) << lost.detail;
     EXPECT_EQ(received,
-              (std::vector<std::string>{"pivorel://miss", big, "pivorel://select?text=refuse"}));
+              (std::vector<std::string>{"pivorel://miss", big, "pivorel://select?text=refuse",
+                                        "pivorel://select?text=unanswered"}));
 
     // A second instance does not take over; a plain liveness probe is not a message.
     auto second = SingleInstance::listen(queue, socket);

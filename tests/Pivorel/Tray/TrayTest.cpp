@@ -79,7 +79,8 @@ TEST(TrayWindows, TheMenuOpensFromTheTrayRefreshedAndItsItemsAct) {
     request.source = "bar";
     ASSERT_TRUE(delegate.controller()->showBar(request, {600, 400}, {700, 400}));
     delegate.controller()->hideBar();
-    EXPECT_EQ(tray.title(), " 1 · —");
+    // Once the row is written, off the main thread.
+    EXPECT_TRUE(waitUntil([&] { return tray.title() == " 1 · —"; })) << tray.title();
 
     const auto icon = trayCentre(x);
     ASSERT_TRUE(icon);
