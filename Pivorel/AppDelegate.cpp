@@ -202,7 +202,7 @@ void AppDelegate::populateMenu() {
     if (!tray_) return;
     const auto in = menuInputs();
     tray_->populate(StatusMenuModel::items(in));
-    tray_->update(StatusMenuModel::items(in), StatusMenuModel::statusTitle(in));
+    updateTray();
 }
 
 void AppDelegate::refreshStats() {
@@ -212,17 +212,22 @@ void AppDelegate::refreshStats() {
     if (const auto calendar = currentCalendar()) {
         today_ = store_->todayStats(clock_.now(), *calendar).valueOr(TodayStats{});
     }
-    if (!tray_) return;
-    const auto in = menuInputs();
-    tray_->update(StatusMenuModel::items(in), StatusMenuModel::statusTitle(in));
+    updateTray();
 }
 
 void AppDelegate::refreshMenu() {
     if (!tray_ || !store_) return;
     refreshConflict();
     barSummary_ = store_->barSummary().valueOr({});
+    // Counted afresh: "today" may have become another day since the last selection.
+    refreshStats();
+}
+
+void AppDelegate::updateTray() {
+    if (!tray_) return;
     const auto in = menuInputs();
-    tray_->update(StatusMenuModel::items(in), StatusMenuModel::statusTitle(in));
+    tray_->update(StatusMenuModel::items(in), StatusMenuModel::statusTitle(in),
+                  in.pendingUpdate.has_value());
 }
 
 void AppDelegate::refreshConflict() {

@@ -76,6 +76,8 @@ class AppDelegate : public QObject {
 
     // Brings the menu's statistics, conflict line, titles and states up to date.
     void refreshMenu();
+    // The menu's items, the tooltip and the icon's badge, from what is known now.
+    void updateTray();
     // The statistics line and the status item's title.
     void refreshStats();
 

@@ -2,8 +2,10 @@
 // hand select links over the instance socket for five seconds, while the program is killed
 // with SIGKILL and started again range(0) times. Counters: acknowledged (answered "ok"),
 // busy, failed (no answer: the program was being killed), stored (rows of the flood in the
-// history), lost (acknowledged but not stored: must stay 0) and rss_mb at the end. Needs the
-// test fixtures and the binary's path; built as a stub without them.
+// history), lost (acknowledged but not stored: must stay 0) and rss_mb at the end. Without
+// kills, escape_ms: mid-flood, a link opens the panel, the pointer goes into it and Escape
+// is pressed; the time until the program logs the panel closed. Needs the test fixtures
+// and the binary's path; built as a stub without them.
 #if __has_include("XSession.h") && defined(PIVOREL_BINARY)
 
 #include <benchmark/benchmark.h>
@@ -79,6 +81,37 @@ pid_t startProgram(XSession& x, const fs::path& home, const fs::path& socket) {
     return pid;
 }
 
+std::size_t occurrences(const fs::path& file, const std::string& text) {
+    std::ifstream in(file);
+    const std::string all{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::size_t n = 0;
+    for (auto at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++n;
+    return n;
+}
+
+// Opens the panel through a link, points at it and presses Escape: milliseconds until the
+// panel is closed, or -1.
+double escapeLatency(XSession& x, const fs::path& socket) {
+    if (handOver(socket, "pivorel://select?text=escape-probe") != "ok\n") return -1;
+    const auto panel = x.waitForWindow("pivorel", 5s);
+    if (!panel) return -1;
+    const auto g = x.windowGeometry(*panel);
+    // Relative: an absolute move warps the pointer, which no raw motion reports.
+    x.xdotool({"mousemove", std::to_string(g[0] + g[2] / 2), std::to_string(g[1] + 12),
+               "mousemove_relative", "--", "3", "3"});
+    std::this_thread::sleep_for(500ms);  // the panel takes the keyboard once pointed at
+    const std::string closed = "面板关闭 reason=esc";
+    const auto before = occurrences(x.logPath(), closed);
+    const auto start = std::chrono::steady_clock::now();
+    x.xdotool({"key", "Escape"});
+    while (occurrences(x.logPath(), closed) == before) {
+        if (std::chrono::steady_clock::now() - start > 30s) return -1;
+        std::this_thread::sleep_for(2ms);
+    }
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
 long long storedRows(const fs::path& db) {
     sqlite3* h = nullptr;
     long long n = -1;
@@ -132,7 +165,11 @@ void BM_LinkFlood(benchmark::State& state) {
             x.terminate(pid);
             pid = startProgram(x, home.path(), socket);
         }
-        std::this_thread::sleep_for(5000ms / (kills + 1));
+        if (kills == 0) {
+            std::this_thread::sleep_for(2000ms);
+            state.counters["escape_ms"] = escapeLatency(x, socket);
+        }
+        std::this_thread::sleep_for(5000ms / (kills + 1) - (kills == 0 ? 2000ms : 0ms));
         flooding = false;
         for (auto& t : senders) t.join();
         state.counters["rss_mb"] = residentMB(pid);

@@ -322,7 +322,7 @@ void X11InputMonitor::flushMotion() {
                                     0, 0, pointer->location));
         return;
     }
-    if (environment_.isOwnWindow && environment_.isOwnWindow(pointer->child)) return;
+    // Moves over our own windows count too: a panel waits for the pointer to come in.
     moves_.emit(pointer->location);
 }
 

@@ -99,7 +99,12 @@ void Tray::populate(const std::vector<StatusMenuModel::Item>& items) {
     }
 }
 
-void Tray::update(const std::vector<StatusMenuModel::Item>& items, const std::string& title) {
+void Tray::update(const std::vector<StatusMenuModel::Item>& items, const std::string& title,
+                  bool badge) {
+    if (badge != badge_) {
+        badge_ = badge;
+        icon_.setIcon(TrayIcon::image(badge));
+    }
     for (const auto& item : items) {
         if (auto* action = this->action(item.id); action && !item.isSeparator()) {
             apply(action, item);

@@ -27,8 +27,10 @@ class Tray : public QObject {
     bool install();
     // Makes the menu afresh (at start and when the interface language changes).
     void populate(const std::vector<StatusMenuModel::Item>& items);
-    // Brings the items populated before up to date, and sets the text shown with the icon.
-    void update(const std::vector<StatusMenuModel::Item>& items, const std::string& title);
+    // Brings the items populated before up to date, sets the text shown with the icon (in
+    // its tooltip) and whether the icon wears the waiting-update dot.
+    void update(const std::vector<StatusMenuModel::Item>& items, const std::string& title,
+                bool badge = false);
 
     QMenu& menu() { return menu_; }
     QSystemTrayIcon& icon() { return icon_; }
@@ -48,6 +50,7 @@ class Tray : public QObject {
     QSystemTrayIcon icon_;
     std::map<StatusMenuModel::ItemID, QAction*> actions_;
     std::string title_;
+    bool badge_ = false;
 };
 
 }  // namespace pivorel

@@ -1,5 +1,6 @@
 #include "Pivorel/Tray/TrayIcon.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
 
@@ -24,11 +25,22 @@ QPixmap symbol(int size) {
 
 }  // namespace
 
-QIcon TrayIcon::image() {
+QIcon TrayIcon::image(bool badge) {
     const QIcon themed = QIcon::fromTheme(QStringLiteral("pivorel"));
-    if (!themed.isNull()) return themed;
+    if (!themed.isNull() && !badge) return themed;
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64}) icon.addPixmap(symbol(size));
+    for (int size : {16, 22, 24, 32, 48, 64}) {
+        QPixmap pixmap = themed.isNull() ? symbol(size) : themed.pixmap(size, size);
+        if (badge) {
+            QPainter painter(&pixmap);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(PivorelStyle::orange(QGuiApplication::palette()));
+            const double dot = size * 0.4;
+            painter.drawEllipse(QRectF(size - dot, 0, dot, dot));
+        }
+        icon.addPixmap(pixmap);
+    }
     return icon;
 }
 

@@ -371,7 +371,16 @@ TEST_F(EndToEnd, XtermShowsTheBarForTheGesturesSelectionOnly) {
     EXPECT_TRUE(controller_->panel().isVisible());
     EXPECT_TRUE(controller_->panel().model()->mode().isList());
     EXPECT_EQ(WindowServer::activeWindow(), term);
-    controller_->panel().close("esc");
+    // Pointed at, it takes the keyboard: Escape closes it.
+    const Rect panel = controller_->panel().frame();
+    // (A relative move: xdotool's absolute one warps, which no raw motion reports.)
+    ASSERT_TRUE(drive(*x_, {"mousemove", std::to_string(int(panel.x + panel.width / 2)),
+                            std::to_string(int(panel.y + 12)), "mousemove_relative", "--", "3",
+                            "3"}));
+    ASSERT_TRUE(waitUntil([] { return WindowServer::isActive(); }));
+    ASSERT_TRUE(drive(*x_, {"key", "Escape"}));
+    EXPECT_TRUE(waitUntil([&] { return !controller_->panel().isVisible(); }));
+    EXPECT_EQ(controller_->panel().lastCloseReason(), "esc");
 }
 
 TEST_F(EndToEnd, QtFieldsShowTheBarButPasswordsNever) {
