@@ -69,7 +69,7 @@ std::string handOver(const fs::path& socket, const std::string& link) {
 // Starts the program and waits (up to 30 s) until its socket takes connections.
 pid_t startProgram(XSession& x, const fs::path& home, const fs::path& socket) {
     const pid_t pid = x.spawn({PIVOREL_BINARY, "--no-keychain-migration", "--no-permission-guide"},
-                              pivorel::test::programEnv(home));
+                              pivorel::test::programEnv(home, {{"PIVOREL_LOG_STDERR", "1"}}));
     for (int i = 0; i < 600; ++i) {
         // Closed without a word: a liveness probe, not a link.
         if (const int fd = connectTo(socket); fd >= 0) {
