@@ -313,7 +313,9 @@ class EndToEndApps : public EndToEnd {
     // Gestures on the page: its text, its empty area and its password field.
     void expectPageCases(std::uint32_t browser, const std::string& app) {
         // A press on selected text drags it elsewhere: the drag comes first.
-        expectBar(dragSteps(paragraphStart, paragraphEnd), "quick brown fox", browser, app);
+        ASSERT_NO_FATAL_FAILURE(
+            expectBar(dragSteps(paragraphStart, paragraphEnd), "quick brown fox", browser, app));
+        ASSERT_TRUE(controller_->barContext());
         EXPECT_EQ(controller_->barContext()->request.url, page_.url("/page.html"));
         expectBar(clickSteps(quick, 2), "quick", browser, app);
         expectNoBar(clickSteps(emptyArea, 2), 2, "a double click on the empty page");
@@ -374,9 +376,9 @@ TEST_F(EndToEnd, XtermShowsTheBarForTheGesturesSelectionOnly) {
     // Pointed at, it takes the keyboard: Escape closes it.
     const Rect panel = controller_->panel().frame();
     // (A relative move: xdotool's absolute one warps, which no raw motion reports.)
-    ASSERT_TRUE(drive(*x_, {"mousemove", std::to_string(int(panel.x + panel.width / 2)),
-                            std::to_string(int(panel.y + 12)), "mousemove_relative", "--", "3",
-                            "3"}));
+    ASSERT_TRUE(
+        drive(*x_, {"mousemove", std::to_string(int(panel.x + panel.width / 2)),
+                    std::to_string(int(panel.y + 12)), "mousemove_relative", "--", "3", "3"}));
     ASSERT_TRUE(waitUntil([] { return WindowServer::isActive(); }));
     ASSERT_TRUE(drive(*x_, {"key", "Escape"}));
     EXPECT_TRUE(waitUntil([&] { return !controller_->panel().isVisible(); }));
