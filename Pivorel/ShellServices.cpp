@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "BrisendoKit/Localization/L.h"
 #include "BrisendoKit/Settings/TranslationPackModel.h"
 #include "BrisendoKit/Shell/PermissionGuideController.h"
 #include "BrisendoKit/Shell/Relauncher.h"
@@ -101,6 +102,13 @@ void ShellServices::ensureAccessibility(bool skipGuide) {
 }
 
 void ShellServices::openAccessibilitySettings() {
+    // Where the program can turn it on itself, the guide holds the switch and says what
+    // else to restart; elsewhere the desktop's settings are the place.
+    if (permissions_->canSwitchOn(PermissionKind::accessibility)) {
+        guide_->ensure(PermissionKind::accessibility, L("选中文字后在旁边弹出下一步小条"),
+                       [this] { relauncher_->continueAfterGrant(PermissionKind::accessibility); });
+        return;
+    }
     permissions_->openSettingsPane(PermissionKind::accessibility);
 }
 
