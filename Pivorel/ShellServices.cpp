@@ -102,14 +102,16 @@ void ShellServices::ensureAccessibility(bool skipGuide) {
 }
 
 void ShellServices::openAccessibilitySettings() {
-    // Where the program can turn it on itself, the guide holds the switch and says what
-    // else to restart; elsewhere the desktop's settings are the place.
-    if (permissions_->canSwitchOn(PermissionKind::accessibility)) {
-        guide_->ensure(PermissionKind::accessibility, L("选中文字后在旁边弹出下一步小条"),
-                       [this] { relauncher_->continueAfterGrant(PermissionKind::accessibility); });
+    constexpr auto kind = PermissionKind::accessibility;
+    if (!permissions_->canSwitchOn(kind)) {
+        permissions_->openSettingsPane(kind);
         return;
     }
-    permissions_->openSettingsPane(PermissionKind::accessibility);
+    // The guide holds the switch. One already open carries the continuation: only raised,
+    // or the program would go on twice.
+    std::function<void()> resume;
+    if (!guide_->session(kind)) resume = [this] { relauncher_->continueAfterGrant(kind); };
+    guide_->ensure(kind, L("选中文字后在旁边弹出下一步小条"), std::move(resume));
 }
 
 }  // namespace pivorel
