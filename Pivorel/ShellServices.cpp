@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "BrisendoKit/Localization/L.h"
 #include "BrisendoKit/Settings/TranslationPackModel.h"
 #include "BrisendoKit/Shell/PermissionGuideController.h"
 #include "BrisendoKit/Shell/Relauncher.h"
@@ -101,7 +102,16 @@ void ShellServices::ensureAccessibility(bool skipGuide) {
 }
 
 void ShellServices::openAccessibilitySettings() {
-    permissions_->openSettingsPane(PermissionKind::accessibility);
+    constexpr auto kind = PermissionKind::accessibility;
+    if (!permissions_->canSwitchOn(kind)) {
+        permissions_->openSettingsPane(kind);
+        return;
+    }
+    // The guide holds the switch. One already open carries the continuation: only raised,
+    // or the program would go on twice.
+    std::function<void()> resume;
+    if (!guide_->session(kind)) resume = [this] { relauncher_->continueAfterGrant(kind); };
+    guide_->ensure(kind, L("选中文字后在旁边弹出下一步小条"), std::move(resume));
 }
 
 }  // namespace pivorel

@@ -56,7 +56,8 @@ class ShellServices {
     // Start-up's accessibility step: the guide unless `skipGuide`; a grant relaunches the
     // program once so every part starts with the permission.
     void ensureAccessibility(bool skipGuide);
-    // The desktop's own settings for the permission, where there are any.
+    // The tray's accessibility item: the guide with its switch, or the desktop's own
+    // settings where the program cannot turn it on itself.
     void openAccessibilitySettings();
     PermissionGuideController& permissionGuide() { return *guide_; }
 

@@ -10,6 +10,8 @@ enum class GuideStatus {
     dropped,
     // The drag ended without any target accepting the drop.
     dropMissed,
+    // The program's own switch was pressed and the desktop refused it.
+    switchFailed,
 };
 
 }  // namespace pivorel

@@ -18,11 +18,14 @@ struct GuideContent {
     std::string reason;  // "用于：…"
     std::vector<std::string> steps;
     std::vector<std::string> notes;
+    // Empty: nothing to drag (the desktop has no list to drop the program into).
     std::string dragPath;
     std::string dragTooltip;
     std::string buttonReveal;
     std::string buttonSkip;
     std::string buttonReopen;
+    // The program's own switch; empty where the desktop has none. Empty buttons are not shown.
+    std::string buttonSwitch;
 };
 
 // The floating guide window, as the guide controller drives it. Main thread.
@@ -32,6 +35,7 @@ class GuideWindow {
         std::function<void()> onReveal;
         std::function<void()> onSkip;
         std::function<void()> onReopen;
+        std::function<void()> onSwitch;
         std::function<void()> onDragStarted;
         // The drag's outcome: "none" when no target accepted the drop.
         std::function<void(const std::string& operation)> onDragEnded;

@@ -14,20 +14,34 @@ namespace {
 
 GuideContent makeContent(const PermissionGuideStrings& strings, PermissionKind kind,
                          const std::string& product, const std::string& reason,
-                         const std::string& dragPath) {
+                         const std::string& dragPath, bool switchable) {
     auto fill = [&](const std::string& text) { return strings.fill(text, product, kind, reason); };
     GuideContent c;
     c.kind = kind;
-    c.title = fill(strings.title);
     c.reason = fill(strings.reasonFormat);
+    c.buttonSkip = fill(strings.buttonSkip);
+    if (switchable) {
+        // Nothing to drag and no settings to visit: the guide's own button does it.
+        c.title = fill(strings.titleSwitch);
+        c.steps = {fill(strings.step1Switch), fill(strings.step2Switch)};
+        c.notes = {fill(strings.noteSwitch)};
+        c.buttonSwitch = fill(strings.buttonSwitch);
+        return c;
+    }
+    c.title = fill(strings.title);
     c.steps = {fill(strings.step1Drag), fill(strings.step2), fill(strings.step3)};
     c.notes = {fill(strings.noteStale), fill(strings.noteRestart)};
     c.dragPath = dragPath;
     c.dragTooltip = fill(strings.dragTooltip);
     c.buttonReveal = fill(strings.buttonReveal);
-    c.buttonSkip = fill(strings.buttonSkip);
     c.buttonReopen = fill(strings.buttonReopen);
     return c;
+}
+
+std::string joinNames(const std::vector<std::string>& names) {
+    std::string out;
+    for (const auto& name : names) out += (out.empty() ? "" : "、") + name;
+    return out;
 }
 
 }  // namespace
@@ -98,19 +112,25 @@ void PermissionGuideController::ensureOnMain(PermissionKind kind, const std::str
         if (onGranted) onGranted();
         return;
     }
-    platform_->request(kind);
-    platform_->openSettingsPane(kind);
+    const bool switchable = platform_->canSwitchOn(kind);
+    if (!switchable) {
+        platform_->request(kind);
+        platform_->openSettingsPane(kind);
+    }
 
     auto session = std::make_shared<Session>();
     session->kind = kind;
-    session->dragPath = PermissionGuide::bundlePathForDrag(platform_->programPath(),
-                                                           PermissionGuide::productName());
+    session->switchable = switchable;
+    if (!switchable) {
+        session->dragPath = PermissionGuide::bundlePathForDrag(platform_->programPath(),
+                                                               PermissionGuide::productName());
+    }
     if (onGranted) session->grantedHandlers.push_back(std::move(onGranted));
     if (onSkipped) session->skippedHandlers.push_back(std::move(onSkipped));
     const auto strings = PermissionGuide::strings().localized();
-    session->window = windows_(
-        makeContent(strings, kind, PermissionGuide::productName(), reason, session->dragPath),
-        callbacksFor(session));
+    session->window = windows_(makeContent(strings, kind, PermissionGuide::productName(), reason,
+                                           session->dragPath, switchable),
+                               callbacksFor(session));
     sessions_[kind] = session;
     if (session->window) {
         setStatus(*session, GuideStatus::waiting);
@@ -137,6 +157,15 @@ GuideWindow::Callbacks PermissionGuideController::callbacksFor(
     cb.onReopen = [this, weak] {
         if (auto s = weak.lock()) platform_->openSettingsPane(s->kind);
     };
+    cb.onSwitch = [this, weak] {
+        auto s = weak.lock();
+        if (!s || s->granted) return;
+        const bool on = platform_->switchOn(s->kind);
+        PermissionGuide::log("permission guide switch on: " + std::string(toString(s->kind)) +
+                             " -> " + (on ? "true" : "false"));
+        // The next tick sees it, as it sees a switch turned anywhere else.
+        setStatus(*s, on ? GuideStatus::waiting : GuideStatus::switchFailed);
+    };
     cb.onSkip = [this, weak] {
         if (auto s = weak.lock()) skip(s);
     };
@@ -158,11 +187,14 @@ GuideWindow::Callbacks PermissionGuideController::callbacksFor(
     return cb;
 }
 
-void PermissionGuideController::setStatus(Session& session, GuideStatus status) {
+void PermissionGuideController::setStatus(Session& session, GuideStatus status,
+                                          const std::vector<std::string>& restart) {
     if (!session.window) return;
     const auto strings = PermissionGuide::strings().localized();
-    session.window->setStatus(status, strings.fill(strings.statusText(status),
-                                                   PermissionGuide::productName(), session.kind));
+    const bool listed = status == GuideStatus::granted && !restart.empty();
+    session.window->setStatus(
+        status, strings.fill(listed ? strings.statusRestart : strings.statusText(status),
+                             PermissionGuide::productName(), session.kind, {}, joinNames(restart)));
 }
 
 void PermissionGuideController::place(Session& session, const std::optional<Rect>& settings) {
@@ -233,31 +265,41 @@ void PermissionGuideController::startLiveCheck(const std::shared_ptr<Session>& s
     session->liveInFlight = true;
     const PermissionKind kind = session->kind;
     runInBackground([this, platform = platform_, &queue = queue_, kind, inProcess,
-                     alive = std::weak_ptr<char>(alive_), weak = std::weak_ptr<Session>(session)] {
+                     switchable = session->switchable, alive = std::weak_ptr<char>(alive_),
+                     weak = std::weak_ptr<Session>(session)] {
         const std::optional<bool> live = platform->checkLive(kind, liveTimeout);
-        queue.post([this, alive, weak, live, inProcess] {
+        const bool granted = live.value_or(inProcess);
+        // A switch turned on reaches only the programs that watch it; the rest are named.
+        auto restart =
+            granted && switchable ? platform->programsToRestart(kind) : std::vector<std::string>{};
+        queue.post([this, alive, weak, granted, restart = std::move(restart)] {
             if (!alive.lock()) return;
             auto s = weak.lock();
             if (!s) return;
             s->liveInFlight = false;
-            if (live.value_or(inProcess)) markGranted(s);
+            if (granted) markGranted(s, restart);
         });
     });
 }
 
-void PermissionGuideController::markGranted(const std::shared_ptr<Session>& session) {
+void PermissionGuideController::markGranted(const std::shared_ptr<Session>& session,
+                                            const std::vector<std::string>& restart) {
     Session& s = *session;
     if (s.granted || s.closed) return;
     s.granted = true;
-    setStatus(s, GuideStatus::granted);
+    setStatus(s, GuideStatus::granted, restart);
     PermissionGuide::log(PermissionGuide::logLine(s.kind, "granted"));
-    queue_.postAfter(closeDelay, [this, alive = std::weak_ptr<char>(alive_), session] {
-        if (!alive.lock()) return;
-        close(session, "granted");
-        // Handlers may open another guide; run them from a copy.
-        const auto handlers = session->grantedHandlers;
-        for (const auto& handler : handlers) handler();
-    });
+    if (!restart.empty()) {
+        PermissionGuide::log("permission guide restart needed: " + joinNames(restart));
+    }
+    queue_.postAfter(restart.empty() ? closeDelay : restartNoticeDelay,
+                     [this, alive = std::weak_ptr<char>(alive_), session] {
+                         if (!alive.lock()) return;
+                         close(session, "granted");
+                         // Handlers may open another guide; run them from a copy.
+                         const auto handlers = session->grantedHandlers;
+                         for (const auto& handler : handlers) handler();
+                     });
 }
 
 void PermissionGuideController::close(const std::shared_ptr<Session>& session,

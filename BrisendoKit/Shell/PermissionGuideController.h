@@ -34,6 +34,8 @@ class PermissionGuideController {
         bool liveInFlight = false;
         bool granted = false;
         bool closed = false;
+        // The program turns the permission on itself (no settings, nothing to drag).
+        bool switchable = false;
         std::vector<Handler> grantedHandlers;
         std::vector<Handler> skippedHandlers;
         std::optional<Rect> settingsFrame;  // the settings window the guide was placed by
@@ -59,6 +61,8 @@ class PermissionGuideController {
 
     // Seconds between "granted" and closing the window.
     double closeDelay = 1.0;
+    // The same when the guide lists programs to restart: long enough to read them.
+    double restartNoticeDelay = 8.0;
     // Whether `kind` is granted right now; asked once when a guide is requested. By
     // default the live check, falling back to the in-process answer.
     std::function<bool(PermissionKind)> checkProvider;
@@ -76,10 +80,12 @@ class PermissionGuideController {
     void scheduleTick(const std::shared_ptr<Session>& session);
     void tickStep(const std::shared_ptr<Session>& session);
     void startLiveCheck(const std::shared_ptr<Session>& session, bool inProcess);
-    void markGranted(const std::shared_ptr<Session>& session);
+    void markGranted(const std::shared_ptr<Session>& session,
+                     const std::vector<std::string>& restart = {});
     void close(const std::shared_ptr<Session>& session, const std::string& reason);
     void skip(const std::shared_ptr<Session>& session);
-    void setStatus(Session& session, GuideStatus status);
+    void setStatus(Session& session, GuideStatus status,
+                   const std::vector<std::string>& restart = {});
 
     std::shared_ptr<PermissionPlatform> platform_;
     GuideWindowFactory windows_;

@@ -22,6 +22,13 @@ PermissionGuideStrings PermissionGuideStrings::zhHans() {
     s.buttonSkip = "这次先不用";
     s.buttonReopen = "重新打开设置";
     s.dragTooltip = "拖到系统设置的列表里";
+    s.titleSwitch = "{product} 需要打开桌面的「{permission}」";
+    s.step1Switch = "点「打开辅助功能」：桌面对所有程序打开辅助功能，下次登录也保持";
+    s.step2Switch = "已在运行的程序要重启一次，{product} 才能读到它们；打开后这里会列出";
+    s.noteSwitch = "没有它，{product} 认不出密码框、可编辑区域和网页地址，小条不会弹出";
+    s.buttonSwitch = "打开辅助功能";
+    s.statusSwitchFailed = "没能打开：这个会话里没有辅助功能总线（at-spi2-core）";
+    s.statusRestart = "✓ 已打开 · 重启这些程序后才能读到：{programs}";
     s.permissionNames = {
         {PermissionKind::accessibility, "辅助功能"},
         {PermissionKind::screenRecording, "屏幕录制"},
@@ -35,10 +42,18 @@ PermissionGuideStrings PermissionGuideStrings::zhHans() {
 
 PermissionGuideStrings PermissionGuideStrings::localized() const {
     PermissionGuideStrings s = *this;
-    for (std::string* text :
-         {&s.title, &s.reasonFormat, &s.step1Drag, &s.step1Find, &s.step2, &s.step3, &s.noteStale,
-          &s.noteRestart, &s.statusWaiting, &s.statusGranted, &s.statusDropped, &s.statusDropMissed,
-          &s.buttonReveal, &s.buttonSkip, &s.buttonReopen, &s.dragTooltip}) {
+    for (std::string* text : {&s.title,         &s.reasonFormat,
+                              &s.step1Drag,     &s.step1Find,
+                              &s.step2,         &s.step3,
+                              &s.noteStale,     &s.noteRestart,
+                              &s.statusWaiting, &s.statusGranted,
+                              &s.statusDropped, &s.statusDropMissed,
+                              &s.buttonReveal,  &s.buttonSkip,
+                              &s.buttonReopen,  &s.dragTooltip,
+                              &s.titleSwitch,   &s.step1Switch,
+                              &s.step2Switch,   &s.noteSwitch,
+                              &s.buttonSwitch,  &s.statusSwitchFailed,
+                              &s.statusRestart}) {
         *text = L(*text);
     }
     for (auto& [kind, name] : s.permissionNames) name = L(name);
@@ -60,15 +75,21 @@ const std::string& PermissionGuideStrings::statusText(GuideStatus status) const 
             return statusDropped;
         case GuideStatus::dropMissed:
             return statusDropMissed;
+        case GuideStatus::switchFailed:
+            return statusSwitchFailed;
     }
     return statusWaiting;
 }
 
 std::string PermissionGuideStrings::fill(std::string_view text, std::string_view product,
-                                         PermissionKind kind, std::string_view reason) const {
+                                         PermissionKind kind, std::string_view reason,
+                                         std::string_view programs) const {
     const std::string permission = permissionName(kind);
     const std::pair<std::string_view, std::string_view> placeholders[] = {
-        {"{product}", product}, {"{permission}", permission}, {"{reason}", reason}};
+        {"{product}", product},
+        {"{permission}", permission},
+        {"{reason}", reason},
+        {"{programs}", programs}};
     std::string out;
     out.reserve(text.size());
     std::size_t i = 0;

@@ -28,6 +28,15 @@ struct PermissionGuideStrings {
     std::string buttonSkip;
     std::string buttonReopen;
     std::string dragTooltip;
+    // Where the program turns the permission on itself.
+    std::string titleSwitch;
+    std::string step1Switch;
+    std::string step2Switch;
+    std::string noteSwitch;
+    std::string buttonSwitch;
+    std::string statusSwitchFailed;
+    // "{programs}": the programs to restart, joined.
+    std::string statusRestart;
     std::map<PermissionKind, std::string> permissionNames;
 
     static PermissionGuideStrings zhHans();
@@ -42,7 +51,7 @@ struct PermissionGuideStrings {
     // `text` with its placeholders replaced. Replacement values are inserted verbatim and
     // never scanned again, so a product name or reason containing "{reason}" stays as is.
     std::string fill(std::string_view text, std::string_view product, PermissionKind kind,
-                     std::string_view reason = {}) const;
+                     std::string_view reason = {}, std::string_view programs = {}) const;
 };
 
 }  // namespace pivorel

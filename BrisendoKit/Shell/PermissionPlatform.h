@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "BrisendoKit/Shell/PermissionKind.h"
 #include "BrisendoKit/Support/Geometry.h"
@@ -36,6 +37,16 @@ class PermissionPlatform {
 
     // Shows `path` selected in the file manager; whether that worked.
     virtual bool reveal(const std::string& path) = 0;
+
+    // Whether the program can turn `kind` on itself (a desktop-wide switch rather than a
+    // list the user adds the program to). The guide then offers that switch instead of
+    // sending the user to the settings.
+    virtual bool canSwitchOn(PermissionKind) { return false; }
+    // Turns `kind` on; whether the desktop took it. Main thread; quick.
+    virtual bool switchOn(PermissionKind) { return false; }
+    // The display names of running programs that only take a switched-on `kind` after
+    // a restart. Blocks; called on a background thread.
+    virtual std::vector<std::string> programsToRestart(PermissionKind) { return {}; }
 };
 
 }  // namespace pivorel

@@ -158,13 +158,13 @@ std::optional<Ref> AtSpiClient::application(std::uint32_t pid, Deadline deadline
     return found;
 }
 
-std::optional<Ref> AtSpiClient::findApplication(std::uint32_t pid, Deadline deadline) {
-    auto connection = bus(deadline);
-    if (!connection) return std::nullopt;
+std::vector<std::pair<Ref, std::uint32_t>> AtSpiClient::registered(QDBusConnection& connection,
+                                                                   Deadline deadline) {
+    std::vector<std::pair<Ref, std::uint32_t>> out;
     // Just after the registry starts it may list no programs yet: ask twice.
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < 2 && out.empty(); ++attempt) {
         const auto apps =
-            refsFrom(firstArgument(call(*connection, Ref{registryService, rootPath},
+            refsFrom(firstArgument(call(connection, Ref{registryService, rootPath},
                                         accessibleInterface, "GetChildren", {}, deadline))
                          .value_or(QVariant()));
         for (const auto& app : apps) {
@@ -175,7 +175,7 @@ std::optional<Ref> AtSpiClient::findApplication(std::uint32_t pid, Deadline dead
             }
             if (!appPid) {
                 const auto answer =
-                    firstArgument(call(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                    firstArgument(call(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
                                        "org.freedesktop.DBus", "GetConnectionUnixProcessID",
                                        {QString::fromStdString(app.service)}, deadline));
                 if (!answer) continue;
@@ -183,11 +183,28 @@ std::optional<Ref> AtSpiClient::findApplication(std::uint32_t pid, Deadline dead
                 std::lock_guard lock(mutex_);
                 pids_[app.service] = *appPid;
             }
-            if (*appPid == pid) return Ref{app.service, rootPath};
+            out.emplace_back(Ref{app.service, rootPath}, *appPid);
         }
         if (!apps.empty()) break;
     }
+    return out;
+}
+
+std::optional<Ref> AtSpiClient::findApplication(std::uint32_t pid, Deadline deadline) {
+    auto connection = bus(deadline);
+    if (!connection) return std::nullopt;
+    for (const auto& [app, appPid] : registered(*connection, deadline)) {
+        if (appPid == pid) return app;
+    }
     return std::nullopt;
+}
+
+std::set<std::uint32_t> AtSpiClient::registeredProcesses(Deadline deadline) {
+    std::set<std::uint32_t> out;
+    auto connection = bus(deadline);
+    if (!connection) return out;
+    for (const auto& entry : registered(*connection, deadline)) out.insert(entry.second);
+    return out;
 }
 
 std::optional<std::uint32_t> AtSpiClient::role(const Ref& ref, Deadline deadline) {

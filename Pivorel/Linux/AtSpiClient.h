@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ class AtSpiClient {
 
     // The root object of the accessible program run by process `pid`.
     std::optional<Ref> application(std::uint32_t pid, Deadline deadline);
+    // The processes of every program the registry lists.
+    std::set<std::uint32_t> registeredProcesses(Deadline deadline);
     // The top-level windows of a program, the active one first.
     std::vector<Ref> frames(const Ref& app, Deadline deadline);
     // The innermost object at a point of the screen (X11 coordinates) in a program's frames,
@@ -68,6 +71,8 @@ class AtSpiClient {
   private:
     std::optional<QDBusConnection> bus(Deadline deadline);
     std::optional<Ref> findApplication(std::uint32_t pid, Deadline deadline);
+    std::vector<std::pair<Ref, std::uint32_t>> registered(QDBusConnection& connection,
+                                                          Deadline deadline);
     std::optional<Ref> findBelow(const Ref& root,
                                  const std::function<bool(const Ref&, std::uint32_t)>& match,
                                  int depth, std::size_t budget, Deadline deadline);

@@ -4,14 +4,19 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
 #include "BrisendoKit/Shell/PermissionGuide.h"
+#include "Pivorel/Linux/AppNames.h"
+#include "Pivorel/Linux/AtSpiClient.h"
 #include "Pivorel/Linux/AtSpiStatus.h"
 #include "Pivorel/Linux/ChildProcess.h"
+#include "Pivorel/Linux/DesktopAppIndex.h"
 #include "Pivorel/Linux/DisplayProbe.h"
 #include "Pivorel/Linux/FileReveal.h"
+#include "Pivorel/Linux/X11Connection.h"
 
 namespace pivorel {
 
@@ -68,12 +73,47 @@ std::optional<bool> LinuxPermissions::checkLive(PermissionKind kind, double time
     return answer;
 }
 
-void LinuxPermissions::request(PermissionKind kind) {
-    // The display is reachable or it is not; accessibility is the one switch to turn.
-    if (kind == PermissionKind::accessibility) {
-        PermissionGuide::log(std::string("enable accessibility -> ") +
-                             (AtSpiStatus::enable() ? "on" : "FAILED"));
+void LinuxPermissions::request(PermissionKind) {
+    // No prompt here: the display is reachable or it is not, and the accessibility bus is
+    // turned on by the guide's button, where the user sees what it does.
+}
+
+bool LinuxPermissions::canSwitchOn(PermissionKind kind) {
+    return kind == PermissionKind::accessibility;
+}
+
+bool LinuxPermissions::switchOn(PermissionKind kind) {
+    return kind == PermissionKind::accessibility && AtSpiStatus::enable();
+}
+
+std::vector<std::string> LinuxPermissions::programsToRestart(PermissionKind kind) {
+    if (kind != PermissionKind::accessibility) return {};
+    auto x = X11Connection::open();
+    if (!x) return {};
+    X11Connection& c = *x.value();
+    AtSpiClient atspi;
+    const auto exposed =
+        atspi.registeredProcesses(std::chrono::steady_clock::now() + std::chrono::seconds(1));
+    DesktopAppIndex index;
+    std::vector<std::string> ids, names;
+    for (const auto window : c.cardinals(c.root(), "_NET_CLIENT_LIST", XCB_ATOM_WINDOW)) {
+        const auto pid = c.cardinal(window, "_NET_WM_PID");
+        if (pid && (*pid == static_cast<std::uint32_t>(::getpid()) || exposed.count(*pid))) {
+            continue;
+        }
+        DesktopAppIndex::WindowHints hints;
+        hints.gtkApplicationID = c.text(window, "_GTK_APPLICATION_ID");
+        hints.kdeDesktopFile = c.text(window, "_KDE_NET_WM_DESKTOP_FILE");
+        if (const auto wmClass = c.windowClass(window)) {
+            hints.instance = wmClass->first;
+            hints.klass = wmClass->second;
+        }
+        const auto id = index.resolve(hints);
+        if (!id || std::find(ids.begin(), ids.end(), *id) != ids.end()) continue;
+        ids.push_back(*id);
+        names.push_back(AppNames::display(*id).value_or(*id));
     }
+    return names;
 }
 
 std::vector<std::vector<std::string>> LinuxPermissions::settingsCommands(

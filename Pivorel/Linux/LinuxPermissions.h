@@ -10,9 +10,10 @@ namespace pivorel {
 
 // The permission guide's view of an X11 desktop. Input monitoring and screen capture are a
 // reachable X display with XInput 2.2; accessibility is that and the desktop's
-// accessibility switched on (requesting it switches it on); a live check asks a fresh copy
-// of the program through --permission-probe; the settings are the desktop's own settings
-// program, when one is installed. There is no prompt and no settings window to follow.
+// accessibility bus switched on, which the guide's own button does; a live check asks a
+// fresh copy of the program through --permission-probe; the settings are the desktop's own
+// settings program, when one is installed. There is no prompt and no settings window to
+// follow.
 class LinuxPermissions final : public PermissionPlatform {
   public:
     // `executable`: the program started for live checks (this one when empty).
@@ -25,6 +26,10 @@ class LinuxPermissions final : public PermissionPlatform {
     std::optional<Rect> settingsWindowFrame() override;
     std::string programPath() override;
     bool reveal(const std::string& path) override;
+    bool canSwitchOn(PermissionKind kind) override;
+    bool switchOn(PermissionKind kind) override;
+    // Programs with windows on the display that the accessibility registry does not list.
+    std::vector<std::string> programsToRestart(PermissionKind kind) override;
 
     // The commands that open the settings for `kind`, best first: the current desktop's
     // (`currentDesktop` as in $XDG_CURRENT_DESKTOP, e.g. "ubuntu:GNOME") before the others.

@@ -47,8 +47,15 @@ Result<CommandLine, std::string> CommandLine::parse(const std::vector<std::strin
         return cl;
     }
     const auto& known = knownSwitches();
-    for (const auto& arg : args) {
-        if (arg == "-h") {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--permission-probe") {
+            // Reaching here it named no kind this program knows: not a probe, so a normal
+            // start, its word ignored.
+            if (i + 1 < args.size() && args[i + 1].rfind("-", 0) != 0 && !isLink(args[i + 1])) {
+                ++i;
+            }
+        } else if (arg == "-h") {
             cl.switches.insert("--help");
         } else if (std::find(known.begin(), known.end(), arg) != known.end()) {
             cl.switches.insert(arg);

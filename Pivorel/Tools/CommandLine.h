@@ -19,7 +19,8 @@ struct CommandLine {
     bool has(const std::string& name) const { return switches.count(name) > 0; }
 
     // Parses argv[1...]. Unknown switches and stray arguments are an error whose text
-    // names the offending argument.
+    // names the offending argument; "--permission-probe" that reached here (no known kind)
+    // is skipped with its word.
     static Result<CommandLine, std::string> parse(const std::vector<std::string>& args);
 
     static const std::vector<std::string>& knownSwitches();

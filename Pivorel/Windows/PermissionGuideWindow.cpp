@@ -46,9 +46,11 @@ PermissionGuideWindow::PermissionGuideWindow(const GuideContent& content, Callba
     const QIcon icon = TrayIcon::image();
     dragIcon_->setPixmap(icon.pixmap(48, 48));
     dragIcon_->setFixedSize(52, 52);
-    dragIcon_->setToolTip(qs(content.dragTooltip));
-    dragIcon_->setCursor(Qt::OpenHandCursor);
-    dragIcon_->installEventFilter(this);
+    if (!content.dragPath.empty()) {
+        dragIcon_->setToolTip(qs(content.dragTooltip));
+        dragIcon_->setCursor(Qt::OpenHandCursor);
+        dragIcon_->installEventFilter(this);
+    }
     header->addWidget(dragIcon_);
     auto* title = wrappedLabel(qs(content.title), this);
     title->setFont(PivorelStyle::font(15, QFont::DemiBold));
@@ -70,23 +72,22 @@ PermissionGuideWindow::PermissionGuideWindow(const GuideContent& content, Callba
     layout->addWidget(statusLabel_);
 
     auto* buttons = new QHBoxLayout;
-    auto* reveal = new QPushButton(qs(content.buttonReveal), this);
-    auto* reopen = new QPushButton(qs(content.buttonReopen), this);
-    auto* skip = new QPushButton(qs(content.buttonSkip), this);
-    buttons->addWidget(reveal);
-    buttons->addWidget(reopen);
+    // A button whose text is empty has nothing to do on this desktop.
+    const auto addButton = [&](const std::string& text, std::function<void()> Callbacks::*call) {
+        if (text.empty()) return static_cast<QPushButton*>(nullptr);
+        auto* button = new QPushButton(qs(text), this);
+        buttons->addWidget(button);
+        connect(button, &QPushButton::clicked, this, [this, call] {
+            if (callbacks_.*call) (callbacks_.*call)();
+        });
+        return button;
+    };
+    switchButton_ = addButton(content.buttonSwitch, &Callbacks::onSwitch);
+    addButton(content.buttonReveal, &Callbacks::onReveal);
+    addButton(content.buttonReopen, &Callbacks::onReopen);
     buttons->addStretch(1);
-    buttons->addWidget(skip);
+    addButton(content.buttonSkip, &Callbacks::onSkip);
     layout->addLayout(buttons);
-    connect(reveal, &QPushButton::clicked, this, [this] {
-        if (callbacks_.onReveal) callbacks_.onReveal();
-    });
-    connect(reopen, &QPushButton::clicked, this, [this] {
-        if (callbacks_.onReopen) callbacks_.onReopen();
-    });
-    connect(skip, &QPushButton::clicked, this, [this] {
-        if (callbacks_.onSkip) callbacks_.onSkip();
-    });
     adjustSize();
 }
 
@@ -99,12 +100,14 @@ GuideWindowFactory PermissionGuideWindow::factory() {
 void PermissionGuideWindow::setStatus(GuideStatus status, const std::string& text) {
     status_ = status;
     statusLabel_->setText(qs(text));
+    if (switchButton_) switchButton_->setEnabled(status != GuideStatus::granted);
     const bool good = status == GuideStatus::granted || status == GuideStatus::dropped;
     QPalette pal = statusLabel_->palette();
-    pal.setColor(QPalette::WindowText, good ? QColor(0x2E, 0x9E, 0x4F)
-                                       : status == GuideStatus::dropMissed
-                                           ? PivorelStyle::orange(palette())
-                                           : PivorelStyle::secondary(palette()));
+    pal.setColor(QPalette::WindowText,
+                 good ? QColor(0x2E, 0x9E, 0x4F)
+                 : status == GuideStatus::dropMissed || status == GuideStatus::switchFailed
+                     ? PivorelStyle::orange(palette())
+                     : PivorelStyle::secondary(palette()));
     statusLabel_->setPalette(pal);
     adjustSize();
 }

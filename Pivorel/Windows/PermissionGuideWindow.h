@@ -6,6 +6,7 @@
 #include "BrisendoKit/Shell/GuideWindow.h"
 
 class QLabel;
+class QPushButton;
 
 namespace pivorel {
 
@@ -40,6 +41,7 @@ class PermissionGuideWindow final : public QWidget, public GuideWindow {
     GuideStatus status_ = GuideStatus::waiting;
     QLabel* statusLabel_ = nullptr;
     QLabel* dragIcon_ = nullptr;
+    QPushButton* switchButton_ = nullptr;
     QPoint pressAt_;
     bool pressed_ = false;
 };

@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "BrisendoKit/Coordinator/AppController.h"
 #include "BrisendoKit/Coordinator/HotKeyResponder.h"
+#include "BrisendoKit/Localization/L.h"
 #include "BrisendoKit/Settings/HotKeyRecorder.h"
 #include "BrisendoKit/Shell/PermissionGuideController.h"
-#include "BrisendoKit/Shell/PermissionPlatform.h"
 #include "Fakes/FakeDesktop.h"
 #include "LocalHttpServer.h"
+#include "Pivorel/Linux/AtSpiStatus.h"
+#include "Pivorel/Linux/LinuxPermissions.h"
 #include "Pivorel/QtMainQueue.h"
 #include "Pivorel/Settings/GeneralSettingsView.h"
 #include "Pivorel/Settings/SettingsWindow.h"
@@ -43,18 +46,6 @@ T* shownWindow() {
     }
     return nullptr;
 }
-
-// A desktop where the permission is missing until the test grants it.
-struct WithheldPermission final : PermissionPlatform {
-    bool granted = false;
-    bool checkInProcess(PermissionKind) override { return granted; }
-    std::optional<bool> checkLive(PermissionKind, double) override { return granted; }
-    void request(PermissionKind) override {}
-    std::string openSettingsPane(PermissionKind) override { return {}; }
-    std::optional<Rect> settingsWindowFrame() override { return std::nullopt; }
-    std::string programPath() override { return "/usr/bin/pivorel"; }
-    bool reveal(const std::string&) override { return true; }
-};
 
 }  // namespace
 
@@ -114,26 +105,32 @@ TEST(ShellServicesWindows, TheMenusCommandsOpenTheirWindowsOnceAndTellTheCheck) 
     ::unsetenv("PIVOREL_APPCAST_URL");
 }
 
-// The guide window waits while the permission is withheld, then goes and the program goes on.
-TEST(ShellServicesWindows, TheGuideWindowWaitsForTheGrantAndThenCloses) {
+// Accessibility off on a real accessibility bus: the guide's own button turns it on, the
+// probe sees it, the guide goes and the program goes on, once.
+TEST(ShellServicesWindows, TheGuidesSwitchTurnsTheAccessibilityBusOnAndTheProgramGoesOnOnce) {
+    ::setenv("GSETTINGS_BACKEND", "memory", 1);  // the bus launcher's and ours: not the user's
     auto& x = XSession::shared();
     if (!x.ok()) GTEST_SKIP() << x.error();
     qtApp("xcb");
+    ASSERT_EQ(AtSpiStatus::query(5000), false);
     QtMainQueue queue;
-    auto desktop = std::make_shared<WithheldPermission>();
     FakeWorkspace workspace;
-    PermissionGuideController guide(desktop, PermissionGuideWindow::factory(), workspace, queue);
-    guide.runInBackground = [](std::function<void()> work) { work(); };
-    guide.closeDelay = 0.1;
-    bool granted = false;
-    guide.ensureAccessibility(false, [&] { granted = true; });
+    PermissionGuideController guide(std::make_shared<LinuxPermissions>(PIVOREL_BINARY),
+                                    PermissionGuideWindow::factory(), workspace, queue);
+    guide.closeDelay = guide.restartNoticeDelay = 0.1;
+    int resumed = 0;
+    guide.ensureAccessibility(false, [&] { ++resumed; });
     ASSERT_TRUE(waitUntil([] { return shownWindow<PermissionGuideWindow>() != nullptr; }));
-    auto* window = shownWindow<PermissionGuideWindow>();
-    EXPECT_NE(window->windowTitle().toStdString().find("Pivorel"), std::string::npos)
-        << window->windowTitle().toStdString();
-    EXPECT_EQ(window->status(), GuideStatus::waiting);
+    std::map<QString, QPushButton*> buttons;
+    for (auto* b : shownWindow<PermissionGuideWindow>()->findChildren<QPushButton*>()) {
+        buttons[b->text()] = b;
+    }
+    EXPECT_FALSE(buttons.count(QString::fromStdString(L("在访达中显示"))));
+    ASSERT_TRUE(buttons.count(QString::fromStdString(L("打开辅助功能"))));
 
-    desktop->granted = true;
-    ASSERT_TRUE(waitUntil([] { return shownWindow<PermissionGuideWindow>() == nullptr; }, 10s));
-    EXPECT_TRUE(granted);
+    buttons[QString::fromStdString(L("打开辅助功能"))]->click();
+    EXPECT_EQ(AtSpiStatus::query(2000), true);
+    ASSERT_TRUE(waitUntil([] { return shownWindow<PermissionGuideWindow>() == nullptr; }, 15s));
+    settle(2s);
+    EXPECT_EQ(resumed, 1);
 }

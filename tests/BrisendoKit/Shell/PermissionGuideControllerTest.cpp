@@ -38,6 +38,11 @@ struct FakePermissions final : PermissionPlatform {
     std::optional<Rect> settingsWindowFrame() override { return settingsFrame; }
     std::string programPath() override { return "/usr/bin/pivorel"; }
     bool reveal(const std::string&) override { return true; }
+    bool switchable = false;
+    std::vector<std::string> restart;
+    bool canSwitchOn(PermissionKind) override { return switchable; }
+    bool switchOn(PermissionKind kind) override { return inProcess[kind] = switchable; }
+    std::vector<std::string> programsToRestart(PermissionKind) override { return restart; }
 };
 
 // What a guide window was told; it outlives the window.
@@ -187,6 +192,22 @@ TEST_F(GuideControllerTest, DragsSetTheStatusAndTheGuideFollowsTheSettingsWindow
     platform->settingsFrame = Rect{100, 100, 600, 500};
     second();
     EXPECT_EQ(w.origin, (Point{716, 200}));
+}
+
+TEST_F(GuideControllerTest, AGuideWithItsOwnSwitchNamesTheProgramsToRestartBeforeClosing) {
+    platform->switchable = true;
+    platform->restart = {"Firefox", "Writer"};
+    controller.ensure(ax, "r", [] {});
+    auto& w = *windows[0];
+    EXPECT_EQ(std::tuple(platform->paneOpens, w.content.dragPath, w.content.buttonReveal),
+              std::tuple(0, "", ""));
+    w.callbacks.onSwitch();
+    second();
+    EXPECT_EQ(w.statusText, "✓ 已打开 · 重启这些程序后才能读到：Firefox、Writer");
+    queue.advance(controller.closeDelay);
+    EXPECT_TRUE(w.shown) << "the list stays long enough to be read";
+    queue.advance(controller.restartNoticeDelay);
+    EXPECT_FALSE(w.shown);
 }
 
 TEST_F(GuideControllerTest, StartUpStepHonoursTheSkipSwitch) {

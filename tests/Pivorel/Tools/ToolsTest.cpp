@@ -53,6 +53,10 @@ TEST(CommandLine, AcceptsKnownSwitchesAndOneLinkOnly) {
     ASSERT_TRUE(cl);
     EXPECT_EQ(cl->link, "pivorel://select?text=hi");
     EXPECT_TRUE(CommandLine::parse({"BRISENDO://close"}));
+    // A probe of no known kind is a normal start.
+    cl = CommandLine::parse({"--permission-probe", "bogus", "--no-permission-guide"});
+    ASSERT_TRUE(cl);
+    EXPECT_TRUE(cl->has("--no-permission-guide"));
     cl = CommandLine::parse({"--frobnicate"});
     ASSERT_FALSE(cl);
     EXPECT_TRUE(has(cl.error(), "--frobnicate"));
