@@ -66,7 +66,7 @@ void HotKeyResponder::pressed() {
         // The desktop has no dialog that grants this; the notice says what is missing.
         Log::write("Pivorel: 快捷键读不到选区：辅助功能未授权");
         showNotice(
-            L("需要先授予辅助功能权限：系统设置 → 隐私与安全性 → 辅助功能 → 打开 Pivorel，"
+            L("需要先打开桌面的辅助功能支持：点托盘菜单里的「辅助功能」一项打开它，"
               "然后再按一次快捷键。"));
     } else {
         showNotice(

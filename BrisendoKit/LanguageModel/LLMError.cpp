@@ -47,7 +47,7 @@ std::string LLMError::description() const {
         case Kind::http:
             return L("模型接口返回 %lld：%@", code_, message_);
         case Kind::noAPIKey:
-            return L("还没有模型密钥：菜单栏 → 设置… 里填入 API Key");
+            return L("还没有模型密钥：托盘 → 设置… 里填入 API Key");
         case Kind::quota:
             return L("中转站额度不足，请先充值");
         case Kind::transport:

@@ -10,7 +10,7 @@ std::string description(TranslationError error) {
             break;
     }
     // clang-format off
-    return L("还不能翻译：系统翻译的语言包没装。点菜单栏 Pivorel →「下载翻译语言包…」装一次（之后离线可用，选中的文字不出本机），或在设置里填入自己的模型。");
+    return L("还不能翻译：系统翻译的语言包没装。点托盘里的 Pivorel →「下载翻译语言包…」装一次（之后离线可用，选中的文字不出本机），或在设置里填入自己的模型。");
     // clang-format on
 }
 

@@ -49,7 +49,7 @@ void GeneralForm::setLoginOn(bool on) {
 }
 
 std::string GeneralForm::loginNote() const {
-    return loginRefused_ ? L("系统没有接受，请在系统设置 → 通用 → 登录项里手动设置")
+    return loginRefused_ ? L("没能改写自动启动文件，请确认 ~/.config/autostart 可以写入，再试一次")
                          : std::string();
 }
 

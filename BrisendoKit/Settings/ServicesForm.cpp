@@ -121,7 +121,7 @@ std::string ServicesForm::noteText(Note note) {
         case Note::saved:
             return L("已保存");
         case Note::keychainFailed:
-            return L("写入钥匙串失败");
+            return L("写入钥匙环失败");
         case Note::none:
             break;
     }

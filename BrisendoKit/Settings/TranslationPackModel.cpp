@@ -84,9 +84,7 @@ std::string TranslationPackModel::statusText() const {
             return L("正在请求下载，请在系统弹出的提示里点「下载」。");
         case Phase::failed:
             // Our own messages are table keys; a platform's text passes through unchanged.
-            return L(
-                "没有下载成功：%@。也可以到「系统设置 → 通用 → 语言与地区 → 翻译语言」手动下载。",
-                L(failure_));
+            return L("没有下载成功：%@。可以稍后再试一次，或在设置里填入自己的模型。", L(failure_));
         case Phase::checking:
         case Phase::needsDownload:
             break;
@@ -100,7 +98,7 @@ std::string TranslationPackModel::heading() {
 
 std::string TranslationPackModel::description() {
     // clang-format off
-    return L("翻译默认用 macOS 自带的翻译，在你的 Mac 上完成，选中的文字不会发到任何服务器。需要先下载一次英语与简体中文（系统会弹出授权，约几百 MB）。");
+    return L("翻译默认用这台电脑自带的翻译，在这台电脑上完成，选中的文字不会发到任何服务器。需要先下载一次英语与简体中文（系统会弹出授权，约几百 MB）。");
     // clang-format on
 }
 

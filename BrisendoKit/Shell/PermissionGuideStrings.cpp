@@ -17,11 +17,11 @@ PermissionGuideStrings PermissionGuideStrings::zhHans() {
     s.statusWaiting = "等待授权中…";
     s.statusGranted = "✓ 已授权";
     s.statusDropped = "已拖进列表 · 现在打开右边的开关";
-    s.statusDropMissed = "列表没接住 · 点列表下方的 +，或用「在访达中显示」从访达拖";
-    s.buttonReveal = "在访达中显示";
+    s.statusDropMissed = "列表没接住 · 点列表下方的 +，或用「在文件管理器中显示」从文件管理器拖";
+    s.buttonReveal = "在文件管理器中显示";
     s.buttonSkip = "这次先不用";
     s.buttonReopen = "重新打开设置";
-    s.dragTooltip = "拖到系统设置的列表里";
+    s.dragTooltip = "拖到右边的列表里";
     s.titleSwitch = "{product} 需要打开桌面的「{permission}」";
     s.step1Switch = "点「打开辅助功能」：桌面对所有程序打开辅助功能，下次登录也保持";
     s.step2Switch = "已在运行的程序要重启一次，{product} 才能读到它们；打开后这里会列出";

@@ -181,7 +181,7 @@ std::vector<StatusMenuModel::Item> StatusMenuModel::items(const Inputs& in) {
     items.push_back(legacy);
 
     Item reveal = make(ItemID::revealDatabase);
-    reveal.title = L("在 Finder 里显示记录文件");
+    reveal.title = L("在文件管理器中显示记录文件");
     items.push_back(reveal);
 
     items.push_back(separator());

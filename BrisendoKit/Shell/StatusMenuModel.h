@@ -65,7 +65,7 @@ class StatusMenuModel {
         bool trusted = true;
         bool popclipRunning = false;
         bool legacySecretsPending = false;
-        // The hot key as people read it ("⌃⌥N").
+        // The hot key as people read it ("Ctrl+Alt+N").
         std::string hotkeyDisplay;
         TimePoint now;
         // An Olson identifier for the pause's end time; empty: the process's time zone.

@@ -25,7 +25,8 @@ struct HotKeySpec {
     // At least one of command, option or control: shift alone would steal ordinary typing.
     bool isValid() const { return (modifiers & (cmd | option | control)) != 0; }
 
-    // "⌃⌥⇧⌘" in that order for the modifiers present, then the key's name, e.g. "⌃⌥N".
+    // As Linux desktops show shortcuts: "Ctrl+", "Alt+", "Shift+", "Super+" in that order
+    // for the modifiers present, then the key's name, e.g. "Ctrl+Alt+N".
     // Localized parts (the space bar, unnamed keys) follow the interface language.
     std::string display() const;
 

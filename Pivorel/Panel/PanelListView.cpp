@@ -30,7 +30,7 @@ PanelListView::PanelListView(std::shared_ptr<PanelModel> model, QWidget* parent)
     }
     selection_ = WrappedText(QString::fromStdString(model->selection()), PivorelStyle::font(12.5),
                              textWidth, 2);
-    footer_ = WrappedText(QString::fromStdString(L("1–9 直选 · ↩ 选中高亮项 · Esc 关闭")),
+    footer_ = WrappedText(QString::fromStdString(L("1–9 直选 · Enter 选中高亮项 · Esc 关闭")),
                           PivorelStyle::font(10.5), textWidth, 1);
     changed_ = model->changed.connect([this] { highlightChanged(); });
     rebuild();

@@ -102,7 +102,7 @@ void AppListGroup::retranslate() {
     empty_->setText(W::qs(model_.emptyText()));
     footer_->setText(W::qs(model_.footer()));
     running_->setText(W::buttonText(L("从正在运行的 App 里选…")));
-    manual_->setPlaceholderText(W::qs(L("或填 bundle id，回车添加")));
+    manual_->setPlaceholderText(W::qs(L("或填应用 ID，回车添加")));
     refresh();
 }
 

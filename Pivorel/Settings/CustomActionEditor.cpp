@@ -153,7 +153,7 @@ void CustomActionEditor::retranslate() {
     title_->setText(W::qs(form_.title()));
     nameLabel_->setText(W::qs(L("名称")));
     name_->setPlaceholderText(W::qs(L("如 Perplexity")));
-    symbolLabel_->setText(W::qs(L("图标（SF Symbol 名）")));
+    symbolLabel_->setText(W::qs(L("图标名")));
     symbol_->setPlaceholderText(W::qs(L("如 magnifyingglass")));
     symbolNote_->setText(W::qs(L("找不到这个图标名，可以从下面选一个")));
     templateLabel_->setText(W::qs(L("URL 模板")));

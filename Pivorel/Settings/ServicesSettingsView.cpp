@@ -169,7 +169,7 @@ void ServicesSettingsView::retranslate() {
     packButton_->setText(W::buttonText(L("下载语言包…")));
     modelTitle_->setText(W::qs(L("自己的模型（可选）")));
     // clang-format off
-    modelNote_->setText(W::qs(L("OpenAI 兼容的 Chat Completions 接口，用于「问一下」和追问，也可以用来翻译。不填也能翻译（用系统翻译）。密钥只存进钥匙串。")));
+    modelNote_->setText(W::qs(L("OpenAI 兼容的 Chat Completions 接口，用于「问一下」和追问，也可以用来翻译。不填也能翻译（用系统翻译）。密钥只存进钥匙环。")));
     // clang-format on
     flomoNote_->setText(
         W::qs(L("填了 Webhook 才能用「记到 flomo」。预演打开时只显示会发送的内容。")));

@@ -71,7 +71,7 @@ void Tray::openMenuWhenReleased(int waitsLeft) {
 bool Tray::install() {
     icon_.show();
     if (QSystemTrayIcon::isSystemTrayAvailable()) return true;
-    Log::write("Pivorel: 没有系统托盘，菜单栏图标暂不显示");
+    Log::write("Pivorel: 没有系统托盘，托盘图标暂不显示");
     return false;
 }
 

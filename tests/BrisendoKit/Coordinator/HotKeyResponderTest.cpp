@@ -82,7 +82,7 @@ TEST(HotKeyResponder, NothingReadableShowsWhyForFourAndAHalfSeconds) {
     rig.responder->pressed();
     ASSERT_TRUE(rig.panel.isVisible());
     EXPECT_EQ(rig.panel.model()->mode(),
-              PanelMode::notice("需要先授予辅助功能权限：系统设置 → 隐私与安全性 → 辅助功能 → "
-                                "打开 Pivorel，然后再按一次快捷键。"));
+              PanelMode::notice("需要先打开桌面的辅助功能支持：点托盘菜单里的「辅助功能」一项"
+                                "打开它，然后再按一次快捷键。"));
     EXPECT_TRUE(rig.log.contains("辅助功能未授权"));
 }

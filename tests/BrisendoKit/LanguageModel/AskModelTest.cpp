@@ -90,7 +90,7 @@ TEST(AskModel, ShowsFailuresAndKeepsTextThatArrivedBeforeThem) {
     AskModel model(AskKind::translate, chat, initial);
     model.start();
     chat->finish(LLMError::noAPIKey());
-    EXPECT_EQ(model.errorText(), "还没有模型密钥：菜单栏 → 设置… 里填入 API Key");
+    EXPECT_EQ(model.errorText(), "还没有模型密钥：托盘 → 设置… 里填入 API Key");
 
     // A new attempt clears the error; a failure after text keeps the text.
     model.start();

@@ -143,7 +143,8 @@ TEST(ApplicationsListModel, AddingTrimsAndSkipsRepeatsRemovingStoresTheRestAndOt
 
 TEST(GeneralForm, ARefusedLoginChangeSpringsBackWithANote) {
     LoginFixture f;
-    const std::string refused = "系统没有接受，请在系统设置 → 通用 → 登录项里手动设置";
+    const std::string refused =
+        "没能改写自动启动文件，请确认 ~/.config/autostart 可以写入，再试一次";
     for (auto [accept, on, shown, note] : {std::tuple{true, true, true, ""},
                                            {false, false, true, refused.c_str()},
                                            {true, false, false, ""}}) {
@@ -209,7 +210,6 @@ TEST_F(Recording, EscapeAndKeysWithoutAModifierStoreNothingAndOnlyModifierFlagsA
     EXPECT_EQ(HotKeyRecorder::modifierMask(cmd | shift | 0x10000 | 0x800000), 768u);
     EXPECT_EQ(recorder.handle(key(40, cmd | shift)), Outcome::recorded);  // still recording
     EXPECT_EQ(recorder.hotkey(), (HotKeySpec{40, 768}));
-    EXPECT_EQ(recorder.buttonTitle(), "⇧⌘K");
 }
 
 // The program holds no hot key while one is recorded, and always gets it back: after a

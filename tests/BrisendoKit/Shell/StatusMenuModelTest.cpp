@@ -17,7 +17,7 @@ const TimePoint now = fromUnixSeconds(1'749'967'200);
 StatusMenuModel::Inputs inputs() {
     StatusMenuModel::Inputs in;
     in.now = now;
-    in.hotkeyDisplay = "⌃⌥N";
+    in.hotkeyDisplay = "Ctrl+Alt+N";
     in.timeZone = "Asia/Shanghai";
     return in;
 }

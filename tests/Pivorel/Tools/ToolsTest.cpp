@@ -96,7 +96,7 @@ TEST(AskSelftest, BinaryReadsTheSettingsAndSaysWhenNoKeyIsStored) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "ask-selftest: base=" + server.baseURL() +
                          " model=test-model key-in-keychain=false\n"
-                         "ask-selftest: ERROR 还没有模型密钥：菜单栏 → 设置… 里填入 API Key\n");
+                         "ask-selftest: ERROR 还没有模型密钥：托盘 → 设置… 里填入 API Key\n");
     EXPECT_TRUE(server.requests().empty());
 }
 

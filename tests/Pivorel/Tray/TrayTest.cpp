@@ -107,8 +107,9 @@ TEST(TrayWindows, TheMenuOpensFromTheTrayRefreshedAndItsItemsAct) {
 
     // A hot key changed in the settings is grabbed anew and named in the menu.
     BarSettings(UserDefaults::standard()).setHotkey({46, HotKeySpec::cmd | HotKeySpec::shift});
-    EXPECT_TRUE(waitUntil(
-        [&] { return text(tray.action(ID::hotkey)) == "快捷键 ⇧⌘M：对选中文字弹出面板"; }));
+    EXPECT_TRUE(waitUntil([&] {
+        return text(tray.action(ID::hotkey)) == "快捷键 Shift+Super+M：对选中文字弹出面板";
+    }));
     EXPECT_EQ(delegate.hotKey()->spec(), (HotKeySpec{46, HotKeySpec::cmd | HotKeySpec::shift}));
 
     x.terminate(trayer);
