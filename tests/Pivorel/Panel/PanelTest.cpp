@@ -171,6 +171,7 @@ TEST(AskView, ShowsTheConversationAndItsControlsAct) {
     ASSERT_EQ(view->turnViews().size(), 3u);
     EXPECT_EQ(static_cast<QTextEdit*>(view->turnViews()[1])->toPlainText(), "那为什么说它是假设？");
     // Every turn shows all of its text: wrapped inside the view, nothing cut off below.
+    QCoreApplication::processEvents();
     for (QWidget* turn : view->turnViews()) {
         auto* text = static_cast<QTextEdit*>(turn);
         EXPECT_LE(text->document()->idealWidth(), text->viewport()->width() + 1);
