@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusVariant>
 #include <cctype>
 
 #include "Pivorel/Linux/ChildProcess.h"
@@ -62,7 +63,7 @@ DesktopColorScheme::DesktopColorScheme(bool startPaletteDark, QObject* parent)
     auto session = QDBusConnection::sessionBus();
     if (!session.isConnected()) return;
     session.connect(portalService, portalPath, settingsInterface, "SettingChanged", this,
-                    SLOT(settingChanged(QString, QString, QDBusVariant)));
+                    SLOT(settingChanged(QDBusMessage)));
     readPortal(false);
 }
 
@@ -86,9 +87,12 @@ void DesktopColorScheme::readPortal(bool oldMethod) {
             });
 }
 
-void DesktopColorScheme::settingChanged(const QString& group, const QString& key,
-                                        const QDBusVariant& value) {
-    if (group == appearance && key == colorScheme) takePortal(value.variant());
+// The whole message: QtDBus's connect refuses a slot that takes a QDBusVariant.
+void DesktopColorScheme::settingChanged(const QDBusMessage& message) {
+    const auto args = message.arguments();
+    if (args.size() == 3 && args[0].toString() == appearance && args[1].toString() == colorScheme) {
+        takePortal(args[2]);
+    }
 }
 
 void DesktopColorScheme::takePortal(const QVariant& value) {

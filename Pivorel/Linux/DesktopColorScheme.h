@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDBusVariant>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -32,7 +32,7 @@ class DesktopColorScheme final : public QObject {
     void changed(bool dark);
 
   private Q_SLOTS:
-    void settingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+    void settingChanged(const QDBusMessage& message);
 
   private:
     void readPortal(bool oldMethod);
