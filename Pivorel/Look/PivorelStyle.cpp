@@ -98,7 +98,9 @@ double PivorelStyle::points(double pixels) {
 QPalette PivorelStyle::palette(bool dark) {
     const QColor window = dark ? QColor(40, 40, 42) : QColor(246, 246, 246);
     const QColor text = dark ? QColor(240, 240, 242) : QColor(20, 20, 22);
-    const QColor base = dark ? QColor(30, 30, 32) : QColor(255, 255, 255);
+    // Dark cards and fields sit lighter than the window, so the style's outlines (drawn
+    // darker than the window) still show on them.
+    const QColor base = dark ? QColor(54, 54, 58) : QColor(255, 255, 255);
     QPalette p(window);
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
         p.setColor(group, QPalette::Window, window);
