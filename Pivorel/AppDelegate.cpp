@@ -31,11 +31,13 @@
 #include "BrisendoKit/Support/Log.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Pivorel/Bar/BarPanel.h"
+#include "Pivorel/Linux/DesktopColorScheme.h"
 #include "Pivorel/Linux/FileReveal.h"
 #include "Pivorel/Linux/LinuxDesktop.h"
 #include "Pivorel/Linux/SecretServiceStore.h"
 #include "Pivorel/Linux/VdirReminders.h"
 #include "Pivorel/Linux/WindowServer.h"
+#include "Pivorel/Look/PivorelStyle.h"
 #include "Pivorel/Panel/FloatingPanel.h"
 #include "Pivorel/QtMainQueue.h"
 #include "Pivorel/ShellServices.h"
@@ -72,6 +74,7 @@ AppDelegate::~AppDelegate() {
 }
 
 int AppDelegate::start() {
+    followDesktopLook();
     // The updater opens its pages through the desktop, so the desktop comes first.
     auto desktop = LinuxDesktop::connect(*queue_);
     if (!desktop) {
@@ -358,7 +361,22 @@ void AppDelegate::defaultsChanged(const std::string& key) {
     if (key == Localizer::preferenceKey) languageChanged();
 }
 
+void AppDelegate::followDesktopLook() {
+    PivorelStyle::followLanguage();
+    colorScheme_ =
+        std::make_unique<DesktopColorScheme>(PivorelStyle::isDark(QApplication::palette()));
+    // Every window paints from the application's palette, so one assignment restyles them
+    // all, live.
+    auto apply = [](bool dark) {
+        QApplication::setPalette(PivorelStyle::palette(dark));
+        Log::write(std::string("Pivorel: 外观 ") + (dark ? "深色" : "浅色"));
+    };
+    apply(colorScheme_->dark());
+    connect(colorScheme_.get(), &DesktopColorScheme::changed, this, apply);
+}
+
 void AppDelegate::languageChanged() {
+    PivorelStyle::followLanguage();
     // The settings and language-pack windows retitle themselves.
     populateMenu();
     refreshMenu();

@@ -25,6 +25,7 @@ class ActionPerformer;
 class AppController;
 class BarController;
 class BarPanel;
+class DesktopColorScheme;
 class FloatingPanel;
 class HistoryWriter;
 class HotKeyResponder;
@@ -102,6 +103,7 @@ class AppDelegate : public QObject {
     void installObservers();
     void defaultsChanged(const std::string& key);
     void languageChanged();
+    void followDesktopLook();
     void ensureAccessibility();
     void startSecretsMigration();
     void checkLegacySecrets();
@@ -116,6 +118,7 @@ class AppDelegate : public QObject {
     std::unique_ptr<Store> store_;
     std::unique_ptr<HistoryWriter> writer_;
     std::unique_ptr<LinuxDesktop> desktop_;
+    std::unique_ptr<DesktopColorScheme> colorScheme_;
     std::unique_ptr<ShellServices> services_;
     std::unique_ptr<BarPanel> barWindow_;
     std::unique_ptr<FloatingPanel> panelWindow_;

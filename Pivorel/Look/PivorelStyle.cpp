@@ -1,7 +1,10 @@
 #include "Pivorel/Look/PivorelStyle.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QFontDatabase>
 #include <QScreen>
+
+#include "BrisendoKit/Localization/Localizer.h"
 
 namespace pivorel {
 
@@ -51,12 +54,37 @@ QColor PivorelStyle::orange(const QPalette& palette) {
     return isDark(palette) ? QColor(255, 159, 10) : QColor(230, 126, 0);
 }
 
+QString PivorelStyle::cjkFamily(std::string_view language) {
+    if (language == "zh-Hant") return QStringLiteral("Noto Sans CJK TC");
+    if (language == "ja") return QStringLiteral("Noto Sans CJK JP");
+    if (language == "ko") return QStringLiteral("Noto Sans CJK KR");
+    return QStringLiteral("Noto Sans CJK SC");
+}
+
+QStringList PivorelStyle::families(std::string_view language) {
+    // Noto Sans where the desktop has it (its proportions match the CJK face), else the
+    // face every Debian desktop ships.
+    return {QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans"), cjkFamily(language)};
+}
+
 QFont PivorelStyle::font(double size, QFont::Weight weight) {
     QFont font;
-    font.setFamilies({QString::fromLatin1(textFamily)});
+    font.setFamilies(families(Localizer::effectiveLanguage()));
     font.setPointSizeF(points(size));
     font.setWeight(weight);
     return font;
+}
+
+void PivorelStyle::followLanguage() {
+    // Qt caches a fallback chain under its first family alone, so the chain built for one
+    // CJK face would keep serving the next language. Registering and dropping a font is the
+    // public way to empty that cache.
+    const int id = QFontDatabase::addApplicationFont(
+        QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+    if (id >= 0) QFontDatabase::removeApplicationFont(id);
+    QFont font = QApplication::font();
+    font.setFamilies(families(Localizer::effectiveLanguage()));
+    QApplication::setFont(font);
 }
 
 // Point sizes are resolved with the screen's logical DPI; dividing by it keeps the size in
@@ -70,7 +98,9 @@ double PivorelStyle::points(double pixels) {
 QPalette PivorelStyle::palette(bool dark) {
     const QColor window = dark ? QColor(40, 40, 42) : QColor(246, 246, 246);
     const QColor text = dark ? QColor(240, 240, 242) : QColor(20, 20, 22);
-    const QColor base = dark ? QColor(30, 30, 32) : QColor(255, 255, 255);
+    // Dark cards and fields sit lighter than the window, so the style's outlines (drawn
+    // darker than the window) still show on them.
+    const QColor base = dark ? QColor(54, 54, 58) : QColor(255, 255, 255);
     QPalette p(window);
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
         p.setColor(group, QPalette::Window, window);

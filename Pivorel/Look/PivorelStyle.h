@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QFont>
 #include <QPalette>
+#include <QStringList>
+#include <string_view>
 
 namespace pivorel {
 
@@ -12,9 +14,11 @@ namespace pivorel {
 struct PivorelStyle {
     PivorelStyle() = delete;
 
-    // Chinese text must name the Simplified Chinese family: left to fallback, fontconfig
-    // picks the Japanese shapes of the same characters.
-    static constexpr const char* textFamily = "Noto Sans CJK SC";
+    // Latin text comes from the desktop's sans-serif face: the CJK faces draw Latin quotes
+    // and apostrophes full-width ("doesn’ t"). Han falls back to the CJK face of the
+    // interface language, named explicitly: left to fontconfig, Chinese gets Japanese shapes.
+    static QStringList families(std::string_view language);
+    static QString cjkFamily(std::string_view language);
 
     static QColor accent(bool dark);
     static QColor accent(const QPalette& palette) { return accent(isDark(palette)); }
@@ -30,8 +34,13 @@ struct PivorelStyle {
     static QColor quaternaryFill(const QPalette& palette);
     static QColor orange(const QPalette& palette);
 
-    // `size` in logical pixels (the unit of every other measure), fractions kept.
+    // `size` in logical pixels (the unit of every other measure), fractions kept; the
+    // families of the interface language.
     static QFont font(double size, QFont::Weight weight = QFont::Normal);
+    // Gives the application's font (what standard widgets draw with) the families of the
+    // interface language, and forgets the fallback chains built for the previous one. At
+    // start and whenever the language changes.
+    static void followLanguage();
     // The point size that draws `pixels` logical pixels high on the primary screen.
     static double points(double pixels);
 

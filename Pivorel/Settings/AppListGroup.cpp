@@ -1,6 +1,7 @@
 #include "Pivorel/Settings/AppListGroup.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,7 +51,7 @@ QIcon AppListGroup::appIcon(const std::string& bundleID) {
         break;
     }
     return W::symbolIcon("macwindow", iconSize,
-                         PivorelStyle::secondary(PivorelStyle::palette(false)));
+                         PivorelStyle::secondary(QGuiApplication::palette()));
 }
 
 AppListGroup::AppListGroup(ApplicationsListModel::Kind kind, BarSettings settings,

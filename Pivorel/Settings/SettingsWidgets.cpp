@@ -1,5 +1,6 @@
 #include "Pivorel/Settings/SettingsWidgets.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -35,7 +36,7 @@ QPixmap SettingsWidgets::symbolPixmap(std::string_view name, int size, QColor co
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setFont(Symbols::font(size * 0.8));
-    painter.setPen(color.isValid() ? color : PivorelStyle::primary(PivorelStyle::palette(false)));
+    painter.setPen(color.isValid() ? color : PivorelStyle::primary(QGuiApplication::palette()));
     painter.drawText(QRectF(0, 0, size, size), Qt::AlignCenter, glyphText(name));
     return pixmap;
 }
