@@ -88,7 +88,7 @@ PermissionGuideWindow::PermissionGuideWindow(const GuideContent& content, Callba
     buttons->addStretch(1);
     addButton(content.buttonSkip, &Callbacks::onSkip);
     layout->addLayout(buttons);
-    adjustSize();
+    fitHeight();
 }
 
 GuideWindowFactory PermissionGuideWindow::factory() {
@@ -109,7 +109,15 @@ void PermissionGuideWindow::setStatus(GuideStatus status, const std::string& tex
                      ? PivorelStyle::orange(palette())
                      : PivorelStyle::secondary(palette()));
     statusLabel_->setPalette(pal);
-    adjustSize();
+    fitHeight();
+}
+
+// adjustSize() sizes wrapped labels by their one-line width, so in the fixed width a longer
+// language's lines overlapped: the height comes from the layout for that width instead.
+void PermissionGuideWindow::fitHeight() {
+    layout()->activate();
+    setFixedHeight(layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width())
+                                                 : sizeHint().height());
 }
 
 Size PermissionGuideWindow::size() {

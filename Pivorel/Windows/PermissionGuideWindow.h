@@ -34,6 +34,7 @@ class PermissionGuideWindow final : public QWidget, public GuideWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void fitHeight();
     void startDrag();
 
     GuideContent content_;
