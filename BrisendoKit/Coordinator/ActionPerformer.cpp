@@ -1,6 +1,8 @@
 #include "BrisendoKit/Coordinator/ActionPerformer.h"
+
 #include "BrisendoKit/Support/Calendar.h"
 
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -214,9 +216,25 @@ void ActionPerformer::startAsk(AskKind kind, const SelectRequest& request, std::
     auto messages = kind == AskKind::ask
                         ? Prompts::askMessages(request.text, displayName(request.app))
                         : Prompts::translateMessages(request.text);
-    auto client = std::make_shared<LLMClient>(
-        s_.settings.llmBaseURL(), s_.settings.llmModel(), s_.queue,
-        [credentials = s_.credentials] { return credentials.get(Credentials::llmAccount); });
+    // The conversation, once made; only touched on the main thread.
+    auto shownIn = std::make_shared<std::weak_ptr<AskModel>>();
+    // Runs on the stream's worker thread. A locked keyring holds the key until the user
+    // unlocks it; the conversation says so meanwhile.
+    auto key = [credentials = s_.credentials, queue = &s_.queue, shownIn] {
+        auto answered = std::make_shared<std::atomic<bool>>(false);
+        queue->postAfter(Credentials::unlockNoteDelay, [answered, shownIn] {
+            if (*answered) return;
+            if (auto ask = shownIn->lock()) ask->setStatus(L("正在等钥匙环解锁…"));
+        });
+        auto value = credentials.get(Credentials::llmAccount);
+        *answered = true;
+        queue->post([shownIn] {
+            if (auto ask = shownIn->lock()) ask->setStatus(std::nullopt);
+        });
+        return value;
+    };
+    auto client = std::make_shared<LLMClient>(s_.settings.llmBaseURL(), s_.settings.llmModel(),
+                                              s_.queue, std::move(key));
 
     std::shared_ptr<ChatStreaming> source = client;
     if (kind == AskKind::translate) {
@@ -243,6 +261,7 @@ void ActionPerformer::startAsk(AskKind kind, const SelectRequest& request, std::
     };
     auto ask = std::make_shared<AskModel>(kind, std::move(source), std::move(messages),
                                           std::move(archive));
+    *shownIn = ask;
     model->ask = ask;
     model->setMode(PanelMode::ask(kind));
     ask->start();

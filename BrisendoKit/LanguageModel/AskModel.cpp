@@ -33,6 +33,12 @@ void AskModel::setFollowUp(std::string text) {
     changed.emit();
 }
 
+void AskModel::setStatus(std::optional<std::string> text) {
+    if (status_ == text) return;
+    status_ = std::move(text);
+    changed.emit();
+}
+
 void AskModel::start() {
     stream();
 }

@@ -45,6 +45,10 @@ class AskModel {
     const std::vector<Turn>& turns() const { return turns_; }
     bool isStreaming() const { return isStreaming_; }
     const std::optional<std::string>& errorText() const { return errorText_; }
+    // A passing state shown where an error would be, while there is none (the key waits
+    // for the keyring to be unlocked).
+    const std::optional<std::string>& status() const { return status_; }
+    void setStatus(std::optional<std::string> text);
     const std::string& followUp() const { return followUp_; }
     void setFollowUp(std::string text);
     bool archived() const { return archived_; }
@@ -81,6 +85,7 @@ class AskModel {
     std::vector<Turn> turns_;
     bool isStreaming_ = false;
     std::optional<std::string> errorText_;
+    std::optional<std::string> status_;
     std::string followUp_;
     bool archived_ = false;
     std::unique_ptr<Cancellable> task_;

@@ -7,20 +7,25 @@
 #include "BrisendoKit/LanguageModel/TranslateEngine.h"
 #include "BrisendoKit/Storage/BarSettings.h"
 #include "BrisendoKit/Storage/Credentials.h"
+#include "BrisendoKit/Support/LifetimeToken.h"
 #include "BrisendoKit/Support/Signal.h"
 
 namespace pivorel {
 
+class MainQueue;
+
 // The services page without its widgets: the translation engine, and the two forms that
 // end in a save button, the model form (base address, model, API key) and the flomo form
 // (webhook, dry run). Secrets go to the secret store through Credentials and are never read
-// back into a field: the forms only know whether one is stored. Main thread.
+// back into a field: the forms only know whether one is stored. Main thread; the secret
+// store is only ever called through `runner`, and its answers arrive through `queue`.
 class ServicesForm {
   public:
     // The line beside a save button.
-    enum class Note { none, saved, keychainFailed };
+    enum class Note { none, saved, keychainFailed, waitingForKeyring };
 
-    ServicesForm(BarSettings settings, Credentials credentials);
+    ServicesForm(BarSettings settings, Credentials credentials, MainQueue& queue,
+                 Credentials::Runner runner);
 
     // Stored the moment it changes.
     TranslateEngine engine() const;
@@ -31,11 +36,11 @@ class ServicesForm {
     // The model form.
     const std::string& baseURL() const { return baseURL_; }
     const std::string& model() const { return model_; }
-    const std::string& apiKey() const { return apiKey_; }
+    const std::string& apiKey() const { return key_.field; }
     void setBaseURL(std::string value);
     void setModel(std::string value);
     void setAPIKey(std::string value);
-    bool hasKey() const { return hasKey_; }
+    bool hasKey() const { return key_.stored; }
     // The key field's prompt: says a key is stored, or asks for one.
     std::string apiKeyPrompt() const;
     // A trimmed address or model that differs from the stored one, or a key typed in.
@@ -43,19 +48,19 @@ class ServicesForm {
     // Stores the trimmed address and model, and a typed key in the secret store. A key the
     // store refused stays in its field.
     void saveModel();
-    Note modelNote() const { return modelNote_; }
+    Note modelNote() const { return key_.note; }
 
     // The flomo form.
-    const std::string& webhook() const { return webhook_; }
+    const std::string& webhook() const { return flomo_.field; }
     bool flomoDry() const { return flomoDry_; }
     void setWebhook(std::string value);
     void setFlomoDry(bool on);
-    bool hasFlomo() const { return hasFlomo_; }
+    bool hasFlomo() const { return flomo_.stored; }
     std::string webhookPrompt() const;
     // A webhook typed in, or a dry-run switch that differs from the stored one.
     bool flomoDirty() const;
     void saveFlomo();
-    Note flomoNote() const { return flomoNote_; }
+    Note flomoNote() const { return flomo_.note; }
 
     // The text of a note in the interface language (empty for none).
     static std::string noteText(Note note);
@@ -67,17 +72,30 @@ class ServicesForm {
     Signal<> changed;
 
   private:
+    // One secret's field, whether it is stored, and its save in flight.
+    struct Secret {
+        std::string field;
+        bool stored = false;
+        Note note = Note::none;
+        // Counts saves; an answer for an older one only updates `stored`.
+        std::uint64_t round = 0;
+        bool saving = false;
+    };
+
+    // Saves the trimmed field of `secret` (if any) under `account`; `note` otherwise.
+    void save(Secret ServicesForm::*secret, std::string_view account);
+
     BarSettings settings_;
     Credentials credentials_;
+    MainQueue& queue_;
+    Credentials::Runner runner_;
     std::string baseURL_;
     std::string model_;
-    std::string apiKey_;
-    bool hasKey_ = false;
-    Note modelNote_ = Note::none;
-    std::string webhook_;
+    Secret key_;
     bool flomoDry_ = false;
-    bool hasFlomo_ = false;
-    Note flomoNote_ = Note::none;
+    Secret flomo_;
+    std::uint64_t reloads_ = 0;
+    LifetimeToken<ServicesForm> self_{this};
 };
 
 }  // namespace pivorel

@@ -6,6 +6,7 @@
 #include "BrisendoKit/Storage/Endpoints.h"
 #include "BrisendoKit/Support/BoundedJson.h"
 #include "BrisendoKit/Support/FileIO.h"
+#include "BrisendoKit/Support/MainQueue.h"
 
 namespace pivorel {
 
@@ -45,6 +46,24 @@ std::optional<std::string> Credentials::get(std::string_view account,
 bool Credentials::set(std::string_view value, std::string_view account,
                       std::string_view inService) const {
     return store_->set(value, inService, account);
+}
+
+void Credentials::existsLater(std::string_view account, MainQueue& queue, const Runner& runner,
+                              std::function<void(bool)> done) const {
+    runner([self = *this, account = std::string(account), queue = &queue,
+            done = std::move(done)]() mutable {
+        const bool found = self.exists(account);
+        queue->post([found, done = std::move(done)] { done(found); });
+    });
+}
+
+void Credentials::setLater(std::string value, std::string_view account, MainQueue& queue,
+                           const Runner& runner, std::function<void(bool)> done) const {
+    runner([self = *this, value = std::move(value), account = std::string(account), queue = &queue,
+            done = std::move(done)]() mutable {
+        const bool ok = self.set(value, account);
+        queue->post([ok, done = std::move(done)] { done(ok); });
+    });
 }
 
 std::optional<std::string> Credentials::llmKey(std::string_view authJSON,

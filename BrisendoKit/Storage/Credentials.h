@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 
 namespace pivorel {
 
+class MainQueue;
 class SecretStore;
 
 // The program's two secrets (the model API key and the flomo webhook address), kept in the
@@ -35,6 +37,18 @@ class Credentials {
     // Replaces any stored value; true when the new one is stored.
     bool set(std::string_view value, std::string_view account,
              std::string_view inService = service) const;
+
+    // The same calls for the main thread, which must never wait for the store (a locked
+    // keyring waits for the user): each runs through `runner` and `done` gets its answer
+    // on `queue`.
+    using Runner = std::function<void(std::function<void()>)>;
+    // A store that has not answered after this long waits for the user to unlock the
+    // keyring, and the caller says so. A normal call answers in milliseconds.
+    static constexpr double unlockNoteDelay = 0.5;
+    void existsLater(std::string_view account, MainQueue& queue, const Runner& runner,
+                     std::function<void(bool)> done) const;
+    void setLater(std::string value, std::string_view account, MainQueue& queue,
+                  const Runner& runner, std::function<void(bool)> done) const;
 
     // The key of `provider` in another tool's credentials file: {"<provider>": {"key": "..."}}.
     // Nothing for anything else: not JSON, another shape, a missing or empty key.

@@ -143,15 +143,39 @@ void logFailure(std::string_view op, std::string_view service, std::string_view 
 
 }  // namespace
 
-SecretServiceStore::SecretServiceStore(std::chrono::milliseconds timeout) : timeout_(timeout) {}
+SecretServiceStore::SecretServiceStore(std::chrono::milliseconds answerTimeout,
+                                       std::chrono::milliseconds unlockTimeout)
+    : answerTimeout_(answerTimeout), unlockTimeout_(unlockTimeout) {}
+
+bool SecretServiceStore::reachable(std::string_view op, std::string_view service,
+                                   std::string_view account) {
+    // Opening a session needs an answer from the service but never an unlock, so a missing
+    // or hung service shows here, within the short time-out.
+    const auto p = run(
+        service, account, Clock::now() + answerTimeout_,
+        [](Pending& r, GAsyncResult* result) {
+            GError* error = nullptr;
+            SecretService* found = secret_service_get_finish(result, &error);
+            r.ok = found != nullptr;
+            if (found) g_object_unref(found);
+            r.takeError(error);
+        },
+        [](GHashTable*, GCancellable* c, GAsyncReadyCallback cb, gpointer data) {
+            secret_service_get(SECRET_SERVICE_OPEN_SESSION, c, cb, data);
+        });
+    if (p->ok) return true;
+    logFailure(op, service, account, p->error.empty() ? "no session" : p->error);
+    return false;
+}
 
 bool SecretServiceStore::exists(std::string_view service, std::string_view account) {
-    const auto deadline = Clock::now() + timeout_;
+    const auto deadline = Clock::now() + unlockTimeout_;
     std::unique_lock lock(callMutex(), std::defer_lock);
     if (!lock.try_lock_until(deadline)) {
         logFailure("exists", service, account, "busy");
         return false;
     }
+    if (!reachable("exists", service, account)) return false;
     const auto p = run(
         service, account, deadline,
         [](Pending& r, GAsyncResult* result) {
@@ -171,12 +195,13 @@ bool SecretServiceStore::exists(std::string_view service, std::string_view accou
 
 std::optional<std::string> SecretServiceStore::get(std::string_view service,
                                                    std::string_view account) {
-    const auto deadline = Clock::now() + timeout_;
+    const auto deadline = Clock::now() + unlockTimeout_;
     std::unique_lock lock(callMutex(), std::defer_lock);
     if (!lock.try_lock_until(deadline)) {
         logFailure("get", service, account, "busy");
         return std::nullopt;
     }
+    if (!reachable("get", service, account)) return std::nullopt;
     const auto p = run(
         service, account, deadline,
         [](Pending& r, GAsyncResult* result) {
@@ -201,12 +226,13 @@ bool SecretServiceStore::set(std::string_view value, std::string_view service,
         logFailure("set", service, account, "value is not UTF-8 text");
         return false;
     }
-    const auto deadline = Clock::now() + timeout_;
+    const auto deadline = Clock::now() + unlockTimeout_;
     std::unique_lock lock(callMutex(), std::defer_lock);
     if (!lock.try_lock_until(deadline)) {
         logFailure("set", service, account, "busy");
         return false;
     }
+    if (!reachable("set", service, account)) return false;
     // Delete every matching item first, so exactly one holds the new value afterwards.
     const auto cleared = run(
         service, account, deadline,

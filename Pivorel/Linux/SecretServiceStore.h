@@ -11,21 +11,29 @@ namespace pivorel {
 
 // Secrets in the desktop's Secret Service (gnome-keyring, KWallet) through libsecret: one
 // item per service and account in the default collection, labelled "Pivorel <account>".
-// Every call is asynchronous underneath and gives up after `timeout` (a keyring that waits
-// for an unlock dialog, or a bus that never answers, must not hold the caller): `get` is
-// then empty, `exists` and `set` false, and one log line says why. The calls drive their
-// own GLib main context, so no GLib main loop needs to run. Thread-safe; calls are
-// serialised, and the time spent waiting for another call counts against the time-out.
+// Every call first reaches the service within `answerTimeout` (no service on the bus, or a
+// bus that never answers, fails fast), then waits up to `unlockTimeout` for the call itself:
+// a locked keyring shows its unlock dialog and the user takes their time. On failure `get`
+// is empty, `exists` and `set` false, and one log line says why. Calls block: run them off
+// the main thread. They drive their own GLib main context, so no GLib main loop needs to
+// run. Thread-safe; calls are serialised, and waiting for another call counts against the
+// unlock time-out.
 class SecretServiceStore final : public SecretStore {
   public:
-    explicit SecretServiceStore(std::chrono::milliseconds timeout = std::chrono::seconds(1));
+    explicit SecretServiceStore(std::chrono::milliseconds answerTimeout = std::chrono::seconds(1),
+                                std::chrono::milliseconds unlockTimeout = std::chrono::minutes(2));
 
     bool exists(std::string_view service, std::string_view account) override;
     std::optional<std::string> get(std::string_view service, std::string_view account) override;
     bool set(std::string_view value, std::string_view service, std::string_view account) override;
 
   private:
-    std::chrono::milliseconds timeout_;
+    // Reaches the service (opens its session) within the answer time-out; false with a log
+    // line when it does not answer.
+    bool reachable(std::string_view op, std::string_view service, std::string_view account);
+
+    std::chrono::milliseconds answerTimeout_;
+    std::chrono::milliseconds unlockTimeout_;
 };
 
 }  // namespace pivorel

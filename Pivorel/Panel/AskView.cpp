@@ -512,14 +512,22 @@ void AskView::scheduleFlush() {
 void AskView::refresh() {
     syncTurns();
     // Most changes are a streamed piece, which leaves the controls as they are.
-    Controls now{model_->isStreaming(), model_->errorText(),     model_->followUp(), copied_,
-                 model_->archived(),    !model_->turns().empty()};
+    Controls now{model_->isStreaming(),
+                 model_->errorText(),
+                 model_->status(),
+                 model_->followUp(),
+                 copied_,
+                 model_->archived(),
+                 !model_->turns().empty()};
     if (controls_ && *controls_ == now) return;
     controls_ = std::move(now);
     spinner_->setVisible(model_->isStreaming());
+    // A status takes the error's place while there is no error.
     const auto& error = model_->errorText();
-    errorRow_->setVisible(error.has_value());
-    if (error) errorText_->setText(qs(*error));
+    const auto& line = error ? error : model_->status();
+    errorRow_->setVisible(line.has_value());
+    errorIcon_->setVisible(error.has_value());
+    if (line) errorText_->setText(qs(*line));
     const QString followUp = qs(model_->followUp());
     if (field_->text() != followUp) field_->setText(followUp);
     copy_->setText(qs(copied_ ? L("已复制") : L("复制")));

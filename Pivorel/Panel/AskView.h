@@ -93,6 +93,7 @@ class AskView final : public QWidget {
     struct Controls {
         bool streaming;
         std::optional<std::string> error;
+        std::optional<std::string> status;
         std::string followUp;
         bool copied;
         bool archived;

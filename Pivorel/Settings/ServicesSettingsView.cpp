@@ -48,7 +48,9 @@ QHBoxLayout* saveRow(QWidget* parent, QPushButton** button, QLabel** note) {
 }  // namespace
 
 ServicesSettingsView::ServicesSettingsView(const SettingsEnvironment& environment, QWidget* parent)
-    : QWidget(parent), form_(BarSettings(environment.defaults), environment.credentials) {
+    : QWidget(parent),
+      form_(BarSettings(environment.defaults), environment.credentials, *environment.queue,
+            environment.runInBackground) {
     auto translator = environment.translator;
     packs_ = std::make_unique<PackStatusMonitor>(
         *environment.queue, std::nullopt, packPollSeconds, environment.isActive,

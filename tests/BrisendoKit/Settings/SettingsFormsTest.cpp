@@ -10,6 +10,7 @@
 #include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Fakes/InMemorySecretStore.h"
+#include "Fakes/ManualMainQueue.h"
 #include "TempDir.h"
 
 using namespace pivorel;
@@ -28,7 +29,13 @@ struct Fixture {
     std::shared_ptr<UserDefaults> defaults = std::make_shared<UserDefaults>(file);
     std::shared_ptr<test::InMemorySecretStore> secrets =
         std::make_shared<test::InMemorySecretStore>();
-    ServicesForm services() { return ServicesForm{BarSettings(defaults), Credentials(secrets)}; }
+    test::VirtualClock clock;
+    test::ManualMainQueue queue{clock};
+    // The store answers at once; its answers still arrive through the queue.
+    ServicesForm services() {
+        return ServicesForm{BarSettings(defaults), Credentials(secrets), queue,
+                            [](std::function<void()> task) { task(); }};
+    }
     std::optional<std::string> secret(std::string_view account) {
         return secrets->get(Credentials::service, account);
     }
@@ -168,6 +175,7 @@ TEST(ServicesForm, AKeychainThatRefusesKeepsTheTypedSecretAndSaysSo) {
     form.setModel("gpt-x");
     form.setAPIKey("sk-typed");
     form.saveModel();
+    f.queue.runReady();
     EXPECT_EQ(form.modelNote(), ServicesForm::Note::keychainFailed);
     EXPECT_EQ(form.apiKey(), "sk-typed");
     EXPECT_FALSE(form.hasKey());
@@ -176,6 +184,7 @@ TEST(ServicesForm, AKeychainThatRefusesKeepsTheTypedSecretAndSaysSo) {
 
     form.setWebhook(" https://flomoapp.com/iwh/abc/def/ ");
     form.saveFlomo();
+    f.queue.runReady();
     EXPECT_EQ(form.flomoNote(), ServicesForm::Note::keychainFailed);
     EXPECT_EQ(form.webhook(), " https://flomoapp.com/iwh/abc/def/ ");
     EXPECT_FALSE(form.hasFlomo());
@@ -191,6 +200,7 @@ TEST(ServicesForm, TheEngineIsStoredAtOnceAndTheBannerFollowsTheKey) {
     form.setModel(" qwen-max ");
     form.setAPIKey("sk-1");
     form.saveModel();
+    f.queue.runReady();
     EXPECT_EQ(form.status(false), (TranslateEngineStatus{"现在用你的模型翻译（qwen-max）", true}));
 
     form.setEngine(TranslateEngine::automatic);

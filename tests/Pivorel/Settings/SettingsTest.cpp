@@ -7,7 +7,12 @@
 #include <QScrollArea>
 #include <QToolButton>
 #include <QWindow>
+#include <atomic>
 #include <fstream>
+#include <iostream>
+#include <thread>
+
+#include <unistd.h>
 #include <nlohmann/json.hpp>
 
 #include "BrisendoKit/Actions/ActionsSettingsModel.h"
@@ -30,6 +35,7 @@
 #include "Pivorel/Settings/ActionsSettingsView.h"
 #include "Pivorel/Settings/ExtensionLibraryView.h"
 #include "Pivorel/Settings/GeneralSettingsView.h"
+#include "Pivorel/Settings/ServicesSettingsView.h"
 #include "Pivorel/Settings/SettingsWindow.h"
 #include "TempDir.h"
 
@@ -208,41 +214,84 @@ TEST(SettingsWindowPages, EveryPageRendersInChineseAndEnglishAndFollowsTheLangua
     setLanguage("zh-Hans");
 }
 
-// The model and flomo forms against the desktop's Secret Service, as the program runs
-// them. Only the throw-away keyring of scripts/keyring-session is written to.
-TEST(ServicesFormKeyring, SavedSecretsReachTheKeyringAndAreNeverReadBackIntoTheForm) {
-    if (!std::getenv("PIVOREL_TEST_KEYRING")) GTEST_SKIP() << "run through scripts/keyring-session";
-    auto store = std::make_shared<SecretServiceStore>(std::chrono::seconds(5));
-    TempDir dir;
-    auto defaults = std::make_shared<UserDefaults>(dir.path() / "d.json");
-
-    {
-        ServicesForm form{BarSettings(defaults), Credentials(store)};
-        form.setModel("deepseek-reasoner");
-        form.setAPIKey("  sk-keyring-test \n");
-        form.setWebhook("https://flomoapp.com/iwh/keyring/test/");
-        form.setFlomoDry(true);
-        form.saveModel();
-        form.saveFlomo();
-        EXPECT_EQ(form.modelNote(), ServicesForm::Note::saved);
-        EXPECT_EQ(form.flomoNote(), ServicesForm::Note::saved);
+// The services page saving to a real keyring whose collection is locked, as on a desktop:
+// the unlock dialog comes up and the page says it waits, the window keeps answering, and
+// the key lands once the password is typed into the dialog. In a keyring of its own, so
+// tests running beside it never meet the locked collection.
+TEST(ServicesPageKeyring, ASaveWaitsForTheUnlockDialogWhileTheWindowKeepsAnswering) {
+    if (!std::getenv("PIVOREL_OWN_KEYRING")) {
+        if (!std::getenv("PIVOREL_TEST_KEYRING")) GTEST_SKIP() << "run through keyring-session";
+        const auto r = runShell(std::string(PIVOREL_SOURCE_DIR) + "/scripts/keyring-session " +
+                                "env PIVOREL_OWN_KEYRING=1 /proc/" + std::to_string(getpid()) +
+                                "/exe --gtest_filter=ServicesPageKeyring.* 2>&1");
+        EXPECT_EQ(r.status, 0) << r.out;
+        return;
     }
-    EXPECT_EQ(store->get(Credentials::service, Credentials::llmAccount), "sk-keyring-test");
-    EXPECT_EQ(store->get(Credentials::service, Credentials::flomoAccount),
-              "https://flomoapp.com/iwh/keyring/test/");
+    XSessionOptions bare;  // the unlock dialog's display, where typing goes to the dialog
+    bare.windowManager = false;
+    XSession x(bare);
+    if (!x.ok()) GTEST_SKIP() << x.error();
+    qtApp("offscreen");
+    ASSERT_EQ(runShell("dbus-update-activation-environment DISPLAY=" + x.display()).status, 0);
+    ASSERT_EQ(runShell("gdbus call --session -d org.freedesktop.secrets -o "
+                       "/org/freedesktop/secrets -m org.freedesktop.Secret.Service.Lock "
+                       "\"['/org/freedesktop/secrets/collection/login']\"")
+                  .status,
+              0);
 
-    // A new form (the window opened again) knows a key is stored but shows none.
-    ServicesForm again{BarSettings(defaults), Credentials(store)};
-    EXPECT_TRUE(again.hasKey());
-    EXPECT_TRUE(again.hasFlomo());
-    EXPECT_TRUE(again.apiKey().empty());
-    EXPECT_TRUE(again.webhook().empty());
-    EXPECT_EQ(again.apiKeyPrompt(), "已保存，留空则不改");
-    EXPECT_EQ(again.model(), "deepseek-reasoner");
-    EXPECT_TRUE(again.flomoDry());
+    Files files;
+    auto environment = files.environment();
+    // A failure ends within 30 s instead of the two minutes a person gets.
+    environment.credentials = Credentials(std::make_shared<SecretServiceStore>(1s, 30s));
+    SettingsWindow window(environment);
+    ServicesForm& form = window.root().services().form();
+    const auto note = [&] {
+        for (auto* label : window.findChildren<QLabel*>())
+            if (label->text() == "正在等钥匙环解锁…" || label->text() == "已保存")
+                return label->text().toStdString();
+        return std::string();
+    };
 
-    // Saving with the key field empty leaves the stored key alone.
-    again.setBaseURL("https://api.example.com/v1");
-    again.saveModel();
-    EXPECT_EQ(store->get(Credentials::service, Credentials::llmAccount), "sk-keyring-test");
+    form.setAPIKey("sk-after-unlock");
+    form.saveModel();
+    // Pings the main queue from another thread while the store waits.
+    std::atomic<bool> pinging{true};
+    std::atomic<long> worst{0};
+    std::thread pinger([&] {
+        for (; pinging; std::this_thread::sleep_for(10ms)) {
+            const auto sent = std::chrono::steady_clock::now();
+            auto answered = std::make_shared<std::atomic<bool>>(false);
+            files.queue->post([answered] { *answered = true; });
+            while (!*answered && pinging) std::this_thread::sleep_for(1ms);
+            const auto took = std::chrono::steady_clock::now() - sent;
+            worst = std::max(worst.load(), static_cast<long>(took / 1ms));
+        }
+    });
+    inProgramLoop([] { return std::this_thread::sleep_for(3s), true; }, 0ms);
+    EXPECT_EQ(note(), "正在等钥匙环解锁…");
+    EXPECT_FALSE(form.hasKey());
+    // The password pasted into the dialog (typed keys repeat on a loaded machine), while
+    // the window goes on as the program's does.
+    ASSERT_EQ(runShell("printf pivorel-throwaway | DISPLAY=" + x.display() +
+                       " xclip -selection clipboard >/dev/null 2>&1")
+                  .status,
+              0);
+    EXPECT_TRUE(inProgramLoop(
+        [&] {
+            return x.run({"xdotool", "search", "--sync", "--name", "Unlock Login Keyring",
+                          "windowfocus", "--sync", "%1", "sleep", "0.5", "key", "ctrl+v", "sleep",
+                          "0.5", "key", "Return"},
+                         10s)
+                       .status == 0;
+        },
+        0ms));
+    pinging = false;
+    pinger.join();
+    EXPECT_TRUE(waitUntil([&] { return form.hasKey(); }, 10s));
+    EXPECT_EQ(note(), "已保存");
+    EXPECT_TRUE(form.apiKey().empty());
+    // Typically under 50 ms; a store called on the main thread holds it for the whole
+    // wait (seconds), while a loaded machine alone can delay a ping past 100 ms.
+    std::cout << "main queue worst ping " << worst << " ms\n";
+    EXPECT_LT(worst.load(), 500);
 }
