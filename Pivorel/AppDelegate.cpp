@@ -66,6 +66,7 @@ AppDelegate::AppDelegate(Options options)
 }
 
 AppDelegate::~AppDelegate() {
+    SecretServiceStore::stopWaiting();
     self_.reset();
     observers_.clear();
     reads_.stop();

@@ -21,8 +21,10 @@ void ServicesForm::reload() {
     model_ = settings_.llmModel();
     flomoDry_ = settings_.flomoDry();
     const auto generation = ++reloads_;
-    for (auto [secret, account] : {std::pair{&ServicesForm::key_, Credentials::llmAccount},
-                                   std::pair{&ServicesForm::flomo_, Credentials::flomoAccount}}) {
+    for (const auto& entry : {std::pair{&ServicesForm::key_, Credentials::llmAccount},
+                              std::pair{&ServicesForm::flomo_, Credentials::flomoAccount}}) {
+        const auto secret = entry.first;
+        const auto account = entry.second;
         Secret& s = this->*secret;
         s.field.clear();
         s.note = Note::none;

@@ -2,6 +2,7 @@
 
 #include <libsecret/secret.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -73,15 +74,22 @@ std::timed_mutex& callMutex() {
     return m;
 }
 
+// Raised when the program quits: the calls waiting then give up.
+std::atomic<unsigned>& stops() {
+    static std::atomic<unsigned> count{0};
+    return count;
+}
+
 gboolean setFlag(gpointer flag) {
     *static_cast<bool*>(flag) = true;
     return G_SOURCE_REMOVE;
 }
 
 // Iterates the context until the call is done or `until` passes.
-void iterateUntil(const Pending& p, Clock::time_point until) {
+void iterateUntil(const Pending& p, Clock::time_point until, unsigned stopsAtStart) {
     GMainContext* ctx = context();
-    while (!p.done) {
+    const auto stopped = [&] { return stops() != stopsAtStart; };
+    while (!p.done && !stopped()) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
         if (left <= 0) return;
@@ -89,7 +97,7 @@ void iterateUntil(const Pending& p, Clock::time_point until) {
         GSource* timer = g_timeout_source_new(static_cast<guint>(left));
         g_source_set_callback(timer, setFlag, &expired, nullptr);
         g_source_attach(timer, ctx);
-        while (!p.done && !expired) g_main_context_iteration(ctx, TRUE);
+        while (!p.done && !expired && !stopped()) g_main_context_iteration(ctx, TRUE);
         g_source_destroy(timer);
         g_source_unref(timer);
     }
@@ -117,14 +125,15 @@ std::shared_ptr<Pending> run(std::string_view service, std::string_view account,
         p->error = "time-out";
         return p;
     }
+    const unsigned stopsAtStart = stops();
     GMainContext* ctx = context();
     g_main_context_push_thread_default(ctx);
     GCancellable* cancellable = g_cancellable_new();
     start(p->attributes, cancellable, onReady, new std::shared_ptr<Pending>(p));
-    iterateUntil(*p, deadline);
+    iterateUntil(*p, deadline, stopsAtStart);
     if (!p->done) {
         g_cancellable_cancel(cancellable);
-        iterateUntil(*p, Clock::now() + cancelGrace);
+        iterateUntil(*p, Clock::now() + cancelGrace, stops());
         // Whatever the call reports after its cancellation, the caller was told it failed.
         p->ok = false;
         p->text.reset();
@@ -134,6 +143,15 @@ std::shared_ptr<Pending> run(std::string_view service, std::string_view account,
     g_main_context_pop_thread_default(ctx);
     return p;
 }
+
+}  // namespace
+
+void SecretServiceStore::stopWaiting() {
+    ++stops();
+    g_main_context_wakeup(context());
+}
+
+namespace {
 
 void logFailure(std::string_view op, std::string_view service, std::string_view account,
                 const std::string& error) {

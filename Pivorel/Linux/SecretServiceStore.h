@@ -27,6 +27,10 @@ class SecretServiceStore final : public SecretStore {
     std::optional<std::string> get(std::string_view service, std::string_view account) override;
     bool set(std::string_view value, std::string_view service, std::string_view account) override;
 
+    // The program is quitting: calls waiting (for an unlock dialog, say) give up now, and
+    // later ones at once, so no worker holds the exit for minutes.
+    static void stopWaiting();
+
   private:
     // Reaches the service (opens its session) within the answer time-out; false with a log
     // line when it does not answer.
