@@ -196,6 +196,7 @@ StatusMenuModel::Inputs AppDelegate::menuInputs() {
     in.trusted = desktop_ ? desktop_->accessibility().isTrusted() : false;
     in.popclipRunning = popclipRunning_;
     in.legacySecretsPending = legacySecretsPending_;
+    in.onDeviceTranslator = OnDeviceTranslator::platformDefault()->hasEngine();
     in.hotkeyDisplay =
         (hotKey_ && hotKey_->spec() ? *hotKey_->spec() : settings_.hotkey()).display();
     in.now = clock_.now();

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Platform/OnDeviceTranslator.h"
 #include "BrisendoKit/Settings/TranslationPackModel.h"
 #include "BrisendoKit/Shell/PermissionGuideController.h"
 #include "BrisendoKit/Shell/Relauncher.h"
@@ -68,6 +69,8 @@ void ShellServices::openSettings() {
 }
 
 void ShellServices::openTranslationPack() {
+    // Without an engine there are no packs to fetch: the window would only fail.
+    if (!OnDeviceTranslator::platformDefault()->hasEngine()) return;
     TranslationPackWindow::showShared();
 }
 

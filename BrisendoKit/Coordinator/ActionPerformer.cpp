@@ -241,12 +241,14 @@ void ActionPerformer::startAsk(AskKind kind, const SelectRequest& request, std::
         // Runs on a worker thread for every stream, so it takes only shared copies.
         auto channels = [queue = &s_.queue, defaults = s_.settings.defaults(),
                          translator = s_.onDeviceTranslator, client, credentials = s_.credentials] {
-            const bool hasKey = credentials.exists(Credentials::llmAccount);
+            const bool modelReady = LLMClient::isLoopback(client->baseURL()) ||
+                                    credentials.exists(Credentials::llmAccount);
             return RoutedTranslator::order(
-                currentTranslateEngine(*defaults),
+                currentTranslateEngine(*defaults, translator->hasEngine()),
                 std::make_shared<SystemTranslationChannel>(*queue, translator),
-                std::make_shared<ModelTranslationChannel>(client, [hasKey] { return hasKey; }),
-                hasKey);
+                std::make_shared<ModelTranslationChannel>(client,
+                                                          [modelReady] { return modelReady; }),
+                modelReady);
         };
         source = std::make_shared<RoutedTranslator>(s_.queue, std::move(channels));
     }

@@ -1,6 +1,8 @@
 #include "BrisendoKit/LanguageModel/LLMClient.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <chrono>
@@ -47,6 +49,21 @@ bool isHttpURL(const std::string& url) {
     }
     curl_url_cleanup(handle);
     return ok;
+}
+
+// The host part of `url` as curl parses it (IPv4 shorthand normalised, IPv6 in brackets).
+std::optional<std::string> urlHost(const std::string& url) {
+    CURLU* handle = curl_url();
+    if (handle == nullptr) return std::nullopt;
+    std::optional<std::string> result;
+    char* host = nullptr;
+    if (curl_url_set(handle, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(handle, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
+        result = host;
+    }
+    curl_free(host);
+    curl_url_cleanup(handle);
+    return result;
 }
 
 // One HTTP exchange, run on the stream's worker thread from start to end.
@@ -241,14 +258,33 @@ LLMClient::LLMClient(std::string baseURL, std::string model, MainQueue& queue, K
     initCurlOnce();
 }
 
+bool LLMClient::isLoopback(std::string_view baseURL) {
+    auto host = urlHost(std::string(baseURL));
+    if (!host || host->empty()) return false;
+    std::string name = std::move(*host);
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; });
+    if (name == "localhost" || name == "localhost.") return true;
+    in_addr v4{};
+    if (inet_pton(AF_INET, name.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+    if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
+        name = name.substr(1, name.size() - 2);
+        in6_addr v6{};
+        if (inet_pton(AF_INET6, name.c_str(), &v6) != 1) return false;
+        if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
+        return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
+    }
+    return false;
+}
+
 Result<LLMClient::Request, LLMError> LLMClient::makeRequest(
     const std::vector<ChatMessage>& messages, std::string_view key) const {
     Request request;
     request.url = baseURL_ + "/chat/completions";
     if (!isHttpURL(request.url)) return fail(LLMError::invalidURL(baseURL_));
     request.method = "POST";
-    request.headers = {{"Authorization", "Bearer " + std::string(key)},
-                       {"Content-Type", "application/json"}};
+    if (!key.empty()) request.headers.emplace_back("Authorization", "Bearer " + std::string(key));
+    request.headers.emplace_back("Content-Type", "application/json");
     nlohmann::ordered_json body = nlohmann::ordered_json::object();
     body["model"] = model_;
     body["stream"] = true;
@@ -268,7 +304,8 @@ std::unique_ptr<Cancellable> LLMClient::stream(std::vector<ChatMessage> messages
     auto work = [task, client = LLMClient(*this), messages = std::move(messages)] {
         const auto key = client.apiKey_ ? client.apiKey_() : std::nullopt;
         const std::string trimmed = key ? text::trim(*key) : std::string();
-        if (trimmed.empty()) {
+        // A model on this machine is the one place a request may go without a key.
+        if (trimmed.empty() && !isLoopback(client.baseURL_)) {
             task->postFinish(LLMError::noAPIKey());
             return;
         }

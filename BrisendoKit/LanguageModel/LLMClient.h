@@ -55,9 +55,14 @@ class LLMClient final : public ChatStreaming {
     const std::string& baseURL() const { return baseURL_; }
     const std::string& model() const { return model_; }
 
+    // Whether the host of `baseURL` is this machine: a loopback address (127.0.0.0/8, ::1)
+    // or "localhost". A model served there needs no key.
+    static bool isLoopback(std::string_view baseURL);
+
     // The request for `messages`: POST to the base address with "/chat/completions"
-    // appended as plain text, the bearer key and a JSON body {"model", "stream": true,
-    // "messages"}. Fails with invalidURL when that address is not an http(s) URL.
+    // appended as plain text, the bearer key (none when `key` is empty) and a JSON body
+    // {"model", "stream": true, "messages"}. Fails with invalidURL when that address is not
+    // an http(s) URL.
     Result<Request, LLMError> makeRequest(const std::vector<ChatMessage>& messages,
                                           std::string_view key) const;
 

@@ -11,14 +11,14 @@ namespace pivorel {
 // takes follow-up questions too.
 class ModelTranslationChannel final : public TranslationChannel {
   public:
-    // `hasKey` answers whether a model key is stored; called on the main thread, so it
-    // should answer from a lookup already made.
-    ModelTranslationChannel(std::shared_ptr<ChatStreaming> client, std::function<bool()> hasKey)
-        : client_(std::move(client)), hasKey_(std::move(hasKey)) {}
+    // `ready` answers whether the model can answer (a key is stored, or it runs on this
+    // machine); called on the main thread, so it should answer from a lookup already made.
+    ModelTranslationChannel(std::shared_ptr<ChatStreaming> client, std::function<bool()> ready)
+        : client_(std::move(client)), ready_(std::move(ready)) {}
 
     std::string id() const override { return "model"; }
     bool supportsFollowUp() const override { return true; }
-    bool canHandle(const std::string&) override { return hasKey_ && hasKey_(); }
+    bool canHandle(const std::string&) override { return ready_ && ready_(); }
     std::unique_ptr<Cancellable> translate(const std::string&,
                                            const std::vector<ChatMessage>& messages,
                                            ChatStreaming::OnPiece onPiece,
@@ -28,7 +28,7 @@ class ModelTranslationChannel final : public TranslationChannel {
 
   private:
     std::shared_ptr<ChatStreaming> client_;
-    std::function<bool()> hasKey_;
+    std::function<bool()> ready_;
 };
 
 }  // namespace pivorel

@@ -118,7 +118,7 @@ class RouteHandle final : public Cancellable {
 RoutedTranslator::Channels RoutedTranslator::order(TranslateEngine engine,
                                                    std::shared_ptr<TranslationChannel> system,
                                                    std::shared_ptr<TranslationChannel> model,
-                                                   bool hasOwnModel) {
+                                                   bool modelReady) {
     switch (engine) {
         case TranslateEngine::system:
             return {std::move(system)};
@@ -127,7 +127,7 @@ RoutedTranslator::Channels RoutedTranslator::order(TranslateEngine engine,
         case TranslateEngine::automatic:
             break;
     }
-    if (hasOwnModel) return {std::move(model), std::move(system)};
+    if (modelReady) return {std::move(model), std::move(system)};
     return {std::move(system), std::move(model)};
 }
 

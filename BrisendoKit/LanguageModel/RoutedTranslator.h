@@ -25,10 +25,10 @@ class RoutedTranslator final : public ChatStreaming {
     RoutedTranslator(MainQueue& queue, ChannelSource channels)
         : queue_(queue), channels_(std::move(channels)) {}
 
-    // The channels for an engine choice: automatic tries the model first when a key is
-    // stored and the on-device translator first otherwise; the others use one channel.
+    // The channels for an engine choice: automatic tries the model first when it can
+    // answer and the on-device translator first otherwise; the others use one channel.
     static Channels order(TranslateEngine engine, std::shared_ptr<TranslationChannel> system,
-                          std::shared_ptr<TranslationChannel> model, bool hasOwnModel);
+                          std::shared_ptr<TranslationChannel> model, bool modelReady);
 
     // The text is the last "user" message; with two or more, the request is a follow-up,
     // which only channels that support follow-ups see. Ends with the last channel's

@@ -37,18 +37,20 @@ std::string translateEngineTitle(TranslateEngine engine) {
     return L("自动");
 }
 
-TranslateEngine currentTranslateEngine(const UserDefaults& defaults) {
+TranslateEngine currentTranslateEngine(const UserDefaults& defaults, bool onDeviceEngine) {
     const auto stored = defaults.stringValue(translateEngineDefaultsKey);
-    return stored ? translateEngineFromString(*stored).value_or(TranslateEngine::automatic)
-                  : TranslateEngine::automatic;
+    const auto engine = stored ? translateEngineFromString(*stored) : std::nullopt;
+    if (!engine || (*engine == TranslateEngine::system && !onDeviceEngine))
+        return TranslateEngine::automatic;
+    return *engine;
 }
 
-TranslateEngineStatus translateEngineStatus(TranslateEngine engine, bool hasModelKey,
+TranslateEngineStatus translateEngineStatus(TranslateEngine engine, bool modelReady,
                                             std::optional<bool> packReady, std::string_view model) {
     const bool usesModel =
-        engine == TranslateEngine::model || (engine == TranslateEngine::automatic && hasModelKey);
+        engine == TranslateEngine::model || (engine == TranslateEngine::automatic && modelReady);
     if (usesModel) {
-        if (!hasModelKey) return {L("还没填 API Key，翻译不会成功：请在下面填写"), false};
+        if (!modelReady) return {L("还没填 API Key，翻译不会成功：请在下面填写"), false};
         return {L("现在用你的模型翻译（%@）", text::trim(model)), true};
     }
     if (!packReady) return {L("正在检查语言包…"), true};

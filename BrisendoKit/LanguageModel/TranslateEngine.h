@@ -10,7 +10,8 @@ namespace pivorel {
 class UserDefaults;
 
 // The user's choice of translation engine. `automatic` is stored as "auto": the user's
-// model when a key is stored, otherwise the on-device translator.
+// model when it can answer (a key is stored, or it runs on this machine), otherwise the
+// on-device translator.
 enum class TranslateEngine { automatic, system, model };
 
 inline constexpr std::array<TranslateEngine, 3> allTranslateEngines = {
@@ -24,8 +25,8 @@ std::optional<TranslateEngine> translateEngineFromString(std::string_view raw);
 std::string translateEngineTitle(TranslateEngine engine);
 
 // The stored choice: "system" and "model" as named, anything else (absent, "auto", an
-// unknown word) automatic.
-TranslateEngine currentTranslateEngine(const UserDefaults& defaults);
+// unknown word) automatic. Without an on-device engine, "system" is automatic too.
+TranslateEngine currentTranslateEngine(const UserDefaults& defaults, bool onDeviceEngine);
 
 // The settings window's line about what translation will use right now.
 struct TranslateEngineStatus {
@@ -35,9 +36,9 @@ struct TranslateEngineStatus {
     friend bool operator==(const TranslateEngineStatus&, const TranslateEngineStatus&) = default;
 };
 
-// `packReady` absent means the language packs' state is not known yet; `model` is shown
-// trimmed.
-TranslateEngineStatus translateEngineStatus(TranslateEngine engine, bool hasModelKey,
+// `modelReady`: a key is stored or the model runs on this machine. `packReady` absent
+// means the language packs' state is not known yet; `model` is shown trimmed.
+TranslateEngineStatus translateEngineStatus(TranslateEngine engine, bool modelReady,
                                             std::optional<bool> packReady, std::string_view model);
 
 }  // namespace pivorel

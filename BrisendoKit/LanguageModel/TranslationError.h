@@ -6,7 +6,8 @@ namespace pivorel {
 
 // Why a translation could not even start.
 enum class TranslationError {
-    // No channel can take the text: no model key and no installed language packs.
+    // No channel can take the text: no model that can answer, and no installed language
+    // packs.
     nothingAvailable,
 };
 

@@ -8,6 +8,7 @@ namespace pivorel {
 // passes the text on to the user's model.
 class NoOnDeviceTranslator final : public OnDeviceTranslator {
   public:
+    bool hasEngine() const override { return false; }
     bool isInstalled(std::string_view, std::string_view) override { return false; }
     std::optional<std::string> translate(std::string_view, std::string_view,
                                          std::string_view) override {

@@ -14,6 +14,10 @@ class OnDeviceTranslator {
   public:
     virtual ~OnDeviceTranslator() = default;
 
+    // Whether this machine has an engine at all. Without one, nothing about it (the engine
+    // choice, language packs) is offered. Quick; may be called on any thread.
+    virtual bool hasEngine() const = 0;
+
     // Whether the packs for translating `source` into `target` are on this machine.
     // Quick; may be called on any thread.
     virtual bool isInstalled(std::string_view source, std::string_view target) = 0;

@@ -1,5 +1,6 @@
 #include "BrisendoKit/Settings/ServicesForm.h"
 
+#include "BrisendoKit/LanguageModel/LLMClient.h"
 #include "BrisendoKit/Localization/L.h"
 #include "BrisendoKit/Support/MainQueue.h"
 #include "BrisendoKit/Support/Text.h"
@@ -8,11 +9,12 @@
 namespace pivorel {
 
 ServicesForm::ServicesForm(BarSettings settings, Credentials credentials, MainQueue& queue,
-                           Credentials::Runner runner)
+                           Credentials::Runner runner, bool onDeviceEngine)
     : settings_(std::move(settings)),
       credentials_(std::move(credentials)),
       queue_(queue),
-      runner_(std::move(runner)) {
+      runner_(std::move(runner)),
+      onDeviceEngine_(onDeviceEngine) {
     reload();
 }
 
@@ -42,8 +44,13 @@ void ServicesForm::reload() {
     changed.emit();
 }
 
+std::vector<TranslateEngine> ServicesForm::engines() const {
+    if (onDeviceEngine_) return {allTranslateEngines.begin(), allTranslateEngines.end()};
+    return {TranslateEngine::automatic, TranslateEngine::model};
+}
+
 TranslateEngine ServicesForm::engine() const {
-    return currentTranslateEngine(*settings_.defaults());
+    return currentTranslateEngine(*settings_.defaults(), onDeviceEngine_);
 }
 
 void ServicesForm::setEngine(TranslateEngine engine) {
@@ -52,7 +59,10 @@ void ServicesForm::setEngine(TranslateEngine engine) {
 }
 
 TranslateEngineStatus ServicesForm::status(std::optional<bool> packReady) const {
-    return translateEngineStatus(engine(), key_.stored, packReady, settings_.llmModel());
+    const bool modelReady = key_.stored || LLMClient::isLoopback(settings_.llmBaseURL());
+    // With nothing on the device, automatic is the model.
+    return translateEngineStatus(onDeviceEngine_ ? engine() : TranslateEngine::model, modelReady,
+                                 packReady, settings_.llmModel());
 }
 
 // Typing again makes an earlier note stale.

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "BrisendoKit/LanguageModel/TranslateEngine.h"
 #include "BrisendoKit/Storage/BarSettings.h"
@@ -24,9 +25,14 @@ class ServicesForm {
     // The line beside a save button.
     enum class Note { none, saved, keychainFailed, waitingForKeyring };
 
+    // `onDeviceEngine`: whether this machine has an on-device translator; without one the
+    // engine "system" and its language packs are not offered.
     ServicesForm(BarSettings settings, Credentials credentials, MainQueue& queue,
-                 Credentials::Runner runner);
+                 Credentials::Runner runner, bool onDeviceEngine);
 
+    bool onDeviceEngine() const { return onDeviceEngine_; }
+    // The engines the picker offers, in order.
+    std::vector<TranslateEngine> engines() const;
     // Stored the moment it changes.
     TranslateEngine engine() const;
     void setEngine(TranslateEngine engine);
@@ -89,6 +95,7 @@ class ServicesForm {
     Credentials credentials_;
     MainQueue& queue_;
     Credentials::Runner runner_;
+    bool onDeviceEngine_;
     std::string baseURL_;
     std::string model_;
     Secret key_;

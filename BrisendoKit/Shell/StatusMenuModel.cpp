@@ -169,6 +169,7 @@ std::vector<StatusMenuModel::Item> StatusMenuModel::items(const Inputs& in) {
 
     Item packs = make(ItemID::translationPack);
     packs.title = L("下载翻译语言包…");
+    packs.hidden = !in.onDeviceTranslator;
     items.push_back(packs);
 
     Item check = make(ItemID::checkForUpdates);

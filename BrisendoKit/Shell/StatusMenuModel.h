@@ -65,6 +65,8 @@ class StatusMenuModel {
         bool trusted = true;
         bool popclipRunning = false;
         bool legacySecretsPending = false;
+        // The machine has an on-device translator, whose language packs can be downloaded.
+        bool onDeviceTranslator = false;
         // The hot key as people read it ("Ctrl+Alt+N").
         std::string hotkeyDisplay;
         TimePoint now;

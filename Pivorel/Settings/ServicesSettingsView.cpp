@@ -50,7 +50,8 @@ QHBoxLayout* saveRow(QWidget* parent, QPushButton** button, QLabel** note) {
 ServicesSettingsView::ServicesSettingsView(const SettingsEnvironment& environment, QWidget* parent)
     : QWidget(parent),
       form_(BarSettings(environment.defaults), environment.credentials, *environment.queue,
-            environment.runInBackground) {
+            environment.runInBackground,
+            environment.translator && environment.translator->hasEngine()) {
     auto translator = environment.translator;
     packs_ = std::make_unique<PackStatusMonitor>(
         *environment.queue, std::nullopt, packPollSeconds, environment.isActive,
@@ -77,10 +78,12 @@ ServicesSettingsView::ServicesSettingsView(const SettingsEnvironment& environmen
     box->addWidget(engine_);
     box->addWidget(engineNote_);
     connect(engine_, &QComboBox::activated, this, [this](int index) {
-        if (index >= 0 && index < static_cast<int>(allTranslateEngines.size()))
-            form_.setEngine(allTranslateEngines[static_cast<std::size_t>(index)]);
+        const auto engines = form_.engines();
+        if (index >= 0 && index < static_cast<int>(engines.size()))
+            form_.setEngine(engines[static_cast<std::size_t>(index)]);
     });
-    box->addWidget(W::separator(this));
+    auto* packSeparator = W::separator(this);
+    box->addWidget(packSeparator);
     auto* packRow = new QHBoxLayout;
     packText_ = W::label(this, 12.5);
     packButton_ = new QPushButton(this);
@@ -91,6 +94,10 @@ ServicesSettingsView::ServicesSettingsView(const SettingsEnvironment& environmen
     connect(packButton_, &QPushButton::clicked, this, [open = environment.openTranslationPack] {
         if (open) open();
     });
+    // No engine on this machine: nothing to download.
+    for (QWidget* w : {static_cast<QWidget*>(packSeparator), static_cast<QWidget*>(packText_),
+                       static_cast<QWidget*>(packButton_)})
+        w->setVisible(form_.onDeviceEngine());
 
     page->addWidget(W::card(this, &box));
     modelTitle_ = W::label(this, 14, false, true);
@@ -144,7 +151,7 @@ ServicesSettingsView::~ServicesSettingsView() = default;
 
 void ServicesSettingsView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    packs_->start();
+    if (form_.onDeviceEngine()) packs_->start();
 }
 
 void ServicesSettingsView::hideEvent(QHideEvent* event) {
@@ -160,19 +167,22 @@ void ServicesSettingsView::retranslate() {
     {
         const QSignalBlocker block(engine_);
         engine_->clear();
-        for (const TranslateEngine engine : allTranslateEngines) {
+        for (const TranslateEngine engine : form_.engines()) {
             engine_->addItem(W::qs(translateEngineTitle(engine)));
         }
     }
     // clang-format off
-    engineNote_->setText(W::qs(L("自动：填了自己的模型就用它，没填就用系统翻译。系统翻译在本机完成，不联网、不要密钥，选中的文字不出本机。")));
+    if (form_.onDeviceEngine()) {
+        engineNote_->setText(W::qs(L("自动：填了自己的模型就用它，没填就用系统翻译。系统翻译在本机完成，不联网、不要密钥，选中的文字不出本机。")));
+        modelNote_->setText(W::qs(L("OpenAI 兼容的 Chat Completions 接口，用于「问一下」和追问，也可以用来翻译。不填也能翻译（用系统翻译）。密钥只存进钥匙环。")));
+    } else {
+        engineNote_->setText(W::qs(L("这台电脑没有离线翻译引擎，翻译用下面的模型。模型在本机运行（地址是 localhost 或 127.0.0.1）时不要密钥，也不联网，选中的文字不出本机。")));
+        modelNote_->setText(W::qs(L("OpenAI 兼容的 Chat Completions 接口，用于「问一下」、追问和翻译。本机的模型服务（如 Ollama、llama.cpp）不用填密钥。密钥只存进钥匙环。")));
+    }
     // clang-format on
     packText_->setText(W::qs(L("系统翻译要先下载一次语言包（英语和简体中文）")));
     packButton_->setText(W::buttonText(L("下载语言包…")));
     modelTitle_->setText(W::qs(L("自己的模型（可选）")));
-    // clang-format off
-    modelNote_->setText(W::qs(L("OpenAI 兼容的 Chat Completions 接口，用于「问一下」和追问，也可以用来翻译。不填也能翻译（用系统翻译）。密钥只存进钥匙环。")));
-    // clang-format on
     flomoNote_->setText(
         W::qs(L("填了 Webhook 才能用「记到 flomo」。预演打开时只显示会发送的内容。")));
     dryRun_->setText(W::buttonText(L("只预演，不真的发送")));
@@ -190,9 +200,9 @@ void ServicesSettingsView::refresh() {
     bannerText_->setText(W::qs(status.text));
     {
         const QSignalBlocker b1(engine_), b2(dryRun_);
-        for (std::size_t i = 0; i < allTranslateEngines.size(); ++i) {
-            if (allTranslateEngines[i] == form_.engine())
-                engine_->setCurrentIndex(static_cast<int>(i));
+        const auto engines = form_.engines();
+        for (std::size_t i = 0; i < engines.size(); ++i) {
+            if (engines[i] == form_.engine()) engine_->setCurrentIndex(static_cast<int>(i));
         }
         dryRun_->setChecked(form_.flomoDry());
     }

@@ -20,7 +20,7 @@ struct SettingsEnvironment;
 
 // The services page: what translation uses now, the engine, the language packs, the model
 // form and the flomo form. Binds to ServicesForm; the language packs are polled while the
-// page is on screen.
+// page is on screen, and shown only where the machine has an on-device engine.
 class ServicesSettingsView : public QWidget {
     Q_OBJECT
 

@@ -34,10 +34,9 @@ CustomAction custom(std::string id, std::string name, std::string urlTemplate) {
 
 }  // namespace
 
-TEST_F(ActionPerformerTest, AskAndTranslateStreamIntoThePanelAndAreArchived) {
+TEST_F(ActionPerformerTest, AnAskStreamsIntoThePanelAndIsArchived) {
     test::ChatServer server;
     server.reply(test::ChatServer::answer({"意外", "发现"}));
-    server.reply(test::ChatServer::answer({"Serendipity"}));
     h.defaults->set("llmBaseURL", server.baseURL());
     h.defaults->set("llmModel", "test-model");
     ASSERT_TRUE(Credentials(h.secrets).set("sk-test", Credentials::llmAccount));
@@ -67,17 +66,27 @@ TEST_F(ActionPerformerTest, AskAndTranslateStreamIntoThePanelAndAreArchived) {
     model->ask->archive();
     EXPECT_EQ(h.rows("SELECT selection_id, kind FROM archives"),
               (Rows{{std::to_string(id), "ask"}}));
+}
 
-    // Translation chosen in the list goes through the router to the user's model.
-    h.panel.close("esc");
-    h.choose("serendipity", ActionID::translate());
-    const auto translation = h.panel.model();
-    ASSERT_TRUE(translation && translation->ask);
-    EXPECT_EQ(translation->mode(), PanelMode::ask(AskKind::translate));
-    ASSERT_TRUE(settle([&] { return !translation->ask->isStreaming(); }));
-    EXPECT_EQ(translation->ask->lastAnswer(), "Serendipity");
-    translation->ask->archive();
-    EXPECT_EQ(h.rows("SELECT kind FROM archives ORDER BY id"), (Rows{{"ask"}, {"translate"}}));
+// No key: a model on this machine answers (also for "system"); a remote one is not asked.
+TEST_F(ActionPerformerTest, AModelOnThisMachineNeedsNoKey) {
+    test::ChatServer server;
+    server.reply(test::ChatServer::answer({"本机"}));
+    h.defaults->set("translateEngine", "system");
+    for (const auto& [base, ask, translate] :
+         {std::tuple{server.baseURL(), "本机", "本机"},
+          {"http://192.0.2.1/v1", "还没有模型密钥：托盘 → 设置… 里填入 API Key",
+           "还不能翻译：请在设置 → 服务里填入模型的地址和密钥"}}) {
+        h.defaults->set("llmBaseURL", base);
+        for (const auto& [action, says] :
+             {std::pair{ActionID::ask(), ask}, {ActionID::translate(), translate}}) {
+            h.choose("serendipity", action);
+            const auto panel = h.panel.model();
+            ASSERT_TRUE(settle([&] { return !panel->ask->isStreaming(); }));
+            EXPECT_EQ(panel->ask->errorText().value_or(panel->ask->lastAnswer()), says) << base;
+        }
+    }
+    for (const auto& request : server.requests()) EXPECT_EQ(request.authorization, "");
 }
 
 TEST_F(ActionPerformerTest, CutAndPasteTellTheOutcomeWhereTheUserLooks) {

@@ -100,13 +100,24 @@ TEST_F(LLMClientTest, StopsAtTheEndMarkerAndReadsOnlyTheStartOfAnErrorPage) {
 TEST_F(LLMClientTest, AsksForTheKeyAtEveryStreamAndSendsNothingWithout) {
     std::atomic<int> calls{0};
     const std::vector<std::optional<std::string>> keys = {"", std::nullopt, "sk-later\n"};
-    LLMClient c(server.baseURL(), "m", queue, [&] { return keys.at(calls++); });
-    EXPECT_EQ(run(c).llmError(), LLMError::noAPIKey());
-    EXPECT_EQ(run(c).llmError(), LLMError::noAPIKey());
-    EXPECT_TRUE(server.requests().empty());
+    const auto key = [&] { return keys.at(calls++); };
+    LLMClient remote("http://192.0.2.1/v1", "m", queue, key);  // never contacted
+    EXPECT_EQ(run(remote).llmError(), LLMError::noAPIKey());
+    EXPECT_EQ(run(remote).llmError(), LLMError::noAPIKey());
     server.reply(ChatServer::answer({"ok"}));
-    EXPECT_EQ(run(c).text(), "ok");  // the key as pasted, trimmed
-    EXPECT_EQ(server.requests().at(0).authorization, "Bearer sk-later");
+    EXPECT_EQ(run(LLMClient(server.baseURL(), "m", queue, key)).text(), "ok");
+    EXPECT_EQ(server.requests().at(0).authorization, "Bearer sk-later");  // as pasted, trimmed
+}
+
+TEST(LLMClientRequest, OnlyALoopbackHostIsThisMachine) {
+    for (const char* url :
+         {"http://127.0.0.1:8080/v1", "http://127.5.5.5/v1", "http://[::1]:1/v1",
+          "http://localhost:11434/v1", "https://LOCALHOST./v1", "http://user@127.0.0.1/v1"})
+        EXPECT_TRUE(LLMClient::isLoopback(url)) << url;
+    for (const char* url :
+         {"http://127.0.0.1.evil.com/v1", "http://127.0.0.1@evil.com/v1",
+          "http://localhost.evil.com/v1", "http://10.0.0.1/v1", "http://[::2]/v1"})
+        EXPECT_FALSE(LLMClient::isLoopback(url)) << url;
 }
 
 TEST_F(LLMClientTest, AReplyWithoutAnyAnswerIsAnError) {

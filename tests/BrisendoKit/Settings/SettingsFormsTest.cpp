@@ -34,7 +34,7 @@ struct Fixture {
     // The store answers at once; its answers still arrive through the queue.
     ServicesForm services() {
         return ServicesForm{BarSettings(defaults), Credentials(secrets), queue,
-                            [](std::function<void()> task) { task(); }};
+                            [](std::function<void()> task) { task(); }, false};
     }
     std::optional<std::string> secret(std::string_view account) {
         return secrets->get(Credentials::service, account);
@@ -197,6 +197,10 @@ TEST(ServicesForm, TheEngineIsStoredAtOnceAndTheBannerFollowsTheKey) {
     EXPECT_EQ(UserDefaults(f.file).stringValue("translateEngine"), "model");
     EXPECT_EQ(form.status(false),
               (TranslateEngineStatus{"还没填 API Key，翻译不会成功：请在下面填写", false}));
+    form.setBaseURL("http://[::1]:8080/v1");  // a model on this machine needs no key
+    form.saveModel();
+    EXPECT_TRUE(form.status(false).ok);
+    form.setBaseURL("https://api.example.com/v1");
     form.setModel(" qwen-max ");
     form.setAPIKey("sk-1");
     form.saveModel();

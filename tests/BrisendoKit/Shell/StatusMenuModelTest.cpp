@@ -68,12 +68,15 @@ TEST(StatusMenuModel, ItemsShowOnlyWhatApplies) {
     auto in = inputs();
     auto items = StatusMenuModel::items(in);
     EXPECT_FALSE(item(items, ID::accessibility).enabled);
+    EXPECT_TRUE(item(items, ID::translationPack).hidden);  // no engine, no packs
     in.pendingUpdate = "2.0.1";
     in.popclipRunning = true;
     in.legacySecretsPending = true;
     in.trusted = false;
+    in.onDeviceTranslator = true;
     items = StatusMenuModel::items(in);
-    for (auto id : {ID::updateAvailable, ID::popclipWarning, ID::importLegacySecrets})
+    for (auto id :
+         {ID::updateAvailable, ID::popclipWarning, ID::importLegacySecrets, ID::translationPack})
         EXPECT_FALSE(item(items, id).hidden);
     EXPECT_TRUE(item(items, ID::accessibility).enabled);
 

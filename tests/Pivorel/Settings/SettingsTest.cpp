@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -212,6 +213,14 @@ TEST(SettingsWindowPages, EveryPageRendersInChineseAndEnglishAndFollowsTheLangua
     }
     EXPECT_TRUE(offText);
     setLanguage("zh-Hans");
+
+    // No on-device engine here: the services page offers neither it nor language packs.
+    QWidget& services = root.services();
+    ASSERT_EQ(services.findChild<QComboBox*>()->count(), 2);
+    for (auto* label : services.findChildren<QLabel*>()) {
+        const QString text = label->isVisibleTo(&services) ? label->text() : QString();
+        EXPECT_FALSE(text.contains("系统翻译") || text.contains("语言包")) << text.toStdString();
+    }
 }
 
 // The services page saving to a real keyring whose collection is locked, as on a desktop:
