@@ -33,7 +33,11 @@ DesktopTargetsWatch::DesktopTargetsWatch(DesktopTargets& targets, Found found, Q
     : QObject(parent), targets_(targets), found_(std::move(found)) {
     settle_.setSingleShot(true);
     settle_.setInterval(settleMs);
-    connect(&settle_, &QTimer::timeout, this, [this] { look(); });
+    connect(&settle_, &QTimer::timeout, this, [this] {
+        // An applications folder or a mimeapps.list may have just been made.
+        watchPaths();
+        look();
+    });
     connect(&watch_, &QFileSystemWatcher::directoryChanged, this, [this](const QString& dir) {
         if (dir == QString::fromStdString(XdgDirs::configHome().string())) {
             configChanged();
@@ -72,6 +76,8 @@ void DesktopTargetsWatch::watchPaths() {
     }
     // The user's mimeapps.list is replaced, not written in place: its folder tells.
     add(XdgDirs::configHome());
+    const QStringList watched = watch_.directories() + watch_.files();
+    paths.removeIf([&watched](const QString& path) { return watched.contains(path); });
     if (!paths.isEmpty()) watch_.addPaths(paths);
 }
 
