@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <algorithm>
 
+#include "BrisendoKit/Actions/ActionAvailability.h"
 #include "BrisendoKit/Actions/ActionConfigStore.h"
 #include "BrisendoKit/BarPanel/BarController.h"
 #include "BrisendoKit/BarPanel/PanelController.h"
@@ -32,8 +33,10 @@
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Pivorel/Bar/BarPanel.h"
 #include "Pivorel/Linux/DesktopColorScheme.h"
+#include "Pivorel/Linux/DesktopTargetsWatch.h"
 #include "Pivorel/Linux/FileReveal.h"
 #include "Pivorel/Linux/LinuxDesktop.h"
+#include "Pivorel/Linux/LinuxDesktopTargets.h"
 #include "Pivorel/Linux/SecretServiceStore.h"
 #include "Pivorel/Linux/VdirReminders.h"
 #include "Pivorel/Linux/WindowServer.h"
@@ -59,7 +62,9 @@ AppDelegate::AppDelegate(Options options)
     : options_(std::move(options)),
       settings_(UserDefaults::standard()),
       credentials_(std::make_shared<SecretServiceStore>()),
-      queue_(std::make_unique<QtMainQueue>()) {
+      queue_(std::make_unique<QtMainQueue>()),
+      availability_(std::make_shared<ActionAvailability>()),
+      targets_(std::make_unique<LinuxDesktopTargets>()) {
     workers_.setMaxThreadCount(1);
     // The interface language is the one these settings hold.
     Localizer::setPreferenceDefaults(settings_.defaults());
@@ -87,6 +92,7 @@ int AppDelegate::start() {
 
     services_ = std::make_unique<ShellServices>(settings_.defaults(), *queue_, clock_, workspace,
                                                 credentials_);
+    services_->setActionAvailability(availability_);
     const auto weak = self_.guard();
     auto& queue = *queue_;
     observers_.push_back(services_->pendingUpdateChanged().connect([weak, &queue] {
@@ -138,8 +144,19 @@ int AppDelegate::start() {
     performer_ = std::make_unique<ActionPerformer>(ActionPerformer::Services{
         *controller_, *reader_, desktop_->pasteboard(), workspace, settings_, *queue_, clock_,
         [] { return std::make_unique<VdirReminders>(); }, OnDeviceTranslator::platformDefault(),
-        credentials_});
+        credentials_, targets_.get()});
     controller_->setPerformer(performer_.get());
+    controller_->setAvailability(availability_.get());
+    // Until the first look answers, every action counts as there.
+    targetsWatch_ = std::make_unique<DesktopTargetsWatch>(
+        *targets_, [availability = availability_](const DesktopTargets::Presence& presence) {
+            availability->setUnavailable(ActionAvailability::missing(presence));
+            std::string names;
+            for (const auto& id : availability->unavailable())
+                names += (names.empty() ? "" : ",") + id.rawValue;
+            Log::write("Pivorel: 不可用的动作 " + (names.empty() ? "无" : names));
+        });
+    targetsWatch_->start();
     controller_->setHistoryWriter(writer_.get());
     watcher_ = std::make_unique<SelectionWatcher>(*controller_, *store_, settings_, *reader_,
                                                   desktop_->input(), workspace, *queue_, clock_,

@@ -21,16 +21,19 @@
 
 namespace pivorel {
 
+class ActionAvailability;
 class ActionPerformer;
 class AppController;
 class BarController;
 class BarPanel;
 class DesktopColorScheme;
+class DesktopTargetsWatch;
 class FloatingPanel;
 class HistoryWriter;
 class HotKeyResponder;
 class LinkDispatcher;
 class LinuxDesktop;
+class LinuxDesktopTargets;
 class PanelController;
 class QtMainQueue;
 class SelectionReader;
@@ -115,6 +118,9 @@ class AppDelegate : public QObject {
     // The keyring.
     Credentials credentials_;
     std::unique_ptr<QtMainQueue> queue_;
+    // What the dictionary, journal and calendar actions find on this desktop.
+    std::shared_ptr<ActionAvailability> availability_;
+    std::unique_ptr<LinuxDesktopTargets> targets_;
     std::unique_ptr<Store> store_;
     std::unique_ptr<HistoryWriter> writer_;
     std::unique_ptr<LinuxDesktop> desktop_;
@@ -132,6 +138,7 @@ class AppDelegate : public QObject {
     std::unique_ptr<HotKeyResponder> hotKey_;
     std::unique_ptr<Tray> tray_;
     std::unique_ptr<QFileSystemWatcher> defaultsWatch_;
+    std::unique_ptr<DesktopTargetsWatch> targetsWatch_;
 
     std::optional<TodayStats> today_;
     bool historyInMemory_ = false;

@@ -49,6 +49,7 @@ void ShellServices::openSettings() {
         environment.runInBackground = background_.runner();
         environment.workspace = &workspace_;
         environment.credentials = credentials_;
+        environment.availability = availability_;
         // The services page may ask from inside a button's handler, so the window opens on
         // the next turn.
         environment.openTranslationPack = [guard = self_.guard()] {

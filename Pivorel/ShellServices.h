@@ -12,6 +12,7 @@
 
 namespace pivorel {
 
+class ActionAvailability;
 class Clock;
 class LinuxPermissions;
 class LinuxRelaunch;
@@ -34,6 +35,10 @@ class ShellServices {
     ShellServices(const ShellServices&) = delete;
     ShellServices& operator=(const ShellServices&) = delete;
 
+    // The actions the settings page shows as not installed; before the window opens.
+    void setActionAvailability(std::shared_ptr<ActionAvailability> availability) {
+        availability_ = std::move(availability);
+    }
     void openSettings();
     void openTranslationPack();
 
@@ -66,6 +71,7 @@ class ShellServices {
     MainQueue& queue_;
     Workspace& workspace_;
     Credentials credentials_;
+    std::shared_ptr<ActionAvailability> availability_;
     std::unique_ptr<Updater> updater_;
     std::unique_ptr<UpdateCheckWindow> checkWindow_;
     std::shared_ptr<LinuxPermissions> permissions_;

@@ -89,6 +89,12 @@ void ActionsSettingsModel::resetToDefaults() {
     commit();
 }
 
+void ActionsSettingsModel::setUnavailable(std::set<ActionID> ids) {
+    if (ids == unavailable_) return;
+    unavailable_ = std::move(ids);
+    changed.emit();
+}
+
 bool ActionsSettingsModel::isAdded(const ExtensionPreset& preset) const {
     return std::any_of(config_.custom.begin(), config_.custom.end(),
                        [&](const CustomAction& action) { return preset.matches(action); });

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <vector>
 
 #include "BrisendoKit/Actions/ActionCatalog.h"
@@ -48,6 +49,11 @@ class ActionsSettingsModel {
     // already added or not usable.
     bool add(const ExtensionPreset& preset);
 
+    // Built-in actions missing on this desktop, which the page shows as not installed.
+    // Setting them tells the observers and writes nothing.
+    const std::set<ActionID>& unavailable() const { return unavailable_; }
+    void setUnavailable(std::set<ActionID> ids);
+
     // Whether the last edit reached the file.
     bool lastSaveSucceeded() const { return lastSaveSucceeded_; }
 
@@ -59,6 +65,7 @@ class ActionsSettingsModel {
 
     ActionConfigStore store_;
     ActionConfig config_;
+    std::set<ActionID> unavailable_;
     bool lastSaveSucceeded_ = true;
 };
 

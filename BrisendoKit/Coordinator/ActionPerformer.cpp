@@ -22,6 +22,7 @@
 #include "BrisendoKit/LanguageModel/SystemTranslationChannel.h"
 #include "BrisendoKit/LanguageModel/TranslateEngine.h"
 #include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Platform/DesktopTargets.h"
 #include "BrisendoKit/Platform/NoOnDeviceTranslator.h"
 #include "BrisendoKit/Platform/PasteboardLike.h"
 #include "BrisendoKit/Platform/Workspace.h"
@@ -91,15 +92,26 @@ void ActionPerformer::perform(const ActionID& action, const SelectRequest& reque
     } else if (action == ActionID::paste()) {
         edit(SelectionReader::EditCommand::paste, request);
     } else if (action == ActionID::lookup()) {
-        open(dictionaryURL(request.text), L("没有找到「词典」"));
+        lookUp(request.text);
     } else {
         performCustom(action, request);
     }
 }
 
+std::string ActionPerformer::dictionaryText(const std::string& text) {
+    return text::graphemePrefix(text::trim(text), dictionaryTextLimit);
+}
+
 std::string ActionPerformer::dictionaryURL(const std::string& text) {
-    const std::string head = text::graphemePrefix(text::trim(text), dictionaryTextLimit);
-    return "dict://" + URLTemplate::percentEncode(head);
+    return "dict://" + URLTemplate::percentEncode(dictionaryText(text));
+}
+
+void ActionPerformer::lookUp(const std::string& text) {
+    if (s_.targets && s_.targets->lookUp(dictionaryText(text))) {
+        s_.controller.panel().close("action-opened");
+        return;
+    }
+    open(dictionaryURL(text), L("没有找到「词典」"));
 }
 
 void ActionPerformer::performCustom(const ActionID& action, const SelectRequest& request) {

@@ -19,6 +19,7 @@ namespace pivorel {
 
 class AppController;
 class BarSettings;
+class DesktopTargets;
 class MainQueue;
 class OnDeviceTranslator;
 class PanelModel;
@@ -47,6 +48,8 @@ class ActionPerformer {
         std::shared_ptr<OnDeviceTranslator> onDeviceTranslator;
         // The model key and the flomo webhook.
         Credentials credentials;
+        // The installed dictionary program; without one, looking up opens a dict: link.
+        DesktopTargets* targets = nullptr;
     };
 
     explicit ActionPerformer(Services services);
@@ -57,11 +60,14 @@ class ActionPerformer {
     void perform(const ActionID& action, const SelectRequest& request, std::int64_t recordID,
                  const std::shared_ptr<PanelModel>& model);
 
-    // "dict://" and the first 200 characters of the trimmed text, percent-encoded.
+    // What a dictionary is asked: the first 200 characters of the trimmed text.
+    static std::string dictionaryText(const std::string& text);
+    // "dict://" and dictionaryText, percent-encoded.
     static std::string dictionaryURL(const std::string& text);
 
   private:
     void performCustom(const ActionID& action, const SelectRequest& request);
+    void lookUp(const std::string& text);
     // Opens `url`, or tells `missing` when nothing can.
     void open(const std::optional<std::string>& url, const std::string& missing);
     void startAsk(AskKind kind, const SelectRequest& request, std::int64_t recordID,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "BrisendoKit/Actions/ActionAvailability.h"
 #include "BrisendoKit/Actions/ActionCatalog.h"
 #include "BrisendoKit/BarPanel/BarModel.h"
 #include "BrisendoKit/Content/ContentClassifier.h"
@@ -50,7 +51,8 @@ std::vector<ActionID> AppController::rank(const SelectRequest& request, const Ac
     std::vector<ActionID> ranking;
     ranking.reserve(ranked.size());
     for (const auto& entry : ranked) ranking.push_back(entry.action);
-    return ranking;
+    // After ranking, so the tables stay as written and the next action moves up.
+    return availability_ ? availability_->available(std::move(ranking)) : ranking;
 }
 
 std::optional<std::pair<std::int64_t, std::vector<ActionID>>> AppController::record(

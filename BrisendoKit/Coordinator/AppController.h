@@ -22,6 +22,7 @@
 
 namespace pivorel {
 
+class ActionAvailability;
 class ActionPerformer;
 class HistoryWriter;
 class Store;
@@ -54,6 +55,9 @@ class AppController {
     // gets its id at once and its bar or panel without waiting for the disk. Without one,
     // every row is written before the call returns. Set once at start-up.
     void setHistoryWriter(HistoryWriter* writer);
+    // The bar and the panel skip the actions it calls unavailable; it must outlive the
+    // coordinator. Without one, every action is there. Set once at start-up.
+    void setAvailability(const ActionAvailability* availability) { availability_ = availability; }
 
     // What an inbound link's sender hears: nothing when carried out, else why not.
     using Answer = std::function<void(std::optional<std::string> refusal)>;
@@ -129,6 +133,7 @@ class AppController {
     const Clock& clock_;
     ActionPerformer* performer_ = nullptr;
     HistoryWriter* writer_ = nullptr;
+    const ActionAvailability* availability_ = nullptr;
     Connection written_;
     std::optional<BarContext> barContext_;
     ActionConfig currentConfig_;

@@ -1,5 +1,6 @@
 #include "BrisendoKit/Settings/ActionRow.h"
 
+#include "BrisendoKit/Actions/ActionAvailability.h"
 #include "BrisendoKit/Actions/ActionsSettingsModel.h"
 #include "BrisendoKit/Localization/L.h"
 
@@ -16,10 +17,15 @@ std::vector<ActionRow> ActionRow::rows(const ActionsSettingsModel& model) {
         row.symbol = catalog.symbol(id);
         row.custom = config.customAction(id).has_value();
         row.hidden = config.isHidden(id);
-        row.onBar = !row.hidden && shown < config.barCount;
-        if (!row.hidden) ++shown;
+        row.unavailable = model.unavailable().contains(id);
+        if (row.unavailable) row.requirement = ActionAvailability::requirement(id).value_or("");
+        const bool shows = !row.hidden && !row.unavailable;
+        row.onBar = shows && shown < config.barCount;
+        if (shows) ++shown;
         row.eyeHelp = row.hidden ? L("已隐藏，点此显示") : L("显示中，点此隐藏");
-        row.accessibilityLabel = row.hidden ? L("%@，已隐藏", row.title) : row.title;
+        row.accessibilityLabel = row.unavailable ? L("%@，未安装", row.title)
+                                 : row.hidden    ? L("%@，已隐藏", row.title)
+                                                 : row.title;
         row.id = std::move(id);
         out.push_back(std::move(row));
     }

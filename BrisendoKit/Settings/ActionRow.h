@@ -16,7 +16,11 @@ struct ActionRow {
     std::string symbol;
     bool custom = false;
     bool hidden = false;
-    // Falls on the bar: one of the first bar-size actions that are not hidden.
+    // Its program or link handler is missing here; `requirement` says what would help.
+    bool unavailable = false;
+    std::string requirement;
+    // Falls on the bar: one of the first bar-size actions that are neither hidden nor
+    // unavailable.
     bool onBar = false;
     // The eye button's help text, and what a screen reader says for the row.
     std::string eyeHelp;

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -12,6 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "BrisendoKit/Actions/ActionAvailability.h"
 #include "BrisendoKit/Actions/ActionsSettingsModel.h"
 #include "BrisendoKit/Actions/ExtensionLibraryModel.h"
 #include "BrisendoKit/Localization/L.h"
@@ -31,6 +33,15 @@ namespace {
 
 constexpr int rowHeight = 40;
 
+// Under the list's style sheet a label's palette is not drawn: a style sheet it is.
+void setTextColour(QLabel* label, const QColor& c) {
+    label->setStyleSheet(QStringLiteral("color: rgba(%1, %2, %3, %4)")
+                             .arg(c.red())
+                             .arg(c.green())
+                             .arg(c.blue())
+                             .arg(c.alpha()));
+}
+
 // One action in the list. Clicks on the labels fall through to the list, which drags.
 QWidget* makeRow(const ActionRow& row, QWidget* parent, const std::function<void()>& onEdit,
                  const std::function<void()>& onEye) {
@@ -45,20 +56,38 @@ QWidget* makeRow(const ActionRow& row, QWidget* parent, const std::function<void
     auto* handle = new QLabel(widget);
     handle->setPixmap(W::symbolPixmap("line.3.horizontal", 16, PivorelStyle::tertiary(palette)));
     auto* icon = new QLabel(widget);
-    const QColor iconColor = row.hidden ? PivorelStyle::tertiary(palette)
-                                        : PivorelStyle::accent(PivorelStyle::isDark(palette));
+    const bool dimmed = row.hidden || row.unavailable;
+    const QColor iconColor = dimmed ? PivorelStyle::tertiary(palette)
+                                    : PivorelStyle::accent(PivorelStyle::isDark(palette));
     icon->setPixmap(W::symbolPixmap(row.symbol, 18, iconColor));
     auto* title = new QLabel(W::qs(row.title), widget);
     title->setObjectName(QStringLiteral("title"));
     title->setFont(PivorelStyle::font(13.5));
-    if (row.hidden) {
-        QPalette dim = title->palette();
-        dim.setColor(QPalette::WindowText, PivorelStyle::tertiary(dim));
-        title->setPalette(dim);
-    }
+    if (dimmed) setTextColour(title, PivorelStyle::tertiary(palette));
     layout->addWidget(handle);
     layout->addWidget(icon);
-    layout->addWidget(title);
+    if (row.unavailable) {
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(0);
+        auto* titleLine = new QHBoxLayout;
+        titleLine->setSpacing(8);
+        titleLine->addWidget(title);
+        auto* tag = W::tag(widget);
+        tag->setObjectName(QStringLiteral("notInstalled"));
+        tag->setText(W::qs(L("未安装")));
+        titleLine->addWidget(tag, 0, Qt::AlignVCenter);
+        titleLine->addStretch(1);
+        auto* requirement = new QLabel(W::qs(row.requirement), widget);
+        requirement->setObjectName(QStringLiteral("requirement"));
+        requirement->setFont(PivorelStyle::font(11.5));
+        requirement->setWordWrap(true);
+        setTextColour(requirement, PivorelStyle::secondary(palette));
+        texts->addLayout(titleLine);
+        texts->addWidget(requirement);
+        layout->addLayout(texts, 1);
+    } else {
+        layout->addWidget(title);
+    }
     if (row.onBar) {
         auto* tag = W::tag(widget);
         tag->setText(W::qs(L("小条")));
@@ -69,7 +98,7 @@ QWidget* makeRow(const ActionRow& row, QWidget* parent, const std::function<void
         tag->setText(W::qs(L("自定义")));
         layout->addWidget(tag, 0, Qt::AlignVCenter);
     }
-    layout->addStretch(1);
+    if (!row.unavailable) layout->addStretch(1);
     if (row.custom) {
         auto* edit = new QToolButton(widget);
         edit->setAutoRaise(true);
@@ -119,7 +148,8 @@ ActionsSettingsView::ActionsSettingsView(const SettingsEnvironment& environment,
     : QWidget(parent),
       model_(std::make_unique<ActionsSettingsModel>(environment.actions)),
       library_(std::make_unique<ExtensionLibraryModel>(environment.extensions, *environment.queue,
-                                                       environment.runInBackground)) {
+                                                       environment.runInBackground)),
+      availability_(environment.availability) {
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(20, 16, 20, 16);
     page->setSpacing(12);
@@ -165,6 +195,7 @@ ActionsSettingsView::ActionsSettingsView(const SettingsEnvironment& environment,
                        " QListWidget::item { border-bottom: 1px solid rgba(0, 0, 0, 14); }"
                        " QListWidget::item:selected { background: rgba(0, 0, 0, 10); }"));
     page->addWidget(list_);
+    list_->viewport()->installEventFilter(this);
     connect(list_->model(), &QAbstractItemModel::rowsMoved, this,
             [this](const QModelIndex&, int start, int, const QModelIndex&, int row) {
                 rowsMoved(start, row);
@@ -191,6 +222,11 @@ ActionsSettingsView::ActionsSettingsView(const SettingsEnvironment& environment,
     page->addStretch(1);
 
     connections_.push_back(model_->changed.connect([this] { refresh(); }));
+    if (availability_) {
+        model_->setUnavailable(availability_->unavailable());
+        connections_.push_back(availability_->changed.connect(
+            [this] { model_->setUnavailable(availability_->unavailable()); }));
+    }
     connections_.push_back(
         LanguageStore::shared().changed.connect([this](long long) { retranslate(); }));
     retranslate();
@@ -253,7 +289,32 @@ void ActionsSettingsView::rebuildRows() {
         auto onEye = [this, id, hidden] { model_->setHidden(id, !hidden); };
         list_->setItemWidget(item, makeRow(row, list_, onEdit, onEye));
     }
-    list_->setFixedHeight(list_->count() * rowHeight + 2 * list_->frameWidth() + 6);
+    fitRows();
+}
+
+void ActionsSettingsView::fitRows() {
+    // A row that says what is not installed wraps its note to the list's width.
+    const int width = list_->viewport()->width();
+    int height = 0;
+    for (int i = 0; i < list_->count(); ++i) {
+        QListWidgetItem* item = list_->item(i);
+        const QWidget* row = list_->itemWidget(item);
+        const int h = row && row->hasHeightForWidth()
+                          ? std::max(rowHeight + 12, row->heightForWidth(width) + 14)
+                          : rowHeight;
+        item->setSizeHint(QSize(0, h));
+        height += h;
+    }
+    fittedWidth_ = width;
+    list_->setFixedHeight(height + 2 * list_->frameWidth() + 6);
+}
+
+bool ActionsSettingsView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport() && event->type() == QEvent::Resize &&
+        list_->viewport()->width() != fittedWidth_) {
+        fitRows();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ActionsSettingsView::rowsMoved(int from, int to) {

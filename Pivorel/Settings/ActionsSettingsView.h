@@ -14,6 +14,7 @@ class QSpinBox;
 
 namespace pivorel {
 
+class ActionAvailability;
 class ActionsSettingsModel;
 class CustomActionEditor;
 class ExtensionLibraryModel;
@@ -40,10 +41,15 @@ class ActionsSettingsView : public QWidget {
     // The editor for a new action, or for the custom action `id`.
     CustomActionEditor* openEditor(const std::string& id = {});
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void retranslate();
     void refresh();
     void rebuildRows();
+    // Row heights for the list's width, and the list's height for its rows.
+    void fitRows();
     void rowsMoved(int from, int to);
 
     std::unique_ptr<ActionsSettingsModel> model_;
@@ -61,6 +67,8 @@ class ActionsSettingsView : public QWidget {
     QPushButton* reset_ = nullptr;
     ExtensionLibraryView* libraryView_ = nullptr;
     bool rebuildPending_ = false;
+    int fittedWidth_ = -1;
+    std::shared_ptr<ActionAvailability> availability_;
 
     std::vector<Connection> connections_;
 };

@@ -10,6 +10,7 @@
 
 namespace pivorel {
 
+class ActionAvailability;
 class LoginItemHook;
 class MainQueue;
 class OnDeviceTranslator;
@@ -29,6 +30,8 @@ struct SettingsEnvironment {
     std::shared_ptr<LoginItemHook> login;
     std::shared_ptr<UpdateHook> update;
     ActionConfigStore actions;
+    // The actions missing on this desktop, shown as not installed; may be null (none).
+    std::shared_ptr<ActionAvailability> availability;
     ExtensionCatalogStore extensions;
     // The services page's secrets (none by default: nothing stored, nothing storable).
     Credentials credentials;

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "BrisendoKit/Actions/ActionAvailability.h"
 #include "BrisendoKit/Actions/ActionConfig.h"
 #include "BrisendoKit/Actions/ActionConfigStore.h"
 #include "BrisendoKit/Content/ContentClassifier.h"
@@ -17,6 +18,7 @@
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Result.h"
 #include "BrisendoKit/Support/Text.h"
+#include "Pivorel/Linux/LinuxDesktopTargets.h"
 
 namespace pivorel {
 
@@ -175,7 +177,13 @@ Json explain(const Options& options, const ActionConfig& config) {
         ranking.push_back(Json{{"action", entry.action.rawValue}, {"score", entry.score}});
         ids.push_back(entry.action);
     }
-    const auto barOrder = Ranker::barOrder(ids, config.barCount, config.smartRanking);
+    // The bar skips what this desktop lacks, as the program's does.
+    ActionAvailability availability;
+    availability.setUnavailable(ActionAvailability::missing(LinuxDesktopTargets().presence()));
+    Json unavailable = Json::array();
+    for (const ActionID& id : availability.unavailable()) unavailable.push_back(id.rawValue);
+    const auto barOrder = Ranker::barOrder(availability.available(std::move(ids)), config.barCount,
+                                           config.smartRanking);
     const auto barSize = static_cast<std::size_t>(
         std::clamp<std::int64_t>(config.barCount, ActionConfig::barCountRange.lowerBound,
                                  ActionConfig::barCountRange.upperBound));
@@ -191,6 +199,7 @@ Json explain(const Options& options, const ActionConfig& config) {
     out["kinds"] = std::move(kinds);
     out["primary"] = std::string(toString(profile.primary()));
     out["ranking"] = std::move(ranking);
+    out["unavailable"] = std::move(unavailable);
     out["barOrder"] = std::move(orderJson);
     out["bar"] = std::move(bar);
     out["due"] = dueDate(text::trim(text), options.now.value_or(std::chrono::system_clock::now()));

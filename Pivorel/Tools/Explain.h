@@ -11,7 +11,8 @@ namespace pivorel {
 
 // `pivorel --explain --text TEXT [--app ID] [--editable] [--now TIME] [--config PATH]
 // [--db PATH | --no-history]`: prints, as one JSON object, how the bar would rank the
-// actions for TEXT and why it shows what it shows. Reads the user's actions.json and
+// actions for TEXT, which actions this desktop lacks a program for (the bar skips them),
+// and why it shows what it shows. Reads the user's actions.json and
 // history database (read-only, never created) unless told otherwise. Returns the exit
 // status: 0, or 2 with the usage on stderr for bad arguments.
 int runExplain(const std::vector<std::string>& args);

@@ -9,6 +9,7 @@
 #include "BrisendoKit/LanguageModel/AskModel.h"
 #include "BrisendoKit/LanguageModel/ChatServer.h"
 #include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Platform/DesktopTargets.h"
 
 using namespace pivorel;
 using test::Rows;
@@ -116,9 +117,25 @@ TEST_F(ActionPerformerTest, LinksOpenOrSayWhatIsMissing) {
 
     std::string longText = "  ", expected = "dict://";
     for (int i = 0; i < 150; ++i) longText += "词 ";
-    for (int i = 0; i < 100; ++i) expected += "词%20";
+    std::string head;
+    for (int i = 0; i < 100; ++i) expected += "词%20", head += "词 ";
     h.choose(longText, ActionID::lookup());
     EXPECT_EQ(h.workspace.opened.back(), expected);
+    EXPECT_FALSE(h.panelWindow.visible);
+    // An installed dictionary program takes the same text instead.
+    struct Dictionary : DesktopTargets {
+        std::vector<std::string> asked;
+        Presence presence() override { return {}; }
+        bool lookUp(const std::string& text) override { return asked.push_back(text), true; }
+    } dictionary;
+    ActionPerformer withDictionary{{h.controller, h.reader, h.pasteboard, h.workspace, h.settings,
+                                    h.queue, h.clock, [] { return nullptr; }, nullptr,
+                                    Credentials(h.secrets), &dictionary}};
+    h.controller.setPerformer(&withDictionary);
+    h.choose(longText, ActionID::lookup());
+    h.controller.setPerformer(&h.performer);
+    EXPECT_EQ(dictionary.asked, std::vector<std::string>{head});
+    EXPECT_EQ(h.workspace.opened.size(), 1u);
     EXPECT_FALSE(h.panelWindow.visible);
 
     for (auto [action, notice] :

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "BrisendoKit/Actions/ActionAvailability.h"
 #include "BrisendoKit/Coordinator/Harness.h"
 #include "BrisendoKit/Coordinator/LinkDispatcher.h"
 #include "BrisendoKit/Localization/L.h"
@@ -89,6 +90,30 @@ TEST_F(AppControllerTest, MoreOpensTheListWhereTheBarWasAndANewSelectionClosesIt
     h.select("next one");  // a new bar closes the panel
     EXPECT_TRUE(h.barWindow.visible && !h.panelWindow.visible);
     EXPECT_TRUE(h.log.contains("Pivorel: 面板关闭 reason=bar-shown"));
+}
+
+TEST_F(AppControllerTest, ActionsMissingOnThisDesktopAreSkippedSoTheNextOnesMoveUp) {
+    ActionAvailability availability;
+    h.controller.setAvailability(&availability);
+    h.useActions({"lookup", "dayOne", "google", "calendar", "kagi", "copy"}, false, 3);
+    const struct {
+        std::set<ActionID> missing;
+        std::vector<std::string> first;  // the bar, then the list's next row
+    } cases[] = {
+        {{}, {"lookup", "dayOne", "google", "calendar"}},
+        {{ActionID::lookup()}, {"dayOne", "google", "calendar", "kagi"}},
+        {ActionAvailability::missing({false, false, false}), {"google", "kagi", "copy", "ask"}},
+    };
+    for (const auto& c : cases) {
+        availability.setUnavailable(c.missing);
+        h.select("word");
+        EXPECT_EQ(h.barActions(), std::vector(c.first.begin(), c.first.begin() + 3));
+        h.bar.model()->moreChosen.emit();
+        std::vector<std::string> rows;
+        for (const auto& row : h.panel.model()->rows()) rows.push_back(row.action.rawValue);
+        rows.resize(4);
+        EXPECT_EQ(rows, c.first);
+    }
 }
 
 TEST_F(AppControllerTest, ASelectionFromAHiddenPageIsShownButNothingOfItIsStored) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Log.h"
@@ -8,6 +9,7 @@
 #include "Pivorel/Linux/AutostartLoginItem.h"
 #include "Pivorel/Linux/DesktopAppIndex.h"
 #include "Pivorel/Linux/DesktopEntry.h"
+#include "Pivorel/Linux/LinuxDesktopTargets.h"
 #include "Pivorel/Linux/TerminalApps.h"
 #include "TempDir.h"
 
@@ -216,4 +218,50 @@ TEST(AutostartLoginItem, ExecQuotesWhatTheLauncherWouldSplitAndAFailureIsLogged)
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(log.lines()[0].rfind("Pivorel: 开机自启设置失败 ", 0), 0u);
     EXPECT_FALSE(item.isEnabled());
+}
+
+// A recording script stands in for each dictionary, so no dictionary window comes up; the
+// real GoldenDict is only found.
+TEST(LinuxDesktopTargets, TheLookUpStartsTheFirstInstalledDictionaryWithTheText) {
+    test::TempDir dir;
+    const fs::path bin = dir.path() / "my bin", data = dir.path() / "data";
+    const fs::path out = dir.path() / "argv";
+    fs::create_directories(bin);
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", bin.c_str(), 1);
+    const struct {
+        std::string program;
+        bool desktopFile;
+        std::string text;
+        std::string argv;  // one argument a line
+    } cases[] = {
+        // By its desktop file: the program quoted, its own option kept, the field code not.
+        {"gnome-dictionary", true, "词典", "--new-window\n--look-up=词典\n"},
+        // By PATH alone, and before GNOME Dictionary; a word like an option stays a word.
+        {"goldendict", false, "-v", " -v\n"},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(bin / c.program)
+            << "#!/bin/sh\nprintf '%s\\n' \"$@\" >'" << out.string() << ".part' && /bin/mv '"
+            << out.string() << ".part' '" << out.string() << "'\n";
+        fs::permissions(bin / c.program, fs::perms::owner_all);
+        if (c.desktopFile) {
+            install(data, "org.gnome.Dictionary.desktop",
+                    "Exec=\"" + (bin / c.program).string() + "\" --new-window %U\n");
+        }
+        fs::remove(out);
+        ASSERT_TRUE(LinuxDesktopTargets({data}).lookUp(c.text)) << c.program;
+        for (int i = 0; i < 1000 && !fs::exists(out); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(test::readText(out), c.argv) << c.program;
+    }
+    fs::remove_all(bin);
+    EXPECT_FALSE(LinuxDesktopTargets({data}).lookUp("word")) << "nothing installed";
+    ::setenv("PATH", path.c_str(), 1);
+
+    LinuxDesktopTargets here;
+    EXPECT_TRUE(here.presence().dictionary);
+    const auto found = here.findDictionary();
+    ASSERT_TRUE(found) << "goldendict is not installed (scripts/install-deps installs it)";
+    EXPECT_EQ(fs::path(found->command.at(0)).filename(), "goldendict");
 }

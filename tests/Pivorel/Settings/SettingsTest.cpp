@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
+#include "BrisendoKit/Actions/ActionAvailability.h"
 #include "BrisendoKit/Actions/ActionsSettingsModel.h"
 #include "BrisendoKit/Localization/L.h"
 #include "BrisendoKit/Localization/LanguageStore.h"
@@ -185,7 +186,10 @@ TEST(SettingsWindowPages, EveryPageRendersInChineseAndEnglishAndFollowsTheLangua
     Files files;
     files.defaults->set("barCopyFallbackApps",
                         std::vector<std::string>{"org.gnome.Terminal", "xterm"});
-    SettingsWindow window(files.environment());
+    auto environment = files.environment();
+    environment.availability = std::make_shared<ActionAvailability>();
+    environment.availability->setUnavailable({ActionID::lookup()});
+    SettingsWindow window(environment);
     window.setPalette(PivorelStyle::palette(false));
     window.show();
     QCoreApplication::processEvents();
@@ -201,6 +205,28 @@ TEST(SettingsWindowPages, EveryPageRendersInChineseAndEnglishAndFollowsTheLangua
         EXPECT_EQ(root.tabButton(Page::general)->text().toStdString(), L("通用"));
     }
     EXPECT_EQ(root.tabButton(Page::actions)->text().toStdString(), "Actions");
+
+    // An action without its program here is greyed and says what would make it available.
+    const auto row = [list = root.actions().list()](const char* id) -> QWidget* {
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->data(Qt::UserRole) == id) return list->itemWidget(list->item(i));
+        return nullptr;
+    };
+    ASSERT_TRUE(row("lookup") && row("google"));
+    const auto text = [&](const char* id, const char* label) {
+        const auto* found = row(id)->findChild<QLabel*>(label);
+        return found ? found->text().toStdString() : std::string();
+    };
+    EXPECT_EQ(text("lookup", "notInstalled"), "Not installed");
+    EXPECT_EQ(text("lookup", "requirement"), L("装上 GoldenDict 或 GNOME 词典后可用"));
+    EXPECT_EQ(text("google", "notInstalled"), "");
+    const auto colour = [&](const char* id) {
+        return row(id)->findChild<QLabel*>("title")->palette().color(QPalette::WindowText);
+    };
+    EXPECT_LT(colour("lookup").alphaF(), colour("google").alphaF());
+    environment.availability->setUnavailable({});  // installed meanwhile
+    settle(50ms);
+    EXPECT_EQ(text("lookup", "notInstalled"), "");
 
     // Turning smart ranking off changes its description at once.
     auto* smart = root.actions().findChild<QCheckBox*>();

@@ -57,10 +57,10 @@ TEST_F(ExplainBinary, ShowsTheRankingAndTheBarOfTheUsersConfiguration) {
     Json j = run({"--text", " word ", "--now", "2024-05-01T09:30:00+08:00"});
     std::vector<std::string> keys;
     for (const auto& [key, value] : j.items()) keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"text", "kinds", "primary", "ranking", "barOrder",
-                                              "bar", "due"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"text", "kinds", "primary", "ranking", "unavailable",
+                                              "barOrder", "bar", "due"}));
     EXPECT_EQ(strings(j["bar"]), (std::vector<std::string>{"translate", "ask", "google", "copy"}));
-    EXPECT_EQ(j["barOrder"].size(), 12u);
+    EXPECT_EQ(j["barOrder"].size() + j["unavailable"].size(), 12u);
     EXPECT_FALSE(fs::exists(supportDir() / "pivorel.sqlite")) << "looking is not recording";
 
     // The user's own actions.json: translate hidden, smart ranking off, a bar of five.
@@ -70,13 +70,37 @@ TEST_F(ExplainBinary, ShowsTheRankingAndTheBarOfTheUsersConfiguration) {
     config.barCount = 5;
     ASSERT_TRUE(ActionConfigStore{supportDir() / "actions.json"}.save(config));
     j = run({"--text", "word"});
+    // No handler of dayone: links here, so copy moves up.
     EXPECT_EQ(strings(j["bar"]),
-              (std::vector<std::string>{"ask", "flomo", "google", "dayOne", "kagi"}));
+              (std::vector<std::string>{"ask", "flomo", "google", "kagi", "copy"}));
     // --config wins over the user's file.
     const fs::path other = home_.path() / "other.json";
     ASSERT_TRUE(ActionConfigStore{other}.save(ActionConfig{}));
     EXPECT_EQ(run({"--text", "word", "--config", other.string()})["ranking"][0]["action"],
               "translate");
+}
+
+TEST_F(ExplainBinary, ActionsWithoutAProgramOnThisDesktopAreListedAndTheNextOneMovesUp) {
+    ActionConfig config;
+    config.order = {"lookup", "google", "copy", "kagi"};
+    config.smartRanking = false;
+    config.barCount = 3;
+    const fs::path file = home_.path() / "actions.json";
+    ASSERT_TRUE(ActionConfigStore{file}.save(config));
+    const fs::path empty = home_.path() / "empty";
+    fs::create_directory(empty);
+    const std::string noBus = "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (empty / "bus").string();
+    // No program, no link handler, no session bus.
+    const Json bare =
+        run({"--text", "word", "--config", file.string()},
+            "PATH=" + empty.string() + " XDG_DATA_DIRS=" + empty.string() + " " + noBus);
+    EXPECT_EQ(strings(bare["unavailable"]),
+              (std::vector<std::string>{"calendar", "dayOne", "lookup"}));
+    EXPECT_EQ(strings(bare["bar"]), (std::vector<std::string>{"google", "copy", "kagi"}));
+    EXPECT_EQ(bare["ranking"][0]["action"], "lookup") << "the ranking itself stays as it was";
+    // GoldenDict, which the project's dependencies install.
+    const Json here = run({"--text", "word", "--config", file.string()}, noBus);
+    EXPECT_EQ(strings(here["bar"]), (std::vector<std::string>{"lookup", "google", "copy"}));
 }
 
 TEST_F(ExplainBinary, ReadsHistoryWithoutEverWritingIt) {
