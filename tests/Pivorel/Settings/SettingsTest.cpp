@@ -244,8 +244,8 @@ TEST(SettingsWindowPages, EveryPageRendersInChineseAndEnglishAndFollowsTheLangua
     QWidget& services = root.services();
     ASSERT_EQ(services.findChild<QComboBox*>()->count(), 2);
     for (auto* label : services.findChildren<QLabel*>()) {
-        const QString text = label->isVisibleTo(&services) ? label->text() : QString();
-        EXPECT_FALSE(text.contains("系统翻译") || text.contains("语言包")) << text.toStdString();
+        const QString shown = label->isVisibleTo(&services) ? label->text() : QString();
+        EXPECT_FALSE(shown.contains("系统翻译") || shown.contains("语言包")) << shown.toStdString();
     }
 }
 
