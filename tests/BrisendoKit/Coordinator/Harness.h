@@ -15,6 +15,7 @@
 #include "BrisendoKit/Coordinator/ActionPerformer.h"
 #include "BrisendoKit/Coordinator/AppController.h"
 #include "BrisendoKit/Coordinator/SelectionWatcher.h"
+#include "BrisendoKit/Platform/CalendarService.h"
 #include "BrisendoKit/Platform/RemindersService.h"
 #include "BrisendoKit/Selection/SelectionReader.h"
 #include "BrisendoKit/Storage/BarSettings.h"
@@ -38,6 +39,15 @@ inline SelectRequest request(std::string text, std::optional<std::string> app = 
     r.app = std::move(app);
     return r;
 }
+
+struct Harness;
+
+// Records each event into the harness, or fails as it is told to.
+struct FakeCalendar final : CalendarService {
+    explicit FakeCalendar(Harness& harness) : h(harness) {}
+    Result<std::string, CalendarError> add(const NewEvent& event) override;
+    Harness& h;
+};
 
 // The whole program below its windows: real store, settings, action file, controllers,
 // coordinator, performer and watcher over the fake desktop, a virtual clock and a manual
@@ -64,8 +74,12 @@ struct Harness {
     PanelController panel{panelWindow, workspace, input, queue};
     AppController controller{*store, actions, bar, panel, workspace, clock};
     SelectionReader reader{accessibility, workspace, pasteboard, [] {}};
+    // Events the calendar received; it fails with `calendarError` when one is set.
+    std::shared_ptr<std::vector<NewEvent>> events = std::make_shared<std::vector<NewEvent>>();
+    std::optional<CalendarError> calendarError;
     ActionPerformer performer{{controller, reader, pasteboard, workspace, settings, queue, clock,
-                               [] { return std::unique_ptr<RemindersService>(); }, nullptr,
+                               [] { return std::unique_ptr<RemindersService>(); },
+                               [this] { return std::make_unique<FakeCalendar>(*this); }, nullptr,
                                Credentials(secrets)}};
     SelectionWatcher watcher{controller, *store, settings,
                              reader,     input,  workspace,
@@ -169,5 +183,11 @@ struct Harness {
         return out;
     }
 };
+
+inline Result<std::string, CalendarError> FakeCalendar::add(const NewEvent& event) {
+    if (h.calendarError) return fail(*h.calendarError);
+    h.events->push_back(event);
+    return std::string("个人");
+}
 
 }  // namespace pivorel::test
