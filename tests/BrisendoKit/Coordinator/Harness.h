@@ -40,13 +40,17 @@ inline SelectRequest request(std::string text, std::optional<std::string> app = 
     return r;
 }
 
-struct Harness;
-
-// Records each event into the harness, or fails as it is told to.
+// Records each event, or fails with `error` when one is set.
 struct FakeCalendar final : CalendarService {
-    explicit FakeCalendar(Harness& harness) : h(harness) {}
-    Result<std::string, CalendarError> add(const NewEvent& event) override;
-    Harness& h;
+    std::shared_ptr<std::vector<NewEvent>> events;
+    std::optional<CalendarError> error;
+    FakeCalendar(std::shared_ptr<std::vector<NewEvent>> e, std::optional<CalendarError> f)
+        : events(std::move(e)), error(std::move(f)) {}
+    Result<std::string, CalendarError> add(const NewEvent& event) override {
+        if (error) return fail(*error);
+        events->push_back(event);
+        return std::string("个人");
+    }
 };
 
 // The whole program below its windows: real store, settings, action file, controllers,
@@ -77,10 +81,11 @@ struct Harness {
     // Events the calendar received; it fails with `calendarError` when one is set.
     std::shared_ptr<std::vector<NewEvent>> events = std::make_shared<std::vector<NewEvent>>();
     std::optional<CalendarError> calendarError;
-    ActionPerformer performer{{controller, reader, pasteboard, workspace, settings, queue, clock,
-                               [] { return std::unique_ptr<RemindersService>(); },
-                               [this] { return std::make_unique<FakeCalendar>(*this); }, nullptr,
-                               Credentials(secrets)}};
+    ActionPerformer performer{
+        {controller, reader, pasteboard, workspace, settings, queue, clock,
+         [] { return std::unique_ptr<RemindersService>(); },
+         [this] { return std::make_unique<FakeCalendar>(events, calendarError); }, nullptr,
+         Credentials(secrets)}};
     SelectionWatcher watcher{controller, *store, settings,
                              reader,     input,  workspace,
                              queue,      clock,  [](std::function<void()> work) { work(); }};
@@ -183,11 +188,5 @@ struct Harness {
         return out;
     }
 };
-
-inline Result<std::string, CalendarError> FakeCalendar::add(const NewEvent& event) {
-    if (h.calendarError) return fail(*h.calendarError);
-    h.events->push_back(event);
-    return std::string("个人");
-}
 
 }  // namespace pivorel::test

@@ -16,9 +16,7 @@
 
 G_DEFINE_AUTOPTR_CLEANUP_FUNC(ICalComponent, g_object_unref)
 G_DEFINE_AUTOPTR_CLEANUP_FUNC(ICalDuration, g_object_unref)
-G_DEFINE_AUTOPTR_CLEANUP_FUNC(ICalProperty, g_object_unref)
 G_DEFINE_AUTOPTR_CLEANUP_FUNC(ICalTime, g_object_unref)
-G_DEFINE_AUTOPTR_CLEANUP_FUNC(ICalTrigger, g_object_unref)
 
 using namespace pivorel;
 using namespace std::chrono;
@@ -51,11 +49,8 @@ struct DesktopCalendarsTest : ::testing::Test {
 };
 
 // The one item Evolution Data Server holds in `source` whose summary contains `marker`.
-struct Stored {
-    ICalComponent* item = nullptr;
-    ~Stored() { g_clear_object(&item); }
-};
-void find(ESource* source, ECalClientSourceType type, const std::string& marker, Stored& out) {
+void find(ESource* source, ECalClientSourceType type, const std::string& marker,
+          ICalComponent** out) {
     g_autoptr(GError) error = nullptr;
     EClient* client =
         e_cal_client_connect_sync(source, type, static_cast<guint32>(-1), nullptr, &error);
@@ -65,7 +60,7 @@ void find(ESource* source, ECalClientSourceType type, const std::string& marker,
     ASSERT_TRUE(e_cal_client_get_object_list_sync(E_CAL_CLIENT(client), query.c_str(), &found,
                                                   nullptr, &error));
     ASSERT_EQ(g_slist_length(found), 1u);
-    out.item = I_CAL_COMPONENT(g_object_ref(found->data));
+    *out = I_CAL_COMPONENT(g_object_ref(found->data));
     g_slist_free_full(found, g_object_unref);
     g_object_unref(client);
 }
@@ -85,22 +80,17 @@ TEST_F(DesktopCalendarsTest, EvolutionKeepsEventsAndTasksWithTheirTimes) {
     // A time of day: an hour long in the user's zone; a date alone: the whole day.
     for (const auto& [text, hour] :
          {std::pair{"明天晚上8点 聚餐 " + marker, 20}, {"4月2日 交报告 " + marker, -1}}) {
-        const auto started = steady_clock::now();
         const auto r = add(text, true);
-        std::cout << "event added in " << duration<double>(steady_clock::now() - started).count()
-                  << " s\n";
         ASSERT_TRUE(r.ok()) << r.error().reason;
         EXPECT_EQ(*r, e_source_get_display_name(calendar));
-        Stored event;
-        find(calendar, E_CAL_CLIENT_SOURCE_TYPE_EVENTS, text, event);
-        if (!event.item) continue;
-        g_autoptr(ICalTime) start = i_cal_component_get_dtstart(event.item);
-        EXPECT_EQ(i_cal_time_is_date(start), hour < 0);
-        EXPECT_EQ(i_cal_time_get_day(start), hour < 0 ? 2 : 31) << text;
-        if (hour >= 0) {
-            EXPECT_EQ(i_cal_time_get_hour(start), hour);
-            EXPECT_TRUE(g_str_has_suffix(i_cal_time_get_tzid(start), "/Europe/Berlin"));
-        }
+        g_autoptr(ICalComponent) event = nullptr;
+        find(calendar, E_CAL_CLIENT_SOURCE_TYPE_EVENTS, text, &event);
+        if (!event) continue;
+        g_autoptr(ICalTime) start = i_cal_component_get_dtstart(event);
+        EXPECT_EQ((std::vector<int>{i_cal_time_is_date(start), i_cal_time_get_day(start),
+                                    hour < 0 ? -1 : i_cal_time_get_hour(start)}),
+                  (std::vector<int>{hour < 0, hour < 0 ? 2 : 31, hour}));
+        EXPECT_TRUE(hour < 0 || g_str_has_suffix(i_cal_time_get_tzid(start), "/Europe/Berlin"));
     }
 
     test::VirtualClock clock;
@@ -111,31 +101,19 @@ TEST_F(DesktopCalendarsTest, EvolutionKeepsEventsAndTasksWithTheirTimes) {
         "明天下午3点 打电话 " + marker, std::nullopt, "https://example.com/a", now, *berlin));
     ASSERT_TRUE(list.ok()) << list.error().description();
     EXPECT_EQ(*list, e_source_get_display_name(tasks));
-    EXPECT_FALSE(fs::exists(dir.path() / "unused"));
-    Stored task;
-    find(tasks, E_CAL_CLIENT_SOURCE_TYPE_TASKS, "打电话 " + marker, task);
-    ASSERT_TRUE(task.item);
-    EXPECT_STREQ(i_cal_component_get_description(task.item), "https://example.com/a");
-    g_autoptr(ICalTime) due = i_cal_component_get_due(task.item);
+    g_autoptr(ICalComponent) task = nullptr;
+    find(tasks, E_CAL_CLIENT_SOURCE_TYPE_TASKS, "打电话 " + marker, &task);
+    ASSERT_TRUE(task);
+    g_autoptr(ICalTime) due = i_cal_component_get_due(task);
     EXPECT_EQ(i_cal_time_get_hour(due), 15);
-    g_autoptr(ICalComponent) alarm =
-        i_cal_component_get_first_component(task.item, I_CAL_VALARM_COMPONENT);
-    ASSERT_TRUE(alarm);
-    g_autoptr(ICalProperty) trigger =
-        i_cal_component_get_first_property(alarm, I_CAL_TRIGGER_PROPERTY);
-    g_autoptr(ICalTrigger) when = i_cal_property_get_trigger(trigger);
-    g_autoptr(ICalTime) at = i_cal_trigger_get_time(when);
-    // 15:00 summer time in Berlin is 13:00 UTC.
-    EXPECT_EQ(i_cal_time_as_timet(at),
-              sys_seconds(sys_days(year(2024) / 3 / 31) + hours(13)).time_since_epoch().count());
+    // The writer's alarm, kept by the service.
+    EXPECT_EQ(i_cal_component_count_components(task, I_CAL_VALARM_COMPONENT), 1);
 }
 
 TEST_F(DesktopCalendarsTest, WithoutEvolutionTheCalendarProgramOpensAnEventFile) {
     EXPECT_EQ(add("x", false).error().kind, CalendarError::Kind::noCalendar);
     EXPECT_FALSE(fs::exists(dir.path() / "events"));
-}
 
-TEST_F(DesktopCalendarsTest, TheEventFileHoldsTheStartInTheUsersZone) {
     const fs::path opened = dir.path() / "opened.ics", script = dir.path() / "record";
     std::ofstream(script) << "#!/bin/sh\ncp \"$1\" '" << opened.string() << "'\n";
     fs::permissions(script, fs::perms::owner_all);
@@ -152,7 +130,6 @@ TEST_F(DesktopCalendarsTest, TheEventFileHoldsTheStartInTheUsersZone) {
     const auto ics = fileio::readFile(opened);
     ASSERT_TRUE(ics);
     g_autoptr(ICalComponent) file = i_cal_component_new_from_string(ics->c_str());
-    ASSERT_TRUE(file);
     g_autoptr(ICalComponent) event =
         i_cal_component_get_first_component(file, I_CAL_VEVENT_COMPONENT);
     ASSERT_TRUE(event);
