@@ -3,6 +3,7 @@
 #include "BrisendoKit/Support/Calendar.h"
 
 #include <atomic>
+#include <chrono>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "BrisendoKit/LanguageModel/RoutedTranslator.h"
 #include "BrisendoKit/LanguageModel/SystemTranslationChannel.h"
 #include "BrisendoKit/LanguageModel/TranslateEngine.h"
+#include "BrisendoKit/Localization/Format.h"
 #include "BrisendoKit/Localization/L.h"
 #include "BrisendoKit/Platform/CalendarService.h"
 #include "BrisendoKit/Platform/NoOnDeviceTranslator.h"
@@ -31,6 +33,7 @@
 #include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Storage/Store.h"
 #include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Log.h"
 #include "BrisendoKit/Support/MainQueue.h"
 #include "BrisendoKit/Support/Text.h"
 
@@ -193,15 +196,21 @@ void ActionPerformer::addEvent(const SelectRequest& request) {
     EventDraft draft =
         EventDraft::make(request.text, view(app), view(request.url), s_.clock.now(), *calendar);
     s_.controller.notice(L("正在加到日历…"), 60);
+    const auto started = std::chrono::steady_clock::now();
     background_.runner()([open = s_.calendar, queue = &s_.queue, guard = self_.guard(),
-                          draft = std::move(draft)] {
+                          draft = std::move(draft), started] {
         auto service = open ? open() : nullptr;
         auto result = service ? service->add(draft.event)
                               : Result<std::string, CalendarError>(
                                     fail(CalendarError{CalendarError::Kind::noCalendar, {}, {}}));
-        queue->post([guard, draft, result = std::move(result)] {
+        queue->post([guard, draft, result = std::move(result), started] {
             auto* self = guard.get();
             if (!self) return;
+            const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - started);
+            Log::write(formatString("Pivorel: 日历 结果=%@ 用时=%dms",
+                                    {result ? *result : std::string("失败"),
+                                     static_cast<std::int64_t>(elapsed.count())}));
             AppController& controller = self->s_.controller;
             if (!result) {
                 const auto& error = result.error();
