@@ -32,13 +32,13 @@
 #include "BrisendoKit/Support/Log.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Pivorel/Bar/BarPanel.h"
+#include "Pivorel/Linux/DesktopCalendars.h"
 #include "Pivorel/Linux/DesktopColorScheme.h"
 #include "Pivorel/Linux/DesktopTargetsWatch.h"
 #include "Pivorel/Linux/FileReveal.h"
 #include "Pivorel/Linux/LinuxDesktop.h"
 #include "Pivorel/Linux/LinuxDesktopTargets.h"
 #include "Pivorel/Linux/SecretServiceStore.h"
-#include "Pivorel/Linux/VdirReminders.h"
 #include "Pivorel/Linux/WindowServer.h"
 #include "Pivorel/Look/PivorelStyle.h"
 #include "Pivorel/Panel/FloatingPanel.h"
@@ -143,7 +143,10 @@ int AppDelegate::start() {
                                                 desktop_->pasteboard());
     performer_ = std::make_unique<ActionPerformer>(ActionPerformer::Services{
         *controller_, *reader_, desktop_->pasteboard(), workspace, settings_, *queue_, clock_,
-        [] { return std::make_unique<VdirReminders>(); }, OnDeviceTranslator::platformDefault(),
+        [settings = settings_] {
+            return DesktopCalendars::reminders(settings.remindersFolder(), {});
+        },
+        [] { return DesktopCalendars::calendar({}); }, OnDeviceTranslator::platformDefault(),
         credentials_, targets_.get()});
     controller_->setPerformer(performer_.get());
     controller_->setAvailability(availability_.get());

@@ -10,8 +10,6 @@ namespace pivorel {
 
 namespace {
 
-constexpr std::size_t kFantasticalSentenceLimit = 200;
-
 bool isAsciiAlpha(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -108,14 +106,6 @@ std::optional<std::string> ActionLinks::google(std::string_view text) {
 
 std::optional<std::string> ActionLinks::kagi(std::string_view text) {
     return queryLink("https://" + std::string(kagiHost) + "/search", {{"q", text}});
-}
-
-std::optional<std::string> ActionLinks::fantastical(std::string_view sentence,
-                                                    std::optional<std::string_view> notes) {
-    const std::string line = oneLine(sentence, kFantasticalSentenceLimit);
-    std::vector<QueryItem> items{{"sentence", line}};
-    if (notes && !notes->empty()) items.push_back({"notes", *notes});
-    return queryLink("x-fantastical3://parse", items);
 }
 
 std::optional<std::string> ActionLinks::dayOne(std::string_view entry) {

@@ -20,10 +20,6 @@ class ActionLinks {
     // Web searches for the whole text (nothing trimmed, no length limit).
     static std::optional<std::string> google(std::string_view text);
     static std::optional<std::string> kagi(std::string_view text);
-    // Fantastical's parse link: the sentence as one line of at most 200 characters, and the
-    // notes only when there are some.
-    static std::optional<std::string> fantastical(std::string_view sentence,
-                                                  std::optional<std::string_view> notes);
     // Day One's new-entry link.
     static std::optional<std::string> dayOne(std::string_view entry);
 

@@ -16,7 +16,7 @@ void ReminderCreator::add(ReminderDraft draft, Completion done) const {
     });
 }
 
-Result<Done, ReminderError> ReminderCreator::addNow(const ReminderDraft& draft) const {
+ReminderCreator::Outcome ReminderCreator::addNow(const ReminderDraft& draft) const {
     const std::unique_ptr<RemindersService> service = open_ ? open_() : nullptr;
     if (!service) return fail(ReminderError::noList());
     const auto access = service->requestAccess();
@@ -28,7 +28,9 @@ Result<Done, ReminderError> ReminderCreator::addNow(const ReminderDraft& draft) 
     NewReminder reminder{draft.title, draft.notes, draft.due, std::nullopt};
     // A date alone is due that day without an alert; a time of day alerts at that moment.
     if (draft.due && draft.due->hour) reminder.alarm = draft.due->instant();
-    return service->save(*list, reminder);
+    const auto saved = service->save(*list, reminder);
+    if (!saved) return fail(saved.error());
+    return *list;
 }
 
 }  // namespace pivorel

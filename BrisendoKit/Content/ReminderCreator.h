@@ -18,7 +18,9 @@ class RemindersService;
 class ReminderCreator {
   public:
     using ServiceFactory = std::function<std::unique_ptr<RemindersService>()>;
-    using Completion = std::function<void(Result<Done, ReminderError>)>;
+    // The name of the list the reminder went into.
+    using Outcome = Result<std::string, ReminderError>;
+    using Completion = std::function<void(Outcome)>;
 
     // `open` gives a freshly opened service for each reminder. Additions run through
     // `runInBackground`, whose owner stops it before `queue` goes.
@@ -28,7 +30,7 @@ class ReminderCreator {
     void add(ReminderDraft draft, Completion done) const;
 
     // The same, blocking the calling thread; never on the main thread.
-    Result<Done, ReminderError> addNow(const ReminderDraft& draft) const;
+    Outcome addNow(const ReminderDraft& draft) const;
 
   private:
     MainQueue* queue_;

@@ -3,6 +3,7 @@
 #include "BrisendoKit/Support/Calendar.h"
 
 #include <atomic>
+#include <chrono>
 #include <utility>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "BrisendoKit/Actions/FlomoClient.h"
 #include "BrisendoKit/BarPanel/PanelModel.h"
 #include "BrisendoKit/Content/DateExtractor.h"
+#include "BrisendoKit/Content/EventDraft.h"
 #include "BrisendoKit/Content/ReminderDraft.h"
 #include "BrisendoKit/Coordinator/AppController.h"
 #include "BrisendoKit/LanguageModel/AskModel.h"
@@ -21,7 +23,9 @@
 #include "BrisendoKit/LanguageModel/RoutedTranslator.h"
 #include "BrisendoKit/LanguageModel/SystemTranslationChannel.h"
 #include "BrisendoKit/LanguageModel/TranslateEngine.h"
+#include "BrisendoKit/Localization/Format.h"
 #include "BrisendoKit/Localization/L.h"
+#include "BrisendoKit/Platform/CalendarService.h"
 #include "BrisendoKit/Platform/DesktopTargets.h"
 #include "BrisendoKit/Platform/NoOnDeviceTranslator.h"
 #include "BrisendoKit/Platform/PasteboardLike.h"
@@ -30,6 +34,7 @@
 #include "BrisendoKit/Storage/Credentials.h"
 #include "BrisendoKit/Storage/Store.h"
 #include "BrisendoKit/Support/Clock.h"
+#include "BrisendoKit/Support/Log.h"
 #include "BrisendoKit/Support/MainQueue.h"
 #include "BrisendoKit/Support/Text.h"
 
@@ -65,9 +70,7 @@ void ActionPerformer::perform(const ActionID& action, const SelectRequest& reque
     } else if (action == ActionID::flomo()) {
         sendToFlomo(request);
     } else if (action == ActionID::calendar()) {
-        const auto app = displayName(request.app);
-        const auto notes = ActionLinks::sourceLine(view(app), view(request.url));
-        open(ActionLinks::fantastical(request.text, view(notes)), L("没有找到 Fantastical"));
+        addEvent(request);
     } else if (action == ActionID::todo()) {
         addReminder(request);
     } else if (action == ActionID::dayOne()) {
@@ -183,19 +186,58 @@ void ActionPerformer::addReminder(const SelectRequest& request) {
     s_.controller.notice(L("正在加到提醒事项…"), 60);
     const auto due = draft.due;
     ReminderCreator(s_.queue, s_.reminders, background_.runner())
-        .add(std::move(draft), [guard = self_.guard(),
-                                due](const Result<Done, ReminderError>& result) {
+        .add(std::move(draft),
+             [guard = self_.guard(), due](const ReminderCreator::Outcome& result) {
+                 auto* self = guard.get();
+                 if (!self) return;
+                 AppController& controller = self->s_.controller;
+                 if (!result) {
+                     controller.notice(result.error().description(), 6.0);
+                 } else if (due) {
+                     controller.notice(
+                         L("已加到「%@」，截止 %@", *result, DateExtractor::describe(*due)), 2.0);
+                 } else {
+                     controller.notice(L("已加到「%@」", *result), 2.0);
+                 }
+             });
+}
+
+void ActionPerformer::addEvent(const SelectRequest& request) {
+    const auto calendar = currentCalendar();
+    const auto app = displayName(request.app);
+    EventDraft draft =
+        EventDraft::make(request.text, view(app), view(request.url), s_.clock.now(), *calendar);
+    s_.controller.notice(L("正在加到日历…"), 60);
+    const auto started = std::chrono::steady_clock::now();
+    background_.runner()([open = s_.calendar, queue = &s_.queue, guard = self_.guard(),
+                          draft = std::move(draft), started] {
+        auto service = open ? open() : nullptr;
+        auto result = service ? service->add(draft.event)
+                              : Result<std::string, CalendarError>(
+                                    fail(CalendarError{CalendarError::Kind::noCalendar, {}, {}}));
+        queue->post([guard, draft, result = std::move(result), started] {
             auto* self = guard.get();
             if (!self) return;
+            const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - started);
+            Log::write(formatString("Pivorel: 日历 结果=%@ 用时=%dms",
+                                    {result ? *result : std::string("失败"),
+                                     static_cast<std::int64_t>(elapsed.count())}));
             AppController& controller = self->s_.controller;
             if (!result) {
-                controller.notice(result.error().description(), 6.0);
-            } else if (due) {
-                controller.notice(L("已加到提醒事项，截止 %@", DateExtractor::describe(*due)), 2.0);
+                const auto& error = result.error();
+                controller.notice(error.kind == CalendarError::Kind::noCalendar
+                                      ? L("没有找到日历 App")
+                                      : L("没法加到日历「%@」：%@", error.calendar, error.reason),
+                                  6.0);
+            } else if (draft.dated) {
+                controller.notice(L("已加到日历，%@", DateExtractor::describe(draft.event.start)),
+                                  2.0);
             } else {
-                controller.notice(L("已加到提醒事项"), 2.0);
+                controller.notice(L("已加到日历"), 2.0);
             }
         });
+    });
 }
 
 void ActionPerformer::sendToFlomo(const SelectRequest& request) {

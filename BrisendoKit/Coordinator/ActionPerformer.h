@@ -18,6 +18,7 @@
 namespace pivorel {
 
 class AppController;
+class CalendarService;
 class BarSettings;
 class DesktopTargets;
 class MainQueue;
@@ -28,8 +29,8 @@ class Workspace;
 class Clock;
 
 // Carries out a chosen action: writes to the clipboard, presses the source application's
-// Edit command, opens links built from the text, adds a reminder, posts a flomo note, or
-// starts a streamed conversation in the panel; every outcome ends in a notice through the
+// Edit command, opens links built from the text, adds a reminder or an event, posts a flomo note,
+// or starts a streamed conversation in the panel; every outcome ends in a notice through the
 // coordinator. Main thread; the reminder and the note are sent on the performer's own
 // worker threads (destroying the performer waits for them) and report back through the
 // main queue.
@@ -45,6 +46,8 @@ class ActionPerformer {
         const Clock& clock;
         // A freshly opened reminders service for each reminder.
         ReminderCreator::ServiceFactory reminders;
+        // A freshly opened calendar for each event; called on a worker thread.
+        std::function<std::unique_ptr<CalendarService>()> calendar;
         std::shared_ptr<OnDeviceTranslator> onDeviceTranslator;
         // The model key and the flomo webhook.
         Credentials credentials;
@@ -74,6 +77,7 @@ class ActionPerformer {
                   const std::shared_ptr<PanelModel>& model);
     void edit(SelectionReader::EditCommand command, const SelectRequest& request);
     void addReminder(const SelectRequest& request);
+    void addEvent(const SelectRequest& request);
     void sendToFlomo(const SelectRequest& request);
     std::optional<std::string> displayName(const std::optional<std::string>& app) const;
 

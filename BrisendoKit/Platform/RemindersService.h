@@ -20,8 +20,8 @@ struct NewReminder {
     std::optional<TimePoint> alarm;
 };
 
-// The user's reminders. The desktop implementation writes iCalendar to-dos into a folder
-// that calendar programs read; tests use a fake. One object serves one `add`: it is opened
+// The user's reminders: on the desktop, the default task list of the calendar service or a
+// folder of iCalendar to-dos; tests use a fake. One object serves one `add`: it is opened
 // fresh each time, so nothing is cached between reminders. Calls block and may run on any
 // thread but the main one.
 class RemindersService {
@@ -32,7 +32,8 @@ class RemindersService {
     // granted, false when refused; an error when the request itself failed.
     virtual Result<bool, ReminderError> requestAccess() = 0;
 
-    // The list new reminders go into, or nothing when there is none.
+    // The list new reminders go into, by the name the user knows it by (a list's title, a
+    // folder's path), or nothing when there is none.
     virtual std::optional<std::string> defaultList() = 0;
 
     // Saves `reminder` into `list` and commits it at once.

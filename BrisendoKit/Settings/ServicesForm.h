@@ -68,6 +68,13 @@ class ServicesForm {
     void saveFlomo();
     Note flomoNote() const { return flomo_.note; }
 
+    // The reminders folder (used when the desktop has no task list service); stored at once.
+    std::string remindersFolder() const { return settings_.remindersFolder().string(); }
+    void setRemindersFolder(const std::string& folder) {
+        settings_.setRemindersFolder(folder);
+        changed.emit();
+    }
+
     // The text of a note in the interface language (empty for none).
     static std::string noteText(Note note);
 

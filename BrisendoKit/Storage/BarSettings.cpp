@@ -108,6 +108,16 @@ bool BarSettings::flomoDry() const {
     return defaults_->boolValue(flomoDryKey).value_or(false);
 }
 
+std::filesystem::path BarSettings::remindersFolder() const {
+    const auto stored = defaults_->stringValue(remindersFolderKey);
+    if (stored && !stored->empty()) return *stored;
+    return AppIdentity::supportDirectory() / "Reminders";
+}
+
+void BarSettings::setRemindersFolder(const std::filesystem::path& folder) {
+    defaults_->set(remindersFolderKey, folder.string());
+}
+
 std::string BarSettings::translateEngine() const {
     const auto v = defaults_->stringValue(translateEngineKey);
     if (v == "system" || v == "model") return *v;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,7 @@ class BarSettings {
     static constexpr std::string_view llmBaseURLKey = "llmBaseURL";
     static constexpr std::string_view llmModelKey = "llmModel";
     static constexpr std::string_view flomoDryKey = "flomoDry";
+    static constexpr std::string_view remindersFolderKey = "remindersFolder";
     static constexpr std::string_view uiLanguageKey = "uiLanguage";
     static constexpr std::string_view translateEngineKey = "translateEngine";
 
@@ -67,6 +69,10 @@ class BarSettings {
     std::string llmBaseURL() const;
     std::string llmModel() const;
     bool flomoDry() const;
+    // Where reminders go when the desktop has no task list service: the stored folder, else
+    // "Reminders" in the program's data directory.
+    std::filesystem::path remindersFolder() const;
+    void setRemindersFolder(const std::filesystem::path& folder);
     // "system", "model" or "auto" (the answer for anything else).
     std::string translateEngine() const;
 

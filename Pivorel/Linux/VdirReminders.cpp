@@ -3,20 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <libical/ical.h>
-#include <unicode/gregocal.h>
-#include <unicode/timezone.h>
-
+#include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <memory>
-#include <random>
+#include <cstring>
 
-#include "BrisendoKit/Content/DateExtractor.h"
 #include "BrisendoKit/Support/AppIdentity.h"
 #include "BrisendoKit/Support/FileIO.h"
 #include "BrisendoKit/Support/Log.h"
-#include "BrisendoKit/Support/Text.h"
+#include "Pivorel/Linux/ICalendarText.h"
 
 namespace pivorel {
 
@@ -24,113 +18,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Text as an iCalendar TEXT value may hold it: valid UTF-8 without control characters,
-// except tab and line feed (CR LF and a lone CR become a line feed). The library escapes
-// the rest (backslash, comma, semicolon, line feed) when it writes the file.
-std::string icalText(std::string_view input) {
-    const std::string repaired = text::repairUtf8(input);
-    std::string out;
-    out.reserve(repaired.size());
-    for (std::size_t i = 0; i < repaired.size();) {
-        const char32_t c = text::decodeNext(repaired, i);
-        if (c == '\r') {
-            if (i < repaired.size() && repaired[i] == '\n') continue;
-            out += '\n';
-        } else if (c == '\t' || c == '\n' || (c >= 0x20 && c != 0x7F)) {
-            text::appendUtf8(out, c);
-        }
-    }
-    return out;
-}
-
-std::string newUid() {
-    static thread_local std::mt19937_64 rng{std::random_device{}()};
-    unsigned char bytes[16];
-    for (int i = 0; i < 16; i += 8) {
-        const auto r = rng();
-        for (int k = 0; k < 8; ++k) bytes[i + k] = static_cast<unsigned char>(r >> (8 * k));
-    }
-    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
-    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
-    char out[37];
-    std::snprintf(out, sizeof out,
-                  "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", bytes[0],
-                  bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
-                  bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
-    return out;
-}
-
-icaltimetype utcTime(TimePoint t) {
-    const auto seconds = std::chrono::floor<std::chrono::seconds>(t.time_since_epoch()).count();
-    return icaltime_from_timet_with_zone(static_cast<time_t>(seconds), 0,
-                                         icaltimezone_get_utc_timezone());
-}
-
-struct Wall {
-    int year, month, day, hour, minute;
-};
-
-// The Gregorian wall-clock fields of `due` in its own zone, whatever calendar it was read
-// in. Nothing when it names no moment or lies outside the years iCalendar can write.
-std::optional<Wall> gregorianWall(const DateComponents& due, const icu::TimeZone& zone) {
-    const auto at = due.instant();
-    if (!at) return std::nullopt;
-    UErrorCode status = U_ZERO_ERROR;
-    icu::GregorianCalendar cal(zone, status);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at->time_since_epoch());
-    cal.setTime(static_cast<UDate>(ms.count()), status);
-    Wall w{cal.get(UCAL_EXTENDED_YEAR, status), cal.get(UCAL_MONTH, status) + 1,
-           cal.get(UCAL_DATE, status), cal.get(UCAL_HOUR_OF_DAY, status),
-           cal.get(UCAL_MINUTE, status)};
-    if (U_FAILURE(status) || w.year < 1 || w.year > 9999) return std::nullopt;
-    return w;
-}
-
-using Component = std::unique_ptr<icalcomponent, decltype(&icalcomponent_free)>;
-
-// Adds DUE to `todo`, and the zone's definition to `calendar` when the due time is local.
-void addDue(icalcomponent* calendar, icalcomponent* todo, const DateComponents& due) {
-    std::unique_ptr<icu::TimeZone> zone(due.calendar ? due.calendar->getTimeZone().clone()
-                                                     : icu::TimeZone::createDefault());
-    if (!zone) return;
-    const auto wall = gregorianWall(due, *zone);
-    if (!wall) return;
-
-    icaltimetype t = icaltime_null_time();
-    t.year = wall->year;
-    t.month = wall->month;
-    t.day = wall->day;
-    if (!due.hour) {
-        t.is_date = 1;
-        icalcomponent_add_property(todo, icalproperty_new_due(t));
-        return;
-    }
-    t.hour = wall->hour;
-    t.minute = wall->minute;
-
-    icu::UnicodeString id;
-    std::string tzid;
-    zone->getID(id).toUTF8String(tzid);
-    icaltimezone* builtin =
-        tzid.empty() ? nullptr : icaltimezone_get_builtin_timezone(tzid.c_str());
-    icalcomponent* definition = builtin ? icaltimezone_get_component(builtin) : nullptr;
-    if (!builtin || builtin == icaltimezone_get_utc_timezone() || !definition) {
-        // A zone the library does not know (or UTC itself): the same moment in UTC.
-        if (const auto at = due.instant()) {
-            icalcomponent_add_property(todo, icalproperty_new_due(utcTime(*at)));
-        }
-        return;
-    }
-    // The library names its zones with a private prefix; calendar programs know the plain
-    // Olson name, so the copy written into the file carries that.
-    icalcomponent* vtimezone = icalcomponent_new_clone(definition);
-    if (icalproperty* p = icalcomponent_get_first_property(vtimezone, ICAL_TZID_PROPERTY)) {
-        icalproperty_set_tzid(p, tzid.c_str());
-    }
-    icalcomponent_add_component(calendar, vtimezone);
-    icalproperty* prop = icalproperty_new_due(t);
-    icalproperty_add_parameter(prop, icalparameter_new_tzid(tzid.c_str()));
-    icalcomponent_add_property(todo, prop);
+// The folder could not take a file: a refused permission is `denied`, anything else
+// carries the system's reason.
+ReminderError folderError(const fs::path& folder, int error) {
+    Log::write("Pivorel: 提醒事项目录不可写 " + folder.string() + " " + std::strerror(error));
+    if (error == EACCES || error == EPERM) return ReminderError::denied(folder.string());
+    return ReminderError::folder(folder.string(), std::strerror(error));
 }
 
 }  // namespace
@@ -142,78 +35,40 @@ fs::path VdirReminders::defaultCollection() {
 }
 
 Result<bool, ReminderError> VdirReminders::requestAccess() {
-    std::error_code ec;
-    // A missing collection is made by defaultList; a file in its place means no list.
-    if (!fs::is_directory(collection_, ec)) return true;
+    if (!fileio::makePrivateDirectory(collection_)) {
+        // Asked again for the reason: a file in the way, a missing permission.
+        std::error_code ec;
+        fs::create_directories(collection_, ec);
+        return fail(folderError(collection_, ec ? ec.value() : ENOTDIR));
+    }
     // Permission bits do not tell (root, read-only mounts, ACLs): try to create a file.
     std::string probe = (collection_ / ".pivorel-probe-XXXXXX").string();
     const int fd = ::mkstemp(probe.data());
-    if (fd < 0) {
-        Log::write("Pivorel: 提醒事项目录不可写 " + collection_.string());
-        return false;
-    }
+    if (fd < 0) return fail(folderError(collection_, errno));
     ::close(fd);
     ::unlink(probe.c_str());
     return true;
 }
 
 std::optional<std::string> VdirReminders::defaultList() {
-    if (!fileio::makePrivateDirectory(collection_)) {
-        Log::write("Pivorel: 无法建立提醒事项目录 " + collection_.string());
-        return std::nullopt;
-    }
     return collection_.string();
 }
 
 Result<Done, ReminderError> VdirReminders::save(const std::string& list,
                                                 const NewReminder& reminder) {
-    const std::string uid = newUid();
+    const std::string uid = ical::newUid();
     const fs::path file = fs::path(list) / (uid + ".ics");
+    errno = 0;
     if (!fileio::writeFileAtomically(file,
                                      render(reminder, uid, std::chrono::system_clock::now()))) {
-        Log::write("Pivorel: 提醒事项写入失败 " + file.string());
-        return fail(ReminderError::denied());
+        return fail(folderError(list, errno ? errno : EIO));
     }
     return Done{};
 }
 
 std::string VdirReminders::render(const NewReminder& reminder, std::string_view uid,
                                   TimePoint stamp) {
-    Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT), &icalcomponent_free);
-    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
-    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid("-//Morvale//Pivorel//EN"));
-
-    icalcomponent* todo = icalcomponent_new(ICAL_VTODO_COMPONENT);
-    const std::string uidText = icalText(uid);
-    const std::string title = icalText(reminder.title);
-    icalcomponent_add_property(todo, icalproperty_new_uid(uidText.c_str()));
-    icalcomponent_add_property(todo, icalproperty_new_dtstamp(utcTime(stamp)));
-    icalcomponent_add_property(todo, icalproperty_new_created(utcTime(stamp)));
-    icalcomponent_add_property(todo, icalproperty_new_summary(title.c_str()));
-    if (reminder.notes) {
-        const std::string notes = icalText(*reminder.notes);
-        icalcomponent_add_property(todo, icalproperty_new_description(notes.c_str()));
-    }
-    icalcomponent_add_property(todo, icalproperty_new_status(ICAL_STATUS_NEEDSACTION));
-    if (reminder.due) addDue(calendar.get(), todo, *reminder.due);
-
-    if (reminder.alarm) {
-        icalcomponent* alarm = icalcomponent_new(ICAL_VALARM_COMPONENT);
-        icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
-        // A display alarm needs a text of its own; an empty one would be invalid.
-        icalcomponent_add_property(
-            alarm, icalproperty_new_description(title.empty() ? "Pivorel" : title.c_str()));
-        icaltriggertype trigger = icaltriggertype_from_int(0);
-        trigger.time = utcTime(*reminder.alarm);
-        icalcomponent_add_property(alarm, icalproperty_new_trigger(trigger));
-        icalcomponent_add_component(todo, alarm);
-    }
-    icalcomponent_add_component(calendar.get(), todo);
-
-    char* text = icalcomponent_as_ical_string_r(calendar.get());
-    std::string out = text ? text : "";
-    icalmemory_free_buffer(text);
-    return out;
+    return ical::todo(reminder, uid, stamp);
 }
 
 }  // namespace pivorel

@@ -13,7 +13,8 @@ namespace pivorel {
 // Reminders as iCalendar to-dos in a vdir collection: one "<uid>.ics" file holding one
 // VTODO per reminder, the layout todoman, khal and vdirsyncer read (and sync to CalDAV).
 // Access is the right to write into the collection; the default list is the collection
-// itself, created on first use.
+// itself (named by its path), created when access is asked. Errors name the folder and the system's
+// reason; files already there are never touched.
 class VdirReminders final : public RemindersService {
   public:
     explicit VdirReminders(std::filesystem::path collection = defaultCollection());
@@ -25,10 +26,7 @@ class VdirReminders final : public RemindersService {
     std::optional<std::string> defaultList() override;
     Result<Done, ReminderError> save(const std::string& list, const NewReminder& reminder) override;
 
-    // The whole file for one reminder: SUMMARY, DESCRIPTION, DUE (a date, or a wall-clock
-    // time with the zone's VTIMEZONE, or UTC for a zone the library does not know) and a
-    // display alarm at `reminder.alarm`. Text is made safe first: broken UTF-8 repaired,
-    // control characters other than tab and line breaks removed.
+    // The whole file for one reminder (see ical::todo).
     static std::string render(const NewReminder& reminder, std::string_view uid, TimePoint stamp);
 
   private:

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -137,6 +138,25 @@ ServicesSettingsView::ServicesSettingsView(const SettingsEnvironment& environmen
             [this](const QString& t) { form_.setWebhook(t.toStdString()); });
     connect(dryRun_, &QCheckBox::toggled, this, [this](bool on) { form_.setFlomoDry(on); });
     connect(saveFlomo_, &QPushButton::clicked, this, [this] { form_.saveFlomo(); });
+
+    page->addWidget(W::card(this, &box));
+    remindersTitle_ = W::label(this, 14, false, true);
+    remindersNote_ = W::label(this, 12, true);
+    remindersFolder_ = W::label(this, 12.5);
+    remindersFolder_->setObjectName(QStringLiteral("remindersFolder"));
+    remindersFolder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    chooseFolder_ = new QPushButton(this);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(remindersFolder_, 1);
+    folderRow->addWidget(chooseFolder_);
+    box->addWidget(remindersTitle_);
+    box->addWidget(remindersNote_);
+    box->addLayout(folderRow);
+    connect(chooseFolder_, &QPushButton::clicked, this, [this] {
+        const QString folder = QFileDialog::getExistingDirectory(this, chooseFolder_->text(),
+                                                                 W::qs(form_.remindersFolder()));
+        if (!folder.isEmpty()) form_.setRemindersFolder(folder.toStdString());
+    });
     page->addStretch(1);
 
     connections_.push_back(form_.changed.connect([this] { refresh(); }));
@@ -188,6 +208,10 @@ void ServicesSettingsView::retranslate() {
     dryRun_->setText(W::buttonText(L("只预演，不真的发送")));
     saveModel_->setText(W::buttonText(L("保存")));
     saveFlomo_->setText(W::buttonText(L("保存")));
+    remindersTitle_->setText(W::qs(L("待办文件夹")));
+    remindersNote_->setText(
+        W::qs(L("没有 Evolution 数据服务时，「加待办」把待办存成 .ics 文件放在这里。")));
+    chooseFolder_->setText(W::buttonText(L("选择文件夹…")));
     refresh();
 }
 
@@ -216,6 +240,7 @@ void ServicesSettingsView::refresh() {
     webhook_->setPlaceholderText(W::qs(form_.webhookPrompt()));
     saveFlomo_->setEnabled(form_.flomoDirty());
     savedFlomo_->setText(W::qs(ServicesForm::noteText(form_.flomoNote())));
+    remindersFolder_->setText(W::qs(form_.remindersFolder()));
 }
 
 }  // namespace pivorel

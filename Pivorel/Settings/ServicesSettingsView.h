@@ -62,6 +62,10 @@ class ServicesSettingsView : public QWidget {
     QCheckBox* dryRun_ = nullptr;
     QPushButton* saveFlomo_ = nullptr;
     QLabel* savedFlomo_ = nullptr;
+    QLabel* remindersTitle_ = nullptr;
+    QLabel* remindersNote_ = nullptr;
+    QLabel* remindersFolder_ = nullptr;
+    QPushButton* chooseFolder_ = nullptr;
 
     std::vector<Connection> connections_;
 };

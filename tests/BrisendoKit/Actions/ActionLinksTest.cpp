@@ -20,16 +20,7 @@ TEST(ActionLinks, SearchLinksEscapeWhatWouldChangeTheQuery) {
     EXPECT_EQ(ActionLinks::google(""), "https://www.google.com/search?q=");
 }
 
-TEST(ActionLinks, FantasticalAndDayOne) {
-    EXPECT_EQ(ActionLinks::fantastical("  明天 3点\n开会 ", std::string_view("")),
-              "x-fantastical3://parse?sentence=%E6%98%8E%E5%A4%A9%203%E7%82%B9");
-    EXPECT_EQ(ActionLinks::fantastical("a", std::nullopt), "x-fantastical3://parse?sentence=a");
-    EXPECT_EQ(ActionLinks::fantastical("a", std::string_view("https://x.com/?a=1&b=2")),
-              "x-fantastical3://parse?sentence=a&notes=https://x.com/?a%3D1%26b%3D2");
-    const std::string longSentence(300, 'x');
-    EXPECT_EQ(*ActionLinks::fantastical(longSentence, std::nullopt),
-              "x-fantastical3://parse?sentence=" + std::string(200, 'x'));
-
+TEST(ActionLinks, DayOne) {
     EXPECT_EQ(ActionLinks::dayOne("a+b\n\nhttps://x.com"),
               "dayone://post?entry=a%2Bb%0A%0Ahttps://x.com");
 }

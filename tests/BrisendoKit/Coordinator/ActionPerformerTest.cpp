@@ -5,11 +5,13 @@
 #include <atomic>
 #include <thread>
 
+#include "BrisendoKit/Content/DateExtractor.h"
 #include "BrisendoKit/Coordinator/Harness.h"
 #include "BrisendoKit/LanguageModel/AskModel.h"
 #include "BrisendoKit/LanguageModel/ChatServer.h"
 #include "BrisendoKit/Localization/L.h"
 #include "BrisendoKit/Platform/DesktopTargets.h"
+#include "BrisendoKit/Support/Calendar.h"
 
 using namespace pivorel;
 using test::Rows;
@@ -180,4 +182,38 @@ TEST_F(ActionPerformerTest, FlomoDryRunSendsNothingAndALateNoticeForAClosedPanel
     h.queue.runReady();
     ASSERT_TRUE(settle([&] { return posts == 1 && h.queue.runReady() > 0; }));
     EXPECT_FALSE(h.panelWindow.visible);
+}
+
+TEST_F(ActionPerformerTest, CalendarAddsTheEventTheTextDatesAndSaysWhereItWent) {
+    const auto calendar = currentCalendar();
+    const auto read = [&](const char* text) {
+        return *DateExtractor::extract(text, h.clock.now(), *calendar);
+    };
+    const CalendarError failed{CalendarError::Kind::failed, "个人", "Permission denied"};
+    const CalendarError none{CalendarError::Kind::noCalendar, {}, {}};
+    struct Case {
+        const char* text;
+        std::optional<CalendarError> error;
+        std::string notice;
+    } cases[] = {
+        {"明天下午3点开会", {}, L("已加到日历，%@", DateExtractor::describe(read("明天下午3点")))},
+        {"明天交报告", {}, L("已加到日历，%@", DateExtractor::describe(read("明天")))},
+        {"读完这篇", {}, L("已加到日历")},
+        {"x", failed, L("没法加到日历「%@」：%@", "个人", "Permission denied")},
+        {"x", none, L("没有找到日历 App")},
+    };
+    for (const auto& c : cases) {
+        h.calendarError = c.error;
+        h.choose(c.text, ActionID::calendar());
+        EXPECT_EQ(h.notice(), L("正在加到日历…"));
+        ASSERT_TRUE(settle([&] { return h.notice() != L("正在加到日历…"); }));
+        EXPECT_EQ(h.notice(), c.notice) << c.text;
+    }
+    ASSERT_EQ(h.events->size(), 3u);
+    // No date: the next full hour.
+    const auto& undated = (*h.events)[2].start;
+    ASSERT_TRUE(undated.hour && undated.instant());
+    const auto ahead = *undated.instant() - h.clock.now();
+    EXPECT_TRUE(ahead > std::chrono::seconds(0) && ahead <= std::chrono::hours(1));
+    EXPECT_EQ(undated.minute, 0);
 }

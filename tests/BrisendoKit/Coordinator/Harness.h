@@ -15,6 +15,7 @@
 #include "BrisendoKit/Coordinator/ActionPerformer.h"
 #include "BrisendoKit/Coordinator/AppController.h"
 #include "BrisendoKit/Coordinator/SelectionWatcher.h"
+#include "BrisendoKit/Platform/CalendarService.h"
 #include "BrisendoKit/Platform/RemindersService.h"
 #include "BrisendoKit/Selection/SelectionReader.h"
 #include "BrisendoKit/Storage/BarSettings.h"
@@ -38,6 +39,19 @@ inline SelectRequest request(std::string text, std::optional<std::string> app = 
     r.app = std::move(app);
     return r;
 }
+
+// Records each event, or fails with `error` when one is set.
+struct FakeCalendar final : CalendarService {
+    std::shared_ptr<std::vector<NewEvent>> events;
+    std::optional<CalendarError> error;
+    FakeCalendar(std::shared_ptr<std::vector<NewEvent>> e, std::optional<CalendarError> f)
+        : events(std::move(e)), error(std::move(f)) {}
+    Result<std::string, CalendarError> add(const NewEvent& event) override {
+        if (error) return fail(*error);
+        events->push_back(event);
+        return std::string("个人");
+    }
+};
 
 // The whole program below its windows: real store, settings, action file, controllers,
 // coordinator, performer and watcher over the fake desktop, a virtual clock and a manual
@@ -64,9 +78,14 @@ struct Harness {
     PanelController panel{panelWindow, workspace, input, queue};
     AppController controller{*store, actions, bar, panel, workspace, clock};
     SelectionReader reader{accessibility, workspace, pasteboard, [] {}};
-    ActionPerformer performer{{controller, reader, pasteboard, workspace, settings, queue, clock,
-                               [] { return std::unique_ptr<RemindersService>(); }, nullptr,
-                               Credentials(secrets)}};
+    // Events the calendar received; it fails with `calendarError` when one is set.
+    std::shared_ptr<std::vector<NewEvent>> events = std::make_shared<std::vector<NewEvent>>();
+    std::optional<CalendarError> calendarError;
+    ActionPerformer performer{
+        {controller, reader, pasteboard, workspace, settings, queue, clock,
+         [] { return std::unique_ptr<RemindersService>(); },
+         [this] { return std::make_unique<FakeCalendar>(events, calendarError); }, nullptr,
+         Credentials(secrets)}};
     SelectionWatcher watcher{controller, *store, settings,
                              reader,     input,  workspace,
                              queue,      clock,  [](std::function<void()> work) { work(); }};
