@@ -130,9 +130,18 @@ TEST_F(ActionPerformerTest, LinksOpenOrSayWhatIsMissing) {
         Presence presence() override { return {}; }
         bool lookUp(const std::string& text) override { return asked.push_back(text), true; }
     } dictionary;
-    ActionPerformer withDictionary{{h.controller, h.reader, h.pasteboard, h.workspace, h.settings,
-                                    h.queue, h.clock, [] { return nullptr; }, nullptr,
-                                    Credentials(h.secrets), &dictionary}};
+    ActionPerformer withDictionary{{h.controller,
+                                    h.reader,
+                                    h.pasteboard,
+                                    h.workspace,
+                                    h.settings,
+                                    h.queue,
+                                    h.clock,
+                                    [] { return nullptr; },
+                                    {},
+                                    nullptr,
+                                    Credentials(h.secrets),
+                                    &dictionary}};
     h.controller.setPerformer(&withDictionary);
     h.choose(longText, ActionID::lookup());
     h.controller.setPerformer(&h.performer);
