@@ -1,0 +1,51 @@
+// Test-only: opens org.gnome.Shell.Eval (unsafe mode) and gives the tests a virtual pointer
+// and keyboard, as global.pivorelTest. Wrapped like the real extension by e2e.sh.
+class PivorelTestDriver {
+    enable() {
+        global.context.unsafe_mode = true;
+        const seat = Clutter.get_default_backend().get_default_seat();
+        const pointer = seat.create_virtual_device(Clutter.InputDeviceType.POINTER_DEVICE);
+        // Without a keyboard device Mutter focuses no client and ignores its selections.
+        const keyboard = seat.create_virtual_device(Clutter.InputDeviceType.KEYBOARD_DEVICE);
+        const now = () => GLib.get_monotonic_time();
+        const later = (ms, step) => GLib.timeout_add(GLib.PRIORITY_DEFAULT, ms, () => {
+            step();
+            return GLib.SOURCE_REMOVE;
+        });
+        const button = (b, down) => pointer.notify_button(now(), b,
+            down ? Clutter.ButtonState.PRESSED : Clutter.ButtonState.RELEASED);
+        global.pivorelTest = {
+            move: (x, y) => pointer.notify_absolute_motion(now(), x, y),
+            // A press, `steps` moves 15 ms apart, and the release.
+            drag(x1, y1, x2, y2, steps = 8) {
+                this.move(x1, y1);
+                button(1, true);
+                for (let i = 1; i <= steps; i++) {
+                    later(15 * i, () => this.move(x1 + (x2 - x1) * i / steps,
+                        y1 + (y2 - y1) * i / steps));
+                }
+                later(15 * steps + 30, () => button(1, false));
+                return 15 * steps + 30;
+            },
+            click(x, y, count = 1) {
+                this.move(x, y);
+                for (let i = 0; i < count; i++) {
+                    later(60 * i, () => button(1, true));
+                    later(60 * i + 20, () => button(1, false));
+                }
+                return 60 * count;
+            },
+            key(keyval) {
+                keyboard.notify_keyval(now(), keyval, Clutter.KeyState.PRESSED);
+                keyboard.notify_keyval(now(), keyval, Clutter.KeyState.RELEASED);
+            },
+            focusClass: () => global.display.focus_window ? global.display.focus_window.get_wm_class() : '',
+        };
+        return true;
+    }
+
+    disable() {
+        delete global.pivorelTest;
+        global.context.unsafe_mode = false;
+    }
+}
