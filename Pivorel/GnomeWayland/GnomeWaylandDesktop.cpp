@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QWindow>
+#include <atomic>
 #include <future>
 
 #include "Pivorel/GnomeWayland/ShellExtension.h"
@@ -57,6 +58,7 @@ class ShellDesktop final : public LinuxDesktop {
 
     ~ShellDesktop() override {
         if (warmUp_.valid()) warmUp_.wait();
+        gestureEnds_.reset();
         accessibility_.reset();
         workspace_.reset();
         input_.reset();
@@ -69,11 +71,23 @@ class ShellDesktop final : public LinuxDesktop {
         input_ = std::make_unique<ShellInputMonitor>(QDBusConnection::sessionBus(),
                                                      std::move(environment));
         workspace_ = std::make_unique<ShellWorkspace>(x11Workspace_, *input_);
+        // Mutter's bridge owns X11 PRIMARY for every change, so a selection is told fresh by
+        // counting changes: those after the end of the gesture before the last one belong
+        // to the last gesture (or to the hot key's read after it). Connected before the
+        // selection watcher, so the count is taken before its read.
+        const xcb_atom_t primary = selections_->atom("PRIMARY");
+        lastUp_ = selections_->changes(primary).count;
+        baseline_ = lastUp_;
+        gestureEnds_ = input_->monitorGestures([this, primary](const GestureEvent& event) {
+            if (!event.isLeftMouseUp()) return;
+            baseline_ = lastUp_;
+            lastUp_ = selections_->changes(primary).count;
+        });
 
         X11Accessibility::Environment accessEnv;
         accessEnv.coordinates = [this] { return screens_.coordinates(); };
         accessEnv.trusted = [this] { return status_.enabled(); };
-        accessEnv.freshByCount = true;
+        accessEnv.primaryBaseline = [this] { return baseline_.load(); };
         accessEnv.pointQueries = false;
         accessEnv.focusedPid = [this](const std::optional<std::string>& app) {
             // Only the focused window's process is known; another application's is not.
@@ -130,6 +144,9 @@ class ShellDesktop final : public LinuxDesktop {
     std::unique_ptr<ShellWorkspace> workspace_;
     std::unique_ptr<X11Accessibility> accessibility_;
     std::future<void> warmUp_;
+    Connection gestureEnds_;
+    std::int64_t lastUp_ = 0;
+    std::atomic<std::int64_t> baseline_{0};
 };
 
 }  // namespace

@@ -77,9 +77,8 @@ std::optional<std::string> X11Accessibility::primaryText(std::size_t limit) {
     const auto changes = selections_.changes(primary);
     // Set before we watched, or only by our own keystrokes: not the user's selection.
     if (!changes.lastOutsideQuiet) return std::nullopt;
-    if (environment_.freshByCount) {
-        std::lock_guard lock(mutex_);
-        if (changes.count <= readCount_) return std::nullopt;
+    if (environment_.primaryBaseline) {
+        if (changes.count <= environment_.primaryBaseline()) return std::nullopt;
     } else if (const auto press = environment_.lastPressTime ? environment_.lastPressTime()
                                                              : std::optional<std::uint32_t>{};
                press && !atOrAfter(*changes.lastOutsideQuiet, *press)) {
@@ -120,7 +119,6 @@ std::optional<std::string> X11Accessibility::primaryText(std::size_t limit) {
         std::lock_guard lock(mutex_);
         if (click && text == lastPrimary_) return std::nullopt;
         lastPrimary_ = text;
-        if (!text::trim(text).empty()) readCount_ = changes.count;
         return text;
     }
     return std::nullopt;

@@ -46,8 +46,9 @@ class X11Accessibility final : public Accessibility {
         // Whether the desktop's accessibility is on; always, when not given.
         std::function<bool()> trusted;
         // Where a compositor bridges PRIMARY into X11, the owner and its times say nothing
-        // about the gesture: a selection is fresh when it changed since the last one read.
-        bool freshByCount = false;
+        // about the gesture: given, a selection is fresh when PRIMARY changed more often
+        // than this many times (X11Selections::Changes::count), instead of after the press.
+        std::function<std::int64_t()> primaryBaseline;
         // The process of `app`'s focused window (of the frontmost application when none is
         // named), where X11 does not know the windows; not given: X11 is asked.
         std::function<std::optional<std::uint32_t>(const std::optional<std::string>& app)>
@@ -118,8 +119,6 @@ class X11Accessibility final : public Accessibility {
     // Whether the gesture is a click (no drag) on a web page's own empty area.
     bool clickedOnPage(const std::optional<GestureStart>& start);
     std::string lastPrimary_;
-    // The PRIMARY change count of the last selection read (freshByCount).
-    std::int64_t readCount_ = 0;
 };
 
 }  // namespace pivorel

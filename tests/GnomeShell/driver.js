@@ -35,10 +35,22 @@ class PivorelTestDriver {
                 }
                 return 60 * count;
             },
-            key(keyval) {
-                keyboard.notify_keyval(now(), keyval, Clutter.KeyState.PRESSED);
-                keyboard.notify_keyval(now(), keyval, Clutter.KeyState.RELEASED);
+            // Presses the keys in order and lets go of them in reverse.
+            chord(...keyvals) {
+                for (const k of keyvals)
+                    keyboard.notify_keyval(now(), k, Clutter.KeyState.PRESSED);
+                for (const k of keyvals.reverse())
+                    keyboard.notify_keyval(now(), k, Clutter.KeyState.RELEASED);
+                return 0;
             },
+            // The program's windows the window manager manages (the panel, not the bar): title,
+            // frame and whether it shows.
+            managedWindows: () => global.get_window_actors().map(a => a.meta_window)
+                .filter(w => /pivorel/i.test(w.get_wm_class() || '') && !w.is_override_redirect())
+                .map(w => {
+                    const r = w.get_frame_rect();
+                    return `${w.get_title()} ${r.x},${r.y} ${r.width}x${r.height} ${w.showing_on_its_workspace()}`;
+                }).join('; '),
             focusClass: () => global.display.focus_window ? global.display.focus_window.get_wm_class() : '',
         };
         return true;

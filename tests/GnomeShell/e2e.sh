@@ -187,6 +187,20 @@ gesture "global.pivorelTest.click($((tx + 45)), $((ty + 54)))"
 sleep 1
 [ "$(shown)" -eq "$before" ] || fail "a single click showed the bar"
 
+say "a double click on a word shows the bar for the word"
+before=$(shown)
+gesture "global.pivorelTest.click($((tx + 60)), $ty, 2)"
+wait_for 30 sh -c "[ \$(grep -c 小条已弹出 $run/pivorel.log) -gt $before ]" || fail "no bar after a double click"
+word=$(xclip -o -selection primary 2>/dev/null || true)
+[ "$word" = ipsum ] || fail "the double click selected \"$word\""
+
+say "the hot key opens the panel for the selection"
+eval_js 'global.pivorelTest.chord(0xffe3, 0xffe9, 0x6e)' >/dev/null
+wait_for 30 sh -c "gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell --method org.gnome.Shell.Eval 'global.pivorelTest.managedWindows()' | grep -q 'Pivorel .* true'" ||
+    fail "no panel after the hot key"
+screenshot panel
+grep -q "快捷键读不到选区\|读不到选中的文字" "$run/pivorel.log" && fail "the hot key found no selection"
+
 if [ "$failures" -gt 0 ]; then
     echo "---- program log"; tail -40 "$run/pivorel.log"
     exit 1
