@@ -14,7 +14,18 @@ class PivorelTestDriver {
         });
         const button = (b, down) => pointer.notify_button(now(), b,
             down ? Clutter.ButtonState.PRESSED : Clutter.ButtonState.RELEASED);
+        // Release to bar on screen, in microseconds of the compositor's clock: the bar is an
+        // override-redirect X11 window, which Mutter takes on when it is mapped.
+        this._created = global.display.connect('window-created', (_d, w) => {
+            const t = global.pivorelTest;
+            if (t.releasedAt && w.is_override_redirect() && /pivorel/i.test(w.get_wm_class() || '')) {
+                t.latencies.push(now() - t.releasedAt);
+                t.releasedAt = 0;
+            }
+        });
         global.pivorelTest = {
+            releasedAt: 0,
+            latencies: [],
             move: (x, y) => pointer.notify_absolute_motion(now(), x, y),
             // A press, `steps` moves 15 ms apart, and the release.
             drag(x1, y1, x2, y2, steps = 8) {
@@ -24,7 +35,10 @@ class PivorelTestDriver {
                     later(15 * i, () => this.move(x1 + (x2 - x1) * i / steps,
                         y1 + (y2 - y1) * i / steps));
                 }
-                later(15 * steps + 30, () => button(1, false));
+                later(15 * steps + 30, () => {
+                    button(1, false);
+                    this.releasedAt = now();
+                });
                 return 15 * steps + 30;
             },
             click(x, y, count = 1) {
@@ -57,6 +71,7 @@ class PivorelTestDriver {
     }
 
     disable() {
+        global.display.disconnect(this._created);
         delete global.pivorelTest;
         global.context.unsafe_mode = false;
     }

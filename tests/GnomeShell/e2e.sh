@@ -3,6 +3,7 @@
 # and a test driver extension, gtk3-widget-factory as a native Wayland application, and the
 # program under test through Xwayland. One shell for all cases, run in sequence.
 #   e2e.sh PIVOREL EXTENSION_BUILD_DIR
+# With PIVOREL_E2E_BENCH=N it measures instead (bench.sh): N drags, and the idle shell.
 # Exits 77 (skipped) with the reason when the shell cannot run here. As root it runs itself
 # as a throw-away user: GNOME Shell refuses nothing to root, but its session parts do.
 set -euo pipefail
@@ -25,11 +26,11 @@ if [ "$(id -u)" = 0 ] && [ -z "${PIVOREL_E2E_USER:-}" ]; then
     trap 'rm -rf "$copies"' EXIT
     cp "$pivorel" "$copies/pivorel"
     cp -r "$builds" "$copies/extension"
-    cp "$0" "$here/driver.js" "$copies/"
+    cp "$0" "$here/driver.js" "$here/bench.sh" "$copies/"
     chmod -R a+rX "$copies"
     status=0
     runuser -u "$user" -- env -i PATH="$PATH" HOME="$(getent passwd "$user" | cut -d: -f6)" \
-        PIVOREL_E2E_USER=1 PIVOREL_E2E_KEEP="${PIVOREL_E2E_KEEP:-}" \
+        PIVOREL_E2E_USER=1 PIVOREL_E2E_KEEP="${PIVOREL_E2E_KEEP:-}" PIVOREL_E2E_BENCH="${PIVOREL_E2E_BENCH:-}" \
         "$copies/e2e.sh" "$copies/pivorel" "$copies/extension" || status=$?
     exit $status
 fi
@@ -148,6 +149,11 @@ bar_frame() {
 }
 # Runs a driver gesture and waits until it is over (the driver answers its length in ms).
 gesture() { sleep "$(eval_js "$1" | grep -o '[0-9]\+' | tail -1 | awk '{print $1 / 1000 + 0.1}')"; }
+
+if [ -n "${PIVOREL_E2E_BENCH:-}" ]; then
+    . "$here/bench.sh"
+    exit 0
+fi
 
 say "drag-select in a Wayland text view shows the bar at the release, focus stays"
 before=$(shown)
