@@ -4,11 +4,11 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDir>
 #include <QFile>
 #include <QString>
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <vector>
@@ -132,11 +132,9 @@ std::optional<int> ShellExtension::shellMajorVersion(std::string_view versionOut
     const auto digit = versionOutput.find_first_of("0123456789");
     if (digit == std::string_view::npos) return std::nullopt;
     int major = 0;
-    for (auto i = digit;
-         i < versionOutput.size() && std::isdigit(static_cast<unsigned char>(versionOutput[i]));
-         ++i) {
-        major = major * 10 + (versionOutput[i] - '0');
-        if (major > 10000) return std::nullopt;
+    const char* end = versionOutput.data() + versionOutput.size();
+    if (std::from_chars(versionOutput.data() + digit, end, major).ec != std::errc()) {
+        return std::nullopt;
     }
     return major;
 }
