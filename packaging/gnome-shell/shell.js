@@ -155,7 +155,11 @@ class PivorelShell {
     _primaryChanged() {
         const [x, y, mods] = this._pointer();
         if (!(mods & Clutter.ModifierType.BUTTON1_MASK)) {
-            this._changedAfterRelease(x, y, mods);
+            // Released before our next look at the pointer: that look reports the gesture.
+            if (this._press)
+                this._press.changed = true;
+            else
+                this._changedAfterRelease(x, y, mods);
             return;
         }
         // The press happened before we looked, unless the pointer was already watched.
@@ -167,10 +171,15 @@ class PivorelShell {
     }
 
     // Text entries set the selection when the button goes up rather than during the drag.
-    // A change with a modifier held is the keyboard's (Shift+arrows, Ctrl+A), and one made
-    // while we watched the button is handled by _tick.
+    // A change with a modifier held is the keyboard's (Shift+arrows, Ctrl+A), unless we
+    // watched a release just before it (a Shift+click while the bar was shown).
     _changedAfterRelease(x, y, mods) {
-        if (mods & KEYBOARD_MODIFIERS || this._press || this._settle)
+        if (this._settle)
+            return;
+        const released = this._released;
+        const watched = released !== null &&
+            GLib.get_monotonic_time() - released.at < RELEASE_WINDOW_US;
+        if ((mods & KEYBOARD_MODIFIERS) && !watched)
             return;
         // The button state can trail the first change of a drag a little: look again shortly
         // (once, not a poll) before taking the change for a finished gesture.
@@ -179,13 +188,13 @@ class PivorelShell {
             const [nx, ny, now] = this._pointer();
             if (now & Clutter.ModifierType.BUTTON1_MASK)
                 this._primaryChanged();
-            else if (!(now & KEYBOARD_MODIFIERS) && !this._press)
-                this._finishedBeforeWatching(nx, ny);
+            else if (!this._press && (watched || !(now & KEYBOARD_MODIFIERS)))
+                this._finishedBeforeWatching(nx, ny, ((mods | now) & Clutter.ModifierType.SHIFT_MASK) !== 0);
             return GLib.SOURCE_REMOVE;
         });
     }
 
-    _finishedBeforeWatching(x, y) {
+    _finishedBeforeWatching(x, y, shift) {
         // Where the button went down, when we happened to watch it (the bar was shown).
         const press = this._released;
         this._released = null;
@@ -193,7 +202,7 @@ class PivorelShell {
         if (recent && press.reported)
             return;
         const [px, py] = recent ? [press.x, press.y] : [x, y];
-        this._dbus.emit_signal('Gesture', new GLib.Variant('(ddddib)', [px, py, x, y, 2, false]));
+        this._dbus.emit_signal('Gesture', new GLib.Variant('(ddddib)', [px, py, x, y, 2, shift]));
     }
 
     _tick() {

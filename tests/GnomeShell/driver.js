@@ -49,6 +49,13 @@ class PivorelTestDriver {
                 }
                 return 60 * count;
             },
+            shiftClick(x, y) {
+                keyboard.notify_keyval(now(), 0xffe1, Clutter.KeyState.PRESSED);
+                const length = this.click(x, y);
+                later(length + 40, () =>
+                    keyboard.notify_keyval(now(), 0xffe1, Clutter.KeyState.RELEASED));
+                return length + 40;
+            },
             // Presses the keys in order and lets go of them in reverse.
             chord(...keyvals) {
                 for (const k of keyvals)

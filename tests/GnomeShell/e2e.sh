@@ -200,6 +200,13 @@ wait_for 30 sh -c "[ \$(grep -c 小条已弹出 $run/pivorel.log) -gt $before ]"
 word=$(xclip -o -selection primary 2>/dev/null || true)
 [ "$word" = ipsum ] || fail "the double click selected \"$word\""
 
+say "a shift-click extends the selection and shows the bar again"
+before=$(shown)
+gesture "global.pivorelTest.shiftClick($((tx + 140)), $ty)"
+wait_for 30 sh -c "[ \$(grep -c 小条已弹出 $run/pivorel.log) -gt $before ]" || fail "no bar after a shift-click"
+extended=$(xclip -o -selection primary 2>/dev/null || true)
+[[ "$extended" == "ipsum "?* ]] || fail "the shift-click selected \"$extended\""
+
 say "the hot key opens the panel for the selection"
 eval_js 'global.pivorelTest.chord(0xffe3, 0xffe9, 0x6e)' >/dev/null
 wait_for 30 sh -c "gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell --method org.gnome.Shell.Eval 'global.pivorelTest.managedWindows()' | grep -q 'Pivorel .* true'" ||
