@@ -2,7 +2,9 @@
 #include "Pivorel/Linux/SingleInstance.h"
 
 #include <iostream>
+#include <sstream>
 
+#include <QAction>
 #include <QApplication>
 #include <algorithm>
 
@@ -16,6 +18,7 @@
 #include "BrisendoKit/Coordinator/HotKeyResponder.h"
 #include "BrisendoKit/Coordinator/LinkDispatcher.h"
 #include "BrisendoKit/Coordinator/SelectionWatcher.h"
+#include "BrisendoKit/Localization/L.h"
 #include "BrisendoKit/Localization/LanguageStore.h"
 #include "BrisendoKit/Localization/Localizer.h"
 #include "BrisendoKit/Platform/OnDeviceTranslator.h"
@@ -33,6 +36,8 @@
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Pivorel/Bar/BarPanel.h"
 #include "Pivorel/Linux/DesktopCalendars.h"
+#include "Pivorel/GnomeWayland/GnomeWaylandDesktop.h"
+#include "Pivorel/GnomeWayland/ShellExtension.h"
 #include "Pivorel/Linux/DesktopColorScheme.h"
 #include "Pivorel/Linux/DesktopTargetsWatch.h"
 #include "Pivorel/Linux/FileReveal.h"
@@ -82,7 +87,7 @@ AppDelegate::~AppDelegate() {
 int AppDelegate::start() {
     followDesktopLook();
     // The updater opens its pages through the desktop, so the desktop comes first.
-    auto desktop = LinuxDesktop::connect(*queue_);
+    auto desktop = connectDesktop();
     if (!desktop) {
         Log::write("Pivorel: 连不上桌面 " + desktop.error());
         return 1;
@@ -203,6 +208,54 @@ void AppDelegate::open(const std::string& link, AppController::Answer answer) {
     links_->dispatch(link, std::move(answer));
 }
 
+Result<std::unique_ptr<LinuxDesktop>, std::string> AppDelegate::connectDesktop() {
+    using Session = ShellExtension::Session;
+    const Session session = ShellExtension::currentSession();
+    if (session == Session::gnomeWayland && ShellExtension::running()) {
+        auto shell = GnomeWaylandDesktop::connect(*queue_);
+        if (shell) {
+            Log::write("Pivorel: Wayland 会话，输入来自 GNOME Shell 扩展");
+            return shell;
+        }
+        Log::write("Pivorel: GNOME Shell 扩展用不了 " + shell.error());
+    } else if (session == Session::gnomeWayland) {
+        Log::write(
+            "Pivorel: Wayland 会话没有 GNOME Shell 扩展，只看得到 X11 应用里的选择；"
+            "pivorel --install-gnome-extension 装上后重新登录");
+        extensionOffer_ = ExtensionOffer::offered;
+    } else if (session == Session::otherWayland) {
+        Log::write("Pivorel: 这个 Wayland 桌面只看得到 X11 应用里的选择");
+    }
+    return LinuxDesktop::connect(*queue_);
+}
+
+void AppDelegate::addExtensionItem() {
+    if (!tray_ || extensionOffer_ == ExtensionOffer::none) return;
+    QMenu& menu = tray_->menu();
+    QAction* first = menu.actions().isEmpty() ? nullptr : menu.actions().first();
+    const std::string text = extensionOffer_ == ExtensionOffer::installed
+                                 ? L("GNOME 扩展已装好，重新登录后生效")
+                             : extensionOffer_ == ExtensionOffer::failed
+                                 ? L("GNOME 扩展没装上，详情见日志")
+                                 : L("在 Wayland 应用里也弹出小条：安装 GNOME 扩展");
+    // Owned by the menu: populating it afresh removes it with the rest.
+    auto* action = new QAction(QString::fromStdString(text), &menu);
+    action->setEnabled(extensionOffer_ != ExtensionOffer::installed);
+    connect(action, &QAction::triggered, this, [this] { installExtension(); });
+    menu.insertAction(first, action);
+    menu.insertSeparator(first);
+}
+
+void AppDelegate::installExtension() {
+    std::ostringstream report;
+    const bool ok = ShellExtension::install(report);
+    std::string lines = report.str();
+    std::replace(lines.begin(), lines.end(), '\n', ' ');
+    Log::write("Pivorel: 安装 GNOME Shell 扩展 " + lines);
+    extensionOffer_ = ok ? ExtensionOffer::installed : ExtensionOffer::failed;
+    populateMenu();
+}
+
 // ---- the menu
 
 StatusMenuModel::Inputs AppDelegate::menuInputs() {
@@ -227,6 +280,7 @@ void AppDelegate::populateMenu() {
     if (!tray_) return;
     const auto in = menuInputs();
     tray_->populate(StatusMenuModel::items(in));
+    addExtensionItem();
     updateTray();
 }
 

@@ -111,6 +111,11 @@ class AppDelegate : public QObject {
     void startSecretsMigration();
     void checkLegacySecrets();
     void afterToggle();
+    // The X11 desktop, or GNOME's Wayland one when its Shell extension runs.
+    Result<std::unique_ptr<LinuxDesktop>, std::string> connectDesktop();
+    // The menu item that offers the Shell extension on a GNOME Wayland session without it.
+    void addExtensionItem();
+    void installExtension();
 
     Options options_;
     BarSettings settings_;
@@ -146,6 +151,8 @@ class AppDelegate : public QObject {
     bool popclipRunning_ = false;
     bool hotKeySuspended_ = false;
     bool legacySecretsPending_ = false;
+    enum class ExtensionOffer { none, offered, installed, failed };
+    ExtensionOffer extensionOffer_ = ExtensionOffer::none;
     std::atomic<bool> checkingLegacy_{false};
 
     // Keyring work; quitting waits for it.

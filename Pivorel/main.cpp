@@ -6,6 +6,7 @@
 #include "BrisendoKit/Localization/Localizer.h"
 #include "BrisendoKit/Support/UserDefaults.h"
 #include "Pivorel/AppDelegate.h"
+#include "Pivorel/GnomeWayland/ShellExtension.h"
 #include "Pivorel/Linux/SingleInstance.h"
 #include "Pivorel/Tools/AskSelftest.h"
 #include "Pivorel/Tools/CommandLine.h"
@@ -47,6 +48,9 @@ int main(int argc, char** argv) {
     if (parsed->has("--bar-selftest")) return pivorel::runBarSelftest(argc, argv, std::cout);
     if (parsed->has("--panel-selftest")) return pivorel::runPanelSelftest(argc, argv, std::cout);
     if (parsed->has("--install-desktop-entry")) return pivorel::runInstallDesktopEntry(std::cout);
+    if (parsed->has("--install-gnome-extension")) {
+        return pivorel::runInstallGnomeExtension(std::cout);
+    }
     if (parsed->has("--version")) {
         std::cout << "pivorel " << PIVOREL_VERSION << "\n";
         return 0;

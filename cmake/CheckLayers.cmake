@@ -1,6 +1,6 @@
 # Fails when an include climbs: a core folder including a folder above it, the core including
 # the application, or desktop headers (xcb, AT-SPI, GLib, libsecret, libical) outside
-# Pivorel/Linux. Run as a test: cmake -DSOURCE_DIR=<repo> -P CheckLayers.cmake
+# Pivorel/Linux and Pivorel/GnomeWayland. Run as a test: cmake -DSOURCE_DIR=<repo> -P CheckLayers.cmake
 set(core_floors Support Localization Platform Actions Content Storage Selection LanguageModel
     Update BarPanel Settings Shell Coordinator)
 set(desktop_headers "xcb/|atspi/|glib|gio/|libsecret/|libical/|X11/|qpa/|qguiapplication_platform")
@@ -31,6 +31,11 @@ foreach(file ${app_files})
   foreach(line ${includes})
     if(rel MATCHES "^Pivorel/Linux/")
       if(line MATCHES "\"Pivorel/" AND NOT line MATCHES "\"Pivorel/Linux/")
+        list(APPEND violations "${rel}: ${line}")
+      endif()
+    elseif(rel MATCHES "^Pivorel/GnomeWayland/")
+      # The Wayland desktop stands on the X11 one, never on the application.
+      if(line MATCHES "\"Pivorel/" AND NOT line MATCHES "\"Pivorel/(Linux|GnomeWayland)/")
         list(APPEND violations "${rel}: ${line}")
       endif()
     elseif(line MATCHES "<(${desktop_headers})")

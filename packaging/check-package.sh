@@ -21,7 +21,9 @@ for path in ./usr/bin/pivorel \
             ./usr/share/pivorel/pivorel-autostart.desktop \
             ./usr/share/icons/hicolor/scalable/apps/pivorel.svg \
             ./usr/share/icons/hicolor/48x48/apps/pivorel.png \
-            ./usr/share/icons/hicolor/256x256/apps/pivorel.png; do
+            ./usr/share/icons/hicolor/256x256/apps/pivorel.png \
+            ./usr/share/gnome-shell/extensions/pivorel@morvale.com/extension.js \
+            ./usr/share/gnome-shell/extensions/pivorel@morvale.com/metadata.json; do
     grep -q " $path\$" "$out/contents" || { echo "missing from the package: $path"; status=1; }
 done
 dpkg-deb --field "$deb" Package Version | sed 's/^/control: /'

@@ -77,9 +77,11 @@ std::optional<std::string> X11Accessibility::primaryText(std::size_t limit) {
     const auto changes = selections_.changes(primary);
     // Set before we watched, or only by our own keystrokes: not the user's selection.
     if (!changes.lastOutsideQuiet) return std::nullopt;
-    if (const auto press = environment_.lastPressTime ? environment_.lastPressTime()
-                                                      : std::optional<std::uint32_t>{};
-        press && !atOrAfter(*changes.lastOutsideQuiet, *press)) {
+    if (environment_.primaryBaseline) {
+        if (changes.count <= environment_.primaryBaseline()) return std::nullopt;
+    } else if (const auto press = environment_.lastPressTime ? environment_.lastPressTime()
+                                                             : std::optional<std::uint32_t>{};
+               press && !atOrAfter(*changes.lastOutsideQuiet, *press)) {
         return std::nullopt;
     }
     const auto deadline = std::chrono::steady_clock::now() + readLimit;
@@ -122,24 +124,30 @@ std::optional<std::string> X11Accessibility::primaryText(std::size_t limit) {
     return std::nullopt;
 }
 
+std::optional<std::uint32_t> X11Accessibility::pidOf(const std::optional<std::string>& app) {
+    if (environment_.focusedPid) return environment_.focusedPid(app);
+    const auto window = app ? workspace_.windowOf(*app) : workspace_.activeWindow();
+    return window ? window->pid : std::nullopt;
+}
+
 std::optional<X11Accessibility::Focus> X11Accessibility::focusOf(
     const std::optional<std::string>& app) {
-    const auto window = app ? workspace_.windowOf(*app) : workspace_.activeWindow();
-    if (!window || !window->pid) return std::nullopt;
+    const auto pid = pidOf(app);
+    if (!pid) return std::nullopt;
     const auto now = std::chrono::steady_clock::now();
     std::optional<std::pair<std::uint32_t, AtSpiClient::Ref>> pressed;
     {
         std::lock_guard lock(mutex_);
-        if (focus_ && focus_->pid == *window->pid && now - focus_->at < focusCacheTime) {
+        if (focus_ && focus_->pid == *pid && now - focus_->at < focusCacheTime) {
             return focus_->element ? focus_ : std::nullopt;
         }
         pressed = pressed_;
     }
     const auto deadline = now + readLimit;
     Focus focus;
-    focus.pid = *window->pid;
+    focus.pid = *pid;
     focus.at = now;
-    focus.app = atspi_.application(*window->pid, deadline);
+    focus.app = atspi_.application(*pid, deadline);
     if (focus.app) {
         // The element the gesture began on is the focused one more often than not, and
         // asking it is far cheaper than searching.
@@ -177,6 +185,7 @@ bool X11Accessibility::clickedOnPage(const std::optional<GestureStart>& start) {
 }
 
 std::optional<std::string> X11Accessibility::roleAt(Point point) {
+    if (!environment_.pointQueries) return std::nullopt;
     const Point p = environment_.coordinates().toDevice(point);
     const auto now = std::chrono::steady_clock::now();
     {
@@ -268,8 +277,8 @@ bool X11Accessibility::isSelectedTextSettable(const std::optional<std::string>& 
 }
 
 bool X11Accessibility::focusHidden(const std::optional<std::string>& app) {
-    const auto window = app ? workspace_.windowOf(*app) : workspace_.activeWindow();
-    if (!window || !window->pid || !drawsWebContent(*window->pid)) return false;
+    const auto pid = pidOf(app);
+    if (!pid || !drawsWebContent(*pid)) return false;
     const auto focus = focusOf(app);
     // Without the page's tree the focus is the window itself, or nothing at all.
     return !focus || AtSpiNames::isContainer(focus->role) ||
@@ -310,31 +319,38 @@ std::optional<std::string> X11Accessibility::documentURL(const std::optional<std
     if (!frontmost || !isBrowser(*frontmost)) return std::nullopt;
     std::optional<AtSpiClient::Ref> appRef = focus ? focus->app : std::nullopt;
     if (!appRef) {
-        const auto window = workspace_.windowOf(*frontmost);
-        if (!window || !window->pid) return std::nullopt;
-        appRef = atspi_.application(*window->pid, deadline);
+        const auto pid = pidOf(*frontmost);
+        if (!pid) return std::nullopt;
+        appRef = atspi_.application(*pid, deadline);
     }
     if (!appRef) return std::nullopt;
     return atspi_.anyDocumentAddress(*appRef, deadline);
 }
 
 std::optional<bool> X11Accessibility::pressMenu(const std::string& app, char key) {
+    // Without an X11 window (a Wayland one) only the accessibility bus can reach it.
     const auto window = workspace_.windowOf(app);
-    if (!window) return std::nullopt;
+    if (!window && !environment_.focusedPid) return std::nullopt;
     // Control-C in a terminal interrupts the job running there.
-    if (TerminalApps::isTerminal(workspace_.apps(), window->app, window->instance, window->klass) ||
-        TerminalApps::isTerminal(workspace_.apps(), app)) {
+    if (TerminalApps::isTerminal(workspace_.apps(), app) ||
+        (window && TerminalApps::isTerminal(workspace_.apps(), window->app, window->instance,
+                                            window->klass))) {
         return std::nullopt;
     }
-    if (window->pid) {
+    if (const auto pid = window && window->pid ? window->pid : pidOf(app)) {
         const auto deadline = std::chrono::steady_clock::now() + menuLimit;
-        if (const auto appRef = atspi_.application(*window->pid, deadline)) {
+        if (const auto appRef = atspi_.application(*pid, deadline)) {
             if (auto pressed = atspi_.pressMenuItem(*appRef, key, deadline)) return pressed;
         }
     }
-    // A keystroke goes to whoever has the focus: only when that is the application.
+    if (!window) return std::nullopt;
+    // A keystroke goes to whoever has the focus: only when that is the application, and,
+    // where the compositor has the last word on focus, the window it focused.
     const auto active = workspace_.activeWindow();
     if (!active || active->app != app) return std::nullopt;
+    if (environment_.focusedPid && (!active->pid || active->pid != pidOf(std::nullopt))) {
+        return std::nullopt;
+    }
     if (TerminalApps::isTerminal(workspace_.apps(), active->app, active->instance, active->klass)) {
         return std::nullopt;
     }

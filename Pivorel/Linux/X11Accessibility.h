@@ -45,6 +45,17 @@ class X11Accessibility final : public Accessibility {
         std::function<void(const std::vector<xcb_keycode_t>&)> expectSyntheticKeys;
         // Whether the desktop's accessibility is on; always, when not given.
         std::function<bool()> trusted;
+        // Where a compositor bridges PRIMARY into X11, the owner and its times say nothing
+        // about the gesture: given, a selection is fresh when PRIMARY changed more often
+        // than this many times (X11Selections::Changes::count), instead of after the press.
+        std::function<std::int64_t()> primaryBaseline;
+        // The process of `app`'s focused window (of the frontmost application when none is
+        // named), where X11 does not know the windows; not given: X11 is asked.
+        std::function<std::optional<std::uint32_t>(const std::optional<std::string>& app)>
+            focusedPid;
+        // Whether X11 windows are what is shown at a screen point; when not, roleAt answers
+        // nothing.
+        bool pointQueries = true;
     };
 
     X11Accessibility(X11Connection& x, X11Selections& selections, X11Workspace& workspace,
@@ -75,6 +86,7 @@ class X11Accessibility final : public Accessibility {
     };
 
     std::optional<Focus> focusOf(const std::optional<std::string>& app);
+    std::optional<std::uint32_t> pidOf(const std::optional<std::string>& app);
     bool gestureBeganIn(const Focus& focus, AtSpiClient::Deadline deadline);
     bool sendControlKey(char key);
     bool drawsWebContent(std::uint32_t pid);

@@ -28,6 +28,7 @@ const std::vector<std::string>& CommandLine::knownSwitches() {
                                                    "--panel-selftest",
                                                    "--updater-only",
                                                    "--install-desktop-entry",
+                                                   "--install-gnome-extension",
                                                    "--no-keychain-migration",
                                                    "--no-permission-guide"};
     return names;
