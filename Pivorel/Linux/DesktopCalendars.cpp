@@ -218,6 +218,7 @@ class EventFileCalendar final : public CalendarService {
         Ref<GAppInfo> handler(calendarProgram());
         if (!handler) return fail(CalendarError{CalendarError::Kind::noCalendar, {}, {}});
         const std::string name = g_app_info_get_display_name(handler.get());
+        removeOldFiles();
         const std::string uid = ical::newUid();
         const fs::path file = folder_ / (uid + ".ics");
         errno = 0;
@@ -236,6 +237,18 @@ class EventFileCalendar final : public CalendarService {
     }
 
   private:
+    // Handed-over files are imported at once; a day later they are only clutter.
+    void removeOldFiles() const {
+        std::error_code ec;
+        const auto dayAgo = fs::file_time_type::clock::now() - std::chrono::hours(24);
+        for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+            if (it->path().extension() != ".ics") continue;
+            std::error_code timeError;
+            const auto written = it->last_write_time(timeError);
+            if (!timeError && written < dayAgo) fs::remove(it->path(), timeError);
+        }
+    }
+
     fs::path folder_;
 };
 
