@@ -59,7 +59,7 @@ std::string PanelModel::hint(const ActionID& id, const std::string& selection,
         {"ask", "解释它是什么"},       {"flomo", "带上来源"},    {"calendar", "加到日历"},
         {"dayOne", "新建一篇"},        {"google", "在浏览器搜"}, {"kagi", "在浏览器搜"},
         {"openURL", "用默认浏览器"},   {"copy", "到剪贴板"},     {"cut", "剪切选中的文字"},
-        {"paste", "用剪贴板替换选中"}, {"lookup", "系统词典"},
+        {"paste", "用剪贴板替换选中"}, {"lookup", "词典程序"},
     };
     if (id == ActionID::translate()) {
         const ContentProfile profile = ContentClassifier::classify(selection);
