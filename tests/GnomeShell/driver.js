@@ -56,6 +56,11 @@ class PivorelTestDriver {
                     keyboard.notify_keyval(now(), 0xffe1, Clutter.KeyState.RELEASED));
                 return length + 40;
             },
+            key(keyval) {
+                keyboard.notify_keyval(now(), keyval, Clutter.KeyState.PRESSED);
+                keyboard.notify_keyval(now(), keyval, Clutter.KeyState.RELEASED);
+                return 0;
+            },
             // Presses the keys in order and lets go of them in reverse.
             chord(...keyvals) {
                 for (const k of keyvals)
