@@ -57,12 +57,12 @@ if [ "${PIVOREL_E2E_STAGE:-}" != session ]; then
     cp "$builds/$build/"* "$extensions/pivorel@morvale.com/"
     driver=$extensions/pivorel-test@morvale.com
     if [ $build = legacy ]; then
-        { echo "const {Clutter, GLib} = imports.gi;"; cat "$here/driver.js"
+        { echo "const {Clutter, Gio, GLib} = imports.gi;"; cat "$here/driver.js"
           echo "let driver; function init() {}"
           echo "function enable() { driver = new PivorelTestDriver(); driver.enable(); }"
           echo "function disable() { driver.disable(); }"; } >"$driver/extension.js"
     else
-        { echo "import Clutter from 'gi://Clutter'; import GLib from 'gi://GLib';"
+        { echo "import Clutter from 'gi://Clutter'; import Gio from 'gi://Gio'; import GLib from 'gi://GLib';"
           echo "import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';"
           cat "$here/driver.js"
           echo "export default class extends Extension {"
@@ -202,6 +202,8 @@ gesture "global.pivorelTest.click($((tx + 60)), $ty, 2)"
 wait_for 30 sh -c "[ \$(grep -c 小条已弹出 $run/pivorel.log) -gt $before ]" || fail "no bar after a double click"
 word=$(xclip -o -selection primary 2>/dev/null || true)
 [ "$word" = ipsum ] || fail "the double click selected \"$word\""
+# The bar's read, not only PRIMARY: a read taken ahead of the click must not serve the drag's text.
+tail -2 "$run/pivorel.log" | grep -q "结果=text(5 chars)" || fail "the bar did not read the word"
 
 say "a shift-click extends the selection and shows the bar again"
 before=$(shown)
