@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <atomic>
+#include <chrono>
 #include <future>
 
 #include "Pivorel/GnomeWayland/ShellExtension.h"
@@ -59,6 +60,7 @@ class ShellDesktop final : public LinuxDesktop {
     ~ShellDesktop() override {
         if (warmUp_.valid()) warmUp_.wait();
         gestureEnds_.reset();
+        if (prefetch_.valid()) prefetch_.wait();
         accessibility_.reset();
         workspace_.reset();
         input_.reset();
@@ -82,6 +84,13 @@ class ShellDesktop final : public LinuxDesktop {
             if (!event.isLeftMouseUp()) return;
             baseline_ = lastUp_;
             lastUp_ = selections_->changes(primary).count;
+            // The shell reports a gesture only when the selection changed: start reading it
+            // now, during the read's delay (skipped while an earlier read still waits).
+            if (!prefetch_.valid() ||
+                prefetch_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+                prefetch_ =
+                    std::async(std::launch::async, [this] { accessibility_->prefetchPrimary(); });
+            }
         });
 
         X11Accessibility::Environment accessEnv;
@@ -144,6 +153,7 @@ class ShellDesktop final : public LinuxDesktop {
     std::unique_ptr<ShellWorkspace> workspace_;
     std::unique_ptr<X11Accessibility> accessibility_;
     std::future<void> warmUp_;
+    std::future<void> prefetch_;
     Connection gestureEnds_;
     std::int64_t lastUp_ = 0;
     std::atomic<std::int64_t> baseline_{0};

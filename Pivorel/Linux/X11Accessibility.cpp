@@ -34,6 +34,8 @@ constexpr double clickSlop = 4;
 constexpr std::uint32_t controlKeysym = 0xffe3;  // Control_L
 // Reading a selection never takes more than this much memory.
 constexpr std::size_t maxSelectionBytes = 16u << 20;
+// What a prefetch reads of PRIMARY: more than the bar's read asks for at first.
+constexpr std::size_t prefetchBytes = 128u << 10;
 
 bool atOrAfter(std::uint32_t t, std::uint32_t reference) {
     return static_cast<std::int32_t>(t - reference) >= 0;
@@ -98,10 +100,22 @@ std::optional<std::string> X11Accessibility::primaryText(std::size_t limit) {
     // be too long without reading all of it.
     const std::size_t firstCap =
         limit >= maxSelectionBytes / 4 ? maxSelectionBytes : (limit + 1) * 4 + 64;
+    std::optional<X11Selections::Data> ahead;
+    {
+        std::lock_guard lock(prefetchMutex_);
+        if (prefetched_ && prefetched_->count == changes.count &&
+            (!prefetched_->truncated || prefetched_->bytes.size() >= firstCap)) {
+            ahead = X11Selections::Data{};
+            ahead->bytes = prefetched_->bytes;
+            ahead->truncated = prefetched_->truncated;
+        }
+    }
     for (const std::string_view target :
          {std::string_view("UTF8_STRING"), std::string_view("STRING")}) {
         const xcb_atom_t atom = selections_.atom(target);
-        auto data = selections_.convert(primary, atom, left(), firstCap, enough);
+        auto data = ahead && target == "UTF8_STRING"
+                        ? ahead
+                        : selections_.convert(primary, atom, left(), firstCap, enough);
         if (data && data->truncated && !enough(data->bytes) && firstCap < maxSelectionBytes) {
             // Characters of many bytes each: read on until there are enough of them.
             data = selections_.convert(primary, atom, left(), maxSelectionBytes, enough);
@@ -122,6 +136,19 @@ std::optional<std::string> X11Accessibility::primaryText(std::size_t limit) {
         return text;
     }
     return std::nullopt;
+}
+
+void X11Accessibility::prefetchPrimary() {
+    const xcb_atom_t primary = selections_.atom("PRIMARY");
+    std::lock_guard lock(prefetchMutex_);
+    prefetched_.reset();
+    // A change during the read makes it stale: it is kept under the count from before.
+    const std::int64_t count = selections_.changes(primary).count;
+    auto data =
+        selections_.convert(primary, selections_.atom("UTF8_STRING"), readLimit, prefetchBytes);
+    if (data && data->format == 8) {
+        prefetched_ = Prefetched{count, std::move(data->bytes), data->truncated};
+    }
 }
 
 std::optional<std::uint32_t> X11Accessibility::pidOf(const std::optional<std::string>& app) {

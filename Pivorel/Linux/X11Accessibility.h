@@ -74,6 +74,9 @@ class X11Accessibility final : public Accessibility {
 
     // The PRIMARY selection under the rules above.
     std::optional<std::string> primaryText(std::size_t limit);
+    // Reads PRIMARY ahead of primaryText, which takes what was read while no change has come
+    // since: the read crosses the compositor, which may be busy drawing the drag.
+    void prefetchPrimary();
 
   private:
     struct Focus {
@@ -119,6 +122,14 @@ class X11Accessibility final : public Accessibility {
     // Whether the gesture is a click (no drag) on a web page's own empty area.
     bool clickedOnPage(const std::optional<GestureStart>& start);
     std::string lastPrimary_;
+    // Held through a prefetch, so a read waits for it rather than asking again.
+    std::mutex prefetchMutex_;
+    struct Prefetched {
+        std::int64_t count = 0;
+        std::string bytes;
+        bool truncated = false;
+    };
+    std::optional<Prefetched> prefetched_;
 };
 
 }  // namespace pivorel

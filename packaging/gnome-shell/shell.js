@@ -36,8 +36,10 @@ const INTERFACE_XML = `
 </node>`;
 
 // The pointer is asked this often, and only while a selection is being made or the bar is
-// shown: with neither, nothing runs.
+// shown: with neither, nothing runs. The release ends the gesture and starts the bar's
+// clock, so it is looked for more often; a drag lasts a second or two.
 const POLL_MS = 10;
+const GESTURE_POLL_MS = 3;
 // A press and a release this close together did not drag.
 const CLICK_SLOP = 3;
 // How long a selection change waits for the button state to catch up with it.
@@ -52,6 +54,7 @@ class PivorelShell {
     constructor() {
         this._barShown = false;
         this._poll = 0;
+        this._pollMs = 0;
         this._press = null;
         this._buttons = 0;
         this._lastPress = null;
@@ -239,9 +242,14 @@ class PivorelShell {
                     [press.x, press.y, x, y, clicks, shift]));
             }
         }
-        if (this._barShown || this._press)
+        if (!this._barShown && !this._press) {
+            this._poll = 0;
+            return GLib.SOURCE_REMOVE;
+        }
+        if (this._pollInterval() === this._pollMs)
             return GLib.SOURCE_CONTINUE;
         this._poll = 0;
+        this._startPolling();
         return GLib.SOURCE_REMOVE;
     }
 
@@ -259,10 +267,19 @@ class PivorelShell {
         this._dbus.emit_signal('MouseDown', new GLib.Variant('(ddu)', [x, y, button]));
     }
 
+    _pollInterval() {
+        return this._press ? GESTURE_POLL_MS : POLL_MS;
+    }
+
     _startPolling() {
-        if (this._poll)
+        const interval = this._pollInterval();
+        if (this._poll && this._pollMs === interval)
             return;
-        this._poll = GLib.timeout_add(GLib.PRIORITY_DEFAULT, POLL_MS, () => this._tick());
+        this._stopPolling();
+        this._pollMs = interval;
+        // Ahead of the input events and repaints a drag queues, which can hold the loop.
+        const priority = this._press ? GLib.PRIORITY_HIGH : GLib.PRIORITY_DEFAULT;
+        this._poll = GLib.timeout_add(priority, interval, () => this._tick());
     }
 
     _stopPolling() {

@@ -1,8 +1,8 @@
 # Sourced by e2e.sh in its session, the shell, the widget factory and the program running:
-# release -> bar mapped over PIVOREL_E2E_BENCH drags, then GNOME Shell's CPU time while
-# nothing happens, with the extension enabled and disabled.
-latencies_ms() {
-    eval_js 'global.pivorelTest.latencies.map(us => (us / 1000).toFixed(1)).join(" ")' |
+# release -> the extension's gesture signal and release -> bar mapped over PIVOREL_E2E_BENCH drags,
+# then GNOME Shell's CPU time while nothing happens, with the extension enabled and disabled.
+series_ms() {
+    eval_js "global.pivorelTest.$1.map(us => (us / 1000).toFixed(1)).join(\" \")" |
         sed -n "s/.*'\"\(.*\)\"')/\1/p"
 }
 for i in $(seq "$PIVOREL_E2E_BENCH"); do
@@ -13,13 +13,18 @@ for i in $(seq "$PIVOREL_E2E_BENCH"); do
     gesture "global.pivorelTest.drag($tx, $ty, $((tx + 115 + (i % 3) * 10)), $ty)"
     sleep 0.6
 done
-echo "$(latencies_ms)" | tr ' ' '\n' | grep . | sort -n | awk -v n="$PIVOREL_E2E_BENCH" '
-    { v[NR] = $1 }
-    END {
-        if (NR == 0) { print "bench: no bar was shown"; exit }
-        printf "bench: release -> bar mapped over %d of %d drags: p50 %.1f ms, p95 %.1f ms, max %.1f ms\n",
-            NR, n, v[int((NR + 1) * 0.5)], v[int(NR * 0.95 + 0.999)], v[NR]
-    }'
+summary() {
+    echo "$2" | tr ' ' '\n' | grep . | sort -n | awk -v n="$PIVOREL_E2E_BENCH" -v what="$1" '
+        { v[NR] = $1 }
+        END {
+            if (NR == 0) { print "bench: " what ": none"; exit }
+            printf "bench: %s over %d of %d drags: p50 %.1f ms, p95 %.1f ms, max %.1f ms\n",
+                what, NR, n, v[int((NR + 1) * 0.5)], v[int(NR * 0.95 + 0.999)], v[NR]
+        }'
+}
+summary "release -> gesture signalled" "$(series_ms signalled)"
+summary "release -> bar mapped" "$(series_ms latencies)"
+echo "bench: load average $(cut -d' ' -f1-3 /proc/loadavg)"
 # Idle: the bar hidden, the pointer still, and no animated application.
 gesture "global.pivorelTest.click($((fx + 700)), $((fy + 728)))"
 kill "${pids[1]}" 2>/dev/null || true

@@ -23,9 +23,19 @@ class PivorelTestDriver {
                 t.releasedAt = 0;
             }
         });
+        // Release to the extension's gesture signal: the shell's share of the latency.
+        this._gestures = Gio.DBus.session.signal_subscribe(null, 'com.morvale.Pivorel.Shell',
+            'Gesture', null, null, Gio.DBusSignalFlags.NONE, () => {
+                const t = global.pivorelTest;
+                if (t.releasedAt && t.signalledFor !== t.releasedAt) {
+                    t.signalled.push(now() - t.releasedAt);
+                    t.signalledFor = t.releasedAt;
+                }
+            });
         global.pivorelTest = {
             releasedAt: 0,
             latencies: [],
+            signalled: [],
             move: (x, y) => pointer.notify_absolute_motion(now(), x, y),
             // A press, `steps` moves 15 ms apart, and the release.
             drag(x1, y1, x2, y2, steps = 8) {
@@ -56,6 +66,11 @@ class PivorelTestDriver {
                     keyboard.notify_keyval(now(), 0xffe1, Clutter.KeyState.RELEASED));
                 return length + 40;
             },
+            key(keyval) {
+                keyboard.notify_keyval(now(), keyval, Clutter.KeyState.PRESSED);
+                keyboard.notify_keyval(now(), keyval, Clutter.KeyState.RELEASED);
+                return 0;
+            },
             // Presses the keys in order and lets go of them in reverse.
             chord(...keyvals) {
                 for (const k of keyvals)
@@ -79,6 +94,7 @@ class PivorelTestDriver {
 
     disable() {
         global.display.disconnect(this._created);
+        Gio.DBus.session.signal_unsubscribe(this._gestures);
         delete global.pivorelTest;
         global.context.unsafe_mode = false;
     }

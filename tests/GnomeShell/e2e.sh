@@ -17,6 +17,9 @@ say() { echo "e2e: $*"; }
 for program in gnome-shell Xwayland gtk3-widget-factory dbus-run-session dbus-daemon gdbus xclip xwininfo; do
     command -v "$program" >/dev/null || skip "$program is not installed"
 done
+# The system's python: the one first on PATH may lack gi.
+/usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0")' 2>/dev/null ||
+    skip "/usr/bin/python3 cannot import GTK 3 (python3-gi, gir1.2-gtk-3.0)"
 
 if [ "$(id -u)" = 0 ] && [ -z "${PIVOREL_E2E_USER:-}" ]; then
     id "$user" >/dev/null 2>&1 || useradd --create-home --shell /bin/bash "$user" ||
@@ -26,7 +29,7 @@ if [ "$(id -u)" = 0 ] && [ -z "${PIVOREL_E2E_USER:-}" ]; then
     trap 'rm -rf "$copies"' EXIT
     cp "$pivorel" "$copies/pivorel"
     cp -r "$builds" "$copies/extension"
-    cp "$0" "$here/driver.js" "$here/bench.sh" "$copies/"
+    cp "$0" "$here/driver.js" "$here/bench.sh" "$here/password.py" "$copies/"
     chmod -R a+rX "$copies"
     status=0
     runuser -u "$user" -- env -i PATH="$PATH" HOME="$(getent passwd "$user" | cut -d: -f6)" \
@@ -54,12 +57,12 @@ if [ "${PIVOREL_E2E_STAGE:-}" != session ]; then
     cp "$builds/$build/"* "$extensions/pivorel@morvale.com/"
     driver=$extensions/pivorel-test@morvale.com
     if [ $build = legacy ]; then
-        { echo "const {Clutter, GLib} = imports.gi;"; cat "$here/driver.js"
+        { echo "const {Clutter, Gio, GLib} = imports.gi;"; cat "$here/driver.js"
           echo "let driver; function init() {}"
           echo "function enable() { driver = new PivorelTestDriver(); driver.enable(); }"
           echo "function disable() { driver.disable(); }"; } >"$driver/extension.js"
     else
-        { echo "import Clutter from 'gi://Clutter'; import GLib from 'gi://GLib';"
+        { echo "import Clutter from 'gi://Clutter'; import Gio from 'gi://Gio'; import GLib from 'gi://GLib';"
           echo "import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';"
           cat "$here/driver.js"
           echo "export default class extends Extension {"
@@ -199,6 +202,8 @@ gesture "global.pivorelTest.click($((tx + 60)), $ty, 2)"
 wait_for 30 sh -c "[ \$(grep -c 小条已弹出 $run/pivorel.log) -gt $before ]" || fail "no bar after a double click"
 word=$(xclip -o -selection primary 2>/dev/null || true)
 [ "$word" = ipsum ] || fail "the double click selected \"$word\""
+# The bar's read, not only PRIMARY: a read taken ahead of the click must not serve the drag's text.
+tail -2 "$run/pivorel.log" | grep -q "结果=text(5 chars)" || fail "the bar did not read the word"
 
 say "a shift-click extends the selection and shows the bar again"
 before=$(shown)
@@ -213,6 +218,34 @@ wait_for 30 sh -c "gdbus call --session --dest org.gnome.Shell --object-path /or
     fail "no panel after the hot key"
 screenshot panel
 grep -q "快捷键读不到选区\|读不到选中的文字" "$run/pivorel.log" && fail "the hot key found no selection"
+
+say "a password entry gives ignored(secure-field), no bar, and nothing of it is kept"
+eval_js 'global.pivorelTest.key(0xff1b)' >/dev/null
+GDK_BACKEND=wayland /usr/bin/python3 "$here/password.py" >"$run/password.log" 2>&1 &
+pids+=($!)
+activate='const w = global.get_window_actors().map(a => a.meta_window).find(w => w.get_wm_class() === "pivorel-password-test"); if (w) { Main.activateWindow(w); w.move_frame(false, 100, 100); } global.pivorelTest.focusClass()'
+if wait_for 100 sh -c "gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell --method org.gnome.Shell.Eval '$activate' | grep -q pivorel-password-test"; then
+    sleep 0.5
+    read -r px py < <(eval_js 'const r = global.display.focus_window.get_frame_rect(); `${r.x} ${r.y}`' |
+        sed -n "s/.*'\"\(.*\)\"')/\1/p")
+    # The entry fills the window below its title bar, 20 pixels in from each side.
+    ey=$((py + 75))
+    before=$(shown)
+    from=$(wc -l <"$run/pivorel.log")
+    gesture "global.pivorelTest.drag($((px + 30)), $ey, $((px + 300)), $ey)"
+    gesture "global.pivorelTest.click($((px + 60)), $ey, 2)"
+    sleep 1
+    [ "$(shown)" -eq "$before" ] || fail "a selection in a password entry showed the bar"
+    tail -n +"$((from + 1))" "$run/pivorel.log" | grep -q "ignored(secure-field)" ||
+        fail "no ignored(secure-field) for the password entry"
+    # The hot key reads whatever PRIMARY holds: here GTK's mask characters, never the password.
+    eval_js 'global.pivorelTest.chord(0xffe3, 0xffe9, 0x6e)' >/dev/null
+    sleep 1
+    screenshot password
+    ! grep -rlq hunter2 "$run/home" "$run/pivorel.log" || fail "the password reached $(grep -rl hunter2 "$run/home" "$run/pivorel.log")"
+else
+    fail "the password entry's window did not get the focus"
+fi
 
 if [ "$failures" -gt 0 ]; then
     echo "---- program log"; tail -40 "$run/pivorel.log"
