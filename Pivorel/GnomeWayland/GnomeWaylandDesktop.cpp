@@ -8,16 +8,8 @@
 
 #include "Pivorel/GnomeWayland/ShellExtension.h"
 #include "Pivorel/GnomeWayland/ShellInputMonitor.h"
-#include "Pivorel/Linux/AtSpiClient.h"
-#include "Pivorel/Linux/AtSpiStatus.h"
-#include "Pivorel/Linux/DesktopAppIndex.h"
-#include "Pivorel/Linux/ScreenCoordinates.h"
 #include "Pivorel/Linux/X11Accessibility.h"
-#include "Pivorel/Linux/X11Clipboard.h"
-#include "Pivorel/Linux/X11Connection.h"
-#include "Pivorel/Linux/X11Keyboard.h"
-#include "Pivorel/Linux/X11Selections.h"
-#include "Pivorel/Linux/X11Workspace.h"
+#include "Pivorel/Linux/X11Parts.h"
 
 namespace pivorel {
 
@@ -50,15 +42,9 @@ class ShellWorkspace final : public Workspace {
 
 class ShellDesktop final : public LinuxDesktop {
   public:
-    ShellDesktop(std::unique_ptr<X11Connection> x, std::unique_ptr<X11Selections> selections)
-        : x_(std::move(x)),
-          keyboard_(*x_),
-          x11Workspace_(*x_, apps_, screens_),
-          selections_(std::move(selections)),
-          clipboard_(*selections_) {}
+    explicit ShellDesktop(std::unique_ptr<X11Parts> parts) : parts_(std::move(parts)) {}
 
     ~ShellDesktop() override {
-        if (warmUp_.valid()) warmUp_.wait();
         gestureEnds_.reset();
         if (prefetch_.valid()) prefetch_.wait();
         accessibility_.reset();
@@ -105,11 +91,7 @@ class ShellDesktop final : public LinuxDesktop {
         };
         accessibility_ = std::make_unique<X11Accessibility>(
             *x_, *selections_, x11Workspace_, keyboard_, atspi_, std::move(accessEnv));
-        warmUp_ = std::async(std::launch::async, [this] {
-            atspi_.application(0, std::chrono::steady_clock::now() + std::chrono::seconds(1));
-        });
-        x_->startReading();
-        selections_->startReading();
+        parts_->start();
     }
 
     InputMonitor& input() override { return *input_; }
@@ -140,19 +122,18 @@ class ShellDesktop final : public LinuxDesktop {
         return false;
     }
 
-    std::unique_ptr<X11Connection> x_;
-    ScreenWatch screens_;
-    X11Keyboard keyboard_;
-    DesktopAppIndex apps_;
-    X11Workspace x11Workspace_;
-    std::unique_ptr<X11Selections> selections_;
-    X11Clipboard clipboard_;
-    AtSpiClient atspi_;
-    AtSpiStatus status_;
+    std::unique_ptr<X11Parts> parts_;
+    std::unique_ptr<X11Connection>& x_ = parts_->x;
+    ScreenWatch& screens_ = parts_->screens;
+    X11Keyboard& keyboard_ = parts_->keyboard;
+    X11Workspace& x11Workspace_ = parts_->workspace;
+    std::unique_ptr<X11Selections>& selections_ = parts_->selections;
+    X11Clipboard& clipboard_ = parts_->clipboard;
+    AtSpiClient& atspi_ = parts_->atspi;
+    AtSpiStatus& status_ = parts_->status;
     std::unique_ptr<ShellInputMonitor> input_;
     std::unique_ptr<ShellWorkspace> workspace_;
     std::unique_ptr<X11Accessibility> accessibility_;
-    std::future<void> warmUp_;
     std::future<void> prefetch_;
     Connection gestureEnds_;
     std::int64_t lastUp_ = 0;
@@ -170,12 +151,9 @@ Result<std::unique_ptr<LinuxDesktop>, std::string> GnomeWaylandDesktop::connect(
     }
     if (!ShellExtension::running())
         return fail(std::string("the GNOME Shell extension is not running"));
-    auto x = X11Connection::open();
-    if (!x) return fail(x.error());
-    auto selections = X11Selections::open(*x.value());
-    if (!selections) return fail(selections.error());
-    auto desktop =
-        std::make_unique<ShellDesktop>(std::move(x).value(), std::move(selections).value());
+    auto parts = X11Parts::open();
+    if (!parts) return fail(parts.error());
+    auto desktop = std::make_unique<ShellDesktop>(std::move(parts).value());
     desktop->start();
     return std::unique_ptr<LinuxDesktop>(std::move(desktop));
 }

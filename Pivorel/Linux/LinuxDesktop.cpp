@@ -4,21 +4,12 @@
 #include <QStyleHints>
 #include <QWindow>
 #include <algorithm>
-#include <future>
 #include <set>
 
-#include "Pivorel/Linux/AtSpiClient.h"
-#include "Pivorel/Linux/AtSpiStatus.h"
-#include "Pivorel/Linux/DesktopAppIndex.h"
-#include "Pivorel/Linux/ScreenCoordinates.h"
 #include "Pivorel/Linux/X11Accessibility.h"
-#include "Pivorel/Linux/X11Clipboard.h"
-#include "Pivorel/Linux/X11Connection.h"
 #include "Pivorel/Linux/X11HotKey.h"
 #include "Pivorel/Linux/X11InputMonitor.h"
-#include "Pivorel/Linux/X11Keyboard.h"
-#include "Pivorel/Linux/X11Selections.h"
-#include "Pivorel/Linux/X11Workspace.h"
+#include "Pivorel/Linux/X11Parts.h"
 
 namespace pivorel {
 
@@ -26,15 +17,9 @@ namespace {
 
 class X11Desktop final : public LinuxDesktop {
   public:
-    X11Desktop(std::unique_ptr<X11Connection> x, std::unique_ptr<X11Selections> selections)
-        : x_(std::move(x)),
-          keyboard_(*x_),
-          workspace_(*x_, apps_, screens_),
-          selections_(std::move(selections)),
-          clipboard_(*selections_) {}
+    explicit X11Desktop(std::unique_ptr<X11Parts> parts) : parts_(std::move(parts)) {}
 
     ~X11Desktop() override {
-        if (warmUp_.valid()) warmUp_.wait();
         // The accessibility and the hot key refer to the input monitor's neighbours.
         hotKey_.reset();
         accessibility_.reset();
@@ -65,13 +50,7 @@ class X11Desktop final : public LinuxDesktop {
         accessibility_ = std::make_unique<X11Accessibility>(
             *x_, *selections_, workspace_, keyboard_, atspi_, std::move(accessEnv));
         hotKey_ = std::make_unique<X11HotKey>(*x_, keyboard_);
-        // The first question to the accessibility bus starts its registry, which takes a
-        // while: ask one now rather than in the user's first read.
-        warmUp_ = std::async(std::launch::async, [this] {
-            atspi_.application(0, std::chrono::steady_clock::now() + std::chrono::seconds(1));
-        });
-        x_->startReading();
-        selections_->startReading();
+        parts_->start();
         return true;
     }
 
@@ -107,19 +86,18 @@ class X11Desktop final : public LinuxDesktop {
                            [&](xcb_window_t w) { return own.count(w) > 0; });
     }
 
-    std::unique_ptr<X11Connection> x_;
-    ScreenWatch screens_;
-    X11Keyboard keyboard_;
-    DesktopAppIndex apps_;
-    X11Workspace workspace_;
-    std::unique_ptr<X11Selections> selections_;
-    X11Clipboard clipboard_;
-    AtSpiClient atspi_;
-    AtSpiStatus status_;
+    std::unique_ptr<X11Parts> parts_;
+    std::unique_ptr<X11Connection>& x_ = parts_->x;
+    ScreenWatch& screens_ = parts_->screens;
+    X11Keyboard& keyboard_ = parts_->keyboard;
+    X11Workspace& workspace_ = parts_->workspace;
+    std::unique_ptr<X11Selections>& selections_ = parts_->selections;
+    X11Clipboard& clipboard_ = parts_->clipboard;
+    AtSpiClient& atspi_ = parts_->atspi;
+    AtSpiStatus& status_ = parts_->status;
     std::unique_ptr<X11InputMonitor> input_;
     std::unique_ptr<X11Accessibility> accessibility_;
     std::unique_ptr<X11HotKey> hotKey_;
-    std::future<void> warmUp_;
 };
 
 }  // namespace
@@ -131,12 +109,9 @@ Result<std::unique_ptr<LinuxDesktop>, std::string> LinuxDesktop::connect(MainQue
         return fail("not an X11 session (Qt platform \"" +
                     QGuiApplication::platformName().toStdString() + "\")");
     }
-    auto x = X11Connection::open();
-    if (!x) return fail(x.error());
-    auto selections = X11Selections::open(*x.value());
-    if (!selections) return fail(selections.error());
-    auto desktop =
-        std::make_unique<X11Desktop>(std::move(x).value(), std::move(selections).value());
+    auto parts = X11Parts::open();
+    if (!parts) return fail(parts.error());
+    auto desktop = std::make_unique<X11Desktop>(std::move(parts).value());
     if (auto started = desktop->start(); !started) return fail(started.error());
     return std::unique_ptr<LinuxDesktop>(std::move(desktop));
 }
