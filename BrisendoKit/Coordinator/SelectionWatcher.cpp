@@ -1,5 +1,6 @@
 #include "BrisendoKit/Coordinator/SelectionWatcher.h"
 
+#include <algorithm>
 #include <chrono>
 #include <set>
 #include <thread>
@@ -82,11 +83,16 @@ void SelectionWatcher::hotkeyPressed() {
 
 void SelectionWatcher::handle(const GestureEvent& event) {
     const TimePoint now = clock_.now();
-    if (event.isLeftMouseUp()) upAt_ = now;
+    // A release reported late has used up part of the read delay already.
+    const double late = event.isLeftMouseUp() ? std::max(event.age, 0.0) : 0;
+    if (event.isLeftMouseUp()) {
+        upAt_ = now - std::chrono::duration_cast<TimePoint::duration>(
+                          std::chrono::duration<double>(late));
+    }
     if (event.isLeftMouseDown()) lastDown_ = event.location;
     const auto ev = SelectionDetector::eventFor(event);
     if (!ev) return;
-    run(detector_.handle(*ev, workspace_.frontmostApp(), now));
+    run(detector_.handle(*ev, workspace_.frontmostApp(), now), late);
 }
 
 void SelectionWatcher::appActivated(const std::optional<std::string>& bundleID) {
@@ -99,15 +105,15 @@ void SelectionWatcher::mouseMoved(Point location) {
                          clock_.now()));
 }
 
-void SelectionWatcher::run(const Detector::Commands& commands) {
+void SelectionWatcher::run(const Detector::Commands& commands, double elapsed) {
     for (const auto& command : commands) {
         std::visit(
-            [this](const auto& c) {
+            [this, elapsed](const auto& c) {
                 using C = std::decay_t<decltype(c)>;
                 if constexpr (std::is_same_v<C, Detector::Command::Read>) {
                     Log::write(
                         formatString("Pivorel: 选择手势 → %.0fms 后读选区", {c.after * 1000}));
-                    scheduleRead(c.token, c.after);
+                    scheduleRead(c.token, std::max(0.0, c.after - elapsed));
                 } else if constexpr (std::is_same_v<C, Detector::Command::Show>) {
                     show(c);
                 } else {

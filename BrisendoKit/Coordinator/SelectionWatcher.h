@@ -60,7 +60,8 @@ class SelectionWatcher {
     static std::string describe(const SelectionDetector::ReadResult& result);
 
   private:
-    void run(const SelectionDetector::Commands& commands);
+    // `elapsed`: seconds of a read's delay that passed before the commands were made.
+    void run(const SelectionDetector::Commands& commands, double elapsed = 0);
     void scheduleRead(std::int64_t token, double after);
     // Starts looking up the read's context now, unless the last lookup still runs (then the
     // read looks it up itself): it does not depend on the selection, and the read delay is

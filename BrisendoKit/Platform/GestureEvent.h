@@ -25,6 +25,10 @@ struct GestureEvent {
     bool shift = false;
     std::uint16_t keyCode = 0;
     Point location;
+    // Seconds the event had already waited when it was delivered: an input layer that
+    // learns of a release by polling reports it late, and the read delay counts from the
+    // release itself.
+    double age = 0;
 
     GestureEvent() = default;
     // Takes the raw values of an event; a click count only means something for mouse

@@ -4,6 +4,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QVariant>
+#include <ctime>
 
 #include "Pivorel/GnomeWayland/ShellExtension.h"
 
@@ -26,8 +27,10 @@ ShellInputMonitor::ShellInputMonitor(QDBusConnection bus, Environment environmen
       alive_(std::make_shared<bool>(true)) {
     const QString path = QString::fromLatin1(ShellExtension::objectPath);
     const QString iface = QString::fromLatin1(ShellExtension::interfaceName);
+    // Taken whole: an extension from before the release time (still running until the next
+    // log-in after an upgrade) sends one argument fewer.
     bus_.connect(service_, path, iface, QStringLiteral("Gesture"), this,
-                 SLOT(gesture(double, double, double, double, int, bool)));
+                 SLOT(gesture(QDBusMessage)));
     bus_.connect(service_, path, iface, QStringLiteral("MouseDown"), this,
                  SLOT(mouseDown(double, double, uint)));
     bus_.connect(service_, path, iface, QStringLiteral("PointerMoved"), this,
@@ -105,17 +108,35 @@ Point ShellInputMonitor::global(double x, double y) const {
     return environment_.coordinates().fromDevice(Point{x, y});
 }
 
-void ShellInputMonitor::gesture(double pressX, double pressY, double releaseX, double releaseY,
-                                int clickCount, bool shift) {
-    const Point down = global(pressX, pressY);
-    const Point up = global(releaseX, releaseY);
-    const std::int64_t clicks = clickCount > 0 ? clickCount : 1;
+void ShellInputMonitor::gesture(const QDBusMessage& message) {
+    const QList<QVariant> a = message.arguments();
+    if (message.signature() != QLatin1String("ddddib") &&
+        message.signature() != QLatin1String("ddddibx")) {
+        return;
+    }
+    const Point down = global(a[0].toDouble(), a[1].toDouble());
+    const Point up = global(a[2].toDouble(), a[3].toDouble());
+    const std::int64_t clicks = a[4].toInt() > 0 ? a[4].toInt() : 1;
     gestures_.emit(GestureEvent(GestureEvent::leftMouseDownType, clicks, 0, 0, down));
     if (up != down) {
         gestures_.emit(GestureEvent(GestureEvent::leftMouseDraggedType, clicks, 0, 0, up));
     }
-    gestures_.emit(GestureEvent(GestureEvent::leftMouseUpType, clicks,
-                                shift ? GestureEvent::shiftFlag : 0, 0, up));
+    GestureEvent release(GestureEvent::leftMouseUpType, clicks,
+                         a[5].toBool() ? GestureEvent::shiftFlag : 0, 0, up);
+    // The shell's clock is this machine's monotonic clock, in microseconds.
+    if (a.size() == 7) release.age = ageOf(a[6].toLongLong());
+    gestures_.emit(release);
+}
+
+double ShellInputMonitor::ageOf(std::int64_t monotonicMicroseconds) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const std::int64_t nowUs = static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+    // Nothing from the future, and nothing older than a second: a value that far off is
+    // not this machine's clock.
+    const std::int64_t age = nowUs - monotonicMicroseconds;
+    if (monotonicMicroseconds <= 0 || age < 0 || age > 1000000) return 0;
+    return static_cast<double>(age) / 1e6;
 }
 
 void ShellInputMonitor::mouseDown(double x, double y, uint button) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -47,9 +48,12 @@ class ShellInputMonitor final : public QObject, public InputMonitor {
     // Binds `accelerator` (empty: none) in the shell; false when the shell refused it.
     bool setHotKey(const std::string& accelerator, std::function<void()> onPressed);
 
+    // Seconds since a moment of the monotonic clock; 0 for one in the future or over a
+    // second ago.
+    static double ageOf(std::int64_t monotonicMicroseconds);
+
   private Q_SLOTS:
-    void gesture(double pressX, double pressY, double releaseX, double releaseY, int clickCount,
-                 bool shift);
+    void gesture(const QDBusMessage& message);
     void mouseDown(double x, double y, uint button);
     void pointerMoved(double x, double y);
     void focusedAppChanged(const QString& id, uint pid);

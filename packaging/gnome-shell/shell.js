@@ -25,6 +25,7 @@ const INTERFACE_XML = `
       <arg type="d" name="pressX"/><arg type="d" name="pressY"/>
       <arg type="d" name="releaseX"/><arg type="d" name="releaseY"/>
       <arg type="i" name="clickCount"/><arg type="b" name="shift"/>
+      <arg type="x" name="releasedAt"/>
     </signal>
     <signal name="MouseDown">
       <arg type="d" name="x"/><arg type="d" name="y"/><arg type="u" name="button"/>
@@ -57,6 +58,7 @@ class PivorelShell {
         this._pollMs = 0;
         this._press = null;
         this._buttons = 0;
+        this._heldAt = 0;
         this._lastPress = null;
         this._released = null;
         this._settle = 0;
@@ -110,8 +112,9 @@ class PivorelShell {
 
     // ---- D-Bus methods
 
+    // 2: the gesture says when the button went up.
     get Version() {
-        return 1;
+        return 2;
     }
 
     SetBarShownAsync([shown], invocation) {
@@ -169,6 +172,7 @@ class PivorelShell {
         if (!this._press)
             this._press = {x, y, clicks: 0, seen: false};
         this._press.changed = true;
+        this._heldAt = GLib.get_monotonic_time();
         this._buttons |= Clutter.ModifierType.BUTTON1_MASK;
         this._startPolling();
     }
@@ -179,6 +183,8 @@ class PivorelShell {
     _changedAfterRelease(x, y, mods) {
         if (this._settle)
             return;
+        // The button went up before this change was seen: no later than now.
+        const seenAt = GLib.get_monotonic_time();
         const released = this._released;
         const watched = released !== null &&
             GLib.get_monotonic_time() - released.at < RELEASE_WINDOW_US;
@@ -192,12 +198,12 @@ class PivorelShell {
             if (now & Clutter.ModifierType.BUTTON1_MASK)
                 this._primaryChanged();
             else if (!this._press && (watched || !(now & KEYBOARD_MODIFIERS)))
-                this._finishedBeforeWatching(nx, ny, ((mods | now) & Clutter.ModifierType.SHIFT_MASK) !== 0);
+                this._finishedBeforeWatching(nx, ny, ((mods | now) & Clutter.ModifierType.SHIFT_MASK) !== 0, seenAt);
             return GLib.SOURCE_REMOVE;
         });
     }
 
-    _finishedBeforeWatching(x, y, shift) {
+    _finishedBeforeWatching(x, y, shift, releasedAt) {
         // Where the button went down, when we happened to watch it (the bar was shown).
         const press = this._released;
         this._released = null;
@@ -205,10 +211,12 @@ class PivorelShell {
         if (recent && press.reported)
             return;
         const [px, py] = recent ? [press.x, press.y] : [x, y];
-        this._dbus.emit_signal('Gesture', new GLib.Variant('(ddddib)', [px, py, x, y, 2, shift]));
+        this._dbus.emit_signal('Gesture', new GLib.Variant('(ddddibx)',
+            [px, py, x, y, 2, shift, releasedAt]));
     }
 
     _tick() {
+        const at = GLib.get_monotonic_time();
         const [x, y, mods] = this._pointer();
         const b1 = Clutter.ModifierType.BUTTON1_MASK;
         const b3 = Clutter.ModifierType.BUTTON3_MASK;
@@ -227,19 +235,25 @@ class PivorelShell {
         }
         if (pressed & b1)
             this._press = {x, y, clicks: this._clickCount(x, y), seen: true, changed: false};
+        if (mods & b1)
+            this._heldAt = at;
         if ((released & b1) && this._press) {
             const press = this._press;
             this._press = null;
-            this._released = {x: press.x, y: press.y, at: GLib.get_monotonic_time(),
-                reported: press.changed};
+            this._released = {x: press.x, y: press.y, at, reported: press.changed};
+            // The button went up between the last look that saw it down and this one: the
+            // middle is the best guess, and the program counts its read delay from there.
+            // When the shell was busy the looks are far apart, and the guess matters most.
+            const releasedAt = this._heldAt ? Math.round((this._heldAt + at) / 2) : at;
+            this._heldAt = 0;
             if (press.changed) {
                 // A selection made without the pointer moving is a double or triple click.
                 const still = Math.abs(x - press.x) <= CLICK_SLOP &&
                     Math.abs(y - press.y) <= CLICK_SLOP;
                 const clicks = press.seen ? press.clicks : still ? 2 : 1;
                 const shift = (mods & Clutter.ModifierType.SHIFT_MASK) !== 0;
-                this._dbus.emit_signal('Gesture', new GLib.Variant('(ddddib)',
-                    [press.x, press.y, x, y, clicks, shift]));
+                this._dbus.emit_signal('Gesture', new GLib.Variant('(ddddibx)',
+                    [press.x, press.y, x, y, clicks, shift, releasedAt]));
             }
         }
         if (!this._barShown && !this._press) {

@@ -51,6 +51,32 @@ TEST_F(SelectionWatcherTest, TheBarHidesOnAppSwitchMoveAwayAndSwitchOff) {
     EXPECT_FALSE(h.barWindow.visible);
 }
 
+// An input layer that finds releases by polling reports them late: the read still comes
+// 80 ms after the release itself, and the bar's latency counts from it.
+TEST_F(SelectionWatcherTest, AReleaseReportedLateHasUsedUpPartOfTheReadDelay) {
+    struct Case {
+        double age;
+        double readAfter;
+        const char* latencyMs;
+    };
+    for (const Case c : {Case{0.03, 0.05, "80"}, Case{0.3, 0.0, "300"}}) {
+        SCOPED_TRACE(c.age);
+        h.accessibility.systemText = "late by " + std::to_string(c.age);
+        h.event(GestureEvent::leftMouseDownType, {300, 400});
+        h.event(GestureEvent::leftMouseDraggedType, {380, 400});
+        GestureEvent up(GestureEvent::leftMouseUpType, 1, 0, 0, {380, 400});
+        up.age = c.age;
+        h.input.gestures.emit(up);
+        if (c.readAfter > 0) {
+            h.queue.advance(c.readAfter - 0.005);
+            EXPECT_FALSE(h.barWindow.visible);
+        }
+        h.queue.advance(0.01);
+        ASSERT_TRUE(h.barWindow.visible);
+        EXPECT_EQ(barLog().back()[3], c.latencyMs);
+    }
+}
+
 TEST_F(SelectionWatcherTest, ALateReadIsDroppedOnceTheWatcherIsGone) {
     std::vector<std::function<void()>> parked;
     auto watcher = std::make_unique<SelectionWatcher>(

@@ -8,6 +8,8 @@
 #include <QDBusVirtualObject>
 #include <QThread>
 #include <atomic>
+#include <ctime>
+#include <limits>
 
 #include "Pivorel/GnomeWayland/ShellExtension.h"
 #include "QtApp.h"
@@ -94,12 +96,24 @@ class ShellInputMonitorTest : public ::testing::Test {
 TEST_F(ShellInputMonitorTest, AGestureArrivesAsPressDragAndReleaseInGlobalPoints) {
     std::vector<GestureEvent> events;
     auto c = monitor_->monitorGestures([&](const GestureEvent& e) { events.push_back(e); });
+    emitSignal("Gesture", {10.0, 20.0});  // not a gesture: ignored
+    // From an extension that does not say when the button went up.
     emitSignal("Gesture", {10.0, 20.0, 60.0, 20.0, 1, true});
     // One at a time: two signals sent at once right after subscribing once arrived in the
     // opposite order on a loaded machine, and that order is not what this checks.
     ASSERT_TRUE(waitFor([&] { return events.size() == 3; })) << events.size();
-    emitSignal("Gesture", {30.0, 40.0, 30.0, 40.0, 2, false});
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const qlonglong releasedAt = now.tv_sec * 1000000LL + now.tv_nsec / 1000 - 30000;
+    emitSignal("Gesture", {30.0, 40.0, 30.0, 40.0, 2, false, releasedAt});
     ASSERT_TRUE(waitFor([&] { return events.size() == 5; })) << events.size();
+    EXPECT_EQ(events[2].age, 0);
+    EXPECT_GE(events[4].age, 0.03);
+    EXPECT_LT(events[4].age, 0.5);
+    events[4].age = 0;
+    // A time that is not this machine's monotonic clock gives no age.
+    EXPECT_EQ(ShellInputMonitor::ageOf(0), 0);
+    EXPECT_EQ(ShellInputMonitor::ageOf(std::numeric_limits<std::int64_t>::max()), 0);
     const std::vector<GestureEvent> expected{
         {GestureEvent::leftMouseDownType, 1, 0, 0, {10, 80}},
         {GestureEvent::leftMouseDraggedType, 1, 0, 0, {60, 80}},
