@@ -5,6 +5,8 @@ series_ms() {
     eval_js "global.pivorelTest.$1.map(us => (us / 1000).toFixed(1)).join(\" \")" |
         sed -n "s/.*'\"\(.*\)\"')/\1/p"
 }
+cpu_ms() { awk '{print ($14 + $15) * 1000 / '"$(getconf CLK_TCK)"'}' "/proc/$shell_pid/stat"; }
+drags_from=$(cpu_ms)
 for i in $(seq "$PIVOREL_E2E_BENCH"); do
     # A click on another line hides the bar and clears the selection (a press inside it
     # would start dragging the text away); then a fresh drag.
@@ -13,6 +15,7 @@ for i in $(seq "$PIVOREL_E2E_BENCH"); do
     gesture "global.pivorelTest.drag($tx, $ty, $((tx + 115 + (i % 3) * 10)), $ty)"
     sleep 0.6
 done
+drags_cpu=$(echo "$(cpu_ms) $drags_from" | awk -v n="$PIVOREL_E2E_BENCH" '{printf "%.0f", ($1 - $2) / n}')
 summary() {
     echo "$2" | tr ' ' '\n' | grep . | sort -n | awk -v n="$PIVOREL_E2E_BENCH" -v what="$1" '
         { v[NR] = $1 }
@@ -24,12 +27,16 @@ summary() {
 }
 summary "release -> gesture signalled" "$(series_ms signalled)"
 summary "release -> bar mapped" "$(series_ms latencies)"
+echo "bench: GNOME Shell CPU per drag (a click, a drag and the bar): ${drags_cpu} ms"
+# The extension's look at the pointer, made every GESTURE_POLL_MS while a selection is made.
+look_us=$(eval_js "const t0 = GLib.get_monotonic_time(); for (let i = 0; i < 10000; i++) global.get_pointer(); ((GLib.get_monotonic_time() - t0) / 10000).toFixed(1)" |
+    sed -n "s/.*'\(.*\)')/\1/p" | tr -d '"')
+echo "bench: one look at the pointer: ${look_us} µs"
 echo "bench: load average $(cut -d' ' -f1-3 /proc/loadavg)"
 # Idle: the bar hidden, the pointer still, and no animated application.
 gesture "global.pivorelTest.click($((fx + 700)), $((fy + 728)))"
 kill "${pids[1]}" 2>/dev/null || true
 sleep 2
-cpu_ms() { awk '{print ($14 + $15) * 1000 / '"$(getconf CLK_TCK)"'}' "/proc/$shell_pid/stat"; }
 idle() {
     local a b
     a=$(cpu_ms); sleep 10; b=$(cpu_ms)
